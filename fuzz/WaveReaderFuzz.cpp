@@ -1,0 +1,76 @@
+// Feeds arbitrary bytes to the wave reader through a real file (it reads with
+// pread on a descriptor) and checks that what it returns fits the file.
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cstddef>
+#include <cstdint>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "core/wave/WaveFile.h"
+
+namespace {
+
+// One file per process; kept alive until exit so the exit hook can remove it.
+const std::string& ScratchPath() {
+    static const std::string* path = [] {
+        const char* dir = access("/dev/shm", W_OK) == 0 ? "/dev/shm" : std::getenv("TMPDIR");
+        auto* p = new std::string(std::string(dir && *dir ? dir : "/tmp") + "/kestrune_fuzz_wave_" +
+                                  std::to_string(::getpid()) + ".wav");
+        std::atexit([] { ::unlink(ScratchPath().c_str()); });
+        return p;
+    }();
+    return *path;
+}
+
+bool WriteInput(const uint8_t* data, std::size_t size) {
+    const int fd = ::open(ScratchPath().c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    if (fd < 0) return false;
+    std::size_t done = 0;
+    while (done < size) {
+        const ssize_t put = ::write(fd, data + done, size - done);
+        if (put <= 0) break;
+        done += static_cast<std::size_t>(put);
+    }
+    ::close(fd);
+    return done == size;
+}
+
+void Check(bool condition) {
+    if (!condition) __builtin_trap();
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
+    if (!WriteInput(data, size)) return 0;
+
+    kestrune::WaveHeaderResult header = kestrune::ReadWaveHeader(ScratchPath());
+    Check(header.file.IsOpen() == header.Ok());
+    if (!header.Ok()) return 0;
+
+    const kestrune::WaveFileInfo info = header.info;
+    const uint32_t block = info.format.blockAlign;
+    Check(block != 0 && block == info.format.bitsPerSample * info.format.channels / 8u);
+    Check(uint64_t{info.dataOffset} + info.dataSize <= size);
+    Check(info.sampleCount == info.dataSize / block);
+
+    kestrune::WaveFileInfo after = info;
+    const std::vector<uint8_t> samples = kestrune::ReadWaveSamples(std::move(header.file), after);
+    Check(!header.file.IsOpen());
+    if (info.format.channels == 2) {
+        const std::size_t b = info.format.bitsPerSample / 8u;
+        Check(samples.size() == std::size_t{info.sampleCount} * b);
+        Check(after.format.channels == 1 && after.format.blockAlign == b);
+        for (std::size_t i = 0; i < info.sampleCount && b > 0; ++i) {
+            for (std::size_t k = 0; k < b; ++k) Check(samples[i * b + k] == data[info.dataOffset + 2 * i * b + k]);
+        }
+    } else {
+        Check(samples.size() == info.dataSize);
+        Check(after == info);
+        for (std::size_t i = 0; i < samples.size(); ++i) Check(samples[i] == data[info.dataOffset + i]);
+    }
+    return 0;
+}

@@ -1,0 +1,487 @@
+#include "core/ini/IniFile.h"
+
+#include <gtest/gtest.h>
+
+#include <climits>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+
+using namespace std::string_literals;
+
+namespace kestrune {
+namespace {
+
+constexpr int kNoInt = CIniFile::kNotFoundInt;
+
+CIniFile Load(std::string_view text) {
+    CIniFile ini;
+    ini.LoadText(text);
+    return ini;
+}
+
+std::string TextOf(const CIniFile& ini) {
+    return std::string(ini.Data(), ini.Length());
+}
+
+std::filesystem::path TempDir() {
+    const auto dir = std::filesystem::path(::testing::TempDir()) / "kestrune_ini_test";
+    std::filesystem::create_directories(dir);
+    return dir;
+}
+
+std::string ReadFileBytes(const std::filesystem::path& p) {
+    std::ifstream in(p, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+void WriteFileBytes(const std::filesystem::path& p, const std::string& bytes) {
+    std::ofstream out(p, std::ios::binary | std::ios::trunc);
+    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+}
+
+// Every read of a missing section or of an unloaded object gives the
+// not-found results.
+void ExpectNothingFound(const CIniFile& ini, std::string_view section) {
+    EXPECT_EQ(ini.ReadString(section, "TESTTYPE"), "Notfound");
+    EXPECT_EQ(ini.ReadInt(section, "TESTTYPE"), 0);
+    EXPECT_EQ(ini.ReadStringAt(section, 0), "");
+    EXPECT_EQ(ini.ReadIntAt(section, 0), kNoInt);
+    EXPECT_EQ(ini.ReadKeyAt(section, 0), "");
+    EXPECT_EQ(ini.CountSectionLines(section), 0);
+}
+
+TEST(IniFileLoad, MissingEmptyAndFreshObjects) {
+    const auto missing = (TempDir() / "does_not_exist.ini").string();
+    CIniFile ini;
+    EXPECT_EQ(ini.Length(), 0u);
+    EXPECT_FALSE(ini.Open(missing));
+    EXPECT_EQ(ini.Path(), missing);
+    ASSERT_EQ(ini.Length(), 1u);
+    EXPECT_EQ(ini.Data()[0], '\0');
+    ExpectNothingFound(ini, "INFO");
+    ExpectNothingFound(ini, "");
+
+    const auto empty = TempDir() / "empty.ini";
+    WriteFileBytes(empty, "");
+    CIniFile fromPath(empty.string());
+    EXPECT_EQ(TextOf(fromPath), "\0"s);
+    ExpectNothingFound(fromPath, "INFO");
+
+    CIniFile loaded = Load("");
+    EXPECT_EQ(TextOf(loaded), "\0"s);
+    EXPECT_FALSE(ini.Open(TempDir().string())) << "a directory is not a readable file";
+
+    loaded.Clear();
+    EXPECT_EQ(loaded.Length(), 0u);
+    ExpectNothingFound(loaded, "INFO");
+}
+
+TEST(IniFileLoad, OpenReadsFileAndReplacesPreviousText) {
+    const auto a = TempDir() / "a.ini";
+    const auto b = TempDir() / "b.ini";
+    WriteFileBytes(a, "[INFO]\r\nTESTTYPE=1\r\n");
+    WriteFileBytes(b, "[OTHER]\r\nX=2\r\n");
+    CIniFile ini(a.string());
+    EXPECT_EQ(ini.ReadString("INFO", "TESTTYPE"), "1");
+    EXPECT_TRUE(ini.Open(b.string()));
+    EXPECT_EQ(ini.ReadString("INFO", "TESTTYPE"), "Notfound");
+    EXPECT_EQ(ini.ReadString("OTHER", "X"), "2");
+    EXPECT_EQ(ini.Path(), b.string());
+}
+
+TEST(IniFileRead, BlanksAreNeverTrimmed) {
+    EXPECT_EQ(Load("[S]\r\nTOTAL = 5\r\n").ReadString("S", "TOTAL"), "Notfound");
+    EXPECT_EQ(Load("[S]\r\nTOTAL = 5\r\n").ReadString("S", "TOTAL "), " 5");
+    EXPECT_EQ(Load("[S]\r\nTOTAL=5\r\n").ReadString("S", "TOTAL"), "5");
+    const CIniFile lead = Load("[S]\r\nTOTAL= 5\r\n");
+    EXPECT_EQ(lead.ReadString("S", "TOTAL"), " 5");
+    EXPECT_EQ(lead.ReadInt("S", "TOTAL"), 5);
+    EXPECT_EQ(Load("[S]\r\nEMPTY=\r\n").ReadString("S", "EMPTY"), "");
+    EXPECT_EQ(Load(" [S]\r\nA=1\r\n").ReadString(" [S]", "A"), "Notfound");
+}
+
+TEST(IniFileRead, ValueEndsAtCommentBracketTabAndCr) {
+    const CIniFile ini = Load(
+        "[S]\r\n"
+        "FOLDER=C:\\wav\\set1 ;where the sounds are\r\n"
+        "A=x]y\r\n"
+        "B=x\ty\r\n"
+        "C=x;y\r\n"
+        "D=x\ry\r\n"
+        "E=a=b [c\r\n"
+        "F=last");
+    EXPECT_EQ(ini.ReadString("S", "FOLDER"), "C:\\wav\\set1 ");
+    EXPECT_EQ(ini.ReadString("S", "A"), "x");
+    EXPECT_EQ(ini.ReadString("S", "B"), "x");
+    EXPECT_EQ(ini.ReadString("S", "C"), "x");
+    EXPECT_EQ(ini.ReadString("S", "D"), "x");
+    EXPECT_EQ(ini.ReadString("S", "E"), "a=b [c");
+    EXPECT_EQ(ini.ReadString("S", "F"), "last") << "the end of the text ends a value";
+}
+
+TEST(IniFileRead, SectionHeaderOnlyAtLineStart) {
+    const CIniFile blank = Load(" [INFO]\r\nTOTAL=1\r\n");
+    EXPECT_EQ(blank.ReadString("INFO", "TOTAL"), "Notfound");
+    const CIniFile first = Load("[INFO]\r\nTOTAL=1\r\n");
+    EXPECT_EQ(first.ReadString("INFO", "TOTAL"), "1");
+    const CIniFile inValue = Load("[A]\r\nK=[INFO]\r\nTOTAL=2\r\n");
+    EXPECT_EQ(inValue.ReadString("INFO", "TOTAL"), "Notfound");
+    const CIniFile afterCr = Load("[A]\r[INFO]\r\nTOTAL=3\r\n");
+    EXPECT_EQ(afterCr.ReadString("INFO", "TOTAL"), "Notfound") << "only an LF starts a line";
+}
+
+TEST(IniFileRead, SectionNameEndsAtBracketCommentTabOrCr) {
+    const std::string text =
+        "[ONE;c]\r\nK=1\r\n"
+        "[TWO\tx]\r\nK=2\r\n"
+        "[THREE\r\nK=3\r\n"
+        "[ FOUR ]\r\nK=4\r\n"
+        "[]\r\nK=5\r\n";
+    const CIniFile ini = Load(text);
+    EXPECT_EQ(ini.ReadString("ONE", "K"), "1");
+    EXPECT_EQ(ini.ReadString("ONE;c", "K"), "Notfound");
+    EXPECT_EQ(ini.ReadString("TWO", "K"), "2");
+    EXPECT_EQ(ini.ReadString("THREE", "K"), "3");
+    EXPECT_EQ(ini.ReadString("FOUR", "K"), "Notfound");
+    EXPECT_EQ(ini.ReadString(" FOUR ", "K"), "4");
+    EXPECT_EQ(ini.ReadString("", "K"), "5");
+}
+
+TEST(IniFileRead, KeySearchRunsIntoLaterSections) {
+    const CIniFile ini = Load(
+        "[INFO]\r\nNAME=a\r\n\r\n"
+        "[MORE]\r\nTOTAL=3\r\n"
+        "[LAST]\r\nTOTAL=4\r\nNAME=z\r\n");
+    EXPECT_EQ(ini.ReadString("INFO", "TOTAL"), "3");
+    EXPECT_EQ(ini.ReadInt("INFO", "TOTAL"), 3);
+    EXPECT_EQ(ini.ReadString("LAST", "NAME"), "z");
+    EXPECT_EQ(ini.ReadString("MORE", "NAME"), "z");
+    EXPECT_EQ(ini.ReadString("LAST", "MISSING"), "Notfound");
+    EXPECT_EQ(ini.ReadString("INFO", "INFO"), "Notfound") << "the header is not read as a key line";
+}
+
+TEST(IniFileRead, NamesAreCaseSensitive) {
+    const CIniFile ini = Load("[info]\r\nTotal=1\r\n[INFO]\r\nTOTAL=2\r\n");
+    EXPECT_EQ(ini.ReadString("INFO", "TOTAL"), "2");
+    EXPECT_EQ(ini.ReadString("info", "TOTAL"), "2");
+    EXPECT_EQ(ini.ReadString("info", "Total"), "1");
+    EXPECT_EQ(ini.ReadString("INFO", "Total"), "Notfound");
+    EXPECT_EQ(ini.ReadString("Info", "TOTAL"), "Notfound");
+}
+
+TEST(IniFileRead, DuplicatesResolveToTheFirst) {
+    const CIniFile ini = Load(
+        "[S]\r\nK=first\r\nK=second\r\n"
+        "[S]\r\nK=third\r\nONLY=x\r\n");
+    EXPECT_EQ(ini.ReadString("S", "K"), "first");
+    EXPECT_EQ(ini.ReadString("S", "ONLY"), "x");
+    EXPECT_EQ(ini.ReadStringAt("S", 1), "second");
+    EXPECT_EQ(ini.CountSectionLines("S"), 5) << "counted from the first header";
+}
+
+TEST(IniFileRead, CommentsInNamesAndLines) {
+    const CIniFile ini = Load(
+        "[S]\r\n"
+        ";TOTAL=9\r\n"
+        "NOTE;remark\r\n"
+        "TOTAL=1\r\n");
+    EXPECT_EQ(ini.ReadString("S", "TOTAL"), "1");
+    EXPECT_EQ(ini.ReadKeyAt("S", 0), "");
+    EXPECT_EQ(ini.ReadKeyAt("S", 1), "NOTE");
+    // The read continues just past the ';' that ended the name.
+    EXPECT_EQ(ini.ReadString("S", "NOTE"), "remark");
+    EXPECT_EQ(ini.ReadString("S", ""), "TOTAL=9");
+}
+
+TEST(IniFileRead, LoneCrEndsNamesAndValuesButNotTheLine) {
+    const CIniFile ini = Load("[S]\r\nA=1\rB=2\r\nC=3\r\n");
+    EXPECT_EQ(ini.ReadString("S", "A"), "1");
+    EXPECT_EQ(ini.ReadString("S", "B"), "Notfound");
+    EXPECT_EQ(ini.ReadString("S", "C"), "3");
+    EXPECT_EQ(ini.ReadKeyAt("S", 1), "C");
+}
+
+TEST(IniFileRead, LineFeedOnlyText) {
+    const CIniFile ini = Load("[S\nA=1\nFLAG\nB=two;c\n\n[T]\nC=x\n");
+    EXPECT_EQ(ini.ReadString("S", "A"), "1");
+    EXPECT_EQ(ini.ReadString("S", "FLAG"), "") << "must not run into the next line";
+    EXPECT_EQ(ini.ReadString("S", "B"), "two");
+    EXPECT_EQ(ini.ReadString("T", "C"), "x");
+    EXPECT_EQ(ini.ReadKeyAt("S", 1), "FLAG");
+    EXPECT_EQ(ini.ReadStringAt("S", 1), "");
+    EXPECT_EQ(ini.ReadIntAt("S", 1), kNoInt);
+    EXPECT_EQ(ini.ReadStringAt("S", 2), "two");
+    EXPECT_EQ(ini.CountSectionLines("S"), 3);
+    EXPECT_EQ(Load("[S]\nK=v").ReadString("S", "K"), "v");
+}
+
+TEST(IniFileRead, KeyLineWithoutEquals) {
+    const CIniFile ini = Load("[S]\r\nFLAG\r\nA=1\r\nLAST");
+    EXPECT_EQ(ini.ReadString("S", "FLAG"), "");
+    EXPECT_EQ(ini.ReadInt("S", "FLAG"), 0);
+    EXPECT_EQ(ini.ReadString("S", "A"), "1");
+    EXPECT_EQ(ini.ReadString("S", "LAST"), "");
+    EXPECT_EQ(ini.ReadStringAt("S", 0), "");
+    EXPECT_EQ(ini.ReadIntAt("S", 0), kNoInt);
+    EXPECT_EQ(ini.ReadKeyAt("S", 0), "FLAG");
+    EXPECT_EQ(ini.ReadIntAt("S", 2), kNoInt);
+}
+
+TEST(IniFileRead, KeyNamesLongerThan63BytesNeverMatch) {
+    const std::string k63(63, 'k');
+    const std::string k64(64, 'k');
+    const CIniFile ini = Load("[S]\r\n" + k64 + "=long\r\n" + k63 + "=ok\r\n");
+    EXPECT_EQ(ini.ReadString("S", k63), "ok");
+    EXPECT_EQ(ini.ReadString("S", k64), "Notfound");
+    EXPECT_EQ(ini.ReadKeyAt("S", 0), k64);
+
+    CIniFile w = Load("[S]\r\n");
+    EXPECT_FALSE(w.WriteString("S", k64, "v"));
+    EXPECT_EQ(TextOf(w), "[S]\r\n");
+    EXPECT_TRUE(w.WriteString("S", k63, "v"));
+    EXPECT_EQ(w.ReadString("S", k63), "v");
+}
+
+TEST(IniFileRead, IntegersFollowAtoi) {
+    const CIniFile ini = Load(
+        "[N]\r\n"
+        "NEG=-12\r\n"
+        "POS=+7\r\n"
+        "LEAD=  42abc\r\n"
+        "WORD=abc\r\n"
+        "EMPTY=\r\n"
+        "SIGN=-\r\n"
+        "BIG=99999999999\r\n"
+        "SMALL=-99999999999\r\n"
+        "MAX=2147483647\r\n"
+        "MIN=-2147483648\r\n"
+        "FRAC=3.9\r\n");
+    EXPECT_EQ(ini.ReadInt("N", "NEG"), -12);
+    EXPECT_EQ(ini.ReadInt("N", "POS"), 7);
+    EXPECT_EQ(ini.ReadInt("N", "LEAD"), 42);
+    EXPECT_EQ(ini.ReadInt("N", "WORD"), 0);
+    EXPECT_EQ(ini.ReadInt("N", "EMPTY"), 0);
+    EXPECT_EQ(ini.ReadInt("N", "SIGN"), 0);
+    EXPECT_EQ(ini.ReadInt("N", "BIG"), INT_MAX);
+    EXPECT_EQ(ini.ReadInt("N", "SMALL"), INT_MIN);
+    EXPECT_EQ(ini.ReadInt("N", "MAX"), INT_MAX);
+    EXPECT_EQ(ini.ReadInt("N", "MIN"), INT_MIN);
+    EXPECT_EQ(ini.ReadInt("N", "FRAC"), 3);
+    EXPECT_EQ(ini.ReadInt("N", "MISSING"), 0);
+    EXPECT_EQ(ini.ReadIntAt("N", 0), -12);
+    EXPECT_EQ(ini.ReadIntAt("N", 2), 42);
+    EXPECT_EQ(ini.ReadIntAt("N", 4), 0) << "an empty value after '=' is 0, not not-found";
+}
+
+TEST(IniFileRead, ByLineNumber) {
+    const CIniFile ini = Load(
+        "[S]\r\n"
+        "A=1\r\n"
+        "B=two\r\n"
+        "NOEQ\r\n"
+        "C=3;c\r\n"
+        "\r\n"
+        "[T]\r\n"
+        "D=4\r\n");
+    EXPECT_EQ(ini.ReadStringAt("S", 0), "1");
+    EXPECT_EQ(ini.ReadStringAt("S", 1), "two");
+    EXPECT_EQ(ini.ReadStringAt("S", 2), "");
+    EXPECT_EQ(ini.ReadStringAt("S", 3), "3");
+    EXPECT_EQ(ini.ReadStringAt("S", 4), "");
+    EXPECT_EQ(ini.ReadStringAt("S", 6), "4") << "the walk does not stop at the next header";
+    EXPECT_EQ(ini.ReadStringAt("S", 7), "");
+    EXPECT_EQ(ini.ReadStringAt("S", 1000), "");
+    EXPECT_EQ(ini.ReadStringAt("S", -3), "1");
+
+    EXPECT_EQ(ini.ReadIntAt("S", 0), 1);
+    EXPECT_EQ(ini.ReadIntAt("S", 1), 0);
+    EXPECT_EQ(ini.ReadIntAt("S", 2), kNoInt);
+    EXPECT_EQ(ini.ReadIntAt("S", 3), 3);
+    EXPECT_EQ(ini.ReadIntAt("S", 4), kNoInt);
+    EXPECT_EQ(ini.ReadIntAt("S", 1000), kNoInt);
+
+    EXPECT_EQ(ini.ReadKeyAt("S", 0), "A");
+    EXPECT_EQ(ini.ReadKeyAt("S", 2), "NOEQ");
+    EXPECT_EQ(ini.ReadKeyAt("S", 3), "C");
+    EXPECT_EQ(ini.ReadKeyAt("S", 4), "");
+    EXPECT_EQ(ini.ReadKeyAt("T", 0), "D");
+    EXPECT_EQ(ini.ReadKeyAt("T", 1), "");
+    EXPECT_EQ(ini.ReadKeyAt("S", 1000), "");
+
+    ExpectNothingFound(ini, "U");
+}
+
+TEST(IniFileRead, CountSectionLinesStopsAtBlockEndingLines) {
+    struct Case {
+        std::string ending;
+        int lines;
+    };
+    const Case cases[] = {
+        {"\r\n", 2},      {"\n", 2},          {"\tX=1\r\n", 2},   {" X=1\r\n", 2},
+        {"//X=1\r\n", 2}, {"\xFFX=1\r\n", 2}, {"\xFDX=1\r\n", 2}, {"\xFEX=1\r\n", 5},
+        {"X=1\r\n", 5},   {";c\r\n", 5},
+    };
+    for (const Case& c : cases) {
+        const CIniFile ini = Load("[S]\r\nA=1\r\nB=2\r\n" + c.ending + "[T]\r\nC=3\r\n");
+        EXPECT_EQ(ini.CountSectionLines("S"), c.lines) << "block ended by " << c.ending;
+    }
+    EXPECT_EQ(Load("[S]\r\nA=1\r\nB=2\r\n[T]\r\nC=3\r\n").CountSectionLines("S"), 4);
+    EXPECT_EQ(Load("[S]\r\nA=1\r\nB=2").CountSectionLines("S"), 2);
+    EXPECT_EQ(Load("[S]").CountSectionLines("S"), 0);
+    EXPECT_EQ(Load("[S]\r\n\r\nA=1\r\n").CountSectionLines("S"), 0);
+}
+
+TEST(IniFileRead, LineNumberAt) {
+    const CIniFile ini = Load("ab\r\ncd\nef\r\n");
+    EXPECT_EQ(ini.LineNumberAt(0), 1);
+    EXPECT_EQ(ini.LineNumberAt(3), 1) << "the LF itself is not among the first 3 bytes";
+    EXPECT_EQ(ini.LineNumberAt(4), 2);
+    EXPECT_EQ(ini.LineNumberAt(7), 3);
+    EXPECT_EQ(ini.LineNumberAt(11), 4);
+    EXPECT_EQ(ini.LineNumberAt(500), 4);
+    EXPECT_EQ(ini.LineNumberAt(-5), 1);
+    EXPECT_EQ(CIniFile().LineNumberAt(10), 1);
+}
+
+TEST(IniFileRead, Cp932BytesPassThrough) {
+    const std::string sec = "\x8e\x8e\x8c\xb1";    // cp932 bytes of a two-character name
+    const std::string value = "\x82\xa0\x82\xa2";  // and of a two-kana value
+    const CIniFile ini = Load("\xef\xbb\xbf[A]\r\n[" + sec + "]\r\nNAME=" + value + "\r\n");
+    EXPECT_EQ(ini.ReadString(sec, "NAME"), value);
+    EXPECT_EQ(ini.ReadString("A", "NAME"), "Notfound") << "a byte-order mark is not skipped";
+
+    CIniFile w = Load("[" + sec + "]\r\nNAME=x\r\n");
+    w.WriteString(sec, "NAME", value);
+    w.WriteString(value, sec, value);
+    EXPECT_EQ(TextOf(w), "[" + sec + "]\r\nNAME=" + value + "\r\n\r\n[" + value + "]\r\n" + sec +
+                             "=" + value + "\r\n");
+}
+
+TEST(IniFileWrite, ReplacesValueInPlaceKeepingCommentAndLineEnd) {
+    CIniFile ini = Load("[S]\r\nA=12 ;note\r\nB=x\r\n[T]\r\nC=3\r\n");
+    EXPECT_TRUE(ini.WriteString("S", "A", "longer value"));
+    EXPECT_EQ(TextOf(ini), "[S]\r\nA=longer value;note\r\nB=x\r\n[T]\r\nC=3\r\n");
+    EXPECT_EQ(ini.ReadString("T", "C"), "3") << "index follows the grown text";
+
+    EXPECT_TRUE(ini.WriteString("S", "A", ""));
+    EXPECT_EQ(TextOf(ini), "[S]\r\nA=;note\r\nB=x\r\n[T]\r\nC=3\r\n");
+    EXPECT_EQ(ini.ReadString("T", "C"), "3") << "index follows the shrunk text";
+
+    EXPECT_TRUE(ini.WriteString("S", "B", "y]z"));
+    EXPECT_EQ(TextOf(ini), "[S]\r\nA=;note\r\nB=y]z\r\n[T]\r\nC=3\r\n");
+    EXPECT_EQ(ini.ReadString("S", "B"), "y");
+
+    EXPECT_TRUE(ini.WriteString("S", "B", "q"));
+    EXPECT_EQ(TextOf(ini), "[S]\r\nA=;note\r\nB=q]z\r\n[T]\r\nC=3\r\n");
+
+    CIniFile tab = Load("[S]\r\nA=1\tx\r\nEND=9");
+    tab.WriteString("S", "A", "22");
+    tab.WriteString("S", "END", "10");
+    EXPECT_EQ(TextOf(tab), "[S]\r\nA=22\tx\r\nEND=10");
+}
+
+TEST(IniFileWrite, ReplacesKeyFoundInLaterSection) {
+    CIniFile ini = Load("[INFO]\r\nA=1\r\n[MORE]\r\nTOTAL=3\r\n");
+    ini.WriteString("INFO", "TOTAL", "4");
+    EXPECT_EQ(TextOf(ini), "[INFO]\r\nA=1\r\n[MORE]\r\nTOTAL=4\r\n");
+}
+
+TEST(IniFileWrite, CompletesKeyLinesWithoutEquals) {
+    CIniFile ini = Load("[S]\r\nFLAG\r\nA=1\r\n");
+    ini.WriteString("S", "FLAG", "on");
+    EXPECT_EQ(TextOf(ini), "[S]\r\nFLAG=on\r\nA=1\r\n");
+    EXPECT_EQ(ini.ReadString("S", "FLAG"), "on");
+
+    CIniFile lf = Load("[S]\nFLAG\nA=1");
+    lf.WriteString("S", "FLAG", "on");
+    EXPECT_EQ(TextOf(lf), "[S]\nFLAG=on\nA=1");
+}
+
+TEST(IniFileWrite, NewKeyGoesAfterTheBlockEndingLine) {
+    CIniFile blank = Load("[S]\r\nA=1\r\n\r\n[T]\r\nB=2\r\n");
+    EXPECT_TRUE(blank.WriteString("S", "NEW", "v"));
+    EXPECT_EQ(TextOf(blank), "[S]\r\nA=1\r\n\r\nNEW=v\r\n[T]\r\nB=2\r\n");
+    EXPECT_EQ(blank.ReadString("T", "B"), "2");
+    EXPECT_EQ(blank.ReadString("S", "NEW"), "v");
+
+    CIniFile slash = Load("[S]\r\nA=1\r\n// note\r\nX=0\r\n");
+    slash.WriteString("S", "NEW", "v");
+    EXPECT_EQ(TextOf(slash), "[S]\r\nA=1\r\n// note\r\nNEW=v\r\nX=0\r\n");
+
+    CIniFile noBlank = Load("[S]\r\nA=1\r\n[T]\r\nB=2\r\n");
+    noBlank.WriteString("S", "NEW", "v");
+    EXPECT_EQ(TextOf(noBlank), "[S]\r\nA=1\r\n[T]\r\nB=2\r\nNEW=v\r\n");
+
+    CIniFile trailingBlank = Load("[S]\r\nA=1\r\n\r\n");
+    trailingBlank.WriteString("S", "NEW", "v");
+    EXPECT_EQ(TextOf(trailingBlank), "[S]\r\nA=1\r\n\r\nNEW=v\r\n");
+
+    CIniFile empty = Load("[S]\r\n");
+    empty.WriteInt("S", "N", -42);
+    EXPECT_EQ(TextOf(empty), "[S]\r\nN=-42\r\n");
+    EXPECT_EQ(empty.ReadInt("S", "N"), -42);
+}
+
+TEST(IniFileWrite, NewSectionIsAppended) {
+    CIniFile ini = Load("[S]\r\nA=1\r\n");
+    EXPECT_TRUE(ini.WriteString("NAME", "key", "value"));
+    EXPECT_EQ(TextOf(ini), "[S]\r\nA=1\r\n\r\n[NAME]\r\nkey=value\r\n");
+    EXPECT_EQ(ini.ReadString("NAME", "key"), "value");
+    EXPECT_TRUE(ini.WriteString("NAME", "k2", "v2"));
+    EXPECT_EQ(TextOf(ini), "[S]\r\nA=1\r\n\r\n[NAME]\r\nkey=value\r\nk2=v2\r\n");
+    EXPECT_TRUE(ini.WriteInt("NUM", "n", 2147483647));
+    EXPECT_EQ(ini.ReadString("NUM", "n"), "2147483647");
+
+    CIniFile fresh;
+    fresh.WriteString("S", "K", "V");
+    EXPECT_EQ(TextOf(fresh), "\r\n[S]\r\nK=V\r\n");
+
+    // A failed load holds one zero byte, and the new text follows it.
+    CIniFile failed((TempDir() / "nope.ini").string());
+    failed.WriteString("S", "K", "V");
+    EXPECT_EQ(TextOf(failed), "\0\r\n[S]\r\nK=V\r\n"s);
+    EXPECT_EQ(failed.ReadString("S", "K"), "V");
+
+    const std::string longName(300, 'n');
+    CIniFile big = Load("[S]\r\n");
+    big.WriteString(longName, "K", "V");
+    EXPECT_EQ(TextOf(big), "[S]\r\n\r\n[" + longName + "]\r\nK=V\r\n");
+    EXPECT_EQ(big.ReadString(longName, "K"), "V");
+}
+
+TEST(IniFileSave, RoundTripIsByteExact) {
+    const std::string text =
+        "[INFO]\r\nTESTTYPE=1 ;c\r\nNAME=\x82\xa0\x82\xa2\r\n\r\n"
+        "\xef\xbb\xbflone\rcr\nlf only\n\0zero\xff\xfd"s;
+    const auto first = TempDir() / "round1.ini";
+    const auto second = TempDir() / "round2.ini";
+    WriteFileBytes(first, text);
+
+    CIniFile ini;
+    ASSERT_TRUE(ini.Open(first.string()));
+    EXPECT_EQ(TextOf(ini), text);
+    ASSERT_TRUE(ini.Save(second.string()));
+    EXPECT_EQ(ReadFileBytes(second), text);
+
+    ini.WriteString("INFO", "TESTTYPE", "2");
+    ASSERT_TRUE(ini.Save());
+    const std::string changed = ReadFileBytes(first);
+    EXPECT_EQ(changed, TextOf(ini));
+    EXPECT_NE(changed.find("TESTTYPE=2;c\r\n"), std::string::npos);
+
+    CIniFile reread(first.string());
+    EXPECT_EQ(reread.ReadString("INFO", "TESTTYPE"), "2");
+    EXPECT_EQ(reread.ReadString("INFO", "NAME"), "\x82\xa0\x82\xa2");
+}
+
+TEST(IniFileSave, ReportsTargetsThatCannotBeCreated) {
+    CIniFile ini = Load("[S]\r\nA=1\r\n");
+    EXPECT_FALSE(ini.Save((TempDir() / "no_such_dir" / "x.ini").string()));
+    EXPECT_FALSE(ini.Save()) << "no path was ever given";
+    EXPECT_FALSE(ini.Save(TempDir().string())) << "a directory";
+}
+
+}  // namespace
+}  // namespace kestrune

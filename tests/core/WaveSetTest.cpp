@@ -1,0 +1,431 @@
+#include "core/wave/WaveSet.h"
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+namespace kestrune {
+namespace {
+
+namespace fs = std::filesystem;
+namespace msg = WaveSetMessages;
+using Bytes = std::vector<uint8_t>;
+
+// Everything a refusal must leave alone.
+struct Snapshot {
+    int waveCount;
+    std::array<uint32_t, WaveSet::kMaxWaves> sampleCounts;
+    std::array<Bytes, WaveSet::kMaxWaves> samples;
+    std::array<std::string, WaveSet::kMaxWaves> names, paths;
+    std::string firstPath;
+    WaveFormat format;
+    Bytes backupSamples;
+    uint32_t backupCount;
+    std::string backupName;
+    double viewStart, viewEnd;
+    bool operator==(const Snapshot&) const = default;
+};
+
+Snapshot Take(const WaveSet& s) {
+    return {s.waveCount, s.sampleCounts, s.samples, s.names, s.paths, s.firstPath, s.format,
+            s.backupSamples, s.backupCount, s.backupName, s.viewStart, s.viewEnd};
+}
+
+WaveFormat Pcm(uint32_t rate, uint16_t bits, uint16_t channels = 1) {
+    const auto block = static_cast<uint16_t>(channels * bits / 8);
+    return {1, channels, rate, rate * block, block, bits, 0};
+}
+
+Bytes Pattern(std::size_t n, uint8_t seed) {
+    Bytes b(n);
+    for (std::size_t i = 0; i < n; ++i) b[i] = static_cast<uint8_t>(seed + i * 3);
+    return b;
+}
+
+class WaveSetTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        const char* tmp = std::getenv("TMPDIR");
+        std::string pattern = std::string(tmp && *tmp ? tmp : "/tmp") + "/wave_set_test_XXXXXX";
+        ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
+        dir_ = pattern;
+    }
+    void TearDown() override {
+        std::error_code ec;
+        fs::remove_all(dir_, ec);
+    }
+
+    // Writes a wave of `count` samples (frames for a stereo format) whose
+    // bytes are Pattern(…, seed).
+    std::string MakeWave(const std::string& name, const WaveFormat& format, uint32_t count, uint8_t seed = 1) {
+        const std::string path = (dir_ / name).string();
+        const Bytes bytes = Pattern(std::size_t{count} * format.blockAlign, seed);
+        EXPECT_TRUE(WriteWaveFile(path, format, bytes.data(), count * format.channels));
+        return path;
+    }
+    std::string Mono16(const std::string& name, uint32_t count, uint8_t seed = 1) {
+        return MakeWave(name, Pcm(44100, 16), count, seed);
+    }
+
+    static void Expect(const Outcome& o, bool ok, const std::string& message) {
+        EXPECT_EQ(o.ok, ok);
+        EXPECT_EQ(o.message, message);
+    }
+
+    fs::path dir_;
+    WaveSet set_;
+};
+
+ProcessParameters Scribbled() {
+    ProcessParameters p;
+    p.playbackSpeed = 2;
+    p.dutyCycle = 0.3f;
+    p.periodType = 2;
+    p.periodMs = 40;
+    p.divisionDutyCycle = 0.7f;
+    p.divisionPeriodMs = 300;
+    p.divisionPeriodType = 1;
+    p.noiseAmplitude = 9;
+    p.amplifyFactor = 3;
+    p.filterStartAmplitude = 1;
+    p.filterStopAmplitude = 2;
+    p.filterStartFrequency = 3;
+    p.filterStopFrequency = 4;
+    return p;
+}
+
+// The parameter set after a reset of Scribbled(): only the division values stay.
+ProcessParameters ScribbledAfterReset() {
+    ProcessParameters p;
+    p.divisionDutyCycle = 0.7f;
+    p.divisionPeriodMs = 300;
+    p.divisionPeriodType = 1;
+    return p;
+}
+
+// --- start state and parameters -------------------------------------------
+
+TEST_F(WaveSetTest, StartsEmptyWith44100Hz16BitMono) {
+    EXPECT_EQ(set_.waveCount, 0);
+    EXPECT_EQ(set_.format, (WaveFormat{1, 1, 44100, 88200, 2, 16, 0}));
+    EXPECT_EQ(set_.viewStart, 0.0);
+    EXPECT_EQ(set_.viewEnd, -1.0);
+    for (int i = 0; i < WaveSet::kMaxWaves; ++i) EXPECT_EQ(set_.samples[i].size(), 1u);
+    EXPECT_EQ(set_.backupSamples.size(), 1u);
+    const ProcessParameters& p = set_.processParameters;
+    EXPECT_EQ(p.playbackSpeed, 1.0f);
+    EXPECT_EQ(p.dutyCycle, 1.0f);
+    EXPECT_EQ(p.divisionDutyCycle, 0.5f);
+    EXPECT_EQ(p.divisionPeriodMs, 200.0f);
+    EXPECT_EQ(p.amplifyFactor, 1.0f);
+}
+
+TEST(ProcessParametersTest, ResetKeepsOnlyTheDivisionValues) {
+    ProcessParameters p = Scribbled();
+    p.Reset();
+    EXPECT_EQ(p, ScribbledAfterReset());
+}
+
+// --- opening --------------------------------------------------------------
+
+TEST_F(WaveSetTest, OpeningTheFirstWaveFillsSlotZeroAndTakesTheBackup) {
+    const std::string path = MakeWave("first.wav", Pcm(22050, 8), 300, 9);
+    set_.processParameters = Scribbled();
+    const Outcome o = set_.OpenWave(path);
+    Expect(o, true, "");
+    EXPECT_TRUE(o.redraw);
+    EXPECT_TRUE(o.warning.empty());
+    EXPECT_EQ(set_.waveCount, 1);
+    EXPECT_EQ(set_.names[0], "first.wav");
+    EXPECT_EQ(set_.paths[0], path);
+    EXPECT_EQ(set_.firstPath, path);
+    EXPECT_EQ(set_.sampleCounts[0], 300u);
+    EXPECT_EQ(set_.samples[0], Pattern(300, 9));
+    EXPECT_EQ(set_.format, Pcm(22050, 8));
+    EXPECT_EQ(set_.viewEnd, 299.0);
+    EXPECT_EQ(set_.backupSamples, set_.samples[0]);
+    EXPECT_EQ(set_.backupCount, 300u);
+    EXPECT_EQ(set_.backupName, "first.wav");
+    EXPECT_EQ(set_.processParameters, ScribbledAfterReset());
+}
+
+TEST_F(WaveSetTest, StereoFileWarnsAndOpensAsItsLeftChannel) {
+    const std::string path = MakeWave("st.wav", Pcm(44100, 16, 2), 50, 4);
+    const Outcome o = set_.OpenWave(path);
+    Expect(o, true, "");
+    EXPECT_EQ(o.warning, "The wave file is not single channel! \n The right channel would be ignored!");
+    EXPECT_EQ(set_.format, Pcm(44100, 16));
+    ASSERT_EQ(set_.sampleCounts[0], 50u);
+    const Bytes frames = Pattern(200, 4);
+    for (std::size_t i = 0; i < 50; ++i) {
+        EXPECT_EQ(set_.samples[0][2 * i], frames[4 * i]);
+        EXPECT_EQ(set_.samples[0][2 * i + 1], frames[4 * i + 1]);
+    }
+}
+
+TEST_F(WaveSetTest, OpeningASecondWaveRestoresTheFirstFromItsBackup) {
+    const std::string a = Mono16("a.wav", 100, 1);
+    const std::string b = Mono16("b.wav", 250, 2);
+    ASSERT_TRUE(set_.OpenWave(a).ok);
+    set_.samples[0].assign(40, 0x55);  // an edit that shortened the wave
+    set_.sampleCounts[0] = 20;
+    set_.names[0] = "Edited wave";
+    set_.processParameters = Scribbled();
+
+    ASSERT_TRUE(set_.OpenWave(b).ok);
+    EXPECT_EQ(set_.waveCount, 2);
+    EXPECT_EQ(set_.sampleCounts[0], 100u);
+    EXPECT_EQ(set_.samples[0], Pattern(200, 1));
+    EXPECT_EQ(set_.names[0], "a.wav");
+    EXPECT_EQ(set_.names[1], "b.wav");
+    EXPECT_EQ(set_.samples[1], Pattern(500, 2));
+    EXPECT_EQ(set_.firstPath, a);
+    EXPECT_EQ(set_.paths[1], b);
+    EXPECT_EQ(set_.viewEnd, 249.0);
+    EXPECT_EQ(set_.processParameters, ScribbledAfterReset());
+}
+
+TEST_F(WaveSetTest, SixthWaveIsRefusedBeforeAnythingChanges) {
+    for (int i = 0; i < 5; ++i) ASSERT_TRUE(set_.OpenWave(Mono16("w" + std::to_string(i) + ".wav", 10 + i)).ok);
+    set_.processParameters = Scribbled();
+    const Snapshot before = Take(set_);
+    Expect(set_.OpenWave(Mono16("six.wav", 5)), false, "Beyond the limitation of opened wave files!");
+    EXPECT_EQ(Take(set_), before);
+    EXPECT_EQ(set_.processParameters, Scribbled());  // refused before the reset
+}
+
+TEST_F(WaveSetTest, UnreadableAndForeignFilesAreRefused) {
+    ASSERT_TRUE(set_.OpenWave(Mono16("a.wav", 10)).ok);
+    const std::string readOnly = Mono16("ro.wav", 10);
+    ASSERT_EQ(::chmod(readOnly.c_str(), 0444), 0);
+    const std::string text = (dir_ / "text.wav").string();
+    std::ofstream(text) << "this is certainly no wave file at all, not even close";
+
+    struct Case {
+        std::string path;
+        const char* message;
+    };
+    for (const Case& c : {Case{(dir_ / "missing.wav").string(), "Open file failed!"}, Case{readOnly, "Open file failed!"},
+                          Case{text, "Can not find \"WAVE\"!"}}) {
+        set_.processParameters = Scribbled();
+        const Snapshot before = Take(set_);
+        Expect(set_.OpenWave(c.path), false, c.message);
+        EXPECT_EQ(Take(set_), before) << c.path;
+        EXPECT_EQ(set_.processParameters, ScribbledAfterReset()) << c.path;
+    }
+}
+
+TEST_F(WaveSetTest, FormatChecksRefuseWithTheirMessages) {
+    ASSERT_TRUE(set_.OpenWave(Mono16("a.wav", 10)).ok);
+    struct Case {
+        WaveFormat format;
+        const char* message;
+    };
+    for (const Case& c : {Case{Pcm(44100, 8), "Different BitsPerSample wave file can not be added in!"},
+                          Case{Pcm(48000, 16), "Unavailable sample rate is found in the wave file!"},
+                          Case{Pcm(22050, 16), "Can not change \"sample rate\" now!"},
+                          Case{Pcm(8000, 8), "Different BitsPerSample wave file can not be added in!"}}) {
+        const Snapshot before = Take(set_);
+        Expect(set_.OpenWave(MakeWave("x.wav", c.format, 10)), false, c.message);
+        EXPECT_EQ(Take(set_), before) << c.message;
+    }
+}
+
+TEST_F(WaveSetTest, EmptySetTakesTheRateOfARefusedDepthAndOfAnAcceptedFile) {
+    const Snapshot start = Take(set_);
+    Expect(set_.OpenWave(MakeWave("r.wav", Pcm(48000, 16), 10)), false,
+           "Unavailable sample rate is found in the wave file!");
+    EXPECT_EQ(Take(set_), start);
+
+    // The rate is accepted and set before the depth is checked.
+    Expect(set_.OpenWave(MakeWave("d.wav", Pcm(22050, 24), 10)), false,
+           "Unavailable bits per sample is found in the wave file!");
+    EXPECT_EQ(set_.waveCount, 0);
+    EXPECT_EQ(set_.format, Pcm(22050, 16));
+
+    ASSERT_TRUE(set_.OpenWave(MakeWave("ok.wav", Pcm(11025, 16), 10)).ok);
+    EXPECT_EQ(set_.format, Pcm(11025, 16));
+}
+
+TEST_F(WaveSetTest, FormatCanOnlyChangeWhileTheSetIsEmpty) {
+    Expect(set_.SetBitsPerSample(8), true, "");
+    Expect(set_.SetSampleRate(22050), true, "");
+    EXPECT_EQ(set_.format, Pcm(22050, 8));
+
+    ASSERT_TRUE(set_.OpenWave(MakeWave("a.wav", Pcm(22050, 8), 10)).ok);
+    const Snapshot before = Take(set_);
+    Expect(set_.SetSampleRate(44100), false, "Can not change \"sample rate\" now!");
+    Expect(set_.SetBitsPerSample(16), false, "Can not change \"bits per sample\" now!");
+    EXPECT_EQ(Take(set_), before);
+    Expect(set_.SetSampleRate(22050), true, "");
+    Expect(set_.SetBitsPerSample(8), true, "");
+}
+
+// --- buffer growth --------------------------------------------------------
+
+TEST_F(WaveSetTest, BuffersBeyondTheLimitFailLikeAFailedReallocation) {
+    const std::string big = Mono16("big.wav", 500);
+    set_.SetBufferLimit(999);
+    Snapshot before = Take(set_);
+    Expect(set_.OpenWave(big), false, "Realloc failed!");
+    EXPECT_EQ(Take(set_), before);
+
+    set_.SetBufferLimit(1000);
+    ASSERT_TRUE(set_.OpenWave(big).ok);
+    set_.SetBufferLimit(10);
+    before = Take(set_);
+    Expect(set_.TakeBackup(), false, "Realloc failed!");
+    EXPECT_EQ(Take(set_), before);
+
+    set_.samples[0].resize(2);  // an edit shrank the wave
+    set_.sampleCounts[0] = 1;
+    before = Take(set_);
+    Expect(set_.RestoreBackup(), false, "Realloc failed!");
+    EXPECT_EQ(Take(set_), before);
+
+    set_.SetBufferLimit(WaveSet::kNoLimit);
+    Expect(set_.RestoreBackup(), true, "");
+    EXPECT_EQ(set_.samples[0], Pattern(1000, 1));
+}
+
+TEST_F(WaveSetTest, RestoreNeedsExactlyOneWave) {
+    Expect(set_.RestoreBackup(), false, "Only 1 opened wave file is needed!");
+    ASSERT_TRUE(set_.OpenWave(Mono16("a.wav", 10)).ok);
+    ASSERT_TRUE(set_.OpenWave(Mono16("b.wav", 10)).ok);
+    const Snapshot before = Take(set_);
+    Expect(set_.RestoreBackup(), false, "Only 1 opened wave file is needed!");
+    EXPECT_EQ(Take(set_), before);
+}
+
+// --- closing --------------------------------------------------------------
+
+TEST_F(WaveSetTest, ClosingDropsTheLastWaveAndBacksUpALoneSurvivor) {
+    ASSERT_TRUE(set_.OpenWave(Mono16("a.wav", 100, 1)).ok);
+    ASSERT_TRUE(set_.OpenWave(Mono16("b.wav", 200, 2)).ok);
+    ASSERT_TRUE(set_.OpenWave(Mono16("c.wav", 300, 3)).ok);
+    set_.samples[0].assign(200, 0x77);  // edit the first wave
+
+    Outcome o = set_.CloseWave();
+    Expect(o, true, "");
+    EXPECT_TRUE(o.redraw);
+    EXPECT_EQ(set_.waveCount, 2);
+    EXPECT_EQ(set_.viewEnd, 199.0);
+    EXPECT_EQ(set_.backupSamples, Pattern(200, 1));  // two waves left: no new backup
+
+    set_.names[0] = "Edited wave";
+    Expect(set_.CloseWave(), true, "");
+    EXPECT_EQ(set_.waveCount, 1);
+    EXPECT_EQ(set_.viewEnd, 99.0);
+    EXPECT_EQ(set_.backupSamples, Bytes(200, 0x77));
+    EXPECT_EQ(set_.backupName, "Edited wave");
+
+    // The empty set keeps slot 0's length for its view.
+    Expect(set_.CloseWave(), true, "");
+    EXPECT_EQ(set_.waveCount, 0);
+    EXPECT_EQ(set_.viewStart, 0.0);
+    EXPECT_EQ(set_.viewEnd, 99.0);
+    Expect(set_.CloseWave(), false, "There is no wave file to close!");
+}
+
+TEST_F(WaveSetTest, CloseAllEmptiesTheSetAndTheNextWaveStartsAgainAtSlotZero) {
+    Expect(set_.CloseAllWaves(), false, "There is no wave file to close!");
+    ASSERT_TRUE(set_.OpenWave(Mono16("a.wav", 10)).ok);
+    ASSERT_TRUE(set_.OpenWave(Mono16("b.wav", 20)).ok);
+    const Outcome o = set_.CloseAllWaves();
+    Expect(o, true, "");
+    EXPECT_TRUE(o.redraw);
+    EXPECT_EQ(set_.waveCount, 0);
+    EXPECT_EQ(set_.viewEnd, -1.0);
+
+    const std::string c = MakeWave("c.wav", Pcm(22050, 8), 30);
+    ASSERT_TRUE(set_.OpenWave(c).ok);  // an empty set may change its format
+    EXPECT_EQ(set_.names[0], "c.wav");
+    EXPECT_EQ(set_.firstPath, c);
+    EXPECT_EQ(set_.backupName, "c.wav");
+}
+
+TEST_F(WaveSetTest, ClosingDuringRecordingOrPlaybackDoesNothingButResetParameters) {
+    ASSERT_TRUE(set_.OpenWave(Mono16("a.wav", 10)).ok);
+    set_.SetTransportRunning(true);
+    const Snapshot before = Take(set_);
+    for (Outcome (WaveSet::*close)() : {&WaveSet::CloseWave, &WaveSet::CloseAllWaves}) {
+        set_.processParameters = Scribbled();
+        const Outcome o = (set_.*close)();
+        Expect(o, false, "");
+        EXPECT_FALSE(o.redraw);
+        EXPECT_EQ(Take(set_), before);
+        EXPECT_EQ(set_.processParameters, ScribbledAfterReset());
+    }
+    set_.SetTransportRunning(false);
+    EXPECT_TRUE(set_.CloseWave().ok);
+}
+
+// --- saving ---------------------------------------------------------------
+
+TEST_F(WaveSetTest, SaveWritesTheLastWaveAndRenamesOnlyIt) {
+    const std::string a = Mono16("a.wav", 10, 1);
+    const std::string b = Mono16("b.wav", 20, 2);
+    ASSERT_TRUE(set_.OpenWave(a).ok);
+    ASSERT_TRUE(set_.OpenWave(b).ok);
+    set_.samples[1][0] = 0xAB;
+
+    const std::string out = (dir_ / "saved.wav").string();
+    const Outcome o = set_.SaveWave(out);
+    Expect(o, true, "");
+    EXPECT_TRUE(o.redraw);
+    EXPECT_EQ(set_.names[1], "saved.wav");
+    EXPECT_EQ(set_.names[0], "a.wav");
+    EXPECT_EQ(set_.backupName, "a.wav");
+    EXPECT_EQ(set_.paths[1], b);
+
+    WaveHeaderResult r = ReadWaveHeader(out);
+    ASSERT_TRUE(r.Ok());
+    EXPECT_EQ(r.info.format, set_.format);
+    EXPECT_EQ(ReadWaveSamples(std::move(r.file), r.info), set_.samples[1]);
+}
+
+TEST_F(WaveSetTest, SavingALoneWaveRenamesItsBackupToo) {
+    Expect(set_.SaveWave((dir_ / "nothing.wav").string()), false, "");
+    EXPECT_FALSE(fs::exists(dir_ / "nothing.wav"));
+
+    const std::string a = Mono16("a.wav", 10);
+    ASSERT_TRUE(set_.OpenWave(a).ok);
+    ASSERT_TRUE(set_.SaveWave((dir_ / "renamed.wav").string()).ok);
+    EXPECT_EQ(set_.names[0], "renamed.wav");
+    EXPECT_EQ(set_.backupName, "renamed.wav");
+    EXPECT_EQ(set_.paths[0], a);
+    EXPECT_EQ(set_.firstPath, a);
+}
+
+// --- view range -----------------------------------------------------------
+
+TEST_F(WaveSetTest, ViewRangeCoversTheLongestWave) {
+    ASSERT_TRUE(set_.OpenWave(Mono16("a.wav", 50)).ok);
+    ASSERT_TRUE(set_.OpenWave(Mono16("b.wav", 80)).ok);
+    ASSERT_TRUE(set_.OpenWave(Mono16("c.wav", 30)).ok);
+    EXPECT_EQ(set_.viewEnd, 79.0);
+    set_.viewStart = 12;
+    set_.sampleCounts[2] = 90;
+    set_.UpdateViewRange();
+    EXPECT_EQ(set_.viewStart, 0.0);
+    EXPECT_EQ(set_.viewEnd, 89.0);
+    // Slots above waveCount do not count, slot 0 always does.
+    set_.waveCount = 1;
+    set_.UpdateViewRange();
+    EXPECT_EQ(set_.viewEnd, 49.0);
+    set_.waveCount = 0;
+    set_.sampleCounts[0] = 0;
+    set_.UpdateViewRange();
+    EXPECT_EQ(set_.viewEnd, -1.0);
+}
+
+}  // namespace
+}  // namespace kestrune
