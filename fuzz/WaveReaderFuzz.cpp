@@ -65,12 +65,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
         Check(samples.size() == std::size_t{info.sampleCount} * b);
         Check(after.format.channels == 1 && after.format.blockAlign == b);
         for (std::size_t i = 0; i < info.sampleCount && b > 0; ++i) {
-            for (std::size_t k = 0; k < b; ++k) Check(samples[i * b + k] == data[info.dataOffset + 2 * i * b + k]);
+            for (std::size_t k = 0; k < b; ++k)
+                Check(samples[i * b + k] == data[info.dataOffset + 2 * i * b + k]);
         }
     } else {
         Check(samples.size() == info.dataSize);
         Check(after == info);
-        for (std::size_t i = 0; i < samples.size(); ++i) Check(samples[i] == data[info.dataOffset + i]);
+        for (std::size_t i = 0; i < samples.size(); ++i)
+            Check(samples[i] == data[info.dataOffset + i]);
     }
     return 0;
 }

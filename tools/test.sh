@@ -27,13 +27,19 @@ export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1
 export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 run_fuzzer() {
   local name=$1 seeds=$2
-  local corpus
+  local corpus log
   corpus=$(mktemp -d)
+  log=$(mktemp)
   cp -r "$seeds"/. "$corpus"/
   echo "-- $name for ${fuzz_seconds}s"
-  "build/asan/fuzz/$name" -max_total_time="$fuzz_seconds" -rss_limit_mb=2048 \
-    -print_final_stats=1 "$corpus" 2>&1 | tail -n 15
-  rm -rf "$corpus"
+  if ! "build/asan/fuzz/$name" -max_total_time="$fuzz_seconds" -rss_limit_mb=2048 \
+      -print_final_stats=1 "$corpus" >"$log" 2>&1; then
+    tail -n 60 "$log"
+    echo "$name found a fault (the crashing input was written to $(pwd))"
+    exit 1
+  fi
+  grep -E '^(Done |stat::number_of_executed_runs|stat::peak_rss_mb)' "$log" || true
+  rm -rf "$corpus" "$log"
 }
 run_fuzzer fuzz_wave_reader fuzz/corpus/wave
 run_fuzzer fuzz_ini_reader fuzz/corpus/ini

@@ -21,8 +21,8 @@ constexpr const char* kUsage =
 int WaveInfo(const std::string& path, std::ostream& out) {
     WaveHeaderResult header = ReadWaveHeader(path);
     if (!header.Ok()) {
-        out << "error="
-            << (*header.error == WaveReadError::CannotOpen ? "CannotOpen" : "NotWave") << '\n';
+        out << "error=" << (*header.error == WaveReadError::CannotOpen ? "CannotOpen" : "NotWave")
+            << '\n';
         return kExitFailed;
     }
     WaveFileInfo info = header.info;

@@ -8,8 +8,8 @@ namespace kestrune::cli {
 
 /** Exit statuses of kestrune-cli. */
 inline constexpr int kExitOk = 0;
-inline constexpr int kExitUsage = 1;  ///< unknown command or wrong arguments
-inline constexpr int kExitFailed = 2; ///< the command ran but its input was bad
+inline constexpr int kExitUsage = 1;   ///< unknown command or wrong arguments
+inline constexpr int kExitFailed = 2;  ///< the command ran but its input was bad
 
 /**
  * Runs one command line (without the program name) and returns the exit

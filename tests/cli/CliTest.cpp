@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "support/ScratchDir.h"
+
 #include <cstdint>
 #include <filesystem>
 #include <fstream>
@@ -53,21 +55,13 @@ std::string WaveBytes(std::uint16_t channels, std::uint32_t rate, std::uint16_t 
 }
 
 class CliTest : public ::testing::Test {
-protected:
-    void SetUp() override {
-        dir_ = fs::path(::testing::TempDir()) /
-               ("cli_" + std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
-        fs::create_directories(dir_);
-    }
-    void TearDown() override { fs::remove_all(dir_); }
-
+  protected:
     std::string Write(const std::string& name, const std::string& bytes) {
-        const fs::path p = dir_ / name;
-        std::ofstream(p, std::ios::binary) << bytes;
-        return p.string();
+        return scratch_.Write(name, bytes);
     }
 
-    fs::path dir_;
+    kestrune::testing::ScratchDir scratch_;
+    const fs::path& dir_ = scratch_.Path();
 };
 
 TEST_F(CliTest, WaveInfoReportsTheFormatAfterReading) {
@@ -109,8 +103,11 @@ TEST_F(CliTest, IniGetPrintsTheStoredBytes) {
 }
 
 TEST_F(CliTest, WrongCommandLinesGetUsage) {
-    for (const auto& args : std::vector<std::vector<std::string>>{
-             {}, {"frobnicate"}, {"wave-info"}, {"wave-info", "a", "b"}, {"ini-get", "f", "INFO"}}) {
+    for (const auto& args : std::vector<std::vector<std::string>>{{},
+                                                                  {"frobnicate"},
+                                                                  {"wave-info"},
+                                                                  {"wave-info", "a", "b"},
+                                                                  {"ini-get", "f", "INFO"}}) {
         const Result r = RunArgs(args);
         EXPECT_EQ(r.status, kExitUsage);
         EXPECT_EQ(r.out, "");

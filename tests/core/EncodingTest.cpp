@@ -17,9 +17,9 @@ TEST(EncodingTest, Cp932RoundTripsJapaneseText) {
 }
 
 TEST(EncodingTest, RejectsWhatCannotBeConverted) {
-    EXPECT_FALSE(Cp932ToUtf8("\x82").has_value());       // lead byte cut off
+    EXPECT_FALSE(Cp932ToUtf8("\x82").has_value());              // lead byte cut off
     EXPECT_FALSE(Utf8ToCp932("\xF0\x9F\x98\x80").has_value());  // emoji: not in cp932
-    EXPECT_FALSE(Utf8ToCp932("\xC3").has_value());       // broken UTF-8
+    EXPECT_FALSE(Utf8ToCp932("\xC3").has_value());              // broken UTF-8
 }
 
 TEST(EncodingTest, ValidatesUtf8Strictly) {

@@ -28,9 +28,9 @@ TEST(KanaTableTest, KanaToNumbersAtBothEndsAndOutside) {
     EXPECT_EQ(KanaToSyllable("あ"), 1);
     EXPECT_EQ(KanaToSyllable("ぴょ"), 104);
     EXPECT_EQ(KanaToSyllable("を"), 46);
-    EXPECT_EQ(KanaToSyllable("ヴ"), -1);   // katakana is not in the table
+    EXPECT_EQ(KanaToSyllable("ヴ"), -1);  // katakana is not in the table
     EXPECT_EQ(KanaToSyllable("x"), -1);
-    EXPECT_EQ(KanaToSyllable(""), -1);    // found at the leading separator
+    EXPECT_EQ(KanaToSyllable(""), -1);  // found at the leading separator
     EXPECT_EQ(KanaToSyllable("、"), -1);
     EXPECT_EQ(KanaToSyllable("、あ"), -1);
 }
@@ -38,11 +38,11 @@ TEST(KanaTableTest, KanaToNumbersAtBothEndsAndOutside) {
 // The search runs over the table text, so fragments and runs that span a
 // separator resolve to the entry where they first start.
 TEST(KanaTableTest, KanaSearchMatchesInsideTheTableText) {
-    EXPECT_EQ(KanaToSyllable("ゃ"), 72);     // first inside きゃ
-    EXPECT_EQ(KanaToSyllable("ょ"), 74);     // first inside きょ
+    EXPECT_EQ(KanaToSyllable("ゃ"), 72);  // first inside きゃ
+    EXPECT_EQ(KanaToSyllable("ょ"), 74);  // first inside きょ
     EXPECT_EQ(KanaToSyllable("あ、い"), 1);
-    EXPECT_EQ(KanaToSyllable("、い"), 1);    // its separator starts after entry 1's
-    EXPECT_EQ(KanaToSyllable("き"), 7);      // the plain entry comes before きゃ
+    EXPECT_EQ(KanaToSyllable("、い"), 1);  // its separator starts after entry 1's
+    EXPECT_EQ(KanaToSyllable("き"), 7);    // the plain entry comes before きゃ
     EXPECT_EQ(KanaToSyllable("あい"), -1);
 }
 
@@ -60,11 +60,13 @@ TEST(KanaTableTest, EveryEntryRoundTrips) {
 TEST(KanaTableTest, VowelColumnsFollowTheKanaVowels) {
     const std::vector<std::string> columns[6] = {
         {"を"},
-        {"あ", "か", "さ", "た", "な", "は", "ま", "や", "ら", "わ", "が", "ざ", "だ", "ば", "ぱ", "ゃ"},
+        {"あ", "か", "さ", "た", "な", "は", "ま", "や", "ら", "わ", "が", "ざ", "だ", "ば", "ぱ",
+         "ゃ"},
         {"い", "き", "し", "ち", "に", "ひ", "み", "り", "ぎ", "じ", "ぢ", "び", "ぴ"},
         {"う", "く", "す", "つ", "ぬ", "ふ", "む", "ゆ", "る", "ぐ", "ず", "づ", "ぶ", "ぷ", "ゅ"},
         {"え", "け", "せ", "て", "ね", "へ", "め", "れ", "げ", "ぜ", "で", "べ", "ぺ"},
-        {"お", "こ", "そ", "と", "の", "ほ", "も", "よ", "ろ", "ご", "ぞ", "ど", "ぼ", "ぽ", "ょ", "ん"},
+        {"お", "こ", "そ", "と", "の", "ほ", "も", "よ", "ろ", "ご", "ぞ", "ど", "ぼ", "ぽ", "ょ",
+         "ん"},
     };
     for (int n = 1; n <= kKanaCount; ++n) {
         const std::string kana = SyllableToKana(n);
@@ -82,9 +84,10 @@ TEST(KanaTableTest, VowelColumnsFollowTheKanaVowels) {
 }
 
 TEST(KanaTableTest, ConsonantRowsAndTheirLabels) {
-    const std::vector<std::string> labels = {
-        "を", "あ", "か", "さ", "た", "な", "は", "ま", "や", "ら", "わ", "が", "ざ", "だ",
-        "ば", "ぱ", "きゃ", "しゃ", "ちゃ", "にゃ", "ひゃ", "みゃ", "りゃ", "ぎゃ", "じゃ", "びゃ", "ぴゃ"};
+    const std::vector<std::string> labels = {"を",   "あ",   "か",   "さ",   "た",   "な",   "は",
+                                             "ま",   "や",   "ら",   "わ",   "が",   "ざ",   "だ",
+                                             "ば",   "ぱ",   "きゃ", "しゃ", "ちゃ", "にゃ", "ひゃ",
+                                             "みゃ", "りゃ", "ぎゃ", "じゃ", "びゃ", "ぴゃ"};
     for (int r = 0; r <= 26; ++r) {
         const int syllable = RowRepresentative(r);
         EXPECT_EQ(SyllableToKana(syllable), labels[r]) << r;

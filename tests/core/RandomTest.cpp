@@ -44,7 +44,7 @@ TEST(CrtRandomTest, StaysInRangeAndReachesBothEnds) {
 }
 
 TEST(RandomIntTest, ScalesDrawsByTruncation) {
-    CrtRandom random;  // draws 41, 18467, 6334, 26500
+    CrtRandom random;                     // draws 41, 18467, 6334, 26500
     EXPECT_EQ(RandomInt(random, 10), 0);  // 10 * 41 / 32767 = 0.0125
     EXPECT_EQ(RandomInt(random, 10), 5);  // 5.636
     EXPECT_EQ(RandomInt(random, 10), 1);  // 1.933

@@ -7,7 +7,9 @@
 namespace kestrune {
 namespace {
 
-std::vector<std::int16_t> Silence(std::size_t n) { return std::vector<std::int16_t>(n, 0); }
+std::vector<std::int16_t> Silence(std::size_t n) {
+    return std::vector<std::int16_t>(n, 0);
+}
 
 void Fill(std::vector<std::int16_t>& s, std::size_t from, std::size_t to, std::int16_t v) {
     for (std::size_t i = from; i < to; ++i) s[i] = v;
@@ -78,8 +80,8 @@ TEST(SoundExtentTest, SilenceShortAndEmptyBuffersHaveNoSound) {
 TEST(SoundExtentTest, OffsetsAreCutAtTheBufferEdges) {
     const std::vector<std::int16_t> allLoud(200, 5000);
     const SoundExtent wide = FindSoundExtent(allLoud, -50, 50);
-    EXPECT_EQ(wide.start, 0u);    // 49 - 50 would be -1
-    EXPECT_EQ(wide.end, 199u);    // 150 + 50 would be 200
+    EXPECT_EQ(wide.start, 0u);  // 49 - 50 would be -1
+    EXPECT_EQ(wide.end, 199u);  // 150 + 50 would be 200
     const SoundExtent narrow = FindSoundExtent(allLoud, -49, 49);
     EXPECT_EQ(narrow.start, 0u);
     EXPECT_EQ(narrow.end, 199u);

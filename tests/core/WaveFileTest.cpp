@@ -15,6 +15,8 @@
 
 #include <gtest/gtest.h>
 
+#include "support/ScratchDir.h"
+
 namespace kestrune {
 namespace {
 
@@ -24,7 +26,7 @@ using Bytes = std::vector<uint8_t>;
 // Builds file contents byte by byte, little-endian, independent of the writer
 // under test.
 class ByteBuilder {
-public:
+  public:
     ByteBuilder& Tag(const char (&code)[5]) {
         for (int i = 0; i < 4; ++i) bytes_.push_back(static_cast<uint8_t>(code[i]));
         return *this;
@@ -34,14 +36,16 @@ public:
         bytes_.push_back(static_cast<uint8_t>(v >> 8));
         return *this;
     }
-    ByteBuilder& U32(uint32_t v) { return U16(static_cast<uint16_t>(v)).U16(static_cast<uint16_t>(v >> 16)); }
+    ByteBuilder& U32(uint32_t v) {
+        return U16(static_cast<uint16_t>(v)).U16(static_cast<uint16_t>(v >> 16));
+    }
     ByteBuilder& Raw(const Bytes& b) {
         bytes_.insert(bytes_.end(), b.begin(), b.end());
         return *this;
     }
     Bytes Take() { return bytes_; }
 
-private:
+  private:
     Bytes bytes_;
 };
 
@@ -53,8 +57,8 @@ struct WaveLayout {
     uint32_t bytesPerSecond = 44100;
     uint16_t blockAlign = 2;
     uint16_t bitsPerSample = 16;
-    Bytes formatTail;          // bytes after bitsPerSample (F - 16 of them)
-    Bytes chunkBeforeData;     // a whole chunk placed between "fmt " and "data"
+    Bytes formatTail;       // bytes after bitsPerSample (F - 16 of them)
+    Bytes chunkBeforeData;  // a whole chunk placed between "fmt " and "data"
     Bytes data;
     std::optional<uint32_t> statedDataSize;
 };
@@ -82,30 +86,14 @@ uint32_t U32At(const Bytes& b, std::size_t at) {
 }
 
 class WaveFileTest : public ::testing::Test {
-protected:
-    void SetUp() override {
-        const char* tmp = std::getenv("TMPDIR");
-        std::string pattern = std::string(tmp && *tmp ? tmp : "/tmp") + "/wave_file_test_XXXXXX";
-        ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
-        dir_ = pattern;
-    }
-    void TearDown() override {
-        std::error_code ec;
-        fs::remove_all(dir_, ec);
-    }
-
+  protected:
     std::string Write(const std::string& name, const Bytes& bytes) {
-        const std::string path = (dir_ / name).string();
-        std::ofstream out(path, std::ios::binary | std::ios::trunc);
-        out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-        return path;
+        return scratch_.Write(name, bytes);
     }
-    static Bytes Slurp(const std::string& path) {
-        std::ifstream in(path, std::ios::binary);
-        return Bytes(std::istreambuf_iterator<char>(in), {});
-    }
+    static Bytes Slurp(const std::string& path) { return testing::ScratchDir::Read(path); }
 
-    fs::path dir_;
+    testing::ScratchDir scratch_;
+    const fs::path& dir_ = scratch_.Path();
 };
 
 // Reads a file through both steps, expecting the header step to succeed.
@@ -130,8 +118,14 @@ TEST(WaveFormatRecord, EncodesLittleEndianPackedAndDecodesBack) {
     WaveFormat f{0x0102, 0x0304, 0x05060708, 0x090A0B0C, 0x0D0E, 0x0F10, 0x1112};
     const auto bytes = EncodeWaveFormat(f);
     const Bytes expected = ByteBuilder()
-                               .U16(0x0102).U16(0x0304).U32(0x05060708).U32(0x090A0B0C)
-                               .U16(0x0D0E).U16(0x0F10).U16(0x1112).Take();
+                               .U16(0x0102)
+                               .U16(0x0304)
+                               .U32(0x05060708)
+                               .U32(0x090A0B0C)
+                               .U16(0x0D0E)
+                               .U16(0x0F10)
+                               .U16(0x1112)
+                               .Take();
     EXPECT_EQ(Bytes(bytes.begin(), bytes.end()), expected);
     EXPECT_EQ(DecodeWaveFormat(bytes.data(), bytes.size()), f);
 
@@ -156,7 +150,8 @@ TEST_F(WaveFileTest, CanonicalHeaderPutsSamplesAt44AndRecomputesBlockSize) {
     EXPECT_EQ(r.header.dataOffset, 44u);
     EXPECT_EQ(r.header.dataSize, 8u);
     EXPECT_EQ(r.header.sampleCount, 4u);
-    EXPECT_EQ(r.header.format, (WaveFormat{1, 1, 22050, 44100, 2, 16, 0}));  // "da" of "data" not read as extraSize
+    EXPECT_EQ(r.header.format,
+              (WaveFormat{1, 1, 22050, 44100, 2, 16, 0}));  // "da" of "data" not read as extraSize
     EXPECT_EQ(r.samples, s.data);
 }
 
@@ -351,7 +346,8 @@ TEST_F(WaveFileTest, FileShrinkingBetweenTheStepsLeavesAZeroTail) {
     ASSERT_EQ(::truncate(path.c_str(), 44 + 30), 0);
     const Bytes samples = ReadWaveSamples(std::move(r.file), r.info);
     ASSERT_EQ(samples.size(), 100u);
-    EXPECT_EQ(Bytes(samples.begin(), samples.begin() + 30), Bytes(s.data.begin(), s.data.begin() + 30));
+    EXPECT_EQ(Bytes(samples.begin(), samples.begin() + 30),
+              Bytes(s.data.begin(), s.data.begin() + 30));
     EXPECT_EQ(Bytes(samples.begin() + 30, samples.end()), Bytes(70, 0));
 }
 
@@ -362,9 +358,9 @@ TEST_F(WaveFileTest, ZeroBlockSizeAndHugeFormatSizesAreNotWave) {
         uint16_t channels;
         uint32_t formatSize;
     };
-    for (const Case& c : {Case{"4-bit mono", 4, 1, 16}, Case{"0 bits", 0, 1, 16}, Case{"0 channels", 16, 0, 16},
-                          Case{"F = 0xFFFFFFFF", 16, 1, 0xFFFFFFFFu}, Case{"28 + F = 2^32", 16, 1, 0xFFFFFFE4u},
-                          Case{"F = 0", 16, 1, 0}}) {
+    for (const Case& c : {Case{"4-bit mono", 4, 1, 16}, Case{"0 bits", 0, 1, 16},
+                          Case{"0 channels", 16, 0, 16}, Case{"F = 0xFFFFFFFF", 16, 1, 0xFFFFFFFFu},
+                          Case{"28 + F = 2^32", 16, 1, 0xFFFFFFE4u}, Case{"F = 0", 16, 1, 0}}) {
         WaveLayout s;
         s.bitsPerSample = c.bits;
         s.channels = c.channels;
@@ -395,9 +391,20 @@ TEST_F(WaveFileTest, WriterProducesTheExactHeaderAndSamples) {
     EXPECT_EQ(U32At(file, 4), 236u);
     EXPECT_EQ(U32At(file, 40), 200u);
     const Bytes header = ByteBuilder()
-                             .Tag("RIFF").U32(236).Tag("WAVE").Tag("fmt ").U32(16)
-                             .U16(1).U16(1).U32(22050).U32(44100).U16(7).U16(16)
-                             .Tag("data").U32(200).Take();
+                             .Tag("RIFF")
+                             .U32(236)
+                             .Tag("WAVE")
+                             .Tag("fmt ")
+                             .U32(16)
+                             .U16(1)
+                             .U16(1)
+                             .U32(22050)
+                             .U32(44100)
+                             .U16(7)
+                             .U16(16)
+                             .Tag("data")
+                             .U32(200)
+                             .Take();
     EXPECT_EQ(Bytes(file.begin(), file.begin() + 44), header);
     EXPECT_EQ(Bytes(file.begin() + 44, file.end()), samples);
 
@@ -423,14 +430,17 @@ TEST_F(WaveFileTest, WriterRoundTripsThroughTheReader) {
 
 TEST_F(WaveFileTest, WriterReportsFilesItCannotCreate) {
     const Bytes samples = Pattern(4);
-    EXPECT_FALSE(WriteWaveFile((dir_ / "no" / "such" / "dir.wav").string(), WaveFormat{1, 1, 8000, 16000, 2, 16, 0},
-                               samples.data(), 2));
-    EXPECT_FALSE(WriteWaveFile(dir_.string(), WaveFormat{1, 1, 8000, 16000, 2, 16, 0}, samples.data(), 2));
+    EXPECT_FALSE(WriteWaveFile((dir_ / "no" / "such" / "dir.wav").string(),
+                               WaveFormat{1, 1, 8000, 16000, 2, 16, 0}, samples.data(), 2));
+    EXPECT_FALSE(
+        WriteWaveFile(dir_.string(), WaveFormat{1, 1, 8000, 16000, 2, 16, 0}, samples.data(), 2));
 }
 
 // --- files made by Python's wave module -----------------------------------
 
-std::string Reference(const char* name) { return std::string(KESTRUNE_TEST_DATA) + "/" + name; }
+std::string Reference(const char* name) {
+    return std::string(KESTRUNE_TEST_DATA) + "/" + name;
+}
 
 Bytes Pcm16(int n, int step) {
     ByteBuilder b;
@@ -447,8 +457,9 @@ TEST_F(WaveFileTest, MonoReferenceFilesReadBackAndRewriteByteForByte) {
         uint32_t count;
         Bytes samples;
     };
-    for (const Case& c : {Case{"ref_mono16_22050.wav", {1, 1, 22050, 44100, 2, 16, 0}, 200, Pcm16(200, 977)},
-                          Case{"ref_mono8_11025.wav", {1, 1, 11025, 11025, 1, 8, 0}, 150, mono8}}) {
+    for (const Case& c :
+         {Case{"ref_mono16_22050.wav", {1, 1, 22050, 44100, 2, 16, 0}, 200, Pcm16(200, 977)},
+          Case{"ref_mono8_11025.wav", {1, 1, 11025, 11025, 1, 8, 0}, 150, mono8}}) {
         const ReadBack r = ReadAll(Reference(c.file));
         EXPECT_EQ(r.info.format, c.format) << c.file;
         EXPECT_EQ(r.info.sampleCount, c.count) << c.file;

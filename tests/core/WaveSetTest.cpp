@@ -12,6 +12,8 @@
 
 #include <gtest/gtest.h>
 
+#include "support/ScratchDir.h"
+
 namespace kestrune {
 namespace {
 
@@ -35,8 +37,8 @@ struct Snapshot {
 };
 
 Snapshot Take(const WaveSet& s) {
-    return {s.waveCount, s.sampleCounts, s.samples, s.names, s.paths, s.firstPath, s.format,
-            s.backupSamples, s.backupCount, s.backupName, s.viewStart, s.viewEnd};
+    return {s.waveCount, s.sampleCounts,  s.samples,     s.names,      s.paths,     s.firstPath,
+            s.format,    s.backupSamples, s.backupCount, s.backupName, s.viewStart, s.viewEnd};
 }
 
 WaveFormat Pcm(uint32_t rate, uint16_t bits, uint16_t channels = 1) {
@@ -51,21 +53,11 @@ Bytes Pattern(std::size_t n, uint8_t seed) {
 }
 
 class WaveSetTest : public ::testing::Test {
-protected:
-    void SetUp() override {
-        const char* tmp = std::getenv("TMPDIR");
-        std::string pattern = std::string(tmp && *tmp ? tmp : "/tmp") + "/wave_set_test_XXXXXX";
-        ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
-        dir_ = pattern;
-    }
-    void TearDown() override {
-        std::error_code ec;
-        fs::remove_all(dir_, ec);
-    }
-
+  protected:
     // Writes a wave of `count` samples (frames for a stereo format) whose
     // bytes are Pattern(…, seed).
-    std::string MakeWave(const std::string& name, const WaveFormat& format, uint32_t count, uint8_t seed = 1) {
+    std::string MakeWave(const std::string& name, const WaveFormat& format, uint32_t count,
+                         uint8_t seed = 1) {
         const std::string path = (dir_ / name).string();
         const Bytes bytes = Pattern(std::size_t{count} * format.blockAlign, seed);
         EXPECT_TRUE(WriteWaveFile(path, format, bytes.data(), count * format.channels));
@@ -80,7 +72,8 @@ protected:
         EXPECT_EQ(o.message, message);
     }
 
-    fs::path dir_;
+    testing::ScratchDir scratch_;
+    const fs::path& dir_ = scratch_.Path();
     WaveSet set_;
 };
 
@@ -161,7 +154,8 @@ TEST_F(WaveSetTest, StereoFileWarnsAndOpensAsItsLeftChannel) {
     const std::string path = MakeWave("st.wav", Pcm(44100, 16, 2), 50, 4);
     const Outcome o = set_.OpenWave(path);
     Expect(o, true, "");
-    EXPECT_EQ(o.warning, "The wave file is not single channel! \n The right channel would be ignored!");
+    EXPECT_EQ(o.warning,
+              "The wave file is not single channel! \n The right channel would be ignored!");
     EXPECT_EQ(set_.format, Pcm(44100, 16));
     ASSERT_EQ(set_.sampleCounts[0], 50u);
     const Bytes frames = Pattern(200, 4);
@@ -194,10 +188,12 @@ TEST_F(WaveSetTest, OpeningASecondWaveRestoresTheFirstFromItsBackup) {
 }
 
 TEST_F(WaveSetTest, SixthWaveIsRefusedBeforeAnythingChanges) {
-    for (int i = 0; i < 5; ++i) ASSERT_TRUE(set_.OpenWave(Mono16("w" + std::to_string(i) + ".wav", 10 + i)).ok);
+    for (int i = 0; i < 5; ++i)
+        ASSERT_TRUE(set_.OpenWave(Mono16("w" + std::to_string(i) + ".wav", 10 + i)).ok);
     set_.processParameters = Scribbled();
     const Snapshot before = Take(set_);
-    Expect(set_.OpenWave(Mono16("six.wav", 5)), false, "Beyond the limitation of opened wave files!");
+    Expect(set_.OpenWave(Mono16("six.wav", 5)), false,
+           "Beyond the limitation of opened wave files!");
     EXPECT_EQ(Take(set_), before);
     EXPECT_EQ(set_.processParameters, Scribbled());  // refused before the reset
 }
@@ -213,8 +209,9 @@ TEST_F(WaveSetTest, UnreadableAndForeignFilesAreRefused) {
         std::string path;
         const char* message;
     };
-    for (const Case& c : {Case{(dir_ / "missing.wav").string(), "Open file failed!"}, Case{readOnly, "Open file failed!"},
-                          Case{text, "Can not find \"WAVE\"!"}}) {
+    for (const Case& c :
+         {Case{(dir_ / "missing.wav").string(), "Open file failed!"},
+          Case{readOnly, "Open file failed!"}, Case{text, "Can not find \"WAVE\"!"}}) {
         set_.processParameters = Scribbled();
         const Snapshot before = Take(set_);
         Expect(set_.OpenWave(c.path), false, c.message);
@@ -229,10 +226,11 @@ TEST_F(WaveSetTest, FormatChecksRefuseWithTheirMessages) {
         WaveFormat format;
         const char* message;
     };
-    for (const Case& c : {Case{Pcm(44100, 8), "Different BitsPerSample wave file can not be added in!"},
-                          Case{Pcm(48000, 16), "Unavailable sample rate is found in the wave file!"},
-                          Case{Pcm(22050, 16), "Can not change \"sample rate\" now!"},
-                          Case{Pcm(8000, 8), "Different BitsPerSample wave file can not be added in!"}}) {
+    for (const Case& c :
+         {Case{Pcm(44100, 8), "Different BitsPerSample wave file can not be added in!"},
+          Case{Pcm(48000, 16), "Unavailable sample rate is found in the wave file!"},
+          Case{Pcm(22050, 16), "Can not change \"sample rate\" now!"},
+          Case{Pcm(8000, 8), "Different BitsPerSample wave file can not be added in!"}}) {
         const Snapshot before = Take(set_);
         Expect(set_.OpenWave(MakeWave("x.wav", c.format, 10)), false, c.message);
         EXPECT_EQ(Take(set_), before) << c.message;

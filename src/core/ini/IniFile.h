@@ -33,8 +33,7 @@
 //  * Reads of a missing section give the not-found results: ReadInt 0,
 //    ReadStringAt "", ReadIntAt kNotFoundInt, ReadKeyAt "", CountSectionLines 0.
 //    ReadInt of a missing key gives 0. A negative line number counts as 0.
-#ifndef KESTRUNE_CORE_INI_INIFILE_H
-#define KESTRUNE_CORE_INI_INIFILE_H
+#pragma once
 
 #include <cstddef>
 #include <string>
@@ -141,5 +140,3 @@ class CIniFile {
 };
 
 }  // namespace kestrune
-
-#endif  // KESTRUNE_CORE_INI_INIFILE_H

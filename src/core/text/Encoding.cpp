@@ -1,7 +1,7 @@
 #include "core/text/Encoding.h"
 
-#include <cerrno>
 #include <iconv.h>
+#include <cerrno>
 
 namespace kestrune {
 namespace {

@@ -4,7 +4,9 @@
 
 namespace kestrune {
 
-std::time_t SystemClock::Now() const { return std::time(nullptr); }
+std::time_t SystemClock::Now() const {
+    return std::time(nullptr);
+}
 
 std::uint64_t SystemClock::TickMs() const {
     using namespace std::chrono;

@@ -12,7 +12,7 @@ namespace kestrune {
  * times, play start). Injected everywhere so tests run on a fake clock.
  */
 class Clock {
-public:
+  public:
     virtual ~Clock() = default;
     /** Wall-clock time, whole seconds since the epoch. */
     virtual std::time_t Now() const = 0;
@@ -22,7 +22,7 @@ public:
 
 /** The machine's clocks: time() and a monotonic millisecond counter. */
 class SystemClock final : public Clock {
-public:
+  public:
     std::time_t Now() const override;
     std::uint64_t TickMs() const override;
 };
@@ -33,7 +33,7 @@ public:
  * by exactly three seconds.
  */
 class FakeClock final : public Clock {
-public:
+  public:
     explicit FakeClock(std::time_t start = 0, std::uint64_t startTickMs = 0)
         : wallMs_(static_cast<std::int64_t>(start) * 1000), tickMs_(startTickMs) {}
 
@@ -44,7 +44,7 @@ public:
     /** Moves the wall clock only (a user changing the system time). */
     void SetNow(std::time_t now) { wallMs_ = static_cast<std::int64_t>(now) * 1000; }
 
-private:
+  private:
     std::int64_t wallMs_;
     std::uint64_t tickMs_;
 };

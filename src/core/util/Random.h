@@ -14,7 +14,7 @@ namespace kestrune {
  * owned per user (the workspace, each test dialog); it is not thread-safe.
  */
 class CrtRandom {
-public:
+  public:
     static constexpr int kMax = 0x7FFF;  ///< largest value Next() returns (32767)
 
     CrtRandom() = default;  ///< seeded with 1, as the C library is before any srand()
@@ -31,7 +31,7 @@ public:
 
     std::uint32_t State() const { return state_; }
 
-private:
+  private:
     std::uint32_t state_ = 1;
 };
 

@@ -22,30 +22,25 @@ SoundExtent Find(std::size_t count, SampleAt sampleAt, int startOffset, int endO
         return (s < 0 ? -s : s) > kSoundThreshold;
     };
 
-    int counter = 0;
-    for (std::size_t i = 0; i < count; ++i) {
-        if (loud(i)) {
-            ++counter;
-        } else if (counter > 0) {
-            --counter;
+    // Runs the counter over the samples in the order indexAt gives and
+    // returns the index of the sample on which it reaches the mark.
+    auto edge = [&](auto indexAt) -> std::optional<std::size_t> {
+        int counter = 0;
+        for (std::size_t k = 0; k < count; ++k) {
+            const std::size_t i = indexAt(k);
+            if (loud(i)) {
+                ++counter;
+            } else if (counter > 0) {
+                --counter;
+            }
+            if (counter >= kSoundCount) return i;
         }
-        if (counter >= kSoundCount) {
-            extent.start = place(i, startOffset);
-            break;
-        }
-    }
+        return std::nullopt;
+    };
 
-    counter = 0;
-    for (std::size_t k = count; k-- > 0;) {
-        if (loud(k)) {
-            ++counter;
-        } else if (counter > 0) {
-            --counter;
-        }
-        if (counter >= kSoundCount) {
-            extent.end = place(k, endOffset);
-            break;
-        }
+    if (const auto i = edge([](std::size_t k) { return k; })) extent.start = place(*i, startOffset);
+    if (const auto i = edge([count](std::size_t k) { return count - 1 - k; })) {
+        extent.end = place(*i, endOffset);
     }
     return extent;
 }

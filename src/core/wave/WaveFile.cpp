@@ -39,7 +39,8 @@ uint32_t GetU32(const uint8_t* in) {
 std::size_t ReadAt(int fd, uint8_t* buffer, std::size_t size, uint64_t offset) {
     std::size_t done = 0;
     while (done < size) {
-        const ssize_t got = ::pread(fd, buffer + done, size - done, static_cast<off_t>(offset + done));
+        const ssize_t got =
+            ::pread(fd, buffer + done, size - done, static_cast<off_t>(offset + done));
         if (got < 0) {
             if (errno == EINTR) continue;
             break;
@@ -79,19 +80,21 @@ void ReadIntoBuffer(int fd, uint8_t* out, std::size_t size, uint64_t offset) {
 void KeepLeftChannel(const uint8_t* frames, uint8_t* out, uint32_t frameCount,
                      std::size_t bytesPerSample) {
     switch (bytesPerSample) {
-    case 0:
-        break;
-    case 1:
-        for (uint32_t i = 0; i < frameCount; ++i) out[i] = frames[2 * std::size_t{i}];
-        break;
-    case 2:
-        for (uint32_t i = 0; i < frameCount; ++i) std::memcpy(out + 2 * std::size_t{i}, frames + 4 * std::size_t{i}, 2);
-        break;
-    default:
-        for (uint32_t i = 0; i < frameCount; ++i) {
-            std::memcpy(out + i * bytesPerSample, frames + 2 * i * bytesPerSample, bytesPerSample);
-        }
-        break;
+        case 0:
+            break;
+        case 1:
+            for (uint32_t i = 0; i < frameCount; ++i) out[i] = frames[2 * std::size_t{i}];
+            break;
+        case 2:
+            for (uint32_t i = 0; i < frameCount; ++i)
+                std::memcpy(out + 2 * std::size_t{i}, frames + 4 * std::size_t{i}, 2);
+            break;
+        default:
+            for (uint32_t i = 0; i < frameCount; ++i) {
+                std::memcpy(out + i * bytesPerSample, frames + 2 * i * bytesPerSample,
+                            bytesPerSample);
+            }
+            break;
     }
 }
 
@@ -126,7 +129,9 @@ WaveFormat DecodeWaveFormat(const uint8_t* bytes, std::size_t size) {
     return format;
 }
 
-WaveFile::~WaveFile() { Close(); }
+WaveFile::~WaveFile() {
+    Close();
+}
 
 WaveFile::WaveFile(WaveFile&& other) noexcept : fd_(std::exchange(other.fd_, -1)) {}
 
@@ -180,8 +185,9 @@ WaveHeaderResult ReadWaveHeader(const std::string& path) {
         return fail(WaveReadError::NotWave);
     }
 
-    const std::size_t bodySize = formatSize < kWaveFormatRecordSize ? static_cast<std::size_t>(formatSize)
-                                                                    : kWaveFormatRecordSize;
+    const std::size_t bodySize = formatSize < kWaveFormatRecordSize
+                                     ? static_cast<std::size_t>(formatSize)
+                                     : kWaveFormatRecordSize;
     uint8_t body[kWaveFormatRecordSize];
     if (!ReadExactAt(fd, body, bodySize, 20)) return fail(WaveReadError::NotWave);
     WaveFormat format = DecodeWaveFormat(body, bodySize);

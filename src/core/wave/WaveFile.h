@@ -91,7 +91,7 @@ enum class WaveReadError { CannotOpen, NotWave };
 // An open wave file between the header step and the sample step. Owns a POSIX
 // file descriptor; closes it when destroyed. Move-only.
 class WaveFile {
-public:
+  public:
     WaveFile() = default;
     explicit WaveFile(int fd) : fd_(fd) {}
     ~WaveFile();
@@ -105,7 +105,7 @@ public:
     int Descriptor() const { return fd_; }
     void Close();
 
-private:
+  private:
     int fd_ = -1;
 };
 

@@ -18,9 +18,13 @@ Outcome Refuse(std::string message) {
     return outcome;
 }
 
-bool IsAllowedRate(uint32_t rate) { return rate == 11025 || rate == 22050 || rate == 44100; }
+bool IsAllowedRate(uint32_t rate) {
+    return rate == 11025 || rate == 22050 || rate == 44100;
+}
 
-bool IsAllowedBits(uint16_t bits) { return bits == 8 || bits == 16; }
+bool IsAllowedBits(uint16_t bits) {
+    return bits == 8 || bits == 16;
+}
 
 std::string FileNameOf(const std::string& path) {
     return std::filesystem::path(path).filename().string();
@@ -28,7 +32,8 @@ std::string FileNameOf(const std::string& path) {
 
 // Copies as much of `from` as both buffers hold.
 void CopyPrefix(const std::vector<uint8_t>& from, std::vector<uint8_t>& to, uint64_t bytes) {
-    const std::size_t n = static_cast<std::size_t>(std::min<uint64_t>({bytes, from.size(), to.size()}));
+    const std::size_t n =
+        static_cast<std::size_t>(std::min<uint64_t>({bytes, from.size(), to.size()}));
     if (n > 0) std::memcpy(to.data(), from.data(), n);
 }
 
@@ -71,9 +76,13 @@ bool WaveSet::ResizeBuffer(std::vector<uint8_t>& buffer, uint64_t bytes) const {
     return true;
 }
 
-uint64_t WaveSet::BytesFor(uint32_t count) const { return uint64_t{count} * format.bitsPerSample / 8; }
+uint64_t WaveSet::BytesFor(uint32_t count) const {
+    return uint64_t{count} * format.bitsPerSample / 8;
+}
 
-void WaveSet::ResetProcessParameters() { processParameters.Reset(); }
+void WaveSet::ResetProcessParameters() {
+    processParameters.Reset();
+}
 
 void WaveSet::UpdateViewRange() {
     viewStart = 0.0;
@@ -84,7 +93,8 @@ void WaveSet::UpdateViewRange() {
 }
 
 Outcome WaveSet::SetSampleRate(uint32_t rate) {
-    if (waveCount > 0 && format.sampleRate != rate) return Refuse(WaveSetMessages::kCannotChangeRate);
+    if (waveCount > 0 && format.sampleRate != rate)
+        return Refuse(WaveSetMessages::kCannotChangeRate);
     format.sampleRate = rate;
     format.blockAlign = static_cast<uint16_t>(uint32_t{format.channels} * format.bitsPerSample / 8);
     format.bytesPerSecond = rate * format.blockAlign;
@@ -92,7 +102,8 @@ Outcome WaveSet::SetSampleRate(uint32_t rate) {
 }
 
 Outcome WaveSet::SetBitsPerSample(uint16_t bits) {
-    if (waveCount > 0 && format.bitsPerSample != bits) return Refuse(WaveSetMessages::kCannotChangeBits);
+    if (waveCount > 0 && format.bitsPerSample != bits)
+        return Refuse(WaveSetMessages::kCannotChangeBits);
     format.bitsPerSample = bits;
     format.blockAlign = static_cast<uint16_t>(uint32_t{format.channels} * format.bitsPerSample / 8);
     format.bytesPerSecond = format.sampleRate * format.blockAlign;
@@ -195,7 +206,8 @@ Outcome WaveSet::SaveWave(const std::string& path) {
     if (BytesFor(count) > samples[last].size()) {
         count = static_cast<uint32_t>(samples[last].size() * 8 / format.bitsPerSample);
     }
-    // A failed write goes unreported, as the save command has always done.
+    // The save command reports nothing when the write fails: the user sees
+    // the same state as after a successful save.
     WriteWaveFile(path, format, samples[last].data(), count);
 
     names[last] = FileNameOf(path);

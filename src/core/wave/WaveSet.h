@@ -87,7 +87,7 @@ struct Outcome {
 };
 
 class WaveSet {
-public:
+  public:
     static constexpr int kMaxWaves = 5;
     static constexpr std::size_t kNoLimit = std::numeric_limits<std::size_t>::max();
 
@@ -145,7 +145,7 @@ public:
     double viewEnd = -1.0;
     ProcessParameters processParameters;
 
-private:
+  private:
     std::size_t bufferLimit_ = kNoLimit;
     bool transportRunning_ = false;
 };
