@@ -5,6 +5,8 @@ set -euo pipefail
 packages=(
   cmake ninja-build g++ clang libclang-rt-14-dev
   libgtest-dev libgmock-dev libbenchmark-dev
+  qt6-base-dev libqt6sql6-sqlite libqt6sql6-psql postgresql
+  fonts-ipafont-gothic fonts-motoya-l-maruberi xvfb xauth
 )
 
 missing=()

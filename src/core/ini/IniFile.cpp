@@ -1,5 +1,7 @@
 #include "core/ini/IniFile.h"
 
+#include "core/text/Numbers.h"
+
 #include <climits>
 #include <cstdio>
 
@@ -27,33 +29,6 @@ bool EndsValue(char c) {
 bool EndsBlock(char c) {
     const auto b = static_cast<unsigned char>(c);
     return b == '\r' || b == '\n' || b == '\t' || b == ' ' || b == '/' || b == 0xFF || b == 0xFD;
-}
-
-bool IsCSpace(char c) {
-    return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
-}
-
-// atoi rules without the undefined behaviour: leading white space, an
-// optional sign, then digits; anything else ends the number. Values beyond
-// the int range saturate.
-int ToInt(std::string_view s) {
-    std::size_t i = 0;
-    while (i < s.size() && IsCSpace(s[i])) ++i;
-    bool negative = false;
-    if (i < s.size() && (s[i] == '+' || s[i] == '-')) {
-        negative = s[i] == '-';
-        ++i;
-    }
-    const long long limit = negative ? -static_cast<long long>(INT_MIN) : INT_MAX;
-    long long v = 0;
-    for (; i < s.size() && s[i] >= '0' && s[i] <= '9'; ++i) {
-        v = v * 10 + (s[i] - '0');
-        if (v >= limit) {
-            v = limit;
-            break;
-        }
-    }
-    return static_cast<int>(negative ? -v : v);
 }
 
 }  // namespace
@@ -207,7 +182,7 @@ int CIniFile::ReadInt(std::string_view section, std::string_view key) const {
     if (sec == kNpos) return 0;
     KeyHit hit{};
     if (!FindKey(sec, key, hit) || !hit.hasValue) return 0;
-    return ToInt(std::string_view(text_).substr(hit.value, ValueEnd(hit.value) - hit.value));
+    return LeadingInt(std::string_view(text_).substr(hit.value, ValueEnd(hit.value) - hit.value));
 }
 
 std::string CIniFile::ReadStringAt(std::string_view section, int n) const {
@@ -229,7 +204,7 @@ int CIniFile::ReadIntAt(std::string_view section, int n) const {
         ++pos;
     if (pos >= text_.size() || text_[pos] != '=') return kNotFoundInt;
     ++pos;
-    return ToInt(std::string_view(text_).substr(pos, ValueEnd(pos) - pos));
+    return LeadingInt(std::string_view(text_).substr(pos, ValueEnd(pos) - pos));
 }
 
 std::string CIniFile::ReadKeyAt(std::string_view section, int n) const {
