@@ -15,6 +15,8 @@ namespace kestrune::store {
 /** The two engines the same code runs on. */
 enum class Engine { Sqlite, Postgres };
 
+struct Dialect;
+
 /**
  * Where the results live: the station's embedded SQLite file, or a
  * PostgreSQL server shared by several stations.
@@ -134,6 +136,8 @@ public:
 
     Engine engine() const;
     const DatabaseLocation& location() const;
+    /** The engine's SQL differences (LIKE that ignores case, column types). */
+    const Dialect& dialect() const;
 
     // The four ways SQL is issued.
     /** 1. Run a statement whose result rows are not needed (INSERT, DELETE). */
@@ -141,7 +145,13 @@ public:
     /** 2. Run a query and collect its rows in order. */
     DbResult<std::vector<Row>> Query(const Statement& statement);
     /** 3. Insert one row; returns the key the database gave it (keyColumn
-     *  names the auto-numbered column; empty for tables without one: 0). */
+     *  names the auto-numbered column; empty for tables without one: 0).
+     *  For the result tables' columns (here and in UpdateRow) values are
+     *  brought into the column's kind the same way on both engines: an empty
+     *  text in a numeric or time column is stored as NULL, a number written
+     *  as text as the number, and a text that is no number (or no
+     *  "yyyy-MM-dd HH:mm:ss" time) is refused with a DbError. Execute and
+     *  Query bind values as given: pass a null QVariant for "no value". */
     DbResult<qint64> Insert(const QString& table, const QString& keyColumn, const Values& values);
     /** 4. Change the columns of the row whose key is `key`; the value says
      *  whether such a row existed. */

@@ -1,0 +1,192 @@
+#include "store/Registry.h"
+
+#include <string>
+
+#include "core/registry/Mappings.h"
+#include "store/Dialect.h"
+
+namespace kestrune::store {
+namespace {
+
+// Texts are bound as texts even when empty: a null would not be found
+// again by "= ?" (the read-back of a new key).
+QVariant TextValue(const QString& text) {
+    return text.isNull() ? QStringLiteral("") : text;
+}
+
+// One-character sex code as stored: M, F, or U for anything else.
+QString SexText(char code) {
+    return QString(QLatin1Char(SexCodeForIndex(SexIndexForCode(std::string(1, code)))));
+}
+
+char SexCode(const QString& stored) {
+    return SexCodeForIndex(SexIndexForCode(stored.toStdString()));
+}
+
+DbResult<std::vector<ListEntry>> ListRows(Database& db, const Statement& listing,
+                                          const QString& keyColumn, const QString& textColumn) {
+    DbResult<std::vector<ListEntry>> result;
+    DbResult<std::vector<Row>> rows = db.Query(listing);
+    result.error = rows.error;
+    for (const Row& row : rows.value) {
+        result.value.push_back(ListEntry{row.Int(keyColumn), row.Text(textColumn)});
+    }
+    return result;
+}
+
+// The key of the newest row whose column holds the text: after an insert,
+// the row just written (keys grow, so the largest is the newest).
+DbResult<qint64> NewestKey(Database& db, const Statement& readBack) {
+    DbResult<qint64> result;
+    DbResult<std::vector<Row>> rows = db.Query(readBack);
+    result.error = rows.error;
+    if (!result.Ok()) return result;
+    if (rows.value.empty() || rows.value.front().At(0).isNull()) {
+        result.error = DbError{QStringLiteral("the row just inserted was not found again"),
+                               readBack.Display()};
+        return result;
+    }
+    result.value = rows.value.front().At(0).toLongLong();
+    return result;
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------- subjects
+
+Statement SubjectRegistry::AllSubjects() {
+    // Key order on both engines (PostgreSQL returns updated rows last
+    // without an ORDER BY).
+    return Statement{QStringLiteral("select * from IndividualInfo ORDER BY IIID"), {}};
+}
+
+DbResult<std::vector<ListEntry>> SubjectRegistry::List(const Statement& listing) {
+    return ListRows(db_, listing, QStringLiteral("IIID"), QStringLiteral("IIName"));
+}
+
+DbResult<std::optional<Subject>> SubjectRegistry::Load(qint64 id) {
+    DbResult<std::optional<Subject>> result;
+    DbResult<std::vector<Row>> rows =
+        db_.Query({QStringLiteral("select * from IndividualInfo where IIID = ?"), {id}});
+    result.error = rows.error;
+    if (!result.Ok() || rows.value.empty()) return result;
+    const Row& row = rows.value.front();
+    Subject subject;
+    subject.id = row.Int(QStringLiteral("IIID"));
+    subject.name = row.Text(QStringLiteral("IIName"));
+    subject.sex = SexCode(row.Text(QStringLiteral("IISex")));
+    subject.birthYear = static_cast<int>(row.Int(QStringLiteral("IIAge")));
+    subject.handuse = static_cast<int>(row.Int(QStringLiteral("IIHanduse")));
+    subject.education = static_cast<int>(row.Int(QStringLiteral("IIEducation")));
+    subject.description = row.Text(QStringLiteral("IIDescription"));
+    result.value = subject;
+    return result;
+}
+
+DbResult<qint64> SubjectRegistry::Add(const Subject& subject) {
+    const DbResult<Done> inserted =
+        db_.Execute({QStringLiteral("INSERT INTO IndividualInfo "
+                                    "(IIName,IISex,IIAge,IIHanduse,IIEducation,IIDescription) "
+                                    "VALUES(?,?,?,?,?,?)"),
+                     {TextValue(subject.name), SexText(subject.sex), subject.birthYear,
+                      subject.handuse, subject.education, TextValue(subject.description)}});
+    if (!inserted.Ok()) return DbResult<qint64>{0, inserted.error};
+    return NewestKey(db_, {QStringLiteral("Select max(IIID) from IndividualInfo where IIName=?"),
+                           {TextValue(subject.name)}});
+}
+
+DbResult<Done> SubjectRegistry::Remove(qint64 id) {
+    return db_.Execute({QStringLiteral("delete from IndividualInfo where IIID = ?"), {id}});
+}
+
+DbResult<bool> SubjectRegistry::Update(const Subject& subject) {
+    return db_.UpdateRow(QStringLiteral("IndividualInfo"), QStringLiteral("IIID"), subject.id,
+                         {{QStringLiteral("IIName"), TextValue(subject.name)},
+                          {QStringLiteral("IIAge"), subject.birthYear},
+                          {QStringLiteral("IIEducation"), subject.education},
+                          {QStringLiteral("IIDescription"), TextValue(subject.description)},
+                          {QStringLiteral("IISex"), SexText(subject.sex)},
+                          {QStringLiteral("IIHanduse"), subject.handuse}});
+}
+
+DbResult<std::vector<ListEntry>> SubjectRegistry::Search(const QString& namePart) {
+    return List({QStringLiteral("SELECT * FROM IndividualInfo WHERE %1 ORDER BY IIID")
+                     .arg(db_.dialect().ContainsPattern(QStringLiteral("IIName"))),
+                 {TextValue(namePart)}});
+}
+
+DbResult<bool> SubjectRegistry::UpdateNameAndBirthYear(qint64 id, const QString& name,
+                                                       int birthYear) {
+    return db_.UpdateRow(
+        QStringLiteral("IndividualInfo"), QStringLiteral("IIID"), id,
+        {{QStringLiteral("IIName"), TextValue(name)}, {QStringLiteral("IIAge"), birthYear}});
+}
+
+// ---------------------------------------------------------------- audio materials
+
+Statement AudioRegistry::AllMaterials() {
+    return Statement{QStringLiteral("select * from AudioInfo ORDER BY AIID"), {}};
+}
+
+Statement AudioRegistry::OneMaterial(qint64 id) {
+    return Statement{QStringLiteral("SELECT * FROM AudioInfo WHERE AIID = ?"), {id}};
+}
+
+DbResult<std::vector<ListEntry>> AudioRegistry::List(const Statement& listing) {
+    return ListRows(db_, listing, QStringLiteral("AIID"), QStringLiteral("AIPathname"));
+}
+
+DbResult<std::optional<AudioMaterial>> AudioRegistry::Load(qint64 id) {
+    DbResult<std::optional<AudioMaterial>> result;
+    DbResult<std::vector<Row>> rows =
+        db_.Query({QStringLiteral("select * from AudioInfo where AIID = ?"), {id}});
+    result.error = rows.error;
+    if (!result.Ok() || rows.value.empty()) return result;
+    const Row& row = rows.value.front();
+    AudioMaterial material;
+    material.id = row.Int(QStringLiteral("AIID"));
+    material.pathname = row.Text(QStringLiteral("AIPathname"));
+    material.lengthMs = static_cast<int>(row.Int(QStringLiteral("AILength")));
+    material.fileType = row.Text(QStringLiteral("AIFiletype"));
+    material.sex = SexCode(row.Text(QStringLiteral("AISex")));
+    material.channels = static_cast<int>(row.Int(QStringLiteral("AIChannel")));
+    material.bits = static_cast<int>(row.Int(QStringLiteral("AIBits")));
+    material.content = row.Text(QStringLiteral("AIContent"));
+    result.value = material;
+    return result;
+}
+
+DbResult<qint64> AudioRegistry::Add(const AudioMaterial& material) {
+    const DbResult<Done> inserted = db_.Execute(
+        {QStringLiteral("INSERT INTO AudioInfo "
+                        "(AIPathname,AILength,AIFiletype,AISex,AIChannel,AIBits,AIContent) "
+                        "VALUES(?,?,?,?,?,?,?)"),
+         {TextValue(material.pathname), material.lengthMs, TextValue(material.fileType),
+          SexText(material.sex), material.channels, material.bits, TextValue(material.content)}});
+    if (!inserted.Ok()) return DbResult<qint64>{0, inserted.error};
+    return NewestKey(db_, {QStringLiteral("Select max(AIID) from AudioInfo where AIPathname=?"),
+                           {TextValue(material.pathname)}});
+}
+
+DbResult<Done> AudioRegistry::Remove(qint64 id) {
+    return db_.Execute({QStringLiteral("delete from AudioInfo where AIID = ?"), {id}});
+}
+
+DbResult<bool> AudioRegistry::Update(const AudioMaterial& material) {
+    return db_.UpdateRow(QStringLiteral("AudioInfo"), QStringLiteral("AIID"), material.id,
+                         {{QStringLiteral("AIPathname"), TextValue(material.pathname)},
+                          {QStringLiteral("AILength"), material.lengthMs},
+                          {QStringLiteral("AIChannel"), material.channels},
+                          {QStringLiteral("AIBits"), material.bits},
+                          {QStringLiteral("AIContent"), TextValue(material.content)},
+                          {QStringLiteral("AIFiletype"), TextValue(material.fileType)},
+                          {QStringLiteral("AISex"), SexText(material.sex)}});
+}
+
+DbResult<std::vector<ListEntry>> AudioRegistry::Search(const QString& pathPart) {
+    return List({QStringLiteral("SELECT * FROM AudioInfo WHERE %1 ORDER BY AIID")
+                     .arg(db_.dialect().ContainsPattern(QStringLiteral("AIPathname"))),
+                 {TextValue(pathPart)}});
+}
+
+}  // namespace kestrune::store

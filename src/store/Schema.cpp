@@ -1,0 +1,174 @@
+#include "store/Schema.h"
+
+#include <array>
+
+namespace kestrune::store {
+namespace {
+
+using enum ColumnType;
+
+constexpr std::array kIndividualInfo{
+    ColumnDef{"IIID", Key},           ColumnDef{"IIName", Text},
+    ColumnDef{"IISex", Text},         ColumnDef{"IIAge", Integer},
+    ColumnDef{"IIHanduse", Integer},  ColumnDef{"IIEducation", Integer},
+    ColumnDef{"IIDescription", Text},
+};
+
+constexpr std::array kAudioInfo{
+    ColumnDef{"AIID", Key},        ColumnDef{"AIPathname", Text}, ColumnDef{"AILength", Integer},
+    ColumnDef{"AIFiletype", Text}, ColumnDef{"AISex", Text},      ColumnDef{"AIChannel", Integer},
+    ColumnDef{"AIBits", Integer},  ColumnDef{"AIContent", Text},
+};
+
+constexpr std::array kTestRecord{
+    ColumnDef{"TRID", Key},          ColumnDef{"IIID", Integer},
+    ColumnDef{"AIID", Integer},      ColumnDef{"TRSelfevaluation", Integer},
+    ColumnDef{"TRVolume", Integer},  ColumnDef{"TRTimes", Integer},
+    ColumnDef{"TRTime", Time},       ColumnDef{"TRDuration", Integer},
+    ColumnDef{"TRState", Real},      ColumnDef{"TRRecognise", Real},
+    ColumnDef{"TRFactormask", Real}, ColumnDef{"TRPlayspeed", Real},
+    ColumnDef{"TRSNR", Real},        ColumnDef{"TRCycle", Real},
+    ColumnDef{"TRDutycycle", Real},  ColumnDef{"TRContent", Text},
+};
+
+constexpr std::array kStatisticalRecord{
+    ColumnDef{"SRID", Key},
+    ColumnDef{"IIID", Integer},
+    ColumnDef{"SRSelfevaluation", Integer},
+    ColumnDef{"SRVolume", Integer},
+    ColumnDef{"SRTimes", Integer},
+    ColumnDef{"SRType", Integer},
+    ColumnDef{"SRNumber", Integer},
+    ColumnDef{"SRDuration", Integer},
+    ColumnDef{"SRCorrect", Integer},
+    ColumnDef{"SRFactormask", Integer},
+    ColumnDef{"SRRate", Real},
+    ColumnDef{"SRPlayspeed", Real},
+    ColumnDef{"SRSNR", Real},
+    ColumnDef{"SRCycle", Real},
+    ColumnDef{"SRDutycycle", Real},
+    ColumnDef{"SRValidity", Integer},
+    ColumnDef{"SROther", Text},
+};
+
+constexpr std::array kBasicRecord{
+    ColumnDef{"BRID", Key},         ColumnDef{"IIID", Integer},    ColumnDef{"SRID", Integer},
+    ColumnDef{"BRTime", Time},      ColumnDef{"BRDuration", Real}, ColumnDef{"BRContent", Text},
+    ColumnDef{"BRRecognise", Text}, ColumnDef{"BROther", Text},
+};
+
+constexpr std::array kSyllableMaskRecord{
+    ColumnDef{"IIID", Integer},
+    ColumnDef{"SMRVolume", Integer},
+    ColumnDef{"SMRSelfevaluation", Integer},
+    ColumnDef{"SMRTime", Time},
+    ColumnDef{"SMRDuration", Integer},
+    ColumnDef{"SMRMaskingContent", Text},
+    ColumnDef{"SMRMaskedContent", Text},
+    ColumnDef{"SMRRecognise", Text},
+    ColumnDef{"SMRState", Real},
+    ColumnDef{"SMRValidity", Integer},
+    ColumnDef{"SMRSNR", Integer},
+};
+
+constexpr std::array kNewSyllableMaskRecord{
+    ColumnDef{"IIID", Integer},
+    ColumnDef{"NSMRVolume", Integer},
+    ColumnDef{"NSMRSelfevaluation", Integer},
+    ColumnDef{"NSMRTime", Time},
+    ColumnDef{"NSMRDuration", Real},
+    ColumnDef{"NSMRMaskingContent", Text},
+    ColumnDef{"NSMRMaskedContent", Text},
+    ColumnDef{"NSMRSNR", Integer},
+    ColumnDef{"NSMRRecognise", Text},
+    ColumnDef{"NSMRState", Real},
+    ColumnDef{"NSMRValidity", Integer},
+    ColumnDef{"NSMROther", Text},
+};
+
+constexpr std::array kSyllableSpeedupRecord{
+    ColumnDef{"IIID", Integer},
+    ColumnDef{"SSRVolume", Integer},
+    ColumnDef{"SSRSelfevaluation", Integer},
+    ColumnDef{"SSRTime", Time},
+    ColumnDef{"SSRDuration", Integer},
+    ColumnDef{"SSRContent", Text},
+    ColumnDef{"SSRRecognise", Text},
+    ColumnDef{"SSRSpeed", Real},
+    ColumnDef{"SSRState", Real},
+    ColumnDef{"SSRValidity", Integer},
+};
+
+constexpr std::array kStatisticalSyllableMaskRecord{
+    ColumnDef{"SSMRMaskingcontent", Text},
+    ColumnDef{"SSMRMaskedcontent", Text},
+    ColumnDef{"SSMRSNR", Real},
+    ColumnDef{"SSMROther", Real},
+};
+
+const std::array kTables{
+    TableDef{"IndividualInfo", kIndividualInfo},
+    TableDef{"AudioInfo", kAudioInfo},
+    TableDef{"TestRecord", kTestRecord},
+    TableDef{"StatisticalRecord", kStatisticalRecord},
+    TableDef{"BasicRecord", kBasicRecord},
+    TableDef{"SyllableMaskRecord", kSyllableMaskRecord},
+    TableDef{"NewSyllableMaskRecord", kNewSyllableMaskRecord},
+    TableDef{"SyllableSpeedupRecord", kSyllableSpeedupRecord},
+    TableDef{"StatisticalSyllableMaskRecord", kStatisticalSyllableMaskRecord},
+};
+
+// Version 1: the nine result tables. IF NOT EXISTS lets a database whose
+// tables were made by hand (or by an older tool) be adopted as it is.
+// kTables describes the current schema. A later version that changes a
+// table must first copy the version-1 column lists into this step, so that
+// an empty database still passes through version 1 exactly as it was.
+QStringList CreateResultTables(const Dialect& dialect) {
+    QStringList statements;
+    for (const TableDef& table : kTables) statements << CreateTableSql(table, dialect);
+    return statements;
+}
+
+}  // namespace
+
+std::optional<ColumnType> TableDef::TypeOf(const QString& column) const {
+    for (const ColumnDef& c : columns) {
+        if (column.compare(QLatin1String(c.name), Qt::CaseInsensitive) == 0) return c.type;
+    }
+    return std::nullopt;
+}
+
+std::span<const TableDef> Tables() {
+    return kTables;
+}
+
+const TableDef* FindTable(const QString& name) {
+    for (const TableDef& table : kTables) {
+        if (name.compare(QLatin1String(table.name), Qt::CaseInsensitive) == 0) return &table;
+    }
+    return nullptr;
+}
+
+QString CreateTableSql(const TableDef& table, const Dialect& dialect) {
+    QStringList columns;
+    for (const ColumnDef& c : table.columns) {
+        columns << QStringLiteral("%1 %2").arg(QLatin1String(c.name), dialect.ColumnDdl(c.type));
+    }
+    return QStringLiteral("CREATE TABLE IF NOT EXISTS %1 (%2)")
+        .arg(QLatin1String(table.name), columns.join(QStringLiteral(", ")));
+}
+
+int CurrentSchemaVersion() {
+    return 1;
+}
+
+QStringList MigrationStep(int toVersion, const Dialect& dialect) {
+    switch (toVersion) {
+        case 1:
+            return CreateResultTables(dialect);
+        default:
+            return {};
+    }
+}
+
+}  // namespace kestrune::store

@@ -1,0 +1,171 @@
+#pragma once
+
+#include <QComboBox>
+#include <QInputMethodEvent>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSqlDatabase>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTreeWidget>
+#include <QUuid>
+
+#include <deque>
+#include <memory>
+#include <vector>
+
+#include "app/Prompter.h"
+#include "store/Database.h"
+
+namespace kestrune::app::testing {
+
+/** Answers confirmations from a script and remembers every box shown. */
+class FakePrompter final : public Prompter {
+  public:
+    struct Shown {
+        QString text;
+        QString caption;
+    };
+
+    void Message(QWidget*, const QString& text, const QString& caption) override {
+        messages.push_back({text, caption});
+    }
+    bool Confirm(QWidget*, const QString& text) override {
+        confirmations.push_back(text);
+        if (answers.empty()) {
+            ++unscripted;
+            return false;
+        }
+        const bool answer = answers.front();
+        answers.pop_front();
+        return answer;
+    }
+
+    QStringList MessageTexts() const {
+        QStringList texts;
+        for (const auto& shown : messages) texts << shown.text;
+        return texts;
+    }
+
+    std::vector<Shown> messages;
+    QStringList confirmations;
+    std::deque<bool> answers;  ///< true: OK, false: Cancel
+    int unscripted = 0;        ///< confirmations asked with no answer scripted
+};
+
+/** A fresh station database in its own temporary folder. */
+class Station {
+  public:
+    Station() {
+        QString error;
+        location_ = store::DatabaseLocation::StationFile(dir_.path());
+        db_ = store::Database::Open(location_, &error);
+        if (!db_) qFatal("cannot open a station database: %s", qPrintable(error));
+    }
+
+    store::Database& Db() { return *db_; }
+
+    /**
+     * Runs SQL through a second connection to the same file, as another
+     * program on the station would: how the tests make the dialogs' own
+     * operations fail (a trigger that refuses a change, say).
+     */
+    void Sabotage(const QString& sql) {
+        const QString name = QUuid::createUuid().toString();
+        {
+            QSqlDatabase other = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name);
+            other.setDatabaseName(location_.sqlitePath);
+            if (!other.open())
+                qFatal("second connection: %s", qPrintable(other.lastError().text()));
+            QSqlQuery query(other);
+            if (!query.exec(sql))
+                qFatal("%s: %s", qPrintable(sql), qPrintable(query.lastError().text()));
+        }
+        QSqlDatabase::removeDatabase(name);
+    }
+
+    /** A trigger that makes every `operation` (INSERT, UPDATE, DELETE) on the table fail. */
+    void Refuse(const QString& operation, const QString& table) {
+        Sabotage(QStringLiteral("CREATE TRIGGER refuse_%1 BEFORE %1 ON %2 BEGIN "
+                                "SELECT RAISE(ABORT, 'refused by the test'); END")
+                     .arg(operation, table));
+    }
+    void Allow(const QString& operation) {
+        Sabotage(QStringLiteral("DROP TRIGGER refuse_%1").arg(operation));
+    }
+
+  private:
+    QTemporaryDir dir_;
+    store::DatabaseLocation location_;
+    std::unique_ptr<store::Database> db_;
+};
+
+/** A window's controls by object name; a missing control is a broken test set-up. */
+struct Controls {
+    const QWidget* window = nullptr;
+
+    template <typename T>
+    T* Get(const char* name) const {
+        T* child = window->findChild<T*>(QString::fromLatin1(name));
+        if (child == nullptr) qFatal("no control named %s", name);
+        return child;
+    }
+    QLineEdit* Edit(const char* name) const { return Get<QLineEdit>(name); }
+    QComboBox* Combo(const char* name) const { return Get<QComboBox>(name); }
+    QPushButton* Button(const char* name) const { return Get<QPushButton>(name); }
+    QTreeWidget* List() const { return Get<QTreeWidget>("list"); }
+};
+
+inline void Click(QWidget* widget) {
+    QTest::mouseClick(widget, Qt::LeftButton);
+}
+
+/** Clicks a list row as the user would. */
+inline void ClickRow(QTreeWidget* list, int row) {
+    QTreeWidgetItem* item = list->topLevelItem(row);
+    if (item == nullptr) qFatal("no list row %d", row);
+    list->scrollToItem(item);
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualItemRect(item).center());
+}
+
+/** Replaces an edit's text as typed: ASCII through key presses, anything
+ *  else committed by the input method, as Japanese text arrives. */
+inline void Type(QLineEdit* edit, const QString& text) {
+    edit->setFocus();
+    edit->selectAll();
+    QTest::keyClick(edit, Qt::Key_Backspace);
+    bool ascii = true;
+    for (QChar c : text) ascii = ascii && c.unicode() < 0x80;
+    if (ascii) {
+        QTest::keyClicks(edit, text);
+    } else {
+        QInputMethodEvent commit;
+        commit.setCommitString(text);
+        QCoreApplication::sendEvent(edit, &commit);
+    }
+}
+
+/** Chooses an item with the keyboard, as the user would. */
+inline void Choose(QComboBox* combo, int index) {
+    QTest::keyClick(combo, Qt::Key_Home);
+    for (int i = 0; i < index; ++i) QTest::keyClick(combo, Qt::Key_Down);
+}
+
+/** The texts of a list, row by row, key and text joined by "|". */
+inline QStringList Rows(const QTreeWidget* list) {
+    QStringList rows;
+    for (int i = 0; i < list->topLevelItemCount(); ++i) {
+        rows << list->topLevelItem(i)->text(0) + QLatin1Char('|') + list->topLevelItem(i)->text(1);
+    }
+    return rows;
+}
+
+/** The index of the selected row, -1 when none. */
+inline int SelectedRow(const QTreeWidget* list) {
+    const auto selected = list->selectedItems();
+    return selected.isEmpty() ? -1 : list->indexOfTopLevelItem(selected.front());
+}
+
+}  // namespace kestrune::app::testing
