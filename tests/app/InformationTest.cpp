@@ -10,6 +10,7 @@
 
 #include "AppTestSupport.h"
 #include "app/Fonts.h"
+#include "app/IndividualInformation.h"
 #include "app/Information.h"
 #include "core/util/Clock.h"
 #include "store/Registry.h"
@@ -109,6 +110,37 @@ class InformationTest : public QObject {
         QCOMPARE(stored.value->education, 6);
         QCOMPARE(stored.value->description, QString());
         QCOMPARE(AllSubjects().size(), size_t(1));
+    }
+
+    // What the subject typed is what the experimenter finds in the registry.
+    void theRegistryFindsASubjectRegisteredOnTheForm() {
+        Open();
+        QSignalSpy registered(form_.get(), &CInformation::registered);
+        TypeName(QStringLiteral("HANAKO SATO"));
+        TypeAge(QStringLiteral("30"));
+        Click(ui_.Button("nextButton"));
+        QCOMPARE(registered.count(), 1);
+        const QString key = form_->SubjectId();
+
+        CIndividualInformation registry(station_->Db(), *prompter_,
+                                        store::SubjectRegistry::AllSubjects());
+        registry.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&registry));
+        Controls dialog{&registry};
+        Type(dialog.Edit("searchEdit"), QStringLiteral("sato"));
+        Click(dialog.Button("searchButton"));
+        QVERIFY(prompter_->messages.empty());
+        QCOMPARE(dialog.List()->topLevelItemCount(), 1);
+        QCOMPARE(dialog.List()->topLevelItem(0)->text(0), key);
+        QCOMPARE(dialog.List()->topLevelItem(0)->text(1), QStringLiteral("HANAKO SATO"));
+
+        ClickRow(dialog.List(), 0);
+        QCOMPARE(dialog.Edit("idEdit")->text(), key);
+        QCOMPARE(dialog.Edit("nameEdit")->text(), QStringLiteral("HANAKO SATO"));
+        QCOMPARE(dialog.Edit("birthYearEdit")->text(), QStringLiteral("1977"));
+        QCOMPARE(dialog.Combo("sexCombo")->currentText(), QStringLiteral("知らない"));
+        Click(dialog.Button("okButton"));
+        QCOMPARE(registry.SelectedId(), key);
     }
 
     void refusesAMissingNameOrAnImpossibleAge_data() {
