@@ -1,19 +1,27 @@
 #!/usr/bin/env bash
 # Installs the build dependencies, builds Kestrune (release) and starts it on
-# the demo station kit in data/demo.
+# a station folder made from the demo kit in data/demo: KESTRUNE_STATION, or
+# ~/kestrune-station by default. The folder's TestData.db is created on the
+# first start (SQLite); nothing in the repository is written.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
 bash tools/install-deps.sh
 cmake --preset release
-cmake --build --preset release
+cmake --build --preset release --target kestrune kestrune-cli
 
-# The Qt program joins here as soon as it exists; until then the station kit
-# is inspected with the command-line companion.
-cli=build/release/src/cli/kestrune-cli
-echo "== demo station kit (data/demo) =="
-"$cli" wave-info data/demo/tone.wav
-printf 'scenario TESTTYPE: '
-"$cli" ini-get data/demo/scenario.ini INFO TESTTYPE
-printf 'scenario TOTAL: '
-"$cli" ini-get data/demo/scenario.ini INFO TOTAL
+station=${KESTRUNE_STATION:-$HOME/kestrune-station}
+if [[ ! -d $station ]]; then
+  mkdir -p "$station/Data"
+  cp data/demo/tone.wav data/demo/scenario.ini "$station/"
+  echo "Made the station folder $station from the demo kit"
+fi
+build/release/src/cli/kestrune-cli --station "$station" db init
+build/release/src/cli/kestrune-cli wave-info "$station/tone.wav"
+
+if [[ -z ${DISPLAY:-}${WAYLAND_DISPLAY:-} ]]; then
+  echo "No display to show the program on: start it from a desktop session with" >&2
+  echo "  build/release/src/app/kestrune --station $station" >&2
+  exit 1
+fi
+exec build/release/src/app/kestrune --station "$station"

@@ -1,0 +1,630 @@
+#include "app/KestruneDlg.h"
+
+#include <QAction>
+#include <QActionGroup>
+#include <QCloseEvent>
+#include <QDir>
+#include <QFile>
+#include <QFontMetricsF>
+#include <QFrame>
+#include <QLabel>
+#include <QLayout>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPushButton>
+#include <QToolBar>
+
+#include <algorithm>
+#include <cmath>
+
+#include "app/AboutDlg.h"
+#include "app/AudioInfo.h"
+#include "app/Choosers.h"
+#include "app/HyperLink.h"
+#include "app/IndividualInformation.h"
+#include "app/KestruneApp.h"
+#include "app/MainTestPanel.h"
+#include "app/Prompter.h"
+#include "app/ToolbarIcons.h"
+#include "app/ViewFrame.h"
+#include "core/util/Clock.h"
+#include "core/util/Random.h"
+#include "store/Database.h"
+#include "store/Registry.h"
+
+namespace kestrune::app {
+
+namespace {
+
+// The window in dialog units. The band above y = 18 (between the two etched
+// lines) is the toolbar's; the workspace below it starts at that line.
+constexpr double kWindowWidth = 507;
+constexpr double kWindowHeight = 463;
+constexpr double kToolbarBand = 18;
+constexpr double kButtonWidth = 57;
+constexpr double kButtonHeight = 19;
+
+const QString kPlayCaption = QStringLiteral("再生");
+const QString kPauseCaption = QStringLiteral("一時停止");
+const QString kPlayMenuCaption = QStringLiteral("Pla&y");
+
+QString ConnectionText(const QString& reason) {
+    return QStringLiteral("Failed to connect database\r\n Error message:") + reason;
+}
+
+}  // namespace
+
+CKestruneDlg::CKestruneDlg(const Services& services, QWidget* parent)
+    : QMainWindow(parent),
+      services_(services),
+      connectionText_(ConnectionText(QStringLiteral("not connected"))) {
+    setWindowTitle(QStringLiteral("Kestrune"));
+    setWindowIcon(ProgramIcon());
+    // A caption and a close box; the fixed size leaves nothing to maximise.
+    setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                   Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
+    ComputeDialogUnits();
+    BuildMenus();
+    BuildToolbar();
+    BuildWorkspace();
+    layout()->setSizeConstraint(QLayout::SetFixedSize);
+    SyncFormatChecks();
+    ApplyControlStates(WorkspaceEvent::Initial);
+}
+
+CKestruneDlg::~CKestruneDlg() = default;
+
+void CKestruneDlg::ComputeDialogUnits() {
+    // One unit across is a quarter of the average width of the Latin
+    // letters, one unit down an eighth of the line height.
+    const QFontMetricsF metrics(font());
+    const double average = metrics.horizontalAdvance(QStringLiteral(
+                               "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz")) /
+                           52.0;
+    unitX_ = average / 4.0;
+    unitY_ = metrics.height() / 8.0;
+    // Japanese captions are wider than the face the layout was drawn for:
+    // widen the units until the longest one fits its button.
+    QPushButton probe;
+    probe.setFont(font());
+    for (const QString& caption :
+         {QStringLiteral("ファイルを閉じる"), QStringLiteral("ファイルが開く"),
+          QStringLiteral("録音が始まる")}) {
+        probe.setText(caption);
+        unitX_ = std::max(unitX_, probe.sizeHint().width() / kButtonWidth);
+    }
+    unitY_ = std::max(unitY_, probe.sizeHint().height() / kButtonHeight);
+}
+
+void CKestruneDlg::Place(QWidget* widget, double x, double y, double width, double height) const {
+    const int left = static_cast<int>(std::lround(x * unitX_));
+    const int top = static_cast<int>(std::lround((y - kToolbarBand) * unitY_));
+    const int right = static_cast<int>(std::lround((x + width) * unitX_));
+    const int bottom = static_cast<int>(std::lround((y + height - kToolbarBand) * unitY_));
+    widget->setGeometry(left, top, right - left, bottom - top);
+}
+
+QAction* CKestruneDlg::AddAction(QMenu* menu, const QString& caption, const char* objectName) {
+    QAction* action = menu->addAction(caption);
+    action->setObjectName(QString::fromLatin1(objectName));
+    return action;
+}
+
+void CKestruneDlg::BuildMenus() {
+    QMenuBar* bar = menuBar();
+
+    QMenu* file = bar->addMenu(QStringLiteral("File(&F)"));
+    file->setObjectName(QStringLiteral("fileMenu"));
+    openAction_ = AddAction(file, QStringLiteral("&Open wave"), "actionOpenWave");
+    saveAction_ = AddAction(file, QStringLiteral("&Save wave"), "actionSaveWave");
+    closeAction_ = AddAction(file, QStringLiteral("&Close wave"), "actionCloseWave");
+    closeAllAction_ = AddAction(file, QStringLiteral("Close &all waves"), "actionCloseAllWaves");
+    file->addSeparator();
+    exitAction_ = AddAction(file, QStringLiteral("&Exit"), "actionExit");
+    connect(openAction_, &QAction::triggered, this, &CKestruneDlg::OpenWave);
+    connect(saveAction_, &QAction::triggered, this, &CKestruneDlg::SaveWave);
+    connect(closeAction_, &QAction::triggered, this, &CKestruneDlg::CloseWave);
+    connect(closeAllAction_, &QAction::triggered, this, &CKestruneDlg::CloseAllWaves);
+    connect(exitAction_, &QAction::triggered, this, &QWidget::close);
+
+    QMenu* options = bar->addMenu(QStringLiteral("Options(&I)"));
+    options->setObjectName(QStringLiteral("optionsMenu"));
+    connect(AddAction(options, QStringLiteral("Standard line &color"), "actionStandardLineColor"),
+            &QAction::triggered, this, &CKestruneDlg::ChooseStandardLineColor);
+    connect(AddAction(options, QStringLiteral("&Wave show background color"),
+                      "actionWaveBackgroundColor"),
+            &QAction::triggered, this, &CKestruneDlg::ChooseWaveBackgroundColor);
+    connect(AddAction(options, QStringLiteral("&Frequency show background color"),
+                      "actionFrequencyBackgroundColor"),
+            &QAction::triggered, this, &CKestruneDlg::ChooseSpectrumBackgroundColor);
+    options->addSeparator();
+
+    // A radio submenu: one checked item at a time; `choose` runs for the item taken.
+    auto radioMenu = [&](const QString& caption, const char* name,
+                         const std::vector<uint32_t>& values, const char* itemPrefix, auto choose) {
+        QMenu* menu = options->addMenu(caption);
+        menu->setObjectName(QString::fromLatin1(name));
+        auto* group = new QActionGroup(menu);
+        group->setExclusionPolicy(QActionGroup::ExclusionPolicy::Exclusive);
+        std::map<uint32_t, QAction*> items;
+        for (uint32_t value : values) {
+            QAction* item = menu->addAction(QString::number(value));
+            item->setObjectName(QString::fromLatin1(itemPrefix) + QString::number(value));
+            item->setCheckable(true);
+            group->addAction(item);
+            connect(item, &QAction::triggered, this, [choose, value] { choose(value); });
+            items[value] = item;
+        }
+        return items;
+    };
+    rateActions_ = radioMenu(QStringLiteral("&Sampling frequency(Hz)"), "sampleRateMenu",
+                             {11025, 22050, 44100}, "actionRate",
+                             [this](uint32_t rate) { SetSampleRate(rate); });
+    for (const auto& [bits, item] : radioMenu(
+             QStringLiteral("&Quantization accuracy(Bits)"), "bitsMenu", {8, 16}, "actionBits",
+             [this](uint32_t bits) { SetBitsPerSample(static_cast<uint16_t>(bits)); })) {
+        bitsActions_[static_cast<uint16_t>(bits)] = item;
+    }
+    // Framing takes effect at the next spectrum drawing: nothing is redrawn now.
+    const auto frames = radioMenu(QStringLiteral("F&rame length(Bytes)"), "frameLengthMenu",
+                                  {256, 512, 1024, 2048, 4096}, "actionFrame",
+                                  [this](uint32_t length) { frameLength_ = length; });
+    frames.at(frameLength_)->setChecked(true);
+    const auto shifts =
+        radioMenu(QStringLiteral("S&hifted samples(Bytes)"), "shiftMenu", {64, 128, 256, 512, 1024},
+                  "actionShift", [this](uint32_t shift) { shiftSamples_ = shift; });
+    shifts.at(shiftSamples_)->setChecked(true);
+
+    QMenu* operate = bar->addMenu(QStringLiteral("Operate(&O)"));
+    operate->setObjectName(QStringLiteral("operateMenu"));
+    recordStartAction_ = AddAction(operate, QStringLiteral("Record Star&t"), "actionRecordStart");
+    recordStopAction_ = AddAction(operate, QStringLiteral("Record Sto&p"), "actionRecordStop");
+    playAction_ = AddAction(operate, kPlayMenuCaption, "actionPlay");
+    stopAction_ = AddAction(operate, QStringLiteral("&Stop"), "actionStop");
+    operate->addSeparator();
+    drawWaveAction_ = AddAction(operate, QStringLiteral("Draw &wave"), "actionDrawWave");
+    drawFrequencyAction_ =
+        AddAction(operate, QStringLiteral("Draw &frequency"), "actionDrawFrequency");
+    connect(drawWaveAction_, &QAction::triggered, this, &CKestruneDlg::DrawWave);
+    connect(drawFrequencyAction_, &QAction::triggered, this, &CKestruneDlg::DrawSpectrum);
+
+    // The edit, generator and filter commands come with their dialogs.
+    QMenu* process = bar->addMenu(QStringLiteral("Process(&P)"));
+    process->setObjectName(QStringLiteral("processMenu"));
+    AddAction(process, QStringLiteral("Cut &left"), "actionCutLeft");
+    AddAction(process, QStringLiteral("Cut &right"), "actionCutRight");
+    process->addSeparator();
+    AddAction(process, QStringLiteral("&Horizontal Reverse"), "actionHorizontalReverse");
+    AddAction(process, QStringLiteral("&Vertical Reverse"), "actionVerticalReverse");
+    AddAction(process, QStringLiteral("A&udio mixer"), "actionAudioMixer");
+    AddAction(process, QStringLiteral("&Duty cycle"), "actionDutyCycle");
+    AddAction(process, QStringLiteral("A&mplify"), "actionAmplify");
+    AddAction(process, QStringLiteral("&Add noise"), "actionAddNoise");
+    AddAction(process, QStringLiteral("&Power unification"), "actionPowerUnification");
+    AddAction(process, QStringLiteral("&Siganl standardization"), "actionSignalStandardization");
+    process->addSeparator();
+    AddAction(process, QStringLiteral("Sin &generator"), "actionSinGenerator");
+    AddAction(process, QStringLiteral("M&ix generator"), "actionMixGenerator");
+    process->addSeparator();
+    AddAction(process, QStringLiteral("&Time domain filter"), "actionTimeDomainFilter");
+    AddAction(process, QStringLiteral("&Frequency domain filter"), "actionFrequencyDomainFilter");
+    process->addSeparator();
+    connect(AddAction(process, QStringLiteral("&Reset"), "actionReset"), &QAction::triggered, this,
+            &CKestruneDlg::ResetWave);
+
+    QMenu* analyse = bar->addMenu(QStringLiteral("Analyse(&A)"));
+    analyse->setObjectName(QStringLiteral("analyseMenu"));
+    AddAction(analyse, QStringLiteral("Syllable &data analyse"), "actionSyllableDataAnalyse");
+    AddAction(analyse, QStringLiteral("Syllable &segment analyse"), "actionSyllableSegmentAnalyse");
+    AddAction(analyse, QStringLiteral("Syllable &row analyse"), "actionSyllableRowAnalyse");
+    analyse->addSeparator();
+    AddAction(analyse, QStringLiteral("&Intermittent analyse"), "actionIntermittentAnalyse");
+    AddAction(analyse, QStringLiteral("&Trainging result analyse"), "actionTrainingResultAnalyse");
+    analyse->addSeparator();
+    AddAction(analyse, QStringLiteral("&Averaged spectrum"), "actionAveragedSpectrum");
+    AddAction(analyse, QStringLiteral("Find &Hz point in max energy"), "actionFindMaxEnergyHz");
+    analyse->addSeparator();
+    AddAction(analyse, QStringLiteral("&Mask analyse"), "actionMaskAnalyse");
+
+    QMenu* test = bar->addMenu(QStringLiteral("Test(&T)"));
+    test->setObjectName(QStringLiteral("testMenu"));
+    audioInformationAction_ =
+        AddAction(test, QStringLiteral("&Audio information"), "actionAudioInformation");
+    individualInformationAction_ =
+        AddAction(test, QStringLiteral("&Individual information"), "actionIndividualInformation");
+    autoTestAction_ = AddAction(test, QStringLiteral("Auto &test"), "actionAutoTest");
+    AddAction(test, QStringLiteral("&Division listen"), "actionDivisionListen");
+    AddAction(test, QStringLiteral("&Single test"), "actionSingleTest");
+    AddAction(test, QStringLiteral("&Time test"), "actionTimeTest");  // does nothing
+    connect(audioInformationAction_, &QAction::triggered, this,
+            &CKestruneDlg::ShowAudioInformation);
+    connect(individualInformationAction_, &QAction::triggered, this,
+            &CKestruneDlg::ShowIndividualInformation);
+
+    QMenu* help = bar->addMenu(QStringLiteral("Help(&H)"));
+    help->setObjectName(QStringLiteral("helpMenu"));
+    aboutAction_ = AddAction(help, QStringLiteral("&About Kestrune"), "actionAbout");
+    connect(aboutAction_, &QAction::triggered, this, &CKestruneDlg::ShowAbout);
+    connect(AddAction(help, QStringLiteral("&Contact author"), "actionContactAuthor"),
+            &QAction::triggered, this, &CKestruneDlg::FollowContactLink);
+    AddAction(help, QStringLiteral("&Help files"), "actionHelpFiles");  // does nothing
+}
+
+void CKestruneDlg::BuildToolbar() {
+    toolbar_ = addToolBar(QStringLiteral("Toolbar"));
+    toolbar_->setObjectName(QStringLiteral("toolbar"));
+    toolbar_->setIconSize(QSize(16, 16));
+    toolbar_->setMovable(false);
+    toolbar_->setFloatable(false);
+    toolbar_->setContextMenuPolicy(Qt::PreventContextMenu);
+    toolbar_->toggleViewAction()->setVisible(false);
+
+    auto add = [this](QAction* action, ToolIcon icon, const QString& tip) {
+        action->setIcon(ToolbarIcon(icon));
+        action->setToolTip(tip);
+        action->setStatusTip(tip);
+        toolbar_->addAction(action);
+    };
+    add(openAction_, ToolIcon::OpenWave, QStringLiteral("Open wave"));
+    add(saveAction_, ToolIcon::SaveWave, QStringLiteral("Save wave"));
+    toolbar_->addSeparator();
+    add(drawWaveAction_, ToolIcon::DrawWave, QStringLiteral("Draw wave"));
+    add(drawFrequencyAction_, ToolIcon::DrawFrequency, QStringLiteral("Draw frequency"));
+
+    // The four mouse tools: check buttons, at most one down at a time.
+    auto* tools = new QActionGroup(this);
+    tools->setExclusionPolicy(QActionGroup::ExclusionPolicy::ExclusiveOptional);
+    auto tool = [&](ToolIcon icon, const QString& tip, const char* name) {
+        auto* action = new QAction(this);
+        action->setObjectName(QString::fromLatin1(name));
+        action->setCheckable(true);
+        tools->addAction(action);
+        add(action, icon, tip);
+        connect(action, &QAction::toggled, this,
+                [this, action](bool checked) { OnToolToggled(action, checked); });
+        toolActions_.push_back(action);
+    };
+    tool(ToolIcon::ZoomIn, QStringLiteral("Zoom in"), "toolZoomIn");
+    tool(ToolIcon::ZoomOut, QStringLiteral("Zoom out"), "toolZoomOut");
+    toolbar_->addSeparator();
+    tool(ToolIcon::CutLeft, QStringLiteral("Cut left"), "toolCutLeft");
+    tool(ToolIcon::CutRight, QStringLiteral("Cut right"), "toolCutRight");
+    toolbar_->addSeparator();
+    add(audioInformationAction_, ToolIcon::AudioInformation, QStringLiteral("Audio information"));
+    add(individualInformationAction_, ToolIcon::IndividualInformation,
+        QStringLiteral("Individual information"));
+    add(autoTestAction_, ToolIcon::AutoTest, QStringLiteral("Auto test"));
+    toolbar_->addSeparator();
+    add(aboutAction_, ToolIcon::About, QStringLiteral("About Kestrune"));
+    add(exitAction_, ToolIcon::Exit, QStringLiteral("Exit"));
+}
+
+void CKestruneDlg::OnToolToggled(QAction* tool, bool checked) {
+    const auto index =
+        std::find(toolActions_.begin(), toolActions_.end(), tool) - toolActions_.begin();
+    // Zoom in, zoom out, cut left, cut right.
+    static constexpr int kZoom[] = {1, -1, 0, 0};
+    static constexpr int kCut[] = {0, 0, -1, 1};
+    if (checked) {
+        zoomTool_ = kZoom[index];
+        cutTool_ = kCut[index];
+    } else if (zoomTool_ == kZoom[index] && cutTool_ == kCut[index]) {
+        zoomTool_ = 0;
+        cutTool_ = 0;
+    }
+}
+
+QPushButton* CKestruneDlg::AddButton(const QString& caption, const char* objectName, int x, int y) {
+    auto* button = new QPushButton(caption, workspace_);
+    button->setObjectName(QString::fromLatin1(objectName));
+    button->setAutoDefault(false);
+    Place(button, x, y, kButtonWidth, kButtonHeight);
+    return button;
+}
+
+void CKestruneDlg::BuildWorkspace() {
+    workspace_ = new QWidget(this);
+    workspace_->setObjectName(QStringLiteral("workspace"));
+    setCentralWidget(workspace_);
+    workspace_->setFixedSize(
+        static_cast<int>(std::lround(kWindowWidth * unitX_)),
+        static_cast<int>(std::lround((kWindowHeight - kToolbarBand) * unitY_)));
+
+    // The etched line under the toolbar.
+    auto* line = new QFrame(workspace_);
+    line->setObjectName(QStringLiteral("toolbarLine"));
+    line->setFrameShape(QFrame::HLine);
+    line->setFrameShadow(QFrame::Sunken);
+    line->setGeometry(0, 0, workspace_->width(), 2);
+
+    // Views and the strips for their scales and legends (drawn by the views).
+    auto strip = [this](const char* name, double x, double y, double w, double h) {
+        auto* area = new QWidget(workspace_);
+        area->setObjectName(QString::fromLatin1(name));
+        Place(area, x, y, w, h);
+    };
+    strip("amplitudeStrip", 0, 19, 21, 137);
+    strip("waveLegendStrip", 452, 32, 55, 120);
+    strip("timeStrip", 25, 158, 441, 15);
+    strip("frequencyStrip", 0, 163, 22, 180);
+    strip("levelStrip", 453, 169, 27, 175);
+    waveView_ = new ViewFrame(waveBackgroundColor_, workspace_);
+    waveView_->setObjectName(QStringLiteral("waveView"));
+    Place(waveView_, 25, 29, 427, 128);
+    spectrumView_ = new ViewFrame(spectrumBackgroundColor_, workspace_);
+    spectrumView_->setObjectName(QStringLiteral("spectrumView"));
+    Place(spectrumView_, 25, 173, 428, 172);
+
+    recordStartButton_ = AddButton(QStringLiteral("録音が始まる"), "recordStartButton", 44, 363);
+    recordStopButton_ = AddButton(QStringLiteral("録音がとまる"), "recordStopButton", 128, 363);
+    playButton_ = AddButton(kPlayCaption, "playButton", 211, 363);
+    stopButton_ = AddButton(QStringLiteral("終了"), "stopButton", 295, 363);
+    drawWaveButton_ = AddButton(QStringLiteral("波形をかく"), "drawWaveButton", 377, 363);
+    openButton_ = AddButton(QStringLiteral("ファイルが開く"), "openButton", 44, 396);
+    saveButton_ = AddButton(QStringLiteral("ファイルを保存"), "saveButton", 128, 396);
+    closeButton_ = AddButton(QStringLiteral("ファイルを閉じる"), "closeButton", 211, 396);
+    closeAllButton_ = AddButton(QStringLiteral("全部で閉じる"), "closeAllButton", 295, 396);
+    drawFrequencyButton_ =
+        AddButton(QStringLiteral("周波数をかく"), "drawFrequencyButton", 377, 396);
+    connect(drawWaveButton_, &QPushButton::clicked, this, &CKestruneDlg::DrawWave);
+    connect(openButton_, &QPushButton::clicked, this, &CKestruneDlg::OpenWave);
+    connect(saveButton_, &QPushButton::clicked, this, &CKestruneDlg::SaveWave);
+    connect(closeButton_, &QPushButton::clicked, this, &CKestruneDlg::CloseWave);
+    connect(closeAllButton_, &QPushButton::clicked, this, &CKestruneDlg::CloseAllWaves);
+    connect(drawFrequencyButton_, &QPushButton::clicked, this, &CKestruneDlg::DrawSpectrum);
+
+    // Recording and playing time in seconds, right of their start buttons.
+    auto timeDisplay = [this](const char* name, double x, double y, double w, double h) {
+        auto* display = new QLabel(QStringLiteral("0"), workspace_);
+        display->setObjectName(QString::fromLatin1(name));
+        display->setAlignment(Qt::AlignCenter);
+        display->setFrameStyle(QFrame::StyledPanel | QFrame::Sunken);
+        Place(display, x, y, w, h);
+    };
+    timeDisplay("recordTimeDisplay", 105, 367, 20, 14);
+    timeDisplay("playTimeDisplay", 272, 367, 22, 13);
+
+    // "Contact :" and the contact link, on one text line.
+    auto* contact = new QLabel(QStringLiteral("Contact :"), workspace_);
+    contact->setObjectName(QStringLiteral("contactLabel"));
+    contact->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    Place(contact, 284, 440, 40, 11);
+    contactLink_ = new CHyperLink(kContactAddress, workspace_, &services_.urls);
+    contactLink_->setObjectName(QStringLiteral("contactLink"));
+    contactLink_->SetUnderline(false);
+    contactLink_->SetURL(kContactUrl);
+    contactLink_->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    Place(contactLink_, 328, 440, 72, 11);
+    contactLink_->SetAdjustToFit(false);  // keep the line's height for the baseline
+}
+
+void CKestruneDlg::ApplyControlStates(WorkspaceEvent event) {
+    states_ = ControlStatesFor(event, states_);
+    const ControlStates& s = states_;
+    recordStartButton_->setEnabled(s.recordStart);
+    recordStartAction_->setEnabled(s.recordStart);
+    recordStopButton_->setEnabled(s.recordStop);
+    recordStopAction_->setEnabled(s.recordStop);
+    playButton_->setEnabled(s.play);
+    playAction_->setEnabled(s.play);
+    const bool pause = s.playCaption == PlayCaption::Pause;
+    playButton_->setText(pause ? kPauseCaption : kPlayCaption);
+    playAction_->setText(pause ? kPauseCaption : kPlayMenuCaption);
+    stopButton_->setEnabled(s.stop);
+    stopAction_->setEnabled(s.stop);
+    openButton_->setEnabled(s.open);
+    openAction_->setEnabled(s.open);
+    saveButton_->setEnabled(s.save);
+    saveAction_->setEnabled(s.save);
+    drawWaveButton_->setEnabled(s.draw);
+    drawWaveAction_->setEnabled(s.draw);
+    drawFrequencyButton_->setEnabled(s.draw);
+    drawFrequencyAction_->setEnabled(s.draw);
+    closeButton_->setEnabled(s.closeButtons);
+    closeAllButton_->setEnabled(s.closeButtons);
+    // A menu item here has no "disabled but not greyed" look: both off
+    // states disable it.
+    const bool closeMenu = s.closeMenu == CloseMenuState::Enabled;
+    closeAction_->setEnabled(closeMenu);
+    closeAllAction_->setEnabled(closeMenu);
+    for (QAction* tool : toolActions_) {
+        if (s.releaseTools) tool->setChecked(false);
+        tool->setEnabled(s.tools);
+    }
+    if (s.releaseTools) {
+        zoomTool_ = 0;
+        cutTool_ = 0;
+    }
+}
+
+void CKestruneDlg::SyncFormatChecks() {
+    if (const auto rate = rateActions_.find(waveSet_.format.sampleRate); rate != rateActions_.end())
+        rate->second->setChecked(true);
+    if (const auto bits = bitsActions_.find(waveSet_.format.bitsPerSample);
+        bits != bitsActions_.end())
+        bits->second->setChecked(true);
+}
+
+CKestruneDlg::StartResult CKestruneDlg::Start(const StartupOptions& options) {
+    ApplyControlStates(WorkspaceEvent::Initial);
+    zoomTool_ = 0;
+    cutTool_ = 0;
+    waveSet_.viewStart = 0.0;
+    waveSet_.viewEnd = -1.0;
+    ProcessRandom().Seed(static_cast<uint32_t>(services_.clock.Now()));
+
+    const QString station = options.stationDir.isEmpty() ? QDir::currentPath() : options.stationDir;
+    QString reason;
+    const auto location =
+        store::ResolveLocation(station, options.databaseUrl, options.environmentDatabase, &reason);
+    if (location) {
+        db_ = store::Database::Open(*location, &connectionText_);
+    } else {
+        connectionText_ = ConnectionText(reason);
+    }
+    if (!db_) {
+        services_.prompter.Message(this, connectionText_);
+        return StartResult::Workspace;
+    }
+    if (options.workspace) return StartResult::Workspace;
+
+    panelMode_ = true;
+    hide();
+    {
+        CMainTestPanel panel;  // no parent: the main window is hidden
+        panel.exec();
+    }
+    // The window was never shown: closing it is the end of the program.
+    close();
+    return StartResult::SessionEnded;
+}
+
+void CKestruneDlg::closeEvent(QCloseEvent* event) {
+    if (!panelMode_ && !services_.prompter.Confirm(this, kQuitQuestion)) {
+        event->ignore();
+        return;
+    }
+    event->accept();
+}
+
+void CKestruneDlg::Show(const Outcome& outcome) {
+    if (!outcome.warning.empty())
+        services_.prompter.Message(this, QString::fromStdString(outcome.warning));
+    if (!outcome.message.empty())
+        services_.prompter.Message(this, QString::fromStdString(outcome.message));
+}
+
+void CKestruneDlg::OpenWave() {
+    const QString path = services_.files.ChooseOpenPath(this);
+    if (path.isEmpty()) return;
+    OpenWavePath(path);
+}
+
+void CKestruneDlg::OpenWaveFiles(const QStringList& paths) {
+    for (const QString& path : paths) OpenWavePath(path);
+}
+
+void CKestruneDlg::OpenWavePath(const QString& path) {
+    const Outcome outcome = waveSet_.OpenWave(QFile::encodeName(path).toStdString());
+    // A refused file may still have set the rate of an empty set.
+    SyncFormatChecks();
+    Show(outcome);
+    if (!outcome.ok) return;
+    ApplyControlStates(WorkspaceEvent::AfterOpen);
+    DrawWave();
+    DrawSpectrum();
+}
+
+void CKestruneDlg::SaveWave() {
+    if (waveSet_.waveCount == 0) return;  // nothing to write
+    const QString path = services_.files.ChooseSavePath(this);
+    if (path.isEmpty()) return;
+    const Outcome outcome = waveSet_.SaveWave(QFile::encodeName(path).toStdString());
+    Show(outcome);
+    if (outcome.redraw) {
+        DrawWave();
+        DrawSpectrum();
+    }
+}
+
+void CKestruneDlg::CloseWave() {
+    const Outcome outcome = waveSet_.CloseWave();
+    Show(outcome);
+    if (outcome.redraw) {
+        DrawWave();
+        DrawSpectrum();
+    }
+}
+
+void CKestruneDlg::CloseAllWaves() {
+    const Outcome outcome = waveSet_.CloseAllWaves();
+    Show(outcome);
+    if (outcome.redraw) {
+        DrawWave();
+        DrawSpectrum();
+    }
+}
+
+bool CKestruneDlg::SetSampleRate(uint32_t rate) {
+    const Outcome outcome = waveSet_.SetSampleRate(rate);
+    Show(outcome);
+    // The radio group has already moved the check: put it on the set's rate.
+    SyncFormatChecks();
+    return outcome.ok;
+}
+
+bool CKestruneDlg::SetBitsPerSample(uint16_t bits) {
+    const Outcome outcome = waveSet_.SetBitsPerSample(bits);
+    Show(outcome);
+    SyncFormatChecks();
+    return outcome.ok;
+}
+
+void CKestruneDlg::ResetWave() {
+    Show(waveSet_.RestoreBackup());
+    DrawWave();
+    DrawSpectrum();
+}
+
+void CKestruneDlg::DrawWave() {
+    ApplyControlStates(waveSet_.waveCount == 0 ? WorkspaceEvent::EmptySet
+                                               : WorkspaceEvent::WavesPresent);
+    waveView_->update();
+}
+
+void CKestruneDlg::DrawSpectrum() {
+    spectrumView_->update();
+}
+
+void CKestruneDlg::ChooseStandardLineColor() {
+    if (const auto color = services_.colors.ChooseColor(this, standardLineColor_)) {
+        standardLineColor_ = *color;
+        DrawWave();
+    }
+}
+
+void CKestruneDlg::ChooseWaveBackgroundColor() {
+    if (const auto color = services_.colors.ChooseColor(this, QColor(0, 0, 0))) {
+        waveBackgroundColor_ = *color;
+        waveView_->SetBackground(waveBackgroundColor_);
+        DrawWave();
+    }
+}
+
+void CKestruneDlg::ChooseSpectrumBackgroundColor() {
+    if (const auto color = services_.colors.ChooseColor(this, QColor(255, 255, 255))) {
+        spectrumBackgroundColor_ = *color;
+        spectrumView_->SetBackground(spectrumBackgroundColor_);
+        DrawSpectrum();
+    }
+}
+
+void CKestruneDlg::ShowAbout() {
+    CAboutDlg about(this, &services_.urls);
+    about.exec();
+}
+
+void CKestruneDlg::ShowAudioInformation() {
+    if (!db_) {
+        services_.prompter.Message(this, connectionText_);
+        return;
+    }
+    CAudioInfo dialog(*db_, services_.prompter, store::AudioRegistry::AllMaterials(), this);
+    dialog.exec();
+}
+
+void CKestruneDlg::ShowIndividualInformation() {
+    if (!db_) {
+        services_.prompter.Message(this, connectionText_);
+        return;
+    }
+    CIndividualInformation dialog(*db_, services_.prompter, store::SubjectRegistry::AllSubjects(),
+                                  this);
+    dialog.exec();
+}
+
+void CKestruneDlg::FollowContactLink() {
+    contactLink_->Follow();
+}
+
+}  // namespace kestrune::app

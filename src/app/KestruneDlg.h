@@ -1,0 +1,206 @@
+#pragma once
+
+#include <QColor>
+#include <QMainWindow>
+#include <QString>
+#include <QStringList>
+
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <vector>
+
+#include "core/wave/WaveSet.h"
+#include "core/workspace/ControlStates.h"
+
+class QAction;
+class QActionGroup;
+class QLabel;
+class QMenu;
+class QPushButton;
+class QToolBar;
+
+namespace kestrune {
+class Clock;
+namespace store {
+class Database;
+}
+}  // namespace kestrune
+
+namespace kestrune::app {
+
+class CHyperLink;
+class ColorChooser;
+class FileChooser;
+class Prompter;
+class UrlOpener;
+class ViewFrame;
+struct StartupOptions;
+
+/**
+ * "Kestrune": the main window and wave workspace. It owns the wave set and
+ * the database connection, routes every menu, button and toolbar command,
+ * keeps the Options (colours, sample format, spectrum framing) and sets the
+ * workspace's controls after each event from one table (ControlStatesFor).
+ *
+ * A fixed-size window laid out in dialog units (one unit is a quarter of the
+ * font's average character width across and an eighth of its height down),
+ * so it keeps its proportions under any interface font. The toolbar takes
+ * the band the two etched lines at the top enclose.
+ *
+ * Messages, file dialogs, colour dialogs and links go through the services
+ * it is given, so tests drive it without modal boxes.
+ */
+class CKestruneDlg final : public QMainWindow {
+    Q_OBJECT
+
+  public:
+    /** What the window shows things with. All must outlive the window. */
+    struct Services {
+        Prompter& prompter;
+        FileChooser& files;
+        ColorChooser& colors;
+        UrlOpener& urls;
+        const Clock& clock;
+    };
+
+    /** How Start ended. */
+    enum class StartResult {
+        SessionEnded,  ///< the session panel ran and closed: the program ends
+        Workspace,     ///< the workspace stays open (no database, or --workspace)
+    };
+
+    /** The confirmation asked before the workspace closes. */
+    static inline const QString kQuitQuestion = QStringLiteral("Really want to quit?");
+
+    explicit CKestruneDlg(const Services& services, QWidget* parent = nullptr);
+    ~CKestruneDlg() override;
+
+    /**
+     * Start-up: the controls' initial state, the random generator seeded with
+     * the clock's time, then the database. Connected: unless options ask for
+     * the workspace, hide, run the session panel until it closes and close
+     * without asking. Not connected: show the connection text and stay as
+     * the workspace in its initial state.
+     */
+    StartResult Start(const StartupOptions& options);
+
+    /** Opens files into the set one after the other, as Open wave does after
+     *  its file dialog. */
+    void OpenWaveFiles(const QStringList& paths);
+
+    // The commands (each menu item, button and toolbar button runs one).
+    void OpenWave();
+    void SaveWave();
+    void CloseWave();
+    void CloseAllWaves();
+    bool SetSampleRate(uint32_t rate);
+    bool SetBitsPerSample(uint16_t bits);
+    void ResetWave();
+    void DrawWave();
+    void DrawSpectrum();
+    void ChooseStandardLineColor();
+    void ChooseWaveBackgroundColor();
+    void ChooseSpectrumBackgroundColor();
+    void ShowAbout();
+    void ShowAudioInformation();
+    void ShowIndividualInformation();
+    void FollowContactLink();
+
+    // State.
+    WaveSet& Waves() { return waveSet_; }
+    const WaveSet& Waves() const { return waveSet_; }
+    const ControlStates& States() const { return states_; }
+    /** Null when the connection failed or Start has not run. */
+    store::Database* Db() const { return db_.get(); }
+    bool PanelMode() const { return panelMode_; }
+    QColor StandardLineColor() const { return standardLineColor_; }
+    QColor WaveBackgroundColor() const { return waveBackgroundColor_; }
+    QColor SpectrumBackgroundColor() const { return spectrumBackgroundColor_; }
+    uint32_t FrameLength() const { return frameLength_; }
+    uint32_t ShiftSamples() const { return shiftSamples_; }
+    /** 1 zoom in, -1 zoom out, 0 none. */
+    int ZoomTool() const { return zoomTool_; }
+    /** -1 cut left, 1 cut right, 0 none. */
+    int CutTool() const { return cutTool_; }
+    /** Pixels per dialog unit, across and down. */
+    double UnitX() const { return unitX_; }
+    double UnitY() const { return unitY_; }
+
+  protected:
+    void closeEvent(QCloseEvent* event) override;
+
+  private:
+    void BuildMenus();
+    void BuildToolbar();
+    void BuildWorkspace();
+    QAction* AddAction(QMenu* menu, const QString& caption, const char* objectName);
+    QPushButton* AddButton(const QString& caption, const char* objectName, int x, int y);
+    /** Places a child of the workspace at a rectangle in dialog units. */
+    void Place(QWidget* widget, double x, double y, double width, double height) const;
+    void ComputeDialogUnits();
+
+    void ApplyControlStates(WorkspaceEvent event);
+    /** Checks the Options items of the set's sample rate and bit depth. */
+    void SyncFormatChecks();
+    void OpenWavePath(const QString& path);
+    /** Shows an operation's warning, then its message. */
+    void Show(const Outcome& outcome);
+    void OnToolToggled(QAction* tool, bool checked);
+
+    Services services_;
+    WaveSet waveSet_;
+    ControlStates states_;
+    std::unique_ptr<store::Database> db_;
+    QString connectionText_;
+    bool panelMode_ = false;
+
+    QColor waveBackgroundColor_{255, 255, 255};
+    QColor spectrumBackgroundColor_{255, 255, 255};
+    QColor standardLineColor_{255, 0, 255};
+    uint32_t frameLength_ = 2048;
+    uint32_t shiftSamples_ = 128;
+    int zoomTool_ = 0;
+    int cutTool_ = 0;
+
+    double unitX_ = 1.5;
+    double unitY_ = 1.625;
+
+    QWidget* workspace_ = nullptr;
+    QToolBar* toolbar_ = nullptr;
+    ViewFrame* waveView_ = nullptr;
+    ViewFrame* spectrumView_ = nullptr;
+    CHyperLink* contactLink_ = nullptr;
+
+    QPushButton* recordStartButton_ = nullptr;
+    QPushButton* recordStopButton_ = nullptr;
+    QPushButton* playButton_ = nullptr;
+    QPushButton* stopButton_ = nullptr;
+    QPushButton* drawWaveButton_ = nullptr;
+    QPushButton* openButton_ = nullptr;
+    QPushButton* saveButton_ = nullptr;
+    QPushButton* closeButton_ = nullptr;
+    QPushButton* closeAllButton_ = nullptr;
+    QPushButton* drawFrequencyButton_ = nullptr;
+
+    QAction* recordStartAction_ = nullptr;
+    QAction* recordStopAction_ = nullptr;
+    QAction* playAction_ = nullptr;
+    QAction* stopAction_ = nullptr;
+    QAction* openAction_ = nullptr;
+    QAction* saveAction_ = nullptr;
+    QAction* closeAction_ = nullptr;
+    QAction* closeAllAction_ = nullptr;
+    QAction* exitAction_ = nullptr;
+    QAction* drawWaveAction_ = nullptr;
+    QAction* drawFrequencyAction_ = nullptr;
+    QAction* aboutAction_ = nullptr;
+    QAction* audioInformationAction_ = nullptr;
+    QAction* individualInformationAction_ = nullptr;
+    QAction* autoTestAction_ = nullptr;
+    std::vector<QAction*> toolActions_;  ///< zoom in, zoom out, cut left, cut right
+    std::map<uint32_t, QAction*> rateActions_;
+    std::map<uint16_t, QAction*> bitsActions_;
+};
+
+}  // namespace kestrune::app

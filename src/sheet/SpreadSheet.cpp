@@ -1,0 +1,173 @@
+#include "sheet/SpreadSheet.h"
+
+#include <algorithm>
+#include <cctype>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+
+#include "sheet/AtomicFile.h"
+#include "sheet/TextTable.h"
+#include "sheet/Workbook.h"
+
+namespace kestrune::sheet {
+
+namespace {
+
+bool EndsWithNoCase(const std::string& text, std::string_view ending) {
+    if (text.size() < ending.size()) return false;
+    return std::equal(ending.begin(), ending.end(), text.end() - static_cast<long>(ending.size()),
+                      [](char a, char b) {
+                          return std::tolower(static_cast<unsigned char>(a)) ==
+                                 std::tolower(static_cast<unsigned char>(b));
+                      });
+}
+
+bool FileExists(const std::string& path) {
+    std::error_code ignored;
+    return std::filesystem::exists(path, ignored);
+}
+
+}  // namespace
+
+bool IsWorkbookPath(const std::string& path) {
+    return EndsWithNoCase(path, ".xls") || EndsWithNoCase(path, ".xlsx");
+}
+
+std::string WorkbookPathFor(const std::string& path) {
+    if (EndsWithNoCase(path, ".xls")) return path.substr(0, path.size() - 4) + ".xlsx";
+    return path;
+}
+
+CSpreadSheet::CSpreadSheet(const std::string& file, const std::string& sheetOrSeparator,
+                           bool backup)
+    : image_(IsWorkbookPath(file)) {
+    if (image_.IsWorkbook()) {
+        path_ = WorkbookPathFor(file);
+        sheet_ = sheetOrSeparator;
+        separator_ = kWorkbookSeparator;
+        if (OpenWorkbookSheet() && backup) {
+            // Copy the rows just read to the backup sheet; the copy is a new
+            // sheet, so it fails when an earlier backup is still there.
+            backup_ = true;
+            const std::string saved = sheet_;
+            sheet_ = kBackupSheet;
+            append_ = false;
+            if (!Commit()) backup_ = false;
+            append_ = true;
+            sheet_ = saved;
+        }
+    } else {
+        path_ = file;
+        separator_ = sheetOrSeparator;
+        if (OpenTextFile() && backup) {
+            backup_ = true;
+            const std::string saved = path_;
+            path_ += ".bak";
+            if (!Commit()) backup_ = false;
+            path_ = saved;
+        }
+    }
+}
+
+bool CSpreadSheet::Fail(std::string text) {
+    image_.SetLastError(std::move(text));
+    return false;
+}
+
+bool CSpreadSheet::OpenWorkbookSheet() {
+    if (!FileExists(path_)) return false;
+    std::string error;
+    const auto book = ReadWorkbook(path_, &error);
+    if (!book) return Fail(error + "\n");
+    const Worksheet* sheet = book->Find(sheet_);
+    if (sheet == nullptr) return false;
+    std::vector<Row> rows;
+    rows.reserve(sheet->rows.size());
+    for (const auto& cells : sheet->rows) rows.push_back(CellTexts(cells));
+    image_.Load(std::move(rows));
+    append_ = true;
+    return true;
+}
+
+bool CSpreadSheet::OpenTextFile() {
+    std::ifstream in(path_, std::ios::binary);
+    if (!in) return false;
+    const std::string text((std::istreambuf_iterator<char>(in)), {});
+    if (in.bad()) return Fail("Error reading row\n");
+    image_.Load(ParseTextTable(text, separator_));
+    append_ = true;
+    return true;
+}
+
+bool CSpreadSheet::AddHeaders(const Row& names, bool replace) {
+    return image_.AddHeaders(names, replace, append_);
+}
+
+bool CSpreadSheet::AddRow(const Row& values, int row, bool replace) {
+    if (!image_.AddRow(values, row, replace)) return false;
+    return transaction_ || Commit();
+}
+
+bool CSpreadSheet::Commit() {
+    const bool written = image_.IsWorkbook() ? CommitWorkbook() : CommitText();
+    if (written) transaction_ = false;
+    return written;
+}
+
+bool CSpreadSheet::CommitWorkbook() {
+    // The workbook is read again now, so sheets written by anyone since this
+    // object was made are kept too; a damaged file is never overwritten.
+    Workbook book;
+    if (FileExists(path_)) {
+        std::string error;
+        auto read = ReadWorkbook(path_, &error);
+        if (!read) return Fail(error + "\n");
+        book = std::move(*read);
+    }
+
+    Worksheet table{sheet_, {}};
+    const auto& rows = image_.Rows();
+    table.rows.reserve(rows.size());
+    table.rows.push_back(TextCells(image_.FieldNames()));
+    // Each data row fills every field's column (blank cells where a row is
+    // shorter), as rows of a table with one column per field.
+    for (std::size_t r = 1; r < rows.size(); ++r) {
+        table.rows.push_back(TextCells(rows[r]));
+        if (table.rows.back().size() < image_.FieldNames().size()) {
+            table.rows.back().resize(image_.FieldNames().size());
+        }
+    }
+
+    Worksheet* existing = book.Find(sheet_);
+    if (existing != nullptr && !append_) {
+        return Fail("Sheet " + sheet_ + " already exists in " + path_ + "\n");
+    }
+    if (existing != nullptr) {
+        existing->rows = std::move(table.rows);
+    } else {
+        book.sheets.push_back(std::move(table));
+    }
+
+    std::error_code ignored;
+    const auto folder = std::filesystem::path(path_).parent_path();
+    if (!folder.empty() && !std::filesystem::is_directory(folder, ignored)) {
+        return Fail("Folder " + folder.string() + " does not exist\n");
+    }
+    std::string error;
+    if (!WriteWorkbook(path_, book, &error)) return Fail(error + "\n");
+    if (!append_) {
+        image_.SetTotalColumns(static_cast<int>(image_.FieldNames().size()));
+        append_ = true;
+    }
+    return true;
+}
+
+bool CSpreadSheet::CommitText() {
+    if (const auto error = WriteFileAtomically(path_, FormatTextTable(image_.Rows(), separator_))) {
+        return Fail(*error + "\n");
+    }
+    return true;
+}
+
+}  // namespace kestrune::sheet

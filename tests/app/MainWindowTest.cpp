@@ -1,0 +1,687 @@
+// The main window driven as a user would: start-up with and without a
+// database, the wave commands with the file dialog answered by the test, the
+// Options menu, the colour pickers, closing, the toolbar and the command
+// line. Messages are caught by the fake prompter.
+
+#include <QAction>
+#include <QActionGroup>
+#include <QDir>
+#include <QFile>
+#include <QLabel>
+#include <QMenu>
+#include <QMenuBar>
+#include <QProcess>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+#include <QToolBar>
+#include <QUrl>
+
+#include <deque>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <vector>
+
+#include "AppTestSupport.h"
+#include "app/AudioInfo.h"
+#include "app/Choosers.h"
+#include "app/HyperLink.h"
+#include "app/IndividualInformation.h"
+#include "app/KestruneApp.h"
+#include "app/KestruneDlg.h"
+#include "app/MainTestPanel.h"
+#include "app/ViewFrame.h"
+#include "core/util/Clock.h"
+#include "core/util/Random.h"
+#include "core/wave/WaveFile.h"
+
+using namespace kestrune;
+using namespace kestrune::app;
+using namespace kestrune::app::testing;
+
+namespace {
+
+/** Answers the file dialogs from a script; an empty answer is Cancel. */
+class FakeFiles final : public FileChooser {
+  public:
+    QString ChooseOpenPath(QWidget*) override { return Next(openAnswers, opens); }
+    QString ChooseSavePath(QWidget*) override { return Next(saveAnswers, saves); }
+    std::deque<QString> openAnswers, saveAnswers;
+    int opens = 0, saves = 0;
+
+  private:
+    static QString Next(std::deque<QString>& answers, int& asked) {
+        ++asked;
+        if (answers.empty()) return {};
+        QString answer = answers.front();
+        answers.pop_front();
+        return answer;
+    }
+};
+
+/** Answers the colour dialog from a script (nullopt: Cancel) and notes where it started. */
+class FakeColors final : public ColorChooser {
+  public:
+    std::optional<QColor> ChooseColor(QWidget*, const QColor& initial) override {
+        initials.push_back(initial);
+        if (answers.empty()) return std::nullopt;
+        auto answer = answers.front();
+        answers.pop_front();
+        return answer;
+    }
+    std::deque<std::optional<QColor>> answers;
+    std::vector<QColor> initials;
+};
+
+class FakeOpener final : public UrlOpener {
+  public:
+    bool OpenUrl(const QUrl& url) override {
+        opened.push_back(url);
+        return true;
+    }
+    std::vector<QUrl> opened;
+};
+
+constexpr std::time_t kStartTime = 1700000123;
+const char* const kWorkspaceOff = "R1 r0 P0 S0 O1 W0 D0 C0 T0";  // initial and empty-set rows
+const char* const kWavesOn = "R1 r0 P1 S0 O1 W1 D1 C1 T1";       // after open, then DrawWave
+
+/** Runs `body` on the modal dialog that the next call opens, then closes it. */
+void OnNextModal(std::function<void(QWidget*)> body) {
+    auto* poll = new QTimer(qApp);  // the application frees it if it never fires
+    poll->setInterval(10);
+    QObject::connect(poll, &QTimer::timeout, [poll, body] {
+        QWidget* modal = QApplication::activeModalWidget();
+        if (modal == nullptr) return;
+        poll->stop();
+        poll->deleteLater();
+        body(modal);
+        modal->close();
+    });
+    poll->start();
+}
+
+}  // namespace
+
+class MainWindowTest : public QObject {
+    Q_OBJECT
+
+  private:
+    std::unique_ptr<QTemporaryDir> station_;
+    std::unique_ptr<QTemporaryDir> files_;
+    std::unique_ptr<FakePrompter> prompter_;
+    std::unique_ptr<FakeFiles> chooser_;
+    std::unique_ptr<FakeColors> colors_;
+    std::unique_ptr<FakeOpener> opener_;
+    std::unique_ptr<FakeClock> clock_;
+    std::unique_ptr<CKestruneDlg> window_;
+
+    void MakeWindow() {
+        window_ = std::make_unique<CKestruneDlg>(
+            CKestruneDlg::Services{*prompter_, *chooser_, *colors_, *opener_, *clock_});
+    }
+
+    StartupOptions Options(bool workspace) const {
+        StartupOptions options;
+        options.stationDir = station_->path();
+        options.workspace = workspace;
+        return options;
+    }
+
+    /** Starts on a fresh station straight into the workspace and shows it. */
+    void StartWorkspace() {
+        MakeWindow();
+        QCOMPARE(window_->Start(Options(true)), CKestruneDlg::StartResult::Workspace);
+        QVERIFY(prompter_->messages.empty());
+        window_->show();
+        QVERIFY(QTest::qWaitForWindowExposed(window_.get()));
+    }
+
+    /** Writes a PCM file whose sample bytes are `seed`, seed + 1, ... */
+    QString Wave(const QString& name, uint32_t rate, uint16_t bits, uint16_t channels = 1,
+                 uint32_t frames = 200, uint8_t seed = 1) {
+        WaveFormat format;
+        format.formatTag = 1;
+        format.channels = channels;
+        format.sampleRate = rate;
+        format.blockAlign = static_cast<uint16_t>(channels * bits / 8);
+        format.bytesPerSecond = rate * format.blockAlign;
+        format.bitsPerSample = bits;
+        std::vector<uint8_t> bytes(std::size_t{frames} * format.blockAlign);
+        for (std::size_t i = 0; i < bytes.size(); ++i) bytes[i] = static_cast<uint8_t>(seed + i);
+        const QString path = files_->filePath(name);
+        if (!WriteWaveFile(QFile::encodeName(path).toStdString(), format, bytes.data(),
+                           frames * channels))
+            qFatal("cannot write %s", qPrintable(path));
+        return path;
+    }
+
+    /** Chooses `path` in the next open dialog and runs Open through its button. */
+    void OpenThroughButton(const QString& path) {
+        chooser_->openAnswers.push_back(path);
+        Click(Button("openButton"));
+    }
+
+    QPushButton* Button(const char* name) const { return Controls{window_.get()}.Button(name); }
+    QAction* Action(const char* name) const {
+        auto* action = window_->findChild<QAction*>(QString::fromLatin1(name));
+        if (action == nullptr) qFatal("no action %s", name);
+        return action;
+    }
+    /** The toolbar's button for an action. */
+    QWidget* ToolButton(const char* name) const {
+        auto* toolbar = window_->findChild<QToolBar*>(QStringLiteral("toolbar"));
+        QWidget* button = toolbar->widgetForAction(Action(name));
+        if (button == nullptr) qFatal("%s is not on the toolbar", name);
+        return button;
+    }
+
+    /**
+     * The controls as one line: per group its letter and 1/0, after checking
+     * that the group's button, menu item and toolbar button agree.
+     */
+    QString Snapshot() const {
+        struct Group {
+            char letter;
+            std::vector<bool> surfaces;
+        };
+        auto b = [this](const char* name) { return Button(name)->isEnabled(); };
+        auto m = [this](const char* name) { return Action(name)->isEnabled(); };
+        auto t = [this](const char* name) { return ToolButton(name)->isEnabled(); };
+        const std::vector<Group> groups = {
+            {'R', {b("recordStartButton"), m("actionRecordStart")}},
+            {'r', {b("recordStopButton"), m("actionRecordStop")}},
+            {'P', {b("playButton"), m("actionPlay")}},
+            {'S', {b("stopButton"), m("actionStop")}},
+            {'O', {b("openButton"), m("actionOpenWave"), t("actionOpenWave")}},
+            {'W', {b("saveButton"), m("actionSaveWave"), t("actionSaveWave")}},
+            {'D',
+             {b("drawWaveButton"), m("actionDrawWave"), t("actionDrawWave"),
+              b("drawFrequencyButton"), m("actionDrawFrequency"), t("actionDrawFrequency")}},
+            {'C',
+             {b("closeButton"), b("closeAllButton"), m("actionCloseWave"),
+              m("actionCloseAllWaves")}},
+            {'T', {t("toolZoomIn"), t("toolZoomOut"), t("toolCutLeft"), t("toolCutRight")}},
+        };
+        QStringList parts;
+        for (const Group& group : groups) {
+            for (bool surface : group.surfaces) {
+                if (surface != group.surfaces.front())
+                    return QStringLiteral("surfaces disagree for ") + QChar(group.letter);
+            }
+            parts << QString(QChar(group.letter)) + (group.surfaces.front() ? '1' : '0');
+        }
+        return parts.join(' ');
+    }
+
+    /** The checked item of an Options radio group, by its caption. */
+    QString Checked(const char* menuName) const {
+        auto* menu = window_->findChild<QMenu*>(QString::fromLatin1(menuName));
+        if (menu == nullptr) qFatal("no menu %s", menuName);
+        QStringList checked;
+        for (QAction* item : menu->actions())
+            if (item->isChecked()) checked << item->text();
+        return checked.join(',');
+    }
+
+    void ExpectMessages(const QStringList& texts) {
+        QCOMPARE(prompter_->MessageTexts(), texts);
+        for (const auto& shown : prompter_->messages)
+            QCOMPARE(shown.caption, QStringLiteral("Kestrune"));
+        prompter_->messages.clear();
+    }
+
+  private slots:
+    void init() {
+        station_ = std::make_unique<QTemporaryDir>();
+        files_ = std::make_unique<QTemporaryDir>();
+        prompter_ = std::make_unique<FakePrompter>();
+        chooser_ = std::make_unique<FakeFiles>();
+        colors_ = std::make_unique<FakeColors>();
+        opener_ = std::make_unique<FakeOpener>();
+        clock_ = std::make_unique<FakeClock>(kStartTime);
+    }
+    void cleanup() {
+        if (window_) {
+            prompter_->answers.push_back(true);
+            window_->close();
+        }
+        window_.reset();
+    }
+
+    void unreachableDatabaseLeavesWorkspaceInInitialState() {
+        MakeWindow();
+        StartupOptions options = Options(false);
+        options.databaseUrl = QStringLiteral("postgresql://127.0.0.1:1/x");
+        QCOMPARE(window_->Start(options), CKestruneDlg::StartResult::Workspace);
+        QCOMPARE(prompter_->messages.size(), size_t{1});
+        const QString text = prompter_->messages.front().text;
+        QVERIFY2(text.startsWith(QStringLiteral("Failed to connect database\r\n Error message:")),
+                 qPrintable(text));
+        QVERIFY(text.size() > 45);  // the reason follows
+        QCOMPARE(prompter_->messages.front().caption, QStringLiteral("Kestrune"));
+        QVERIFY(window_->Db() == nullptr);
+        QVERIFY(!window_->PanelMode());
+        QCOMPARE(ProcessRandom().State(), static_cast<uint32_t>(kStartTime));
+        QVERIFY(!QFile::exists(station_->filePath(QStringLiteral("TestData.db"))));
+
+        window_->show();
+        QVERIFY(QTest::qWaitForWindowExposed(window_.get()));
+        QCOMPARE(window_->windowTitle(), QStringLiteral("Kestrune"));
+        QCOMPARE(Snapshot(), QString::fromLatin1(kWorkspaceOff));
+        QCOMPARE(window_->States().closeMenu, CloseMenuState::Disabled);
+        QCOMPARE(Checked("sampleRateMenu"), QStringLiteral("44100"));
+        QCOMPARE(Checked("bitsMenu"), QStringLiteral("16"));
+        QCOMPARE(Checked("frameLengthMenu"), QStringLiteral("2048"));
+        QCOMPARE(Checked("shiftMenu"), QStringLiteral("128"));
+        QCOMPARE(Button("playButton")->text(), QStringLiteral("再生"));
+
+        // The registries need the database: the connection text again.
+        prompter_->messages.clear();
+        Action("actionAudioInformation")->trigger();
+        Action("actionIndividualInformation")->trigger();
+        QCOMPARE(prompter_->MessageTexts(), QStringList({text, text}));
+
+        // Closing asks; Cancel keeps the workspace open, OK closes it.
+        prompter_->answers = {false};
+        QVERIFY(!window_->close());
+        QVERIFY(window_->isVisible());
+        prompter_->answers = {true};
+        Action("actionExit")->trigger();
+        QVERIFY(!window_->isVisible());
+        QCOMPARE(prompter_->confirmations, QStringList({QStringLiteral("Really want to quit?"),
+                                                        QStringLiteral("Really want to quit?")}));
+        window_.reset();
+    }
+
+    void emptyStationRunsSessionPanelAndEndsWithoutQuestion() {
+        MakeWindow();
+        QString title;
+        bool isPanel = false;
+        bool windowHidden = false;
+        OnNextModal([&](QWidget* modal) {
+            title = modal->windowTitle();
+            isPanel = qobject_cast<CMainTestPanel*>(modal) != nullptr;
+            windowHidden = !window_->isVisible();
+            Click(Controls{modal}.Button("closeButton"));
+        });
+        QCOMPARE(window_->Start(Options(false)), CKestruneDlg::StartResult::SessionEnded);
+        QCOMPARE(title, QStringLiteral("聴力検査"));
+        QVERIFY(isPanel);
+        QVERIFY(windowHidden);
+        QVERIFY(QFile::exists(station_->filePath(QStringLiteral("TestData.db"))));
+        QVERIFY(window_->PanelMode());
+        QVERIFY(prompter_->messages.empty());
+        QVERIFY(prompter_->confirmations.isEmpty());
+        QVERIFY(!window_->isVisible());
+        // In panel mode any later close asks nothing either.
+        QVERIFY(window_->close());
+        QVERIFY(prompter_->confirmations.isEmpty());
+        window_.reset();
+    }
+
+    void registriesOpenWithTheDatabase() {
+        StartWorkspace();
+        QVERIFY(window_->Db() != nullptr);
+        QString opened;
+        OnNextModal([&](QWidget* modal) {
+            if (qobject_cast<CAudioInfo*>(modal) != nullptr) opened = QStringLiteral("audio");
+        });
+        Action("actionAudioInformation")->trigger();
+        OnNextModal([&](QWidget* modal) {
+            if (qobject_cast<CIndividualInformation*>(modal) != nullptr)
+                opened += QStringLiteral("+subjects");
+        });
+        Click(ToolButton("actionIndividualInformation"));
+        QCOMPARE(opened, QStringLiteral("audio+subjects"));
+        QVERIFY(prompter_->messages.empty());
+    }
+
+    void openRefusalsAndFormatChecks() {
+        StartWorkspace();
+        // Cancel: nothing happens.
+        Click(Button("openButton"));
+        QCOMPARE(chooser_->opens, 1);
+        QCOMPARE(window_->Waves().waveCount, 0);
+        QVERIFY(prompter_->messages.empty());
+
+        // A 24-bit file: its rate is taken into the empty set, its depth refused.
+        OpenThroughButton(Wave("deep.wav", 11025, 24));
+        ExpectMessages({"Unavailable bits per sample is found in the wave file!"});
+        QCOMPARE(window_->Waves().waveCount, 0);
+        QCOMPARE(Checked("sampleRateMenu"), QStringLiteral("11025"));
+        QCOMPARE(Checked("bitsMenu"), QStringLiteral("16"));
+        QCOMPARE(Snapshot(), QString::fromLatin1(kWorkspaceOff));
+
+        OpenThroughButton(Wave("wide.wav", 48000, 16));
+        ExpectMessages({"Unavailable sample rate is found in the wave file!"});
+
+        // 22050 Hz into the empty set switches the format and its check mark.
+        OpenThroughButton(Wave("first.wav", 22050, 16));
+        ExpectMessages({});
+        QCOMPARE(window_->Waves().waveCount, 1);
+        QCOMPARE(window_->Waves().format.sampleRate, 22050u);
+        QCOMPARE(Checked("sampleRateMenu"), QStringLiteral("22050"));
+        QCOMPARE(Snapshot(), QString::fromLatin1(kWavesOn));
+
+        OpenThroughButton(Wave("cd.wav", 44100, 16));
+        ExpectMessages({"Can not change \"sample rate\" now!"});
+        QCOMPARE(Checked("sampleRateMenu"), QStringLiteral("22050"));
+
+        chooser_->openAnswers.push_back(Wave("byte.wav", 22050, 8));
+        Action("actionOpenWave")->trigger();  // the menu item runs the same command
+        ExpectMessages({"Different BitsPerSample wave file can not be added in!"});
+        QCOMPARE(Checked("bitsMenu"), QStringLiteral("16"));
+
+        OpenThroughButton(Wave("deep2.wav", 22050, 24));
+        ExpectMessages({"Different BitsPerSample wave file can not be added in!"});
+
+        // A stereo file: the warning, then it opens as its left channel.
+        chooser_->openAnswers.push_back(Wave("stereo.wav", 22050, 16, 2));
+        Click(ToolButton("actionOpenWave"));
+        ExpectMessages(
+            {"The wave file is not single channel! \n The right channel would be ignored!"});
+        QCOMPARE(window_->Waves().waveCount, 2);
+        QCOMPARE(window_->Waves().format.channels, uint16_t{1});
+        QCOMPARE(window_->Waves().names[1], std::string("stereo.wav"));
+        QCOMPARE(Snapshot(), QString::fromLatin1(kWavesOn));
+        QCOMPARE(window_->Waves().waveCount, 2);
+
+        // Five waves at most; the sixth is refused and the set stays as it was.
+        for (int i = 3; i <= 5; ++i)
+            OpenThroughButton(Wave(QStringLiteral("w%1.wav").arg(i), 22050, 16));
+        ExpectMessages({});
+        QCOMPARE(window_->Waves().waveCount, 5);
+        OpenThroughButton(Wave("sixth.wav", 22050, 16));
+        ExpectMessages({"Beyond the limitation of opened wave files!"});
+        QCOMPARE(window_->Waves().waveCount, 5);
+        QCOMPARE(window_->Waves().names[4], std::string("w5.wav"));
+        QCOMPARE(Snapshot(), QString::fromLatin1(kWavesOn));
+    }
+
+    void startupFilesOpenLikeOpenWave() {
+        StartWorkspace();
+        window_->OpenWaveFiles(
+            {Wave("a.wav", 11025, 8), Wave("b.wav", 22050, 8), Wave("c.wav", 11025, 8)});
+        ExpectMessages({"Can not change \"sample rate\" now!"});
+        QCOMPARE(window_->Waves().waveCount, 2);
+        QCOMPARE(Checked("sampleRateMenu"), QStringLiteral("11025"));
+        QCOMPARE(Checked("bitsMenu"), QStringLiteral("8"));
+        QCOMPARE(Snapshot(), QString::fromLatin1(kWavesOn));
+    }
+
+    void saveWritesTheLastWave() {
+        StartWorkspace();
+        OpenThroughButton(Wave("a.wav", 22050, 16, 1, 100, 10));
+        OpenThroughButton(Wave("b.wav", 22050, 16, 1, 150, 77));
+        const QString target = files_->filePath(QStringLiteral("out.wav"));
+
+        Click(Button("saveButton"));  // cancelled
+        QVERIFY(!QFile::exists(target));
+
+        chooser_->saveAnswers.push_back(target);
+        Click(Button("saveButton"));
+        QCOMPARE(chooser_->saves, 2);
+        ExpectMessages({});
+        WaveHeaderResult header = ReadWaveHeader(QFile::encodeName(target).toStdString());
+        QVERIFY(header.Ok());
+        QCOMPARE(header.info.sampleCount, 150u);
+        QCOMPARE(header.info.format.sampleRate, 22050u);
+        const std::vector<uint8_t> written = ReadWaveSamples(std::move(header.file), header.info);
+        QCOMPARE(written.size(), size_t{300});
+        QCOMPARE(written.front(), uint8_t{77});
+        QCOMPARE(written, window_->Waves().samples[1]);
+        QCOMPARE(window_->Waves().names[1], std::string("out.wav"));
+        QCOMPARE(window_->Waves().names[0], std::string("a.wav"));
+        QCOMPARE(window_->Waves().backupName, std::string("a.wav"));
+        QCOMPARE(Snapshot(), QString::fromLatin1(kWavesOn));
+    }
+
+    void closeAndCloseAll() {
+        StartWorkspace();
+        for (const char* name : {"a.wav", "b.wav", "c.wav"})
+            OpenThroughButton(Wave(QString::fromLatin1(name), 44100, 16));
+        Click(Button("closeButton"));
+        QCOMPARE(window_->Waves().waveCount, 2);
+        QCOMPARE(Snapshot(), QString::fromLatin1(kWavesOn));
+        Action("actionCloseWave")->trigger();
+        QCOMPARE(window_->Waves().waveCount, 1);
+        QCOMPARE(window_->Waves().backupName, std::string("a.wav"));
+        OpenThroughButton(Wave("d.wav", 44100, 16));
+        Click(Button("closeAllButton"));
+        QCOMPARE(window_->Waves().waveCount, 0);
+        QCOMPARE(Snapshot(), QString::fromLatin1(kWorkspaceOff));
+        QCOMPARE(window_->States().closeMenu, CloseMenuState::Greyed);
+        ExpectMessages({});
+        // The commands themselves refuse an empty set (their controls are off).
+        window_->CloseWave();
+        window_->CloseAllWaves();
+        ExpectMessages({"There is no wave file to close!", "There is no wave file to close!"});
+        QCOMPARE(Snapshot(), QString::fromLatin1(kWorkspaceOff));
+    }
+
+    void resetRestoresTheBackup() {
+        StartWorkspace();
+        OpenThroughButton(Wave("a.wav", 22050, 16, 1, 50, 5));
+        const std::vector<uint8_t> opened = window_->Waves().samples[0];
+        window_->Waves().samples[0][0] = 0xEE;  // an edit
+        window_->Waves().names[0] = "Edited wave";
+        Action("actionReset")->trigger();
+        ExpectMessages({});
+        QCOMPARE(window_->Waves().samples[0], opened);
+        QCOMPARE(window_->Waves().names[0], std::string("a.wav"));
+        QCOMPARE(Snapshot(), QString::fromLatin1(kWavesOn));
+
+        OpenThroughButton(Wave("b.wav", 22050, 16));
+        Action("actionReset")->trigger();
+        ExpectMessages({"Only 1 opened wave file is needed!"});
+        QCOMPARE(window_->Waves().waveCount, 2);
+    }
+
+    void optionsRadioItems() {
+        StartWorkspace();
+        OpenThroughButton(Wave("a.wav", 44100, 16));
+        Action("actionRate22050")->trigger();
+        ExpectMessages({"Can not change \"sample rate\" now!"});
+        QCOMPARE(Checked("sampleRateMenu"), QStringLiteral("44100"));
+        Action("actionBits8")->trigger();
+        ExpectMessages({"Can not change \"bits per sample\" now!"});
+        QCOMPARE(Checked("bitsMenu"), QStringLiteral("16"));
+        // The set's own values are accepted.
+        Action("actionRate44100")->trigger();
+        ExpectMessages({});
+
+        Click(Button("closeAllButton"));
+        Action("actionRate22050")->trigger();
+        Action("actionBits8")->trigger();
+        ExpectMessages({});
+        QCOMPARE(Checked("sampleRateMenu"), QStringLiteral("22050"));
+        QCOMPARE(Checked("bitsMenu"), QStringLiteral("8"));
+        const WaveFormat& format = window_->Waves().format;
+        QCOMPARE(format.sampleRate, 22050u);
+        QCOMPARE(format.bitsPerSample, uint16_t{8});
+        QCOMPARE(format.blockAlign, uint16_t{1});
+        QCOMPARE(format.bytesPerSecond, 22050u);
+
+        // Framing: the value changes, its item alone is checked, nothing is redrawn.
+        OpenThroughButton(Wave("b.wav", 22050, 8));
+        ExpectMessages({});
+        auto* spectrum = window_->findChild<ViewFrame*>(QStringLiteral("spectrumView"));
+        QTest::qWait(20);
+        const int paints = spectrum->PaintCount();
+        Action("actionFrame512")->trigger();
+        Action("actionShift1024")->trigger();
+        QCOMPARE(window_->FrameLength(), 512u);
+        QCOMPARE(window_->ShiftSamples(), 1024u);
+        QCOMPARE(Checked("frameLengthMenu"), QStringLiteral("512"));
+        QCOMPARE(Checked("shiftMenu"), QStringLiteral("1024"));
+        QTest::qWait(20);
+        QCOMPARE(spectrum->PaintCount(), paints);
+        // Drawing the spectrum repaints it.
+        Click(Button("drawFrequencyButton"));
+        QTRY_VERIFY(spectrum->PaintCount() > paints);
+    }
+
+    void colourPickers() {
+        StartWorkspace();
+        auto* wave = window_->findChild<ViewFrame*>(QStringLiteral("waveView"));
+        auto* spectrum = window_->findChild<ViewFrame*>(QStringLiteral("spectrumView"));
+        const auto centre = [](ViewFrame* frame) {
+            return frame->grab().toImage().pixelColor(frame->width() / 2, frame->height() / 2);
+        };
+        QCOMPARE(centre(wave), QColor(255, 255, 255));
+
+        // Cancel changes nothing.
+        colors_->answers = {std::nullopt, std::nullopt, std::nullopt};
+        Action("actionStandardLineColor")->trigger();
+        Action("actionWaveBackgroundColor")->trigger();
+        Action("actionFrequencyBackgroundColor")->trigger();
+        QCOMPARE(colors_->initials, std::vector<QColor>({QColor(255, 0, 255), QColor(0, 0, 0),
+                                                         QColor(255, 255, 255)}));
+        QCOMPARE(window_->StandardLineColor(), QColor(255, 0, 255));
+        QCOMPARE(window_->WaveBackgroundColor(), QColor(255, 255, 255));
+        QCOMPARE(window_->SpectrumBackgroundColor(), QColor(255, 255, 255));
+        QCOMPARE(centre(wave), QColor(255, 255, 255));
+
+        // OK stores the colour; the views paint their new background.
+        colors_->initials.clear();
+        colors_->answers = {QColor(0, 128, 0), QColor(10, 20, 30), QColor(200, 200, 0)};
+        Action("actionStandardLineColor")->trigger();
+        Action("actionWaveBackgroundColor")->trigger();
+        Action("actionFrequencyBackgroundColor")->trigger();
+        QCOMPARE(window_->StandardLineColor(), QColor(0, 128, 0));
+        QCOMPARE(window_->WaveBackgroundColor(), QColor(10, 20, 30));
+        QCOMPARE(window_->SpectrumBackgroundColor(), QColor(200, 200, 0));
+        QCOMPARE(centre(wave), QColor(10, 20, 30));
+        QCOMPARE(centre(spectrum), QColor(200, 200, 0));
+        // The line colour picker starts at the current colour; the others at black and white.
+        colors_->initials.clear();
+        Action("actionStandardLineColor")->trigger();
+        Action("actionWaveBackgroundColor")->trigger();
+        QCOMPARE(colors_->initials, std::vector<QColor>({QColor(0, 128, 0), QColor(0, 0, 0)}));
+    }
+
+    void menusAndToolbar() {
+        StartWorkspace();
+        QStringList menus;
+        for (QAction* menu : window_->menuBar()->actions()) menus << menu->text();
+        QCOMPARE(menus, QStringList({"File(&F)", "Options(&I)", "Operate(&O)", "Process(&P)",
+                                     "Analyse(&A)", "Test(&T)", "Help(&H)"}));
+        auto* toolbar = window_->findChild<QToolBar*>(QStringLiteral("toolbar"));
+        QStringList order;
+        for (QAction* action : toolbar->actions()) {
+            order << (action->isSeparator() ? QStringLiteral("|") : action->objectName());
+            if (!action->isSeparator()) {
+                QVERIFY2(!action->icon().pixmap(16, 16).isNull(), qPrintable(action->objectName()));
+                QVERIFY2(!action->toolTip().isEmpty(), qPrintable(action->objectName()));
+            }
+        }
+        QCOMPARE(order, QStringList({"actionOpenWave", "actionSaveWave", "|", "actionDrawWave",
+                                     "actionDrawFrequency", "toolZoomIn", "toolZoomOut", "|",
+                                     "toolCutLeft", "toolCutRight", "|", "actionAudioInformation",
+                                     "actionIndividualInformation", "actionAutoTest", "|",
+                                     "actionAbout", "actionExit"}));
+        QCOMPARE(toolbar->iconSize(), QSize(16, 16));
+
+        // The four tools: at most one down; opening a wave puts them up.
+        OpenThroughButton(Wave("a.wav", 44100, 16));
+        Click(ToolButton("toolZoomIn"));
+        QCOMPARE(window_->ZoomTool(), 1);
+        Click(ToolButton("toolCutRight"));
+        QVERIFY(!Action("toolZoomIn")->isChecked());
+        QCOMPARE(window_->ZoomTool(), 0);
+        QCOMPARE(window_->CutTool(), 1);
+        Click(ToolButton("toolCutRight"));
+        QCOMPARE(window_->CutTool(), 0);
+        Click(ToolButton("toolZoomOut"));
+        QCOMPARE(window_->ZoomTool(), -1);
+        OpenThroughButton(Wave("b.wav", 44100, 16));
+        QVERIFY(!Action("toolZoomOut")->isChecked());
+        QCOMPARE(window_->ZoomTool(), 0);
+        QCOMPARE(Snapshot(), QString::fromLatin1(kWavesOn));
+    }
+
+    void layoutFitsItsCaptions() {
+        StartWorkspace();
+        const QSize fixed = window_->size();
+        QCOMPARE(window_->minimumSize(), fixed);
+        QCOMPARE(window_->maximumSize(), fixed);
+        const QStringList captions = {"録音が始まる",   "録音がとまる",     "再生",
+                                      "終了",           "波形をかく",       "ファイルが開く",
+                                      "ファイルを保存", "ファイルを閉じる", "全部で閉じる",
+                                      "周波数をかく"};
+        QStringList shown;
+        QList<QRect> taken;
+        for (QPushButton* button : window_->findChildren<QPushButton*>()) {
+            shown << button->text();
+            QVERIFY2(button->sizeHint().width() <= button->width(), qPrintable(button->text()));
+            for (const QRect& other : taken) QVERIFY(!other.intersects(button->geometry()));
+            taken << button->geometry();
+        }
+        for (const QString& caption : captions)
+            QVERIFY2(shown.contains(caption), qPrintable(caption));
+        // The views keep the layout's proportions (427 x 128 and 428 x 172 units).
+        auto* wave = window_->findChild<ViewFrame*>(QStringLiteral("waveView"));
+        QCOMPARE(wave->width(), qRound(452 * window_->UnitX()) - qRound(25 * window_->UnitX()));
+        QVERIFY(window_->UnitX() >= 1.4 && window_->UnitY() >= 1.4);
+        auto* label = window_->findChild<QLabel*>(QStringLiteral("contactLabel"));
+        QCOMPARE(label->text(), QStringLiteral("Contact :"));
+        QVERIFY(label->geometry().right() < window_->findChild<CHyperLink*>()->geometry().left());
+    }
+
+    void contactAndAbout() {
+        StartWorkspace();
+        auto* link = window_->findChild<CHyperLink*>(QStringLiteral("contactLink"));
+        QCOMPARE(link->text(), QStringLiteral("kestrune@example.org"));
+        QVERIFY(!link->font().underline());
+        Action("actionContactAuthor")->trigger();
+        QCOMPARE(opener_->opened.size(), size_t{1});
+        QCOMPARE(opener_->opened.front(), QUrl(QStringLiteral("mailto:kestrune@example.org")));
+        QVERIFY(link->Visited());
+
+        QString title;
+        OnNextModal([&](QWidget* modal) { title = modal->windowTitle(); });
+        Click(ToolButton("actionAbout"));
+        QCOMPARE(title, QStringLiteral("About Kestrune"));
+    }
+
+    void commandLine() {
+        ParsedCommandLine parsed =
+            ParseCommandLine({"--station", "/srv/st", "--database", "sqlite:x.db",
+                              "--audio=virtual", "--workspace", "a.wav", "b.wav"});
+        QCOMPARE(parsed.action, ParsedCommandLine::Action::Run);
+        QCOMPARE(parsed.options.stationDir, QStringLiteral("/srv/st"));
+        QCOMPARE(parsed.options.databaseUrl, QStringLiteral("sqlite:x.db"));
+        QCOMPARE(parsed.options.audio, QStringLiteral("virtual"));
+        QVERIFY(parsed.options.workspace);
+        QCOMPARE(parsed.options.waveFiles, QStringList({"a.wav", "b.wav"}));
+
+        parsed = ParseCommandLine({});
+        QCOMPARE(parsed.action, ParsedCommandLine::Action::Run);
+        QVERIFY(parsed.options.stationDir.isEmpty() && !parsed.options.workspace);
+        QCOMPARE(parsed.options.audio, QStringLiteral("portaudio"));
+
+        QCOMPARE(ParseCommandLine({"--audio=alsa"}).action, ParsedCommandLine::Action::Error);
+        QCOMPARE(ParseCommandLine({"--frobnicate"}).action, ParsedCommandLine::Action::Error);
+        QCOMPARE(ParseCommandLine({"--station"}).action, ParsedCommandLine::Action::Error);
+        QCOMPARE(ParseCommandLine({"--database="}).action, ParsedCommandLine::Action::Error);
+        QCOMPARE(ParseCommandLine({"--help"}).action, ParsedCommandLine::Action::Help);
+
+        // The program itself answers --help and refuses a bad option before any window.
+        QProcess program;
+        program.start(QStringLiteral(KESTRUNE_PROGRAM), {QStringLiteral("--help")});
+        QVERIFY(program.waitForFinished(20000));
+        QCOMPARE(program.exitCode(), 0);
+        QVERIFY(program.readAllStandardOutput().startsWith("usage: kestrune"));
+        program.start(QStringLiteral(KESTRUNE_PROGRAM), {QStringLiteral("--audio=alsa")});
+        QVERIFY(program.waitForFinished(20000));
+        QCOMPARE(program.exitCode(), 2);
+        QVERIFY(program.readAllStandardError().contains("--audio"));
+    }
+};
+
+QTEST_MAIN(MainWindowTest)
+#include "MainWindowTest.moc"

@@ -1,0 +1,169 @@
+// An ALSA control plugin that stands in for a sound card's mixer in tests,
+// so that the speaker-volume code runs against the real ALSA mixer library
+// on machines without a sound card. A test's ALSA configuration names it:
+//
+//   ctl_type.kestrunefake { lib "/path/to/this.so" }
+//   ctl.!default { type kestrunefake  session "t1"  maximum 87
+//                  elements "Master Capture Volume|PCM Playback Volume"
+//                  channels 2 }
+//
+// Each element is an integer control from 0 to `maximum` with `channels`
+// values. Values live as long as the process and are shared by every
+// handle opened with the same `session`, as a card's are.
+
+#include <alsa/asoundlib.h>
+#include <alsa/control_external.h>
+
+#include <cerrno>
+#include <cstring>
+#include <map>
+#include <string>
+#include <vector>
+
+namespace {
+
+struct Element {
+    std::string name;
+    std::vector<long> values;
+};
+
+std::map<std::string, std::vector<Element>>& Sessions() {
+    static auto* sessions = new std::map<std::string, std::vector<Element>>();
+    return *sessions;
+}
+
+struct Fake {
+    snd_ctl_ext_t ext{};
+    std::vector<Element>* elements = nullptr;
+    long maximum = 100;
+};
+
+Fake* Of(snd_ctl_ext_t* ext) {
+    return static_cast<Fake*>(ext->private_data);
+}
+
+int ElemCount(snd_ctl_ext_t* ext) {
+    return static_cast<int>(Of(ext)->elements->size());
+}
+
+int ElemList(snd_ctl_ext_t* ext, unsigned int offset, snd_ctl_elem_id_t* id) {
+    snd_ctl_elem_id_set_interface(id, SND_CTL_ELEM_IFACE_MIXER);
+    snd_ctl_elem_id_set_name(id, (*Of(ext)->elements)[offset].name.c_str());
+    return 0;
+}
+
+snd_ctl_ext_key_t FindElem(snd_ctl_ext_t* ext, const snd_ctl_elem_id_t* id) {
+    const auto& elements = *Of(ext)->elements;
+    for (std::size_t i = 0; i < elements.size(); ++i) {
+        if (elements[i].name == snd_ctl_elem_id_get_name(id)) return i;
+    }
+    return SND_CTL_EXT_KEY_NOT_FOUND;
+}
+
+int GetAttribute(snd_ctl_ext_t* ext, snd_ctl_ext_key_t key, int* type, unsigned int* access,
+                 unsigned int* count) {
+    *type = SND_CTL_ELEM_TYPE_INTEGER;
+    *access = SND_CTL_EXT_ACCESS_READWRITE;
+    *count = static_cast<unsigned>((*Of(ext)->elements)[key].values.size());
+    return 0;
+}
+
+int GetIntegerInfo(snd_ctl_ext_t* ext, snd_ctl_ext_key_t, long* minimum, long* maximum,
+                   long* step) {
+    *minimum = 0;
+    *maximum = Of(ext)->maximum;
+    *step = 1;
+    return 0;
+}
+
+int ReadInteger(snd_ctl_ext_t* ext, snd_ctl_ext_key_t key, long* value) {
+    const auto& values = (*Of(ext)->elements)[key].values;
+    std::copy(values.begin(), values.end(), value);
+    return 0;
+}
+
+int WriteInteger(snd_ctl_ext_t* ext, snd_ctl_ext_key_t key, long* value) {
+    auto& values = (*Of(ext)->elements)[key].values;
+    const bool changed = !std::equal(values.begin(), values.end(), value);
+    std::copy(value, value + values.size(), values.begin());
+    return changed ? 1 : 0;
+}
+
+int ReadEvent(snd_ctl_ext_t*, snd_ctl_elem_id_t*, unsigned int*) {
+    return -EAGAIN;
+}
+
+void CloseFake(snd_ctl_ext_t* ext) {
+    delete Of(ext);
+}
+
+const snd_ctl_ext_callback_t kCallbacks = [] {
+    snd_ctl_ext_callback_t callbacks{};
+    callbacks.close = CloseFake;
+    callbacks.elem_count = ElemCount;
+    callbacks.elem_list = ElemList;
+    callbacks.find_elem = FindElem;
+    callbacks.get_attribute = GetAttribute;
+    callbacks.get_integer_info = GetIntegerInfo;
+    callbacks.read_integer = ReadInteger;
+    callbacks.write_integer = WriteInteger;
+    callbacks.read_event = ReadEvent;
+    return callbacks;
+}();
+
+}  // namespace
+
+extern "C" {
+
+SND_CTL_PLUGIN_DEFINE_FUNC(kestrunefake) {
+    (void)root;
+    std::string session = "default";
+    std::string names;
+    long maximum = 100;
+    long channels = 2;
+    snd_config_iterator_t i, next;
+    snd_config_for_each(i, next, conf) {
+        snd_config_t* entry = snd_config_iterator_entry(i);
+        const char* key = nullptr;
+        if (snd_config_get_id(entry, &key) < 0) continue;
+        const char* text = nullptr;
+        if (std::strcmp(key, "session") == 0 && snd_config_get_string(entry, &text) == 0)
+            session = text;
+        if (std::strcmp(key, "elements") == 0 && snd_config_get_string(entry, &text) == 0)
+            names = text;
+        if (std::strcmp(key, "maximum") == 0) snd_config_get_integer(entry, &maximum);
+        if (std::strcmp(key, "channels") == 0) snd_config_get_integer(entry, &channels);
+    }
+    auto& elements = Sessions()[session];
+    if (elements.empty()) {
+        std::size_t start = 0;
+        while (start < names.size()) {
+            const auto end = std::min(names.find('|', start), names.size());
+            elements.push_back({names.substr(start, end - start), std::vector<long>(channels, 0)});
+            start = end + 1;
+        }
+    }
+    auto* fake = new Fake;
+    fake->elements = &elements;
+    fake->maximum = maximum;
+    fake->ext.version = SND_CTL_EXT_VERSION;
+    fake->ext.card_idx = 0;
+    std::strncpy(fake->ext.id, "Fake", sizeof(fake->ext.id) - 1);
+    std::strncpy(fake->ext.driver, "Fake", sizeof(fake->ext.driver) - 1);
+    std::strncpy(fake->ext.name, "Fake mixer", sizeof(fake->ext.name) - 1);
+    std::strncpy(fake->ext.longname, "Fake mixer for tests", sizeof(fake->ext.longname) - 1);
+    std::strncpy(fake->ext.mixername, "Fake", sizeof(fake->ext.mixername) - 1);
+    fake->ext.callback = &kCallbacks;
+    fake->ext.private_data = fake;
+    const int created = snd_ctl_ext_create(&fake->ext, name, mode);
+    if (created < 0) {
+        delete fake;
+        return created;
+    }
+    *handlep = fake->ext.handle;
+    return 0;
+}
+
+SND_CTL_PLUGIN_SYMBOL(kestrunefake);
+
+}  // extern "C"

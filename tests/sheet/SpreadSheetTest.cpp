@@ -1,0 +1,209 @@
+// CSpreadSheet on real files: new and existing workbook sheets, the backup
+// sheet, other sheets kept, damaged workbooks left alone, and text files.
+
+#include <filesystem>
+
+#include <gtest/gtest.h>
+
+#include "SheetTestSupport.h"
+#include "sheet/SpreadSheet.h"
+#include "sheet/Workbook.h"
+#include "support/ScratchDir.h"
+
+using namespace kestrune::sheet;
+using namespace kestrune::sheet::testing;
+using kestrune::testing::ScratchDir;
+
+namespace {
+
+/** The program's way of writing a sheet: transaction, header, rows, commit. */
+bool Export(const std::string& file, const std::string& sheet, const Row& header,
+            const std::vector<Row>& rows, std::string* lastError = nullptr, bool backup = true) {
+    CSpreadSheet out(file, sheet, backup);
+    out.BeginTransaction();
+    out.AddHeaders(header, false);
+    for (const auto& row : rows) out.AddRow(row, 0, false);
+    const bool committed = out.Commit();
+    if (lastError != nullptr) *lastError = out.LastError();
+    return committed;
+}
+
+}  // namespace
+
+TEST(SpreadSheet, PathsEndingInXlsAreWorkbooksStoredAsXlsx) {
+    EXPECT_TRUE(IsWorkbookPath("Data/a.xls"));
+    EXPECT_TRUE(IsWorkbookPath("Data/a.XLS"));
+    EXPECT_TRUE(IsWorkbookPath("a.xlsx"));
+    EXPECT_FALSE(IsWorkbookPath("a.csv"));
+    EXPECT_FALSE(IsWorkbookPath("xls"));
+    EXPECT_EQ(WorkbookPathFor("Data/山田.xls"), "Data/山田.xlsx");
+    EXPECT_EQ(WorkbookPathFor("B.XLS"), "B.xlsx");
+    EXPECT_EQ(WorkbookPathFor("c.xlsx"), "c.xlsx");
+
+    CSpreadSheet sheet("x.xls", "Result", true);
+    EXPECT_TRUE(sheet.IsWorkbook());
+    EXPECT_EQ(sheet.Path(), "x.xlsx");
+    EXPECT_EQ(sheet.SheetName(), "Result");
+    EXPECT_EQ(sheet.Separator(), ",;.?");
+    CSpreadSheet text("x.txt", "\t", true);
+    EXPECT_FALSE(text.IsWorkbook());
+    EXPECT_EQ(text.Separator(), "\t");
+}
+
+TEST(SpreadSheet, ReopeningASheetBacksItUpOnceAndAppendsAfterItsRows) {
+    ScratchDir dir;
+    const std::string file = dir.File("subject.xls");
+    const std::string stored = dir.File("subject.xlsx");
+    ASSERT_TRUE(Export(file, "Result", {"a", "b", "c"}, {{"first"}, {"1", "2", "3"}}));
+    EXPECT_FALSE(std::filesystem::exists(file));
+    EXPECT_EQ(SheetNames(stored), (std::vector<std::string>{"Result"}));
+
+    {
+        CSpreadSheet again(file, "Result", true);
+        EXPECT_TRUE(again.SheetExists());
+        EXPECT_TRUE(again.BackupMade());
+        EXPECT_EQ(again.TotalRows(), 3);
+        EXPECT_EQ(again.TotalColumns(), 3);
+        // The backup is written at once, before anything is added.
+        EXPECT_EQ(SheetNames(stored), (std::vector<std::string>{"Result", "CSpreadSheetBackup"}));
+        again.BeginTransaction();
+        EXPECT_FALSE(again.AddHeaders({"a", "b", "c"}, false));
+        EXPECT_EQ(again.LastError(), "Duplicate header row field:a\n");
+        ASSERT_TRUE(again.AddRow({"second", "", "x"}));
+        ASSERT_TRUE(again.Commit()) << again.LastError();
+    }
+    const Table afterSecond = {
+        {"a", "b", "c"}, {"first", "", ""}, {"1", "2", "3"}, {"second", "", "x"}};
+    EXPECT_EQ(SheetText(stored, "Result"), afterSecond);
+    EXPECT_EQ(SheetText(stored, "CSpreadSheetBackup"),
+              (Table{{"a", "b", "c"}, {"first", "", ""}, {"1", "2", "3"}}));
+
+    // A third writer finds the backup sheet taken: no new backup, no harm.
+    CSpreadSheet third(file, "Result", true);
+    EXPECT_TRUE(third.SheetExists());
+    EXPECT_FALSE(third.BackupMade());
+    EXPECT_NE(third.LastError().find("CSpreadSheetBackup already exists"), std::string::npos)
+        << third.LastError();
+    third.BeginTransaction();
+    ASSERT_TRUE(third.AddRow({"third"}));
+    ASSERT_TRUE(third.Commit()) << third.LastError();
+    EXPECT_EQ(SheetText(stored, "Result").back(), (Row{"third", "", ""}));
+    EXPECT_EQ(SheetText(stored, "CSpreadSheetBackup").size(), 3u);
+}
+
+TEST(SpreadSheet, ANewSheetJoinsTheWorkbookAndLeavesOtherSheetsAsTheyWere) {
+    ScratchDir dir;
+    const std::string path = dir.File("analysis.xlsx");
+    std::string error;
+    Workbook other{{{"Numbers", {{{"n", false}, {"7", true}}, {{"x", false}, {"2.25", true}}}},
+                    {"Text", {TextCells({"keep", "me"})}}}};
+    ASSERT_TRUE(WriteWorkbook(path, other, &error)) << error;
+
+    ASSERT_TRUE(Export(dir.File("analysis.xls"), "Masking", {"masked", "あ"}, {{"masking"}}));
+    std::string readError;
+    const auto book = ReadWorkbook(path, &readError);
+    ASSERT_TRUE(book) << readError;
+    ASSERT_EQ(book->sheets.size(), 3u);
+    EXPECT_EQ(book->sheets[0].name, "Numbers");
+    EXPECT_EQ(book->sheets[0].rows, other.sheets[0].rows);  // numbers stay numbers
+    EXPECT_EQ(book->sheets[1].rows, other.sheets[1].rows);
+    EXPECT_EQ(book->sheets[2].name, "Masking");
+    EXPECT_EQ(SheetText(path, "Masking"), (Table{{"masked", "あ"}, {"masking", ""}}));
+}
+
+TEST(SpreadSheet, WithoutATransactionEveryRowIsWrittenAtOnceAndTheDestructorWritesNothing) {
+    ScratchDir dir;
+    const std::string path = dir.File("live.xlsx");
+    {
+        CSpreadSheet sheet(path, "Live", false);
+        ASSERT_TRUE(sheet.AddHeaders({"h"}, false));
+        EXPECT_FALSE(std::filesystem::exists(path));  // a header alone is not written
+        ASSERT_TRUE(sheet.AddRow({"1"}));
+        EXPECT_EQ(SheetText(path, "Live"), (Table{{"h"}, {"1"}}));
+        ASSERT_TRUE(sheet.AddRow({"2"}, 5, false));
+        EXPECT_EQ(SheetText(path, "Live"), (Table{{"h"}, {"1"}, {" "}, {" "}, {"2"}}));
+        sheet.BeginTransaction();
+        ASSERT_TRUE(sheet.AddRow({"lost"}));
+        EXPECT_TRUE(sheet.InTransaction());
+    }
+    EXPECT_EQ(SheetText(path, "Live").size(), 5u);
+    // Backup off: reopening adds no backup sheet.
+    CSpreadSheet reopened(path, "Live", false);
+    EXPECT_TRUE(reopened.SheetExists());
+    EXPECT_EQ(SheetNames(path), (std::vector<std::string>{"Live"}));
+}
+
+TEST(SpreadSheet, ADamagedWorkbookIsReportedAndNeverOverwritten) {
+    ScratchDir dir;
+    const std::string good = dir.File("good.xlsx");
+    ASSERT_TRUE(Export(good, "Result", {"a"}, {{"1"}}));
+    const auto bytes = ScratchDir::Read(good);
+    auto parts = ReadZip(good);
+    auto cut = parts;
+    cut["xl/worksheets/sheet1.xml"].resize(cut["xl/worksheets/sheet1.xml"].size() / 2);
+    WriteZip(dir.File("cut.xlsx"), cut);
+    const std::vector<std::string> damaged = {
+        dir.Write("notzip.xlsx", std::string("just text\r\n")),
+        dir.Write("truncated.xlsx",
+                  std::vector<std::uint8_t>(bytes.begin(), bytes.begin() + bytes.size() * 2 / 3)),
+        dir.File("cut.xlsx")};
+
+    for (const auto& path : damaged) {
+        const auto before = ScratchDir::Read(path);
+        CSpreadSheet sheet(path, "Result", true);
+        EXPECT_FALSE(sheet.SheetExists()) << path;
+        EXPECT_NE(sheet.LastError().find(path), std::string::npos) << sheet.LastError();
+        sheet.BeginTransaction();
+        sheet.AddHeaders({"a"}, false);
+        sheet.AddRow({"new"});
+        EXPECT_FALSE(sheet.Commit()) << path;
+        EXPECT_NE(sheet.LastError().find(path), std::string::npos) << sheet.LastError();
+        EXPECT_EQ(sheet.LastError().back(), '\n');
+        // Without a transaction the failure shows in AddRow's result.
+        CSpreadSheet direct(path, "Result", false);
+        ASSERT_TRUE(direct.AddHeaders({"a"}, false));
+        EXPECT_FALSE(direct.AddRow({"x"}));
+        EXPECT_EQ(ScratchDir::Read(path), before) << path;
+    }
+}
+
+TEST(SpreadSheet, CommitFailuresKeepTheWorkbook) {
+    ScratchDir dir;
+    std::string error;
+    EXPECT_FALSE(Export(dir.File("Data/none.xls"), "Result", {"a"}, {{"1"}}, &error));
+    EXPECT_NE(error.find("does not exist"), std::string::npos) << error;
+
+    const std::string path = dir.File("long.xlsx");
+    ASSERT_TRUE(Export(path, "Result", {"a"}, {{"short"}}));
+    const auto before = ScratchDir::Read(path);
+    EXPECT_FALSE(Export(path, "Result", {"a"}, {{std::string(40000, 'x')}}, &error, false));
+    EXPECT_NE(error.find("longer than 32767"), std::string::npos) << error;
+    EXPECT_FALSE(Export(path, "Bad:Name", {"a"}, {{"v"}}, &error, false));
+    EXPECT_NE(error.find("cannot be used"), std::string::npos) << error;
+    EXPECT_EQ(ScratchDir::Read(path), before);
+}
+
+TEST(SpreadSheet, TextFilesKeepTheirFormatAndAreBackedUpToBak) {
+    ScratchDir dir;
+    const std::string path = dir.File("table.txt");
+    ASSERT_TRUE(Export(path, ";", {"name", "score"}, {{"山田", "12"}, {"O'Hara", "two\r\nlines"}}));
+    const std::string first =
+        "\"name\";\"score\"\r\n\"山田\";\"12\"\r\n\"O'Hara\";\"two\r\nlines\"\r\n";
+    const auto firstBytes = ScratchDir::Read(path);
+    EXPECT_EQ(std::string(firstBytes.begin(), firstBytes.end()), first);
+    EXPECT_FALSE(std::filesystem::exists(path + ".bak"));
+
+    CSpreadSheet again(path, ";", true);
+    EXPECT_TRUE(again.SheetExists());
+    EXPECT_TRUE(again.BackupMade());
+    EXPECT_EQ(again.TotalRows(), 3);
+    EXPECT_EQ(ScratchDir::Read(path + ".bak"), firstBytes);
+    again.BeginTransaction();
+    ASSERT_TRUE(again.AddRow({"wide", "row", "grows"}));
+    ASSERT_TRUE(again.AddRow({"gap"}, 6, false));
+    ASSERT_TRUE(again.Commit()) << again.LastError();
+    const auto now = ScratchDir::Read(path);
+    EXPECT_EQ(std::string(now.begin(), now.end()),
+              first + "\"wide\";\"row\";\"grows\"\r\n\"\";\"\";\"\"\r\n\"gap\"\r\n");
+    EXPECT_EQ(ScratchDir::Read(path + ".bak"), firstBytes);
+}

@@ -1,0 +1,288 @@
+// Workbook files: round trips of awkward text, workbooks written by other
+// programs, damaged files and the one-step replacement of the file.
+
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <filesystem>
+#include <random>
+#include <thread>
+
+#include <gtest/gtest.h>
+
+#include "SheetTestSupport.h"
+#include "sheet/Workbook.h"
+#include "support/ScratchDir.h"
+
+using namespace kestrune::sheet;
+using namespace kestrune::sheet::testing;
+using kestrune::testing::ScratchDir;
+
+namespace {
+
+std::string Repeat(const std::string& piece, std::size_t times) {
+    std::string out;
+    for (std::size_t i = 0; i < times; ++i) out += piece;
+    return out;
+}
+
+/** Names of the files in a folder. */
+std::vector<std::string> FolderContent(const std::filesystem::path& folder) {
+    std::vector<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(folder)) {
+        names.push_back(entry.path().filename().string());
+    }
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+const std::vector<std::string> kAwkward = {
+    "it's O'Hara's",
+    "say \"hi\"",
+    "x\",;.?\"y",
+    ",;.?",
+    "line one\nline two",
+    "crlf\r\nend",
+    "tab\there",
+    std::string("bell\x07 and \x01"),
+    "日本語の回答　ｶﾀｶﾅ",
+    "_x0041_ stays as typed",
+    "emoji \xF0\x9F\x8E\xA7",
+    "  leading and trailing  ",
+    "<tag attr=\"v\">&amp;</tag>",
+};
+
+}  // namespace
+
+TEST(Workbook, AwkwardTextAndEverySheetSurviveARoundTrip) {
+    ScratchDir dir;
+    Workbook book;
+    book.sheets.push_back({"Result", {TextCells({"a", "b"})}});
+    for (const auto& value : kAwkward)
+        book.sheets[0].rows.push_back(TextCells({value, value + "2"}));
+    book.sheets[0].rows.push_back(TextCells({Repeat("x", 32000), Repeat("音", 32000)}));
+    book.sheets[0].rows.push_back(TextCells({Repeat("y", kMaxCellLength)}));
+    // A second sheet with numbers and gaps (an empty row, empty cells).
+    book.sheets.push_back({"数値",
+                           {{{"12", true}, {"-0.5", true}, {"1e-07", true}},
+                            {},
+                            {{"", false}, {"", false}, {"after a gap", false}}}});
+
+    const std::string path = dir.File("awkward.xlsx");
+    std::string error;
+    ASSERT_TRUE(WriteWorkbook(path, book, &error)) << error;
+    const auto back = ReadWorkbook(path, &error);
+    ASSERT_TRUE(back) << error;
+    ASSERT_EQ(back->sheets.size(), 2u);
+    EXPECT_EQ(back->sheets[0].name, "Result");
+    ASSERT_EQ(back->sheets[0].rows.size(), book.sheets[0].rows.size());
+    for (std::size_t r = 0; r < book.sheets[0].rows.size(); ++r) {
+        EXPECT_EQ(back->sheets[0].rows[r], book.sheets[0].rows[r]) << "row " << r;
+    }
+    EXPECT_EQ(back->sheets[1].name, "数値");
+    EXPECT_EQ(back->sheets[1].rows[0], (CellRow{{"12", true}, {"-0.5", true}, {"1E-07", true}}));
+    EXPECT_EQ(back->sheets[1].rows[1], CellRow{Cell{}});  // kept as one blank cell
+    EXPECT_EQ(back->sheets[1].rows[2], (CellRow{{}, {}, {"after a gap", false}}));
+}
+
+TEST(Workbook, AFailedWriteKeepsTheOldFileAndLeavesNothingBehind) {
+    ScratchDir dir;
+    const std::string path = dir.File("keep.xlsx");
+    std::string error;
+    ASSERT_TRUE(WriteWorkbook(path, {{{"Old", {TextCells({"old"})}}}}, &error)) << error;
+    const auto before = ScratchDir::Read(path);
+
+    Workbook tooLong{{{"New", {TextCells({Repeat("z", kMaxCellLength + 1)})}}}};
+    EXPECT_FALSE(WriteWorkbook(path, tooLong, &error));
+    EXPECT_NE(error.find("longer than 32767"), std::string::npos) << error;
+    Workbook badName{{{"no/slash[]", {TextCells({"v"})}}}};
+    EXPECT_FALSE(WriteWorkbook(path, badName, &error));
+    EXPECT_NE(error.find("cannot be used"), std::string::npos) << error;
+    Workbook twice{{{"Same", {}}, {"Same", {}}}};
+    EXPECT_FALSE(WriteWorkbook(path, twice, &error));
+
+    EXPECT_EQ(ScratchDir::Read(path), before);
+    EXPECT_EQ(FolderContent(dir.Path()), (std::vector<std::string>{"keep.xlsx"}));
+}
+
+TEST(Workbook, ReadsWorkbooksFromOtherProgramsInEveryStringForm) {
+    // A hand-made package: absolute and relative targets, shared strings with
+    // rich-text runs and a phonetic run, inline strings, a formula result,
+    // a boolean, rows and cells without their r attributes, and a chart sheet.
+    const std::string ns = "http://schemas.openxmlformats.org/spreadsheetml/2006/main";
+    const std::string rel = "http://schemas.openxmlformats.org/officeDocument/2006/relationships";
+    ScratchDir dir;
+    const std::string path = dir.File("foreign.xlsx");
+    WriteZip(
+        path,
+        {{"[Content_Types].xml", "<Types/>"},
+         {"_rels/.rels",
+          "<Relationships xmlns=\"http://schemas.openxmlformats.org/package/2006/relationships\">"
+          "<Relationship Id=\"r1\" Type=\"" +
+              rel +
+              "/officeDocument\" Target=\"/book/main.xml\"/>"
+              "</Relationships>"},
+         {"book/main.xml",
+          "<workbook xmlns=\"" + ns + "\" xmlns:x=\"" + rel +
+              "\"><sheets>"
+              "<sheet name=\"Chart\" sheetId=\"3\" x:id=\"c\"/>"
+              "<sheet name=\"First\" sheetId=\"1\" x:id=\"a\"/>"
+              "<sheet name=\"Second\" sheetId=\"2\" x:id=\"b\"/></sheets></workbook>"},
+         {"book/_rels/main.xml.rels",
+          "<Relationships xmlns=\"http://schemas.openxmlformats.org/package/2006/relationships\">"
+          "<Relationship Id=\"a\" Type=\"" +
+              rel +
+              "/worksheet\" Target=\"sheets/one.xml\"/>"
+              "<Relationship Id=\"b\" Type=\"" +
+              rel +
+              "/worksheet\" Target=\"/book/sheets/../two.xml\"/>"
+              "<Relationship Id=\"c\" Type=\"" +
+              rel +
+              "/chartsheet\" Target=\"charts/c.xml\"/>"
+              "<Relationship Id=\"s\" Type=\"" +
+              rel +
+              "/sharedStrings\" Target=\"strings.xml\"/>"
+              "<Relationship Id=\"l\" Type=\"" +
+              rel +
+              "/hyperlink\" Target=\"http://x\" TargetMode=\"External\"/>"
+              "</Relationships>"},
+         {"book/strings.xml", "<sst xmlns=\"" + ns +
+                                  "\"><si><t>plain</t></si>"
+                                  "<si><r><rPr><b/></rPr><t xml:space=\"preserve\">bold "
+                                  "</t></r><r><t>and not</t></r></si>"
+                                  "<si><t>山田</t><rPh sb=\"0\" eb=\"2\"><t>ヤマダ</t></rPh></si>"
+                                  "<si><t>a_x000D_&#10;b_x005F_x0041_</t></si></sst>"},
+         {"book/sheets/one.xml",
+          "<worksheet xmlns=\"" + ns +
+              "\"><sheetData>"
+              "<row r=\"1\"><c r=\"A1\" t=\"s\"><v>0</v></c><c r=\"C1\" t=\"s\"><v>1</v></c></row>"
+              "<row r=\"3\"><c t=\"s\"><v>2</v></c><c t=\"inlineStr\"><is><t>inline &amp; "
+              "&lt;x&gt;</t></is></c>"
+              "<c t=\"str\"><f>A1&amp;\"!\"</f><v>plain!</v></c><c "
+              "t=\"b\"><v>1</v></c><c><v>42.5</v></c></row>"
+              "<row><c r=\"B4\" t=\"s\"><v>3</v></c></row>"
+              "</sheetData><mergeCells count=\"0\"/></worksheet>"},
+         {"book/two.xml", "<worksheet xmlns=\"" + ns + "\"><sheetData/></worksheet>"}});
+
+    std::string error;
+    const auto book = ReadWorkbook(path, &error);
+    ASSERT_TRUE(book) << error;
+    ASSERT_EQ(book->sheets.size(), 2u);
+    EXPECT_EQ(book->sheets[0].name, "First");
+    EXPECT_EQ(book->sheets[1].name, "Second");
+    EXPECT_TRUE(book->sheets[1].rows.empty());
+    const auto& rows = book->sheets[0].rows;
+    ASSERT_EQ(rows.size(), 4u);
+    EXPECT_EQ(rows[0], (CellRow{{"plain", false}, {}, {"bold and not", false}}));
+    EXPECT_TRUE(rows[1].empty());
+    EXPECT_EQ(rows[2], (CellRow{{"山田", false},
+                                {"inline & <x>", false},
+                                {"plain!", false},
+                                {"TRUE", false},
+                                {"42.5", true}}));
+    EXPECT_EQ(rows[3], (CellRow{{}, {"a\r\nb_x0041_", false}}));
+}
+
+TEST(Workbook, DamagedFilesFailWithTheirReason) {
+    ScratchDir dir;
+    const std::string good = dir.File("good.xlsx");
+    std::string error;
+    ASSERT_TRUE(
+        WriteWorkbook(good, {{{"S", {TextCells({"a", "b"}), TextCells({"1", "2"})}}}}, &error));
+    const auto bytes = ScratchDir::Read(good);
+    auto parts = ReadZip(good);
+    ASSERT_TRUE(parts.count("xl/worksheets/sheet1.xml"));
+
+    struct Case {
+        const char* what;
+        std::string path;
+        const char* reason;
+    };
+    std::vector<Case> cases;
+    cases.push_back({"text file", dir.Write("text.xlsx", std::string("\"a\",\"b\"\r\n")),
+                     "not a readable workbook"});
+    cases.push_back(
+        {"empty file", dir.Write("empty.xlsx", std::string()), "not a readable workbook"});
+    cases.push_back(
+        {"truncated zip",
+         dir.Write("truncated.xlsx",
+                   std::vector<std::uint8_t>(bytes.begin(), bytes.begin() + bytes.size() / 2)),
+         "not a readable workbook"});
+    auto cut = parts;
+    cut["xl/worksheets/sheet1.xml"].resize(cut["xl/worksheets/sheet1.xml"].size() / 2);
+    WriteZip(dir.File("cut.xlsx"), cut);
+    cases.push_back({"sheet cut in half", dir.File("cut.xlsx"), "xl/worksheets/sheet1.xml"});
+    auto noStrings = parts;
+    noStrings.erase("xl/sharedStrings.xml");
+    WriteZip(dir.File("nostrings.xlsx"), noStrings);
+    cases.push_back({"shared strings missing", dir.File("nostrings.xlsx"), "xl/sharedStrings.xml"});
+    auto badIndex = parts;
+    badIndex["xl/sharedStrings.xml"] =
+        "<sst "
+        "xmlns=\"http://schemas.openxmlformats.org/spreadsheetml/2006/main\"><si><t>a</t></si></"
+        "sst>";
+    WriteZip(dir.File("badindex.xlsx"), badIndex);
+    cases.push_back({"shared string index beyond the table", dir.File("badindex.xlsx"),
+                     "shared string that does not exist"});
+    auto noBook = parts;
+    noBook.erase("_rels/.rels");
+    WriteZip(dir.File("nobook.xlsx"), noBook);
+    cases.push_back({"zip without a workbook", dir.File("nobook.xlsx"), "not a workbook"});
+
+    for (const auto& c : cases) {
+        error.clear();
+        EXPECT_FALSE(ReadWorkbook(c.path, &error)) << c.what;
+        EXPECT_NE(error.find(c.path), std::string::npos) << c.what << ": " << error;
+        EXPECT_NE(error.find(c.reason), std::string::npos) << c.what << ": " << error;
+    }
+}
+
+TEST(Workbook, AKilledWriterLeavesTheOldOrTheNewWorkbookWhole) {
+    ScratchDir dir;
+    const std::string path = dir.File("crash.xlsx");
+    auto version = [](const std::string& mark) {
+        Workbook book{{{"S", {}}}};
+        for (int r = 0; r < 4000; ++r) {
+            book.sheets[0].rows.push_back(
+                TextCells({mark, std::to_string(r), "filler text " + std::to_string(r * 7919)}));
+        }
+        return book;
+    };
+    const Workbook first = version("first");
+    const Workbook second = version("second");
+    std::string error;
+    ASSERT_TRUE(WriteWorkbook(path, first, &error)) << error;
+
+    std::mt19937 random(12345);
+    int sawSecond = 0;
+    for (int round = 0; round < 6; ++round) {
+        const pid_t child = fork();
+        ASSERT_GE(child, 0);
+        if (child == 0) {
+            std::string childError;
+            for (int i = 0;; ++i) WriteWorkbook(path, i % 2 ? first : second, &childError);
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(50 + random() % 350));
+        kill(child, SIGKILL);
+        waitpid(child, nullptr, 0);
+
+        const auto book = ReadWorkbook(path, &error);
+        ASSERT_TRUE(book) << "round " << round << ": " << error;
+        ASSERT_EQ(book->sheets.size(), 1u);
+        const auto& rows = book->sheets[0].rows;
+        ASSERT_EQ(rows.size(), 4000u) << "round " << round;
+        const std::string mark = rows.front()[0].text;
+        EXPECT_TRUE(mark == "first" || mark == "second");
+        EXPECT_EQ(rows.back()[0].text, mark);
+        sawSecond += mark == "second";
+        // Only the target and at most one left-over temporary file.
+        for (const auto& name : FolderContent(dir.Path())) {
+            if (name == "crash.xlsx") continue;
+            EXPECT_TRUE(name.starts_with(".crash.xlsx.")) << name;
+            std::filesystem::remove(dir.Path() / name);
+        }
+    }
+    EXPECT_GT(sawSecond, 0) << "the child never finished a write; the test proved nothing";
+}

@@ -1,0 +1,213 @@
+#!/usr/bin/env bash
+# Regenerates the pictures in docs/screenshots/ from the real `kestrune`
+# program on a virtual X display: the wave workspace with two waves open,
+# the session panel of a normal start, and the subject registry opened from
+# the workspace's Test menu. Run it again whenever one of these windows
+# changes. Not part of CI; it overwrites the same files on every run.
+#
+# Besides the build packages of tools/install-deps.sh it needs openbox
+# (window frames and Japanese window titles), xdotool (drives the menus) and
+# imagemagick (`import` takes the pictures); it installs what is missing.
+# KESTRUNE_EXE=path takes that executable as it is instead of building one;
+# KESTRUNE_JOBS sets the build's parallel jobs (2).
+set -euo pipefail
+cd "$(dirname "$0")/.."
+repo=$PWD
+out=$repo/docs/screenshots
+
+bash tools/install-deps.sh
+extra=()
+for p in openbox xdotool imagemagick; do
+    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || extra+=("$p")
+done
+if ((${#extra[@]} > 0)); then
+    sudo=""
+    [[ $(id -u) -eq 0 ]] || sudo=sudo
+    DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y --no-install-recommends "${extra[@]}"
+fi
+
+for tool in Xvfb openbox xdotool import python3; do
+    command -v "$tool" >/dev/null || {
+        echo "screenshots: $tool is missing" >&2
+        exit 1
+    }
+done
+
+# The program as the sources stand now: build/release (or build/dev when
+# only that one is configured) is brought up to date first.
+exe=${KESTRUNE_EXE:-}
+if [[ -z $exe ]]; then
+    preset=release
+    if [[ ! -f build/release/CMakeCache.txt && -f build/dev/CMakeCache.txt ]]; then
+        preset=dev
+    fi
+    [[ -f build/$preset/CMakeCache.txt ]] || cmake --preset "$preset"
+    cmake --build --preset "$preset" --target kestrune --parallel "${KESTRUNE_JOBS:-2}"
+    exe=build/$preset/src/app/kestrune
+fi
+exe=$(realpath "$exe")
+echo "screenshots: using $exe"
+
+work=$(mktemp -d)
+pids=()
+cleanup() {
+    for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
+    wait 2>/dev/null || true
+    rm -rf "$work"
+}
+trap cleanup EXIT
+
+# A display number nobody uses.
+display=99
+while [[ -e /tmp/.X11-unix/X$display || -e /tmp/.X$display-lock ]]; do
+    display=$((display + 1))
+done
+export DISPLAY=:$display
+Xvfb "$DISPLAY" -screen 0 1600x1000x24 -nolisten tcp >"$work/xvfb.log" 2>&1 &
+pids+=($!)
+for _ in $(seq 50); do
+    [[ -e /tmp/.X11-unix/X$display ]] && break
+    sleep 0.1
+done
+[[ -e /tmp/.X11-unix/X$display ]] || {
+    echo "screenshots: Xvfb did not start" >&2
+    cat "$work/xvfb.log" >&2
+    exit 1
+}
+# Openbox in its Clearlooks look, without the resize handle under each
+# frame; window titles in a Japanese-capable gothic.
+theme=$work/xdg/themes/Screenshots/openbox-3
+mkdir -p "$theme"
+{
+    cat /usr/share/themes/Clearlooks/openbox-3/themerc
+    echo 'window.handle.width: 0'
+} >"$theme/themerc"
+cat >"$work/rc.xml" <<'XML'
+<?xml version="1.0" encoding="UTF-8"?>
+<openbox_config xmlns="http://openbox.org/3.4/rc">
+  <theme>
+    <name>Screenshots</name>
+    <font place="ActiveWindow"><name>IPAPGothic</name><size>10</size><weight>Bold</weight></font>
+    <font place="InactiveWindow"><name>IPAPGothic</name><size>10</size><weight>Bold</weight></font>
+  </theme>
+</openbox_config>
+XML
+XDG_DATA_HOME=$work/xdg openbox --config-file "$work/rc.xml" >"$work/openbox.log" 2>&1 &
+pids+=($!)
+sleep 1
+
+# The program's captions are Japanese; the paths below are UTF-8.
+export LANG=C.UTF-8 LC_ALL=C.UTF-8
+export QT_QPA_PLATFORM=xcb XDG_RUNTIME_DIR=$work/runtime
+mkdir -m 700 "$XDG_RUNTIME_DIR"
+unset QT_SCALE_FACTOR QT_SCREEN_SCALE_FACTORS QT_STYLE_OVERRIDE
+
+# Two waves of one format (44100 Hz, 16 bit, mono): the vowels /a/ and /i/
+# made from harmonics of 125 Hz shaped by their first two formants.
+mkdir -p "$work/waves" "$work/station"
+python3 - "$work/waves" <<'PY'
+import math, struct, sys, wave
+
+folder = sys.argv[1]
+rate = 44100
+
+def vowel(name, seconds, f1, f2, peak):
+    n = int(rate * seconds)
+    ramp = int(rate * 0.04)
+    harmonics = []
+    for k in range(1, 40):
+        f = 125.0 * k
+        gain = 1.0 / (1.0 + ((f - f1) / 90.0) ** 2) + 0.6 / (1.0 + ((f - f2) / 120.0) ** 2)
+        harmonics.append((f, gain))
+    total = sum(g for _, g in harmonics)
+    frames = bytearray()
+    for i in range(n):
+        t = i / rate
+        env = min(1.0, i / ramp, (n - 1 - i) / ramp)
+        vibrato = 1.0 + 0.01 * math.sin(2 * math.pi * 5 * t)
+        s = sum(g * math.sin(2 * math.pi * f * vibrato * t) for f, g in harmonics) / total
+        frames += struct.pack('<h', int(max(-32768, min(32767, peak * env * s))))
+    with wave.open(f"{folder}/{name}", 'wb') as w:
+        w.setnchannels(1)
+        w.setsampwidth(2)
+        w.setframerate(rate)
+        w.writeframes(bytes(frames))
+
+vowel('母音あ.wav', 0.9, 800, 1200, 26000)
+vowel('母音い.wav', 0.6, 300, 2300, 15000)
+PY
+
+mkdir -p "$out"
+
+# Starts the program with the given arguments; its process id goes to $pid.
+launch() {
+    "$exe" --station "$work/station" "$@" >>"$work/kestrune.log" 2>&1 &
+    pid=$!
+    pids+=("$pid")
+}
+
+# Waits (up to 20 s) for a visible window titled $1 and prints its id. The
+# title may carry the program's name after a dash, as Qt adds it on X11.
+window_named() {
+    local id
+    id=$(timeout 20 xdotool search --sync --onlyvisible --name "^$1( . Kestrune)?\$" | head -1) || {
+        echo "screenshots: no window \"$1\" appeared" >&2
+        cat "$work/kestrune.log" >&2
+        exit 1
+    }
+    echo "$id"
+}
+
+# Captures window $1 with its frame into $out/$2, after the program has
+# finished painting.
+capture() {
+    xdotool windowactivate --sync "$1" >/dev/null 2>&1 || true
+    sleep 1.5
+    # No time stamps in the file: a run that changes no window changes no picture.
+    import -frame -window "$1" -strip -define png:exclude-chunks=date,time "$out/$2"
+    echo "screenshots: $out/$2"
+}
+
+stop() {
+    kill "$1" 2>/dev/null || true
+    wait "$1" 2>/dev/null || true
+}
+
+# (b) A normal start: the session panel.
+launch
+panel=$(window_named 聴力検査)
+capture "$panel" session-panel.png
+stop "$pid"
+# The subject's entry form ("個人情報入力してください") opens only inside a
+# session; it joins these pictures once the session panel can start one.
+
+# The normal start above made the station database; a few subjects go in,
+# so the registry has rows to show.
+python3 - "$work/station/TestData.db" <<'PY'
+import sqlite3, sys
+
+db = sqlite3.connect(sys.argv[1])
+subjects = [
+    ("山田 花子", "F", 1948, 0, 12, "補聴器なし"),
+    ("佐藤 一郎", "M", 1955, 0, 16, ""),
+    ("鈴木 美咲", "F", 1999, 1, 14, "練習のみ"),
+    ("高橋 健", "M", 1962, 0, 9, "右耳に軽度の難聴"),
+]
+db.executemany(
+    "INSERT INTO IndividualInfo (IIName, IISex, IIAge, IIHanduse, IIEducation, IIDescription)"
+    " VALUES (?, ?, ?, ?, ?, ?)", subjects)
+db.commit()
+PY
+
+# (a) The workspace (--workspace skips the session panel) with two waves.
+launch --workspace "$work/waves/母音あ.wav" "$work/waves/母音い.wav"
+main=$(window_named Kestrune)
+capture "$main" main-window.png
+
+# (c) The subject registry: Test(&T) > &Individual information.
+xdotool key --window "$main" --clearmodifiers alt+t
+sleep 0.5
+xdotool key --clearmodifiers i
+registry=$(window_named 被験者の情報)
+capture "$registry" subject-registry.png
+stop "$pid"
