@@ -16,6 +16,7 @@
 #include <memory>
 #include <vector>
 
+#include "app/HyperLink.h"
 #include "app/Prompter.h"
 #include "store/Database.h"
 
@@ -55,6 +56,17 @@ class FakePrompter final : public Prompter {
     int unscripted = 0;        ///< confirmations asked with no answer scripted
 };
 
+/** Records every target handed to the desktop; answers as scripted. */
+class FakeOpener final : public UrlOpener {
+  public:
+    bool OpenUrl(const QUrl& url) override {
+        opened.push_back(url);
+        return accept;
+    }
+    std::vector<QUrl> opened;
+    bool accept = true;
+};
+
 /** A fresh station database in its own temporary folder. */
 class Station {
   public:
@@ -69,24 +81,9 @@ class Station {
 
     /**
      * Runs SQL through a second connection to the same file, as another
-     * program on the station would: how the tests make the dialogs' own
-     * operations fail (a trigger that refuses a change, say).
+     * program on the station would: a trigger that makes every `operation`
+     * (INSERT, UPDATE, DELETE) on the table fail, and its removal.
      */
-    void Sabotage(const QString& sql) {
-        const QString name = QUuid::createUuid().toString();
-        {
-            QSqlDatabase other = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name);
-            other.setDatabaseName(location_.sqlitePath);
-            if (!other.open())
-                qFatal("second connection: %s", qPrintable(other.lastError().text()));
-            QSqlQuery query(other);
-            if (!query.exec(sql))
-                qFatal("%s: %s", qPrintable(sql), qPrintable(query.lastError().text()));
-        }
-        QSqlDatabase::removeDatabase(name);
-    }
-
-    /** A trigger that makes every `operation` (INSERT, UPDATE, DELETE) on the table fail. */
     void Refuse(const QString& operation, const QString& table) {
         Sabotage(QStringLiteral("CREATE TRIGGER refuse_%1 BEFORE %1 ON %2 BEGIN "
                                 "SELECT RAISE(ABORT, 'refused by the test'); END")
@@ -97,6 +94,19 @@ class Station {
     }
 
   private:
+    void Sabotage(const QString& sql) {
+        const QString name = QUuid::createUuid().toString();
+        {
+            QSqlDatabase other = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name);
+            other.setDatabaseName(location_.sqlitePath);
+            if (!other.open()) qFatal("%s", qPrintable(other.lastError().text()));
+            QSqlQuery query(other);
+            if (!query.exec(sql))
+                qFatal("%s: %s", qPrintable(sql), qPrintable(query.lastError().text()));
+        }
+        QSqlDatabase::removeDatabase(name);
+    }
+
     QTemporaryDir dir_;
     store::DatabaseLocation location_;
     std::unique_ptr<store::Database> db_;

@@ -8,25 +8,16 @@
 #include <QTest>
 #include <QUrl>
 
-#include <vector>
-
+#include "AppTestSupport.h"
 #include "app/AboutDlg.h"
 #include "app/HyperLink.h"
 
 using namespace kestrune::app;
+using namespace kestrune::app::testing;
 
 namespace {
 
-/** Records every target handed to the desktop; answers as scripted. */
-class FakeOpener final : public UrlOpener {
-  public:
-    bool OpenUrl(const QUrl& url) override {
-        opened.push_back(url);
-        return accept;
-    }
-    std::vector<QUrl> opened;
-    bool accept = true;
-};
+const QUrl kMail(QStringLiteral("mailto:kestrune@example.org"));
 
 /** How many pixels of the widget's picture have exactly that colour. */
 int PixelsOf(QWidget* widget, const QColor& color) {
@@ -47,17 +38,23 @@ class HyperLinkTest : public QObject {
     void clickOpensTargetAndTurnsVisited() {
         FakeOpener opener;
         CHyperLink link(QStringLiteral("kestrune@example.org"), nullptr, &opener);
-        link.SetURL(QStringLiteral("mailto:kestrune@example.org"));
+        link.SetURL(kMail.toString());
         link.show();
         QVERIFY(QTest::qWaitForWindowExposed(&link));
         QCOMPARE(link.TextColor(), QColor(0, 0, 255));
         QVERIFY(PixelsOf(&link, QColor(0, 0, 255)) > 0);
-        QCOMPARE(link.toolTip(), QStringLiteral("mailto:kestrune@example.org"));
+        QCOMPARE(link.toolTip(), kMail.toString());
         QCOMPARE(link.cursor().shape(), Qt::PointingHandCursor);
 
+        // Neither a right click nor a left press released outside the link counts.
+        QTest::mouseClick(&link, Qt::RightButton);
+        QTest::mousePress(&link, Qt::LeftButton, {}, QPoint(2, 2));
+        QTest::mouseRelease(&link, Qt::LeftButton, {}, QPoint(link.width() + 20, 2));
+        QVERIFY(opener.opened.empty());
+        QVERIFY(!link.Visited());
+
         QTest::mouseClick(&link, Qt::LeftButton);
-        QCOMPARE(opener.opened.size(), size_t{1});
-        QCOMPARE(opener.opened.front(), QUrl(QStringLiteral("mailto:kestrune@example.org")));
+        QCOMPARE(opener.opened, std::vector<QUrl>{kMail});
         QVERIFY(link.Visited());
         QCOMPARE(link.TextColor(), QColor(85, 26, 139));
         QCOMPARE(PixelsOf(&link, QColor(0, 0, 255)), 0);
@@ -70,27 +67,12 @@ class HyperLinkTest : public QObject {
         QCOMPARE(link.TextColor(), QColor(85, 26, 139));
     }
 
-    void onlyLeftClicksReleasedOverTheLinkCount() {
-        FakeOpener opener;
-        CHyperLink link(QStringLiteral("kestrune@example.org"), nullptr, &opener);
-        link.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&link));
-        QTest::mouseClick(&link, Qt::RightButton);
-        // Pressed on the link, released outside it: no click.
-        QTest::mousePress(&link, Qt::LeftButton, {}, QPoint(2, 2));
-        QTest::mouseRelease(&link, Qt::LeftButton, {}, QPoint(link.width() + 20, 2));
-        QVERIFY(opener.opened.empty());
-        QVERIFY(!link.Visited());
-    }
-
     void targetDefaultsToTheText() {
         FakeOpener opener;
         CHyperLink link(QStringLiteral("Contact"), nullptr, &opener);
         QCOMPARE(link.URL(), QStringLiteral("Contact"));
         link.Follow();
-        QCOMPARE(opener.opened.size(), size_t{1});
-        QCOMPARE(opener.opened.front().toString(), QUrl::fromUserInput("Contact").toString());
-
+        QCOMPARE(opener.opened, std::vector<QUrl>{QUrl::fromUserInput("Contact")});
         // A link with a target and no text shows the target.
         CHyperLink bare(QString(), nullptr, &opener);
         bare.SetURL(QStringLiteral("mailto:someone@example.org"));
@@ -99,8 +81,7 @@ class HyperLinkTest : public QObject {
 
     void underlineAndAdjustToFit() {
         CHyperLink link(QStringLiteral("kestrune@example.org"));
-        QVERIFY(link.Underline());
-        QVERIFY(link.font().underline());
+        QVERIFY(link.Underline() && link.font().underline());
         link.SetUnderline(false);
         QVERIFY(!link.font().underline());
         // The family and size stay the surrounding window's.
@@ -113,31 +94,25 @@ class HyperLinkTest : public QObject {
         QCOMPARE(link.pos(), QPoint(10, 20));
         link.SetAdjustToFit(false);
         link.setGeometry(10, 20, 400, 60);
-        link.SetURL(QStringLiteral("mailto:kestrune@example.org"));
+        link.SetURL(kMail.toString());
         QCOMPARE(link.size(), QSize(400, 60));
     }
 
     void aboutBoxShowsVersionAndLink() {
         FakeOpener opener;
         CAboutDlg about(nullptr, &opener);
+        const Controls ui{&about};
         QCOMPARE(about.windowTitle(), QStringLiteral("About Kestrune"));
-        auto* version = about.findChild<QLabel*>(QStringLiteral("versionText"));
-        QVERIFY(version != nullptr);
-        QCOMPARE(version->text(), QStringLiteral("Kestrune Version 8.0"));
-        auto* icon = about.findChild<QLabel*>(QStringLiteral("icon"));
-        QVERIFY(icon != nullptr && !icon->pixmap().isNull());
-        auto* link = about.findChild<CHyperLink*>(QStringLiteral("contactLink"));
-        QVERIFY(link != nullptr);
+        QCOMPARE(ui.Get<QLabel>("versionText")->text(), QStringLiteral("Kestrune Version 8.0"));
+        QVERIFY(!ui.Get<QLabel>("icon")->pixmap().isNull());
+        auto* link = ui.Get<CHyperLink>("contactLink");
         QCOMPARE(link->text(), QStringLiteral("kestrune@example.org"));
         QVERIFY(link->Underline());
         about.show();
         QVERIFY(QTest::qWaitForWindowExposed(&about));
         QTest::mouseClick(link, Qt::LeftButton);
-        QCOMPARE(opener.opened.size(), size_t{1});
-        QCOMPARE(opener.opened.front(), QUrl(QStringLiteral("mailto:kestrune@example.org")));
-        auto* ok = about.findChild<QPushButton*>(QStringLiteral("okButton"));
-        QVERIFY(ok != nullptr);
-        QTest::mouseClick(ok, Qt::LeftButton);
+        QCOMPARE(opener.opened, std::vector<QUrl>{kMail});
+        Click(ui.Button("okButton"));
         QCOMPARE(about.result(), int(QDialog::Accepted));
         QVERIFY(!about.isVisible());
     }

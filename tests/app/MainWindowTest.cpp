@@ -4,15 +4,12 @@
 // line. Messages are caught by the fake prompter.
 
 #include <QAction>
-#include <QActionGroup>
-#include <QDir>
 #include <QFile>
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
 #include <QProcess>
 #include <QPushButton>
-#include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -44,22 +41,21 @@ using namespace kestrune::app::testing;
 
 namespace {
 
+template <typename T>
+T Next(std::deque<T>& answers, T none = {}) {
+    if (answers.empty()) return none;
+    T answer = answers.front();
+    answers.pop_front();
+    return answer;
+}
+
 /** Answers the file dialogs from a script; an empty answer is Cancel. */
 class FakeFiles final : public FileChooser {
   public:
-    QString ChooseOpenPath(QWidget*) override { return Next(openAnswers, opens); }
-    QString ChooseSavePath(QWidget*) override { return Next(saveAnswers, saves); }
+    QString ChooseOpenPath(QWidget*) override { return ++opens, Next(openAnswers); }
+    QString ChooseSavePath(QWidget*) override { return ++saves, Next(saveAnswers); }
     std::deque<QString> openAnswers, saveAnswers;
     int opens = 0, saves = 0;
-
-  private:
-    static QString Next(std::deque<QString>& answers, int& asked) {
-        ++asked;
-        if (answers.empty()) return {};
-        QString answer = answers.front();
-        answers.pop_front();
-        return answer;
-    }
 };
 
 /** Answers the colour dialog from a script (nullopt: Cancel) and notes where it started. */
@@ -67,27 +63,15 @@ class FakeColors final : public ColorChooser {
   public:
     std::optional<QColor> ChooseColor(QWidget*, const QColor& initial) override {
         initials.push_back(initial);
-        if (answers.empty()) return std::nullopt;
-        auto answer = answers.front();
-        answers.pop_front();
-        return answer;
+        return Next(answers);
     }
     std::deque<std::optional<QColor>> answers;
     std::vector<QColor> initials;
 };
 
-class FakeOpener final : public UrlOpener {
-  public:
-    bool OpenUrl(const QUrl& url) override {
-        opened.push_back(url);
-        return true;
-    }
-    std::vector<QUrl> opened;
-};
-
 constexpr std::time_t kStartTime = 1700000123;
-const char* const kWorkspaceOff = "R1 r0 P0 S0 O1 W0 D0 C0 T0";  // initial and empty-set rows
-const char* const kWavesOn = "R1 r0 P1 S0 O1 W1 D1 C1 T1";       // after open, then DrawWave
+const QString kWorkspaceOff = "R1 r0 P0 S0 O1 W0 D0 C0 T0";  // initial and empty-set rows
+const QString kWavesOn = "R1 r0 P1 S0 O1 W1 D1 C1 T1";       // after open, then DrawWave
 
 /** Runs `body` on the modal dialog that the next call opens, then closes it. */
 void OnNextModal(std::function<void(QWidget*)> body) {
@@ -110,8 +94,7 @@ class MainWindowTest : public QObject {
     Q_OBJECT
 
   private:
-    std::unique_ptr<QTemporaryDir> station_;
-    std::unique_ptr<QTemporaryDir> files_;
+    std::unique_ptr<QTemporaryDir> station_, files_;
     std::unique_ptr<FakePrompter> prompter_;
     std::unique_ptr<FakeFiles> chooser_;
     std::unique_ptr<FakeColors> colors_;
@@ -123,21 +106,22 @@ class MainWindowTest : public QObject {
         window_ = std::make_unique<CKestruneDlg>(
             CKestruneDlg::Services{*prompter_, *chooser_, *colors_, *opener_, *clock_});
     }
-
     StartupOptions Options(bool workspace) const {
         StartupOptions options;
         options.stationDir = station_->path();
         options.workspace = workspace;
         return options;
     }
-
+    void Show() {
+        window_->show();
+        QVERIFY(QTest::qWaitForWindowExposed(window_.get()));
+    }
     /** Starts on a fresh station straight into the workspace and shows it. */
     void StartWorkspace() {
         MakeWindow();
         QCOMPARE(window_->Start(Options(true)), CKestruneDlg::StartResult::Workspace);
         QVERIFY(prompter_->messages.empty());
-        window_->show();
-        QVERIFY(QTest::qWaitForWindowExposed(window_.get()));
+        Show();
     }
 
     /** Writes a PCM file whose sample bytes are `seed`, seed + 1, ... */
@@ -166,10 +150,9 @@ class MainWindowTest : public QObject {
     }
 
     QPushButton* Button(const char* name) const { return Controls{window_.get()}.Button(name); }
-    QAction* Action(const char* name) const {
-        auto* action = window_->findChild<QAction*>(QString::fromLatin1(name));
-        if (action == nullptr) qFatal("no action %s", name);
-        return action;
+    QAction* Action(const char* name) const { return Controls{window_.get()}.Get<QAction>(name); }
+    void Trigger(std::initializer_list<const char*> actions) {
+        for (const char* name : actions) Action(name)->trigger();
     }
     /** The toolbar's button for an action. */
     QWidget* ToolButton(const char* name) const {
@@ -178,20 +161,20 @@ class MainWindowTest : public QObject {
         if (button == nullptr) qFatal("%s is not on the toolbar", name);
         return button;
     }
+    template <typename T>
+    T* Child(const char* name) const {
+        return Controls{window_.get()}.Get<T>(name);
+    }
 
     /**
      * The controls as one line: per group its letter and 1/0, after checking
      * that the group's button, menu item and toolbar button agree.
      */
     QString Snapshot() const {
-        struct Group {
-            char letter;
-            std::vector<bool> surfaces;
-        };
         auto b = [this](const char* name) { return Button(name)->isEnabled(); };
         auto m = [this](const char* name) { return Action(name)->isEnabled(); };
         auto t = [this](const char* name) { return ToolButton(name)->isEnabled(); };
-        const std::vector<Group> groups = {
+        const std::vector<std::pair<char, std::vector<bool>>> groups = {
             {'R', {b("recordStartButton"), m("actionRecordStart")}},
             {'r', {b("recordStopButton"), m("actionRecordStop")}},
             {'P', {b("playButton"), m("actionPlay")}},
@@ -207,22 +190,20 @@ class MainWindowTest : public QObject {
             {'T', {t("toolZoomIn"), t("toolZoomOut"), t("toolCutLeft"), t("toolCutRight")}},
         };
         QStringList parts;
-        for (const Group& group : groups) {
-            for (bool surface : group.surfaces) {
-                if (surface != group.surfaces.front())
-                    return QStringLiteral("surfaces disagree for ") + QChar(group.letter);
+        for (const auto& [letter, surfaces] : groups) {
+            for (bool surface : surfaces) {
+                if (surface != surfaces.front())
+                    return QStringLiteral("surfaces disagree for ") + QChar(letter);
             }
-            parts << QString(QChar(group.letter)) + (group.surfaces.front() ? '1' : '0');
+            parts << QString(QChar(letter)) + (surfaces.front() ? '1' : '0');
         }
         return parts.join(' ');
     }
 
-    /** The checked item of an Options radio group, by its caption. */
+    /** The checked items of an Options radio group, by caption. */
     QString Checked(const char* menuName) const {
-        auto* menu = window_->findChild<QMenu*>(QString::fromLatin1(menuName));
-        if (menu == nullptr) qFatal("no menu %s", menuName);
         QStringList checked;
-        for (QAction* item : menu->actions())
+        for (QAction* item : Child<QMenu>(menuName)->actions())
             if (item->isChecked()) checked << item->text();
         return checked.join(',');
     }
@@ -262,46 +243,39 @@ class MainWindowTest : public QObject {
         QVERIFY2(text.startsWith(QStringLiteral("Failed to connect database\r\n Error message:")),
                  qPrintable(text));
         QVERIFY(text.size() > 45);  // the reason follows
-        QCOMPARE(prompter_->messages.front().caption, QStringLiteral("Kestrune"));
+        ExpectMessages({text});
         QVERIFY(window_->Db() == nullptr);
         QVERIFY(!window_->PanelMode());
         QCOMPARE(ProcessRandom().State(), static_cast<uint32_t>(kStartTime));
         QVERIFY(!QFile::exists(station_->filePath(QStringLiteral("TestData.db"))));
 
-        window_->show();
-        QVERIFY(QTest::qWaitForWindowExposed(window_.get()));
+        Show();
         QCOMPARE(window_->windowTitle(), QStringLiteral("Kestrune"));
-        QCOMPARE(Snapshot(), QString::fromLatin1(kWorkspaceOff));
+        QCOMPARE(Snapshot(), kWorkspaceOff);
         QCOMPARE(window_->States().closeMenu, CloseMenuState::Disabled);
         QCOMPARE(Checked("sampleRateMenu"), QStringLiteral("44100"));
         QCOMPARE(Checked("bitsMenu"), QStringLiteral("16"));
         QCOMPARE(Checked("frameLengthMenu"), QStringLiteral("2048"));
         QCOMPARE(Checked("shiftMenu"), QStringLiteral("128"));
-        QCOMPARE(Button("playButton")->text(), QStringLiteral("再生"));
 
         // The registries need the database: the connection text again.
-        prompter_->messages.clear();
-        Action("actionAudioInformation")->trigger();
-        Action("actionIndividualInformation")->trigger();
-        QCOMPARE(prompter_->MessageTexts(), QStringList({text, text}));
+        Trigger({"actionAudioInformation", "actionIndividualInformation"});
+        ExpectMessages({text, text});
 
         // Closing asks; Cancel keeps the workspace open, OK closes it.
-        prompter_->answers = {false};
+        prompter_->answers = {false, true};
         QVERIFY(!window_->close());
         QVERIFY(window_->isVisible());
-        prompter_->answers = {true};
         Action("actionExit")->trigger();
         QVERIFY(!window_->isVisible());
-        QCOMPARE(prompter_->confirmations, QStringList({QStringLiteral("Really want to quit?"),
-                                                        QStringLiteral("Really want to quit?")}));
+        QCOMPARE(prompter_->confirmations, QStringList(2, QStringLiteral("Really want to quit?")));
         window_.reset();
     }
 
     void emptyStationRunsSessionPanelAndEndsWithoutQuestion() {
         MakeWindow();
         QString title;
-        bool isPanel = false;
-        bool windowHidden = false;
+        bool isPanel = false, windowHidden = false;
         OnNextModal([&](QWidget* modal) {
             title = modal->windowTitle();
             isPanel = qobject_cast<CMainTestPanel*>(modal) != nullptr;
@@ -310,12 +284,10 @@ class MainWindowTest : public QObject {
         });
         QCOMPARE(window_->Start(Options(false)), CKestruneDlg::StartResult::SessionEnded);
         QCOMPARE(title, QStringLiteral("聴力検査"));
-        QVERIFY(isPanel);
-        QVERIFY(windowHidden);
+        QVERIFY(isPanel && windowHidden);
         QVERIFY(QFile::exists(station_->filePath(QStringLiteral("TestData.db"))));
         QVERIFY(window_->PanelMode());
         QVERIFY(prompter_->messages.empty());
-        QVERIFY(prompter_->confirmations.isEmpty());
         QVERIFY(!window_->isVisible());
         // In panel mode any later close asks nothing either.
         QVERIFY(window_->close());
@@ -342,11 +314,10 @@ class MainWindowTest : public QObject {
 
     void openRefusalsAndFormatChecks() {
         StartWorkspace();
-        // Cancel: nothing happens.
-        Click(Button("openButton"));
+        Click(Button("openButton"));  // Cancel: nothing happens
         QCOMPARE(chooser_->opens, 1);
         QCOMPARE(window_->Waves().waveCount, 0);
-        QVERIFY(prompter_->messages.empty());
+        ExpectMessages({});
 
         // A 24-bit file: its rate is taken into the empty set, its depth refused.
         OpenThroughButton(Wave("deep.wav", 11025, 24));
@@ -354,7 +325,7 @@ class MainWindowTest : public QObject {
         QCOMPARE(window_->Waves().waveCount, 0);
         QCOMPARE(Checked("sampleRateMenu"), QStringLiteral("11025"));
         QCOMPARE(Checked("bitsMenu"), QStringLiteral("16"));
-        QCOMPARE(Snapshot(), QString::fromLatin1(kWorkspaceOff));
+        QCOMPARE(Snapshot(), kWorkspaceOff);
 
         OpenThroughButton(Wave("wide.wav", 48000, 16));
         ExpectMessages({"Unavailable sample rate is found in the wave file!"});
@@ -365,7 +336,7 @@ class MainWindowTest : public QObject {
         QCOMPARE(window_->Waves().waveCount, 1);
         QCOMPARE(window_->Waves().format.sampleRate, 22050u);
         QCOMPARE(Checked("sampleRateMenu"), QStringLiteral("22050"));
-        QCOMPARE(Snapshot(), QString::fromLatin1(kWavesOn));
+        QCOMPARE(Snapshot(), kWavesOn);
 
         OpenThroughButton(Wave("cd.wav", 44100, 16));
         ExpectMessages({"Can not change \"sample rate\" now!"});
@@ -387,19 +358,16 @@ class MainWindowTest : public QObject {
         QCOMPARE(window_->Waves().waveCount, 2);
         QCOMPARE(window_->Waves().format.channels, uint16_t{1});
         QCOMPARE(window_->Waves().names[1], std::string("stereo.wav"));
-        QCOMPARE(Snapshot(), QString::fromLatin1(kWavesOn));
-        QCOMPARE(window_->Waves().waveCount, 2);
 
         // Five waves at most; the sixth is refused and the set stays as it was.
         for (int i = 3; i <= 5; ++i)
             OpenThroughButton(Wave(QStringLiteral("w%1.wav").arg(i), 22050, 16));
         ExpectMessages({});
-        QCOMPARE(window_->Waves().waveCount, 5);
         OpenThroughButton(Wave("sixth.wav", 22050, 16));
         ExpectMessages({"Beyond the limitation of opened wave files!"});
         QCOMPARE(window_->Waves().waveCount, 5);
         QCOMPARE(window_->Waves().names[4], std::string("w5.wav"));
-        QCOMPARE(Snapshot(), QString::fromLatin1(kWavesOn));
+        QCOMPARE(Snapshot(), kWavesOn);
     }
 
     void startupFilesOpenLikeOpenWave() {
@@ -410,7 +378,7 @@ class MainWindowTest : public QObject {
         QCOMPARE(window_->Waves().waveCount, 2);
         QCOMPARE(Checked("sampleRateMenu"), QStringLiteral("11025"));
         QCOMPARE(Checked("bitsMenu"), QStringLiteral("8"));
-        QCOMPARE(Snapshot(), QString::fromLatin1(kWavesOn));
+        QCOMPARE(Snapshot(), kWavesOn);
     }
 
     void saveWritesTheLastWave() {
@@ -418,7 +386,6 @@ class MainWindowTest : public QObject {
         OpenThroughButton(Wave("a.wav", 22050, 16, 1, 100, 10));
         OpenThroughButton(Wave("b.wav", 22050, 16, 1, 150, 77));
         const QString target = files_->filePath(QStringLiteral("out.wav"));
-
         Click(Button("saveButton"));  // cancelled
         QVERIFY(!QFile::exists(target));
 
@@ -428,16 +395,13 @@ class MainWindowTest : public QObject {
         ExpectMessages({});
         WaveHeaderResult header = ReadWaveHeader(QFile::encodeName(target).toStdString());
         QVERIFY(header.Ok());
-        QCOMPARE(header.info.sampleCount, 150u);
         QCOMPARE(header.info.format.sampleRate, 22050u);
         const std::vector<uint8_t> written = ReadWaveSamples(std::move(header.file), header.info);
         QCOMPARE(written.size(), size_t{300});
-        QCOMPARE(written.front(), uint8_t{77});
         QCOMPARE(written, window_->Waves().samples[1]);
         QCOMPARE(window_->Waves().names[1], std::string("out.wav"));
-        QCOMPARE(window_->Waves().names[0], std::string("a.wav"));
         QCOMPARE(window_->Waves().backupName, std::string("a.wav"));
-        QCOMPARE(Snapshot(), QString::fromLatin1(kWavesOn));
+        QCOMPARE(Snapshot(), kWavesOn);
     }
 
     void closeAndCloseAll() {
@@ -446,21 +410,21 @@ class MainWindowTest : public QObject {
             OpenThroughButton(Wave(QString::fromLatin1(name), 44100, 16));
         Click(Button("closeButton"));
         QCOMPARE(window_->Waves().waveCount, 2);
-        QCOMPARE(Snapshot(), QString::fromLatin1(kWavesOn));
         Action("actionCloseWave")->trigger();
         QCOMPARE(window_->Waves().waveCount, 1);
         QCOMPARE(window_->Waves().backupName, std::string("a.wav"));
+        QCOMPARE(Snapshot(), kWavesOn);
         OpenThroughButton(Wave("d.wav", 44100, 16));
         Click(Button("closeAllButton"));
         QCOMPARE(window_->Waves().waveCount, 0);
-        QCOMPARE(Snapshot(), QString::fromLatin1(kWorkspaceOff));
+        QCOMPARE(Snapshot(), kWorkspaceOff);
         QCOMPARE(window_->States().closeMenu, CloseMenuState::Greyed);
         ExpectMessages({});
         // The commands themselves refuse an empty set (their controls are off).
         window_->CloseWave();
         window_->CloseAllWaves();
         ExpectMessages({"There is no wave file to close!", "There is no wave file to close!"});
-        QCOMPARE(Snapshot(), QString::fromLatin1(kWorkspaceOff));
+        QCOMPARE(Snapshot(), kWorkspaceOff);
     }
 
     void resetRestoresTheBackup() {
@@ -473,7 +437,7 @@ class MainWindowTest : public QObject {
         ExpectMessages({});
         QCOMPARE(window_->Waves().samples[0], opened);
         QCOMPARE(window_->Waves().names[0], std::string("a.wav"));
-        QCOMPARE(Snapshot(), QString::fromLatin1(kWavesOn));
+        QCOMPARE(Snapshot(), kWavesOn);
 
         OpenThroughButton(Wave("b.wav", 22050, 16));
         Action("actionReset")->trigger();
@@ -484,19 +448,16 @@ class MainWindowTest : public QObject {
     void optionsRadioItems() {
         StartWorkspace();
         OpenThroughButton(Wave("a.wav", 44100, 16));
-        Action("actionRate22050")->trigger();
-        ExpectMessages({"Can not change \"sample rate\" now!"});
+        Trigger({"actionRate22050", "actionBits8"});
+        ExpectMessages(
+            {"Can not change \"sample rate\" now!", "Can not change \"bits per sample\" now!"});
         QCOMPARE(Checked("sampleRateMenu"), QStringLiteral("44100"));
-        Action("actionBits8")->trigger();
-        ExpectMessages({"Can not change \"bits per sample\" now!"});
         QCOMPARE(Checked("bitsMenu"), QStringLiteral("16"));
-        // The set's own values are accepted.
-        Action("actionRate44100")->trigger();
+        Action("actionRate44100")->trigger();  // the set's own value is accepted
         ExpectMessages({});
 
         Click(Button("closeAllButton"));
-        Action("actionRate22050")->trigger();
-        Action("actionBits8")->trigger();
+        Trigger({"actionRate22050", "actionBits8"});
         ExpectMessages({});
         QCOMPARE(Checked("sampleRateMenu"), QStringLiteral("22050"));
         QCOMPARE(Checked("bitsMenu"), QStringLiteral("8"));
@@ -509,59 +470,52 @@ class MainWindowTest : public QObject {
         // Framing: the value changes, its item alone is checked, nothing is redrawn.
         OpenThroughButton(Wave("b.wav", 22050, 8));
         ExpectMessages({});
-        auto* spectrum = window_->findChild<ViewFrame*>(QStringLiteral("spectrumView"));
+        auto* spectrum = Child<ViewFrame>("spectrumView");
         QTest::qWait(20);
         const int paints = spectrum->PaintCount();
-        Action("actionFrame512")->trigger();
-        Action("actionShift1024")->trigger();
+        Trigger({"actionFrame512", "actionShift1024"});
         QCOMPARE(window_->FrameLength(), 512u);
         QCOMPARE(window_->ShiftSamples(), 1024u);
         QCOMPARE(Checked("frameLengthMenu"), QStringLiteral("512"));
         QCOMPARE(Checked("shiftMenu"), QStringLiteral("1024"));
         QTest::qWait(20);
         QCOMPARE(spectrum->PaintCount(), paints);
-        // Drawing the spectrum repaints it.
-        Click(Button("drawFrequencyButton"));
+        Click(Button("drawFrequencyButton"));  // drawing the spectrum repaints it
         QTRY_VERIFY(spectrum->PaintCount() > paints);
     }
 
     void colourPickers() {
         StartWorkspace();
-        auto* wave = window_->findChild<ViewFrame*>(QStringLiteral("waveView"));
-        auto* spectrum = window_->findChild<ViewFrame*>(QStringLiteral("spectrumView"));
-        const auto centre = [](ViewFrame* frame) {
+        const auto centre = [this](const char* view) {
+            ViewFrame* frame = Child<ViewFrame>(view);
             return frame->grab().toImage().pixelColor(frame->width() / 2, frame->height() / 2);
         };
-        QCOMPARE(centre(wave), QColor(255, 255, 255));
-
+        const auto pickAll = [this] {
+            Trigger({"actionStandardLineColor", "actionWaveBackgroundColor",
+                     "actionFrequencyBackgroundColor"});
+        };
         // Cancel changes nothing.
-        colors_->answers = {std::nullopt, std::nullopt, std::nullopt};
-        Action("actionStandardLineColor")->trigger();
-        Action("actionWaveBackgroundColor")->trigger();
-        Action("actionFrequencyBackgroundColor")->trigger();
+        pickAll();
         QCOMPARE(colors_->initials, std::vector<QColor>({QColor(255, 0, 255), QColor(0, 0, 0),
                                                          QColor(255, 255, 255)}));
         QCOMPARE(window_->StandardLineColor(), QColor(255, 0, 255));
         QCOMPARE(window_->WaveBackgroundColor(), QColor(255, 255, 255));
         QCOMPARE(window_->SpectrumBackgroundColor(), QColor(255, 255, 255));
-        QCOMPARE(centre(wave), QColor(255, 255, 255));
+        QCOMPARE(centre("waveView"), QColor(255, 255, 255));
 
         // OK stores the colour; the views paint their new background.
-        colors_->initials.clear();
         colors_->answers = {QColor(0, 128, 0), QColor(10, 20, 30), QColor(200, 200, 0)};
-        Action("actionStandardLineColor")->trigger();
-        Action("actionWaveBackgroundColor")->trigger();
-        Action("actionFrequencyBackgroundColor")->trigger();
+        pickAll();
         QCOMPARE(window_->StandardLineColor(), QColor(0, 128, 0));
         QCOMPARE(window_->WaveBackgroundColor(), QColor(10, 20, 30));
         QCOMPARE(window_->SpectrumBackgroundColor(), QColor(200, 200, 0));
-        QCOMPARE(centre(wave), QColor(10, 20, 30));
-        QCOMPARE(centre(spectrum), QColor(200, 200, 0));
+        QCOMPARE(centre("waveView"), QColor(10, 20, 30));
+        QCOMPARE(centre("spectrumView"), QColor(200, 200, 0));
         // The line colour picker starts at the current colour; the others at black and white.
         colors_->initials.clear();
-        Action("actionStandardLineColor")->trigger();
-        Action("actionWaveBackgroundColor")->trigger();
-        QCOMPARE(colors_->initials, std::vector<QColor>({QColor(0, 128, 0), QColor(0, 0, 0)}));
+        pickAll();
+        QCOMPARE(colors_->initials,
+                 std::vector<QColor>({QColor(0, 128, 0), QColor(0, 0, 0), QColor(255, 255, 255)}));
     }
 
     void menusAndToolbar() {
@@ -570,14 +524,13 @@ class MainWindowTest : public QObject {
         for (QAction* menu : window_->menuBar()->actions()) menus << menu->text();
         QCOMPARE(menus, QStringList({"File(&F)", "Options(&I)", "Operate(&O)", "Process(&P)",
                                      "Analyse(&A)", "Test(&T)", "Help(&H)"}));
-        auto* toolbar = window_->findChild<QToolBar*>(QStringLiteral("toolbar"));
+        auto* toolbar = Child<QToolBar>("toolbar");
         QStringList order;
         for (QAction* action : toolbar->actions()) {
             order << (action->isSeparator() ? QStringLiteral("|") : action->objectName());
-            if (!action->isSeparator()) {
-                QVERIFY2(!action->icon().pixmap(16, 16).isNull(), qPrintable(action->objectName()));
-                QVERIFY2(!action->toolTip().isEmpty(), qPrintable(action->objectName()));
-            }
+            QVERIFY2(action->isSeparator() ||
+                         (!action->icon().pixmap(16, 16).isNull() && !action->toolTip().isEmpty()),
+                     qPrintable(action->objectName()));
         }
         QCOMPARE(order, QStringList({"actionOpenWave", "actionSaveWave", "|", "actionDrawWave",
                                      "actionDrawFrequency", "toolZoomIn", "toolZoomOut", "|",
@@ -601,18 +554,12 @@ class MainWindowTest : public QObject {
         OpenThroughButton(Wave("b.wav", 44100, 16));
         QVERIFY(!Action("toolZoomOut")->isChecked());
         QCOMPARE(window_->ZoomTool(), 0);
-        QCOMPARE(Snapshot(), QString::fromLatin1(kWavesOn));
     }
 
     void layoutFitsItsCaptions() {
         StartWorkspace();
-        const QSize fixed = window_->size();
-        QCOMPARE(window_->minimumSize(), fixed);
-        QCOMPARE(window_->maximumSize(), fixed);
-        const QStringList captions = {"録音が始まる",   "録音がとまる",     "再生",
-                                      "終了",           "波形をかく",       "ファイルが開く",
-                                      "ファイルを保存", "ファイルを閉じる", "全部で閉じる",
-                                      "周波数をかく"};
+        QCOMPARE(window_->minimumSize(), window_->size());
+        QCOMPARE(window_->maximumSize(), window_->size());
         QStringList shown;
         QList<QRect> taken;
         for (QPushButton* button : window_->findChildren<QPushButton*>()) {
@@ -621,25 +568,24 @@ class MainWindowTest : public QObject {
             for (const QRect& other : taken) QVERIFY(!other.intersects(button->geometry()));
             taken << button->geometry();
         }
-        for (const QString& caption : captions)
-            QVERIFY2(shown.contains(caption), qPrintable(caption));
-        // The views keep the layout's proportions (427 x 128 and 428 x 172 units).
-        auto* wave = window_->findChild<ViewFrame*>(QStringLiteral("waveView"));
-        QCOMPARE(wave->width(), qRound(452 * window_->UnitX()) - qRound(25 * window_->UnitX()));
+        for (const char* caption :
+             {"録音が始まる", "録音がとまる", "再生", "終了", "波形をかく", "ファイルが開く",
+              "ファイルを保存", "ファイルを閉じる", "全部で閉じる", "周波数をかく"})
+            QVERIFY2(shown.contains(QString::fromUtf8(caption)), caption);
         QVERIFY(window_->UnitX() >= 1.4 && window_->UnitY() >= 1.4);
-        auto* label = window_->findChild<QLabel*>(QStringLiteral("contactLabel"));
+        auto* label = Child<QLabel>("contactLabel");
         QCOMPARE(label->text(), QStringLiteral("Contact :"));
-        QVERIFY(label->geometry().right() < window_->findChild<CHyperLink*>()->geometry().left());
+        QVERIFY(label->geometry().right() < Child<CHyperLink>("contactLink")->geometry().left());
     }
 
     void contactAndAbout() {
         StartWorkspace();
-        auto* link = window_->findChild<CHyperLink*>(QStringLiteral("contactLink"));
+        auto* link = Child<CHyperLink>("contactLink");
         QCOMPARE(link->text(), QStringLiteral("kestrune@example.org"));
         QVERIFY(!link->font().underline());
         Action("actionContactAuthor")->trigger();
-        QCOMPARE(opener_->opened.size(), size_t{1});
-        QCOMPARE(opener_->opened.front(), QUrl(QStringLiteral("mailto:kestrune@example.org")));
+        QCOMPARE(opener_->opened,
+                 std::vector<QUrl>{QUrl(QStringLiteral("mailto:kestrune@example.org"))});
         QVERIFY(link->Visited());
 
         QString title;
@@ -663,11 +609,8 @@ class MainWindowTest : public QObject {
         QCOMPARE(parsed.action, ParsedCommandLine::Action::Run);
         QVERIFY(parsed.options.stationDir.isEmpty() && !parsed.options.workspace);
         QCOMPARE(parsed.options.audio, QStringLiteral("portaudio"));
-
-        QCOMPARE(ParseCommandLine({"--audio=alsa"}).action, ParsedCommandLine::Action::Error);
-        QCOMPARE(ParseCommandLine({"--frobnicate"}).action, ParsedCommandLine::Action::Error);
-        QCOMPARE(ParseCommandLine({"--station"}).action, ParsedCommandLine::Action::Error);
-        QCOMPARE(ParseCommandLine({"--database="}).action, ParsedCommandLine::Action::Error);
+        for (const char* bad : {"--audio=alsa", "--frobnicate", "--station", "--database="})
+            QCOMPARE(ParseCommandLine({bad}).action, ParsedCommandLine::Action::Error);
         QCOMPARE(ParseCommandLine({"--help"}).action, ParsedCommandLine::Action::Help);
 
         // The program itself answers --help and refuses a bad option before any window.

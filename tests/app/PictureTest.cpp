@@ -16,12 +16,13 @@ using namespace kestrune::app::testing;
 
 namespace {
 
-// 4 x 2 pixels: left half red, right half blue.
+const QRgb kRed = qRgb(255, 0, 0), kBlue = qRgb(0, 0, 255), kWhite = qRgb(255, 255, 255);
+
+// Left half red, right half blue.
 QImage TwoColours(int width = 4, int height = 2) {
     QImage image(width, height, QImage::Format_RGB32);
     for (int y = 0; y < height; ++y) {
-        for (int x = 0; x < width; ++x)
-            image.setPixel(x, y, x < width / 2 ? qRgb(255, 0, 0) : qRgb(0, 0, 255));
+        for (int x = 0; x < width; ++x) image.setPixel(x, y, x < width / 2 ? kRed : kBlue);
     }
     return image;
 }
@@ -60,8 +61,7 @@ class PictureTest : public QObject {
         QTest::newRow("bmp") << "pic1.bmp" << QByteArray("BMP") << 0;
         QTest::newRow("png") << "pic2.png" << QByteArray("PNG") << 0;
         QTest::newRow("jpg") << "headphone.jpg" << QByteArray("JPG") << 60;
-        // The content decides, not the name.
-        QTest::newRow("png named bmp") << "pic3.bmp" << QByteArray("PNG") << 0;
+        QTest::newRow("png named bmp") << "pic3.bmp" << QByteArray("PNG") << 0;  // content decides
     }
     void LoadsEachFormatWithItsSizes() {
         QFETCH(QString, name);
@@ -74,43 +74,37 @@ class PictureTest : public QObject {
         QCOMPARE(picture.Width(), 16);
         QCOMPARE(picture.Height(), 8);
         QCOMPARE(picture.ByteSize(), QFileInfo(path).size());
-        QVERIFY(Near(picture.Image().pixel(1, 1), qRgb(255, 0, 0), tolerance));
-        QVERIFY(Near(picture.Image().pixel(14, 6), qRgb(0, 0, 255), tolerance));
+        QVERIFY(Near(picture.Image().pixel(1, 1), kRed, tolerance));
+        QVERIFY(Near(picture.Image().pixel(14, 6), kBlue, tolerance));
     }
 
     void AFailedLoadLeavesNoPicture() {
         const QString good = Save(TwoColours(6, 3), "good.png", "PNG");
-        const QByteArray png = [&] {
-            QFile file(good);
-            file.open(QIODevice::ReadOnly);
-            return file.readAll();
-        }();
-        struct Bad {
-            QString path;
-            qint64 size;  // what ByteSize reports after the failure
-        };
-        const std::vector<Bad> bad = {{dir_.filePath("missing.bmp"), 0},
-                                      {WriteBytes("empty.bmp", {}), 0},
-                                      {WriteBytes("text.jpg", "not a picture at all\r\n"), 22},
-                                      {WriteBytes("cut.png", png.left(20)), 20}};
+        QFile goodFile(good);
+        QVERIFY(goodFile.open(QIODevice::ReadOnly));
+        const QString cut = WriteBytes("cut.png", goodFile.read(20));
+        // Each bad file, and the size ByteSize reports after the failure.
+        const std::vector<std::pair<QString, qint64>> bad = {
+            {dir_.filePath("missing.bmp"), 0},
+            {WriteBytes("empty.bmp", {}), 0},
+            {WriteBytes("text.jpg", "not a picture at all\r\n"), 22},
+            {cut, 20}};
         CPicture picture;
-        for (const Bad& b : bad) {
+        for (const auto& [path, size] : bad) {
             QVERIFY(picture.Load(good));
-            QCOMPARE(picture.Width(), 6);
-            QVERIFY2(!picture.Load(b.path), qPrintable(b.path));
+            QVERIFY2(!picture.Load(path), qPrintable(path));
             QVERIFY(!picture.IsLoaded());
             QCOMPARE(picture.Width(), 0);
             QCOMPARE(picture.Height(), 0);
-            QCOMPARE(picture.ByteSize(), b.size);
+            QCOMPARE(picture.ByteSize(), size);
         }
         QImage target(8, 8, QImage::Format_RGB32);
         target.fill(Qt::white);
         QPainter painter(&target);
         QVERIFY(!picture.Show(&painter, target.rect()));  // nothing stale is drawn
         painter.end();
-        QCOMPARE(target.pixel(4, 4), qRgb(255, 255, 255));
+        QCOMPARE(target.pixel(4, 4), kWhite);
 
-        // A second good file replaces the first.
         QVERIFY(picture.Load(Save(TwoColours(10, 5), "second.bmp", "BMP")));
         QCOMPARE(picture.Width(), 10);
         picture.FreePictureData();
@@ -132,13 +126,12 @@ class PictureTest : public QObject {
         }
         // The 4 x 2 picture fills 20 x 8 pixels from (10, 2): its aspect ratio
         // is not kept, and nothing outside the rectangle is touched.
-        QCOMPARE(canvas.pixel(10, 2), qRgb(255, 0, 0));
-        QCOMPARE(canvas.pixel(19, 9), qRgb(255, 0, 0));
-        QCOMPARE(canvas.pixel(20, 2), qRgb(0, 0, 255));
-        QCOMPARE(canvas.pixel(29, 9), qRgb(0, 0, 255));
-        for (const QPoint outside : {QPoint(9, 5), QPoint(30, 5), QPoint(15, 1), QPoint(15, 10)}) {
-            QCOMPARE(canvas.pixel(outside), qRgb(255, 255, 255));
-        }
+        QCOMPARE(canvas.pixel(10, 2), kRed);
+        QCOMPARE(canvas.pixel(19, 9), kRed);
+        QCOMPARE(canvas.pixel(20, 2), kBlue);
+        QCOMPARE(canvas.pixel(29, 9), kBlue);
+        for (const QPoint outside : {QPoint(9, 5), QPoint(30, 5), QPoint(15, 1), QPoint(15, 10)})
+            QCOMPARE(canvas.pixel(outside), kWhite);
     }
 
     void APainterThatCannotDrawIsReported() {
@@ -147,8 +140,7 @@ class PictureTest : public QObject {
         QVERIFY(picture.Load(Save(TwoColours(), "p.png", "PNG")));
         QPainter inactive;
         QVERIFY(!picture.Show(&inactive, QRect(0, 0, 10, 10)));
-        QCOMPARE(prompter.messages.size(), std::size_t{1});
-        QCOMPARE(prompter.messages[0].text, QStringLiteral("Can not allocate enough memory\t"));
+        QCOMPARE(prompter.MessageTexts(), QStringList{"Can not allocate enough memory\t"});
         QCOMPARE(prompter.messages[0].caption, QStringLiteral("CPicture Error"));
     }
 };

@@ -51,8 +51,8 @@ class VolumeTest : public QObject {
     void OpensAtTheGivenPercentageAndSetsTheSpeaker() {
         Open(60);
         QCOMPARE(dialog_->windowTitle(), QStringLiteral("音量を調整する"));
-        QVERIFY(dialog_->findChild<QLabel*>(QStringLiteral("promptText"))->text() ==
-                QStringLiteral("今適切な音量を調整してください"));
+        QCOMPARE(dialog_->findChild<QLabel*>(QStringLiteral("promptText"))->text(),
+                 QStringLiteral("今適切な音量を調整してください"));
         QCOMPARE(End()->text(), QStringLiteral("終了"));
         QVERIFY(End()->isDefault());
         QCOMPARE(Slider()->minimum(), 0);
@@ -68,7 +68,6 @@ class VolumeTest : public QObject {
         Open(60);
         Slider()->setFocus();
         QTest::keyClick(Slider(), Qt::Key_End);
-        QCOMPARE(dialog_->Volume(), 100);
         QCOMPARE(Text(), QStringLiteral("100"));
         QCOMPARE(CardValue(), 87);
         QTest::keyClick(Slider(), Qt::Key_PageDown);
@@ -80,6 +79,8 @@ class VolumeTest : public QObject {
         QCOMPARE(CardValue(), 0);
     }
 
+    // Ending by the button or the close box closes the mixer, leaves the
+    // speaker as set and returns the percentage as given.
     void EndingWithoutTouchingReturnsTheSamePercentage() {
         Open(33);  // 28 of 87 would read back as 32
         QCOMPARE(Slider()->value(), 28);
@@ -87,10 +88,8 @@ class VolumeTest : public QObject {
         QCOMPARE(dialog_->result(), int(QDialog::Accepted));
         QCOMPARE(dialog_->Volume(), 33);
         QVERIFY(!dialog_->Mixer().IsOpen());
-        QCOMPARE(CardValue(), 28);  // closing leaves the speaker as set
-    }
+        QCOMPARE(CardValue(), 28);
 
-    void TheCloseBoxClosesTheMixer() {
         Open(50);
         QVERIFY(dialog_->close());
         QVERIFY(!dialog_->Mixer().IsOpen());
@@ -101,13 +100,11 @@ class VolumeTest : public QObject {
         UseAlsaConfig(dir_.path().toStdString(), "");
         Open(60);
         QVERIFY(!dialog_->Mixer().IsOpen());
-        QCOMPARE(Slider()->minimum(), 0);
         QCOMPARE(Slider()->maximum(), 0);
         QCOMPARE(Text(), QStringLiteral("60"));
         Slider()->setFocus();
         QTest::keyClick(Slider(), Qt::Key_End);
         QTest::keyClick(Slider(), Qt::Key_Home);
-        QCOMPARE(dialog_->Volume(), 60);
         QTest::mouseClick(End(), Qt::LeftButton);
         QCOMPARE(dialog_->Volume(), 60);
     }

@@ -3,10 +3,10 @@
 #include <gtest/gtest.h>
 
 #include <climits>
-#include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <string>
+#include <vector>
+
+#include "support/ScratchDir.h"
 
 using namespace std::string_literals;
 
@@ -25,24 +25,12 @@ std::string TextOf(const CIniFile& ini) {
     return std::string(ini.Data(), ini.Length());
 }
 
-std::filesystem::path TempDir() {
-    const auto dir = std::filesystem::path(::testing::TempDir()) / "kestrune_ini_test";
-    std::filesystem::create_directories(dir);
-    return dir;
+std::string Slurp(const std::string& path) {
+    const auto bytes = testing::ScratchDir::Read(path);
+    return std::string(bytes.begin(), bytes.end());
 }
 
-std::string ReadFileBytes(const std::filesystem::path& p) {
-    std::ifstream in(p, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
-void WriteFileBytes(const std::filesystem::path& p, const std::string& bytes) {
-    std::ofstream out(p, std::ios::binary | std::ios::trunc);
-    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-}
-
-// Every read of a missing section or of an unloaded object gives the
-// not-found results.
+// Every read of a missing section or of an unloaded object gives these.
 void ExpectNothingFound(const CIniFile& ini, std::string_view section) {
     EXPECT_EQ(ini.ReadString(section, "TESTTYPE"), "Notfound");
     EXPECT_EQ(ini.ReadInt(section, "TESTTYPE"), 0);
@@ -53,7 +41,8 @@ void ExpectNothingFound(const CIniFile& ini, std::string_view section) {
 }
 
 TEST(IniFileLoad, MissingEmptyAndFreshObjects) {
-    const auto missing = (TempDir() / "does_not_exist.ini").string();
+    const testing::ScratchDir dir;
+    const std::string missing = dir.File("does_not_exist.ini");
     CIniFile ini;
     EXPECT_EQ(ini.Length(), 0u);
     EXPECT_FALSE(ini.Open(missing));
@@ -63,15 +52,13 @@ TEST(IniFileLoad, MissingEmptyAndFreshObjects) {
     ExpectNothingFound(ini, "INFO");
     ExpectNothingFound(ini, "");
 
-    const auto empty = TempDir() / "empty.ini";
-    WriteFileBytes(empty, "");
-    CIniFile fromPath(empty.string());
+    CIniFile fromPath(dir.Write("empty.ini", ""s));
     EXPECT_EQ(TextOf(fromPath), "\0"s);
     ExpectNothingFound(fromPath, "INFO");
 
     CIniFile loaded = Load("");
     EXPECT_EQ(TextOf(loaded), "\0"s);
-    EXPECT_FALSE(ini.Open(TempDir().string())) << "a directory is not a readable file";
+    EXPECT_FALSE(ini.Open(dir.Path().string())) << "a directory is not a readable file";
 
     loaded.Clear();
     EXPECT_EQ(loaded.Length(), 0u);
@@ -79,96 +66,80 @@ TEST(IniFileLoad, MissingEmptyAndFreshObjects) {
 }
 
 TEST(IniFileLoad, OpenReadsFileAndReplacesPreviousText) {
-    const auto a = TempDir() / "a.ini";
-    const auto b = TempDir() / "b.ini";
-    WriteFileBytes(a, "[INFO]\r\nTESTTYPE=1\r\n");
-    WriteFileBytes(b, "[OTHER]\r\nX=2\r\n");
-    CIniFile ini(a.string());
+    const testing::ScratchDir dir;
+    const std::string b = dir.Write("b.ini", "[OTHER]\r\nX=2\r\n"s);
+    CIniFile ini(dir.Write("a.ini", "[INFO]\r\nTESTTYPE=1\r\n"s));
     EXPECT_EQ(ini.ReadString("INFO", "TESTTYPE"), "1");
-    EXPECT_TRUE(ini.Open(b.string()));
+    EXPECT_TRUE(ini.Open(b));
     EXPECT_EQ(ini.ReadString("INFO", "TESTTYPE"), "Notfound");
     EXPECT_EQ(ini.ReadString("OTHER", "X"), "2");
-    EXPECT_EQ(ini.Path(), b.string());
+    EXPECT_EQ(ini.Path(), b);
 }
 
-TEST(IniFileRead, BlanksAreNeverTrimmed) {
-    EXPECT_EQ(Load("[S]\r\nTOTAL = 5\r\n").ReadString("S", "TOTAL"), "Notfound");
-    EXPECT_EQ(Load("[S]\r\nTOTAL = 5\r\n").ReadString("S", "TOTAL "), " 5");
-    EXPECT_EQ(Load("[S]\r\nTOTAL=5\r\n").ReadString("S", "TOTAL"), "5");
-    const CIniFile lead = Load("[S]\r\nTOTAL= 5\r\n");
-    EXPECT_EQ(lead.ReadString("S", "TOTAL"), " 5");
-    EXPECT_EQ(lead.ReadInt("S", "TOTAL"), 5);
-    EXPECT_EQ(Load("[S]\r\nEMPTY=\r\n").ReadString("S", "EMPTY"), "");
-    EXPECT_EQ(Load(" [S]\r\nA=1\r\n").ReadString(" [S]", "A"), "Notfound");
-}
-
-TEST(IniFileRead, ValueEndsAtCommentBracketTabAndCr) {
-    const CIniFile ini = Load(
-        "[S]\r\n"
-        "FOLDER=C:\\wav\\set1 ;where the sounds are\r\n"
-        "A=x]y\r\n"
-        "B=x\ty\r\n"
-        "C=x;y\r\n"
-        "D=x\ry\r\n"
-        "E=a=b [c\r\n"
-        "F=last");
-    EXPECT_EQ(ini.ReadString("S", "FOLDER"), "C:\\wav\\set1 ");
-    EXPECT_EQ(ini.ReadString("S", "A"), "x");
-    EXPECT_EQ(ini.ReadString("S", "B"), "x");
-    EXPECT_EQ(ini.ReadString("S", "C"), "x");
-    EXPECT_EQ(ini.ReadString("S", "D"), "x");
-    EXPECT_EQ(ini.ReadString("S", "E"), "a=b [c");
-    EXPECT_EQ(ini.ReadString("S", "F"), "last") << "the end of the text ends a value";
-}
-
-TEST(IniFileRead, SectionHeaderOnlyAtLineStart) {
-    const CIniFile blank = Load(" [INFO]\r\nTOTAL=1\r\n");
-    EXPECT_EQ(blank.ReadString("INFO", "TOTAL"), "Notfound");
-    const CIniFile first = Load("[INFO]\r\nTOTAL=1\r\n");
-    EXPECT_EQ(first.ReadString("INFO", "TOTAL"), "1");
-    const CIniFile inValue = Load("[A]\r\nK=[INFO]\r\nTOTAL=2\r\n");
-    EXPECT_EQ(inValue.ReadString("INFO", "TOTAL"), "Notfound");
-    const CIniFile afterCr = Load("[A]\r[INFO]\r\nTOTAL=3\r\n");
-    EXPECT_EQ(afterCr.ReadString("INFO", "TOTAL"), "Notfound") << "only an LF starts a line";
-}
-
-TEST(IniFileRead, SectionNameEndsAtBracketCommentTabOrCr) {
-    const std::string text =
-        "[ONE;c]\r\nK=1\r\n"
-        "[TWO\tx]\r\nK=2\r\n"
-        "[THREE\r\nK=3\r\n"
-        "[ FOUR ]\r\nK=4\r\n"
-        "[]\r\nK=5\r\n";
-    const CIniFile ini = Load(text);
-    EXPECT_EQ(ini.ReadString("ONE", "K"), "1");
-    EXPECT_EQ(ini.ReadString("ONE;c", "K"), "Notfound");
-    EXPECT_EQ(ini.ReadString("TWO", "K"), "2");
-    EXPECT_EQ(ini.ReadString("THREE", "K"), "3");
-    EXPECT_EQ(ini.ReadString("FOUR", "K"), "Notfound");
-    EXPECT_EQ(ini.ReadString(" FOUR ", "K"), "4");
-    EXPECT_EQ(ini.ReadString("", "K"), "5");
-}
-
-TEST(IniFileRead, KeySearchRunsIntoLaterSections) {
-    const CIniFile ini = Load(
-        "[INFO]\r\nNAME=a\r\n\r\n"
-        "[MORE]\r\nTOTAL=3\r\n"
-        "[LAST]\r\nTOTAL=4\r\nNAME=z\r\n");
-    EXPECT_EQ(ini.ReadString("INFO", "TOTAL"), "3");
-    EXPECT_EQ(ini.ReadInt("INFO", "TOTAL"), 3);
-    EXPECT_EQ(ini.ReadString("LAST", "NAME"), "z");
-    EXPECT_EQ(ini.ReadString("MORE", "NAME"), "z");
-    EXPECT_EQ(ini.ReadString("LAST", "MISSING"), "Notfound");
-    EXPECT_EQ(ini.ReadString("INFO", "INFO"), "Notfound") << "the header is not read as a key line";
-}
-
-TEST(IniFileRead, NamesAreCaseSensitive) {
-    const CIniFile ini = Load("[info]\r\nTotal=1\r\n[INFO]\r\nTOTAL=2\r\n");
-    EXPECT_EQ(ini.ReadString("INFO", "TOTAL"), "2");
-    EXPECT_EQ(ini.ReadString("info", "TOTAL"), "2");
-    EXPECT_EQ(ini.ReadString("info", "Total"), "1");
-    EXPECT_EQ(ini.ReadString("INFO", "Total"), "Notfound");
-    EXPECT_EQ(ini.ReadString("Info", "TOTAL"), "Notfound");
+// ReadString's text rules: each case is one text and the look-ups on it.
+TEST(IniFileRead, ReadStringTextRules) {
+    struct Lookup {
+        std::string section, key, value;
+    };
+    struct Case {
+        const char* rule;
+        std::string text;
+        std::vector<Lookup> lookups;
+    };
+    const Case cases[] = {
+        {"blanks are never trimmed",
+         "[S]\r\nTOTAL = 5\r\nLEAD= 5\r\nEMPTY=\r\n",
+         {{"S", "TOTAL", "Notfound"},
+          {"S", "TOTAL ", " 5"},
+          {"S", "LEAD", " 5"},
+          {"S", "EMPTY", ""}}},
+        {"a value ends at ; ] tab CR and the text's end, not at = [ or a blank",
+         "[S]\r\nFOLDER=C:\\wav\\set1 ;where the sounds are\r\nA=x]y\r\nB=x\ty\r\nC=x;y\r\n"
+         "D=x\ry\r\nE=a=b [c\r\nF=last",
+         {{"S", "FOLDER", "C:\\wav\\set1 "},
+          {"S", "A", "x"},
+          {"S", "B", "x"},
+          {"S", "C", "x"},
+          {"S", "D", "x"},
+          {"S", "E", "a=b [c"},
+          {"S", "F", "last"}}},
+        {"a header starts only at a line start",
+         " [INFO]\r\nTOTAL=1\r\n",
+         {{"INFO", "TOTAL", "Notfound"}, {" [INFO]", "TOTAL", "Notfound"}}},
+        {"a '[' inside a value is no header",
+         "[A]\r\nK=[INFO]\r\nTOTAL=2\r\n",
+         {{"INFO", "TOTAL", "Notfound"}}},
+        {"only an LF starts a line", "[A]\r[INFO]\r\nTOTAL=3\r\n", {{"INFO", "TOTAL", "Notfound"}}},
+        {"a section name ends at ] ; tab CR; blanks belong to it",
+         "[ONE;c]\r\nK=1\r\n[TWO\tx]\r\nK=2\r\n[THREE\r\nK=3\r\n[ FOUR ]\r\nK=4\r\n[]\r\nK=5\r\n",
+         {{"ONE", "K", "1"},
+          {"ONE;c", "K", "Notfound"},
+          {"TWO", "K", "2"},
+          {"THREE", "K", "3"},
+          {"FOUR", "K", "Notfound"},
+          {" FOUR ", "K", "4"},
+          {"", "K", "5"}}},
+        {"the key search runs into later sections; the header is no key line",
+         "[INFO]\r\nNAME=a\r\n\r\n[MORE]\r\nTOTAL=3\r\n[LAST]\r\nTOTAL=4\r\nNAME=z\r\n",
+         {{"INFO", "TOTAL", "3"},
+          {"LAST", "NAME", "z"},
+          {"MORE", "NAME", "z"},
+          {"LAST", "MISSING", "Notfound"},
+          {"INFO", "INFO", "Notfound"}}},
+        {"names are case-sensitive",
+         "[info]\r\nTotal=1\r\n[INFO]\r\nTOTAL=2\r\n",
+         {{"INFO", "TOTAL", "2"},
+          {"info", "Total", "1"},
+          {"INFO", "Total", "Notfound"},
+          {"Info", "TOTAL", "Notfound"}}},
+    };
+    for (const Case& c : cases) {
+        const CIniFile ini = Load(c.text);
+        for (const Lookup& l : c.lookups) {
+            EXPECT_EQ(ini.ReadString(l.section, l.key), l.value)
+                << c.rule << ": [" << l.section << "] " << l.key;
+        }
+    }
 }
 
 TEST(IniFileRead, DuplicatesResolveToTheFirst) {
@@ -244,35 +215,18 @@ TEST(IniFileRead, KeyNamesLongerThan63BytesNeverMatch) {
     EXPECT_EQ(w.ReadString("S", k63), "v");
 }
 
+// The atoi rules themselves are LeadingInt's (MappingsTest); these check the wiring.
 TEST(IniFileRead, IntegersFollowAtoi) {
-    const CIniFile ini = Load(
-        "[N]\r\n"
-        "NEG=-12\r\n"
-        "POS=+7\r\n"
-        "LEAD=  42abc\r\n"
-        "WORD=abc\r\n"
-        "EMPTY=\r\n"
-        "SIGN=-\r\n"
-        "BIG=99999999999\r\n"
-        "SMALL=-99999999999\r\n"
-        "MAX=2147483647\r\n"
-        "MIN=-2147483648\r\n"
-        "FRAC=3.9\r\n");
+    const CIniFile ini =
+        Load("[N]\r\nNEG=-12\r\nLEAD=  42abc\r\nWORD=abc\r\nEMPTY=\r\nBIG=99999999999\r\n");
     EXPECT_EQ(ini.ReadInt("N", "NEG"), -12);
-    EXPECT_EQ(ini.ReadInt("N", "POS"), 7);
     EXPECT_EQ(ini.ReadInt("N", "LEAD"), 42);
     EXPECT_EQ(ini.ReadInt("N", "WORD"), 0);
     EXPECT_EQ(ini.ReadInt("N", "EMPTY"), 0);
-    EXPECT_EQ(ini.ReadInt("N", "SIGN"), 0);
     EXPECT_EQ(ini.ReadInt("N", "BIG"), INT_MAX);
-    EXPECT_EQ(ini.ReadInt("N", "SMALL"), INT_MIN);
-    EXPECT_EQ(ini.ReadInt("N", "MAX"), INT_MAX);
-    EXPECT_EQ(ini.ReadInt("N", "MIN"), INT_MIN);
-    EXPECT_EQ(ini.ReadInt("N", "FRAC"), 3);
     EXPECT_EQ(ini.ReadInt("N", "MISSING"), 0);
-    EXPECT_EQ(ini.ReadIntAt("N", 0), -12);
-    EXPECT_EQ(ini.ReadIntAt("N", 2), 42);
-    EXPECT_EQ(ini.ReadIntAt("N", 4), 0) << "an empty value after '=' is 0, not not-found";
+    EXPECT_EQ(ini.ReadIntAt("N", 1), 42);
+    EXPECT_EQ(ini.ReadIntAt("N", 3), 0) << "an empty value after '=' is 0, not not-found";
 }
 
 TEST(IniFileRead, ByLineNumber) {
@@ -292,7 +246,6 @@ TEST(IniFileRead, ByLineNumber) {
     EXPECT_EQ(ini.ReadStringAt("S", 4), "");
     EXPECT_EQ(ini.ReadStringAt("S", 6), "4") << "the walk does not stop at the next header";
     EXPECT_EQ(ini.ReadStringAt("S", 7), "");
-    EXPECT_EQ(ini.ReadStringAt("S", 1000), "");
     EXPECT_EQ(ini.ReadStringAt("S", -3), "1");
 
     EXPECT_EQ(ini.ReadIntAt("S", 0), 1);
@@ -308,7 +261,6 @@ TEST(IniFileRead, ByLineNumber) {
     EXPECT_EQ(ini.ReadKeyAt("S", 4), "");
     EXPECT_EQ(ini.ReadKeyAt("T", 0), "D");
     EXPECT_EQ(ini.ReadKeyAt("T", 1), "");
-    EXPECT_EQ(ini.ReadKeyAt("S", 1000), "");
 
     ExpectNothingFound(ini, "U");
 }
@@ -431,15 +383,14 @@ TEST(IniFileWrite, NewSectionIsAppended) {
     EXPECT_EQ(ini.ReadString("NAME", "key"), "value");
     EXPECT_TRUE(ini.WriteString("NAME", "k2", "v2"));
     EXPECT_EQ(TextOf(ini), "[S]\r\nA=1\r\n\r\n[NAME]\r\nkey=value\r\nk2=v2\r\n");
-    EXPECT_TRUE(ini.WriteInt("NUM", "n", 2147483647));
-    EXPECT_EQ(ini.ReadString("NUM", "n"), "2147483647");
 
     CIniFile fresh;
     fresh.WriteString("S", "K", "V");
     EXPECT_EQ(TextOf(fresh), "\r\n[S]\r\nK=V\r\n");
 
     // A failed load holds one zero byte, and the new text follows it.
-    CIniFile failed((TempDir() / "nope.ini").string());
+    const testing::ScratchDir dir;
+    CIniFile failed(dir.File("nope.ini"));
     failed.WriteString("S", "K", "V");
     EXPECT_EQ(TextOf(failed), "\0\r\n[S]\r\nK=V\r\n"s);
     EXPECT_EQ(failed.ReadString("S", "K"), "V");
@@ -455,32 +406,33 @@ TEST(IniFileSave, RoundTripIsByteExact) {
     const std::string text =
         "[INFO]\r\nTESTTYPE=1 ;c\r\nNAME=\x82\xa0\x82\xa2\r\n\r\n"
         "\xef\xbb\xbflone\rcr\nlf only\n\0zero\xff\xfd"s;
-    const auto first = TempDir() / "round1.ini";
-    const auto second = TempDir() / "round2.ini";
-    WriteFileBytes(first, text);
+    const testing::ScratchDir dir;
+    const std::string first = dir.Write("round1.ini", text);
+    const std::string second = dir.File("round2.ini");
 
     CIniFile ini;
-    ASSERT_TRUE(ini.Open(first.string()));
+    ASSERT_TRUE(ini.Open(first));
     EXPECT_EQ(TextOf(ini), text);
-    ASSERT_TRUE(ini.Save(second.string()));
-    EXPECT_EQ(ReadFileBytes(second), text);
+    ASSERT_TRUE(ini.Save(second));
+    EXPECT_EQ(Slurp(second), text);
 
     ini.WriteString("INFO", "TESTTYPE", "2");
     ASSERT_TRUE(ini.Save());
-    const std::string changed = ReadFileBytes(first);
+    const std::string changed = Slurp(first);
     EXPECT_EQ(changed, TextOf(ini));
     EXPECT_NE(changed.find("TESTTYPE=2;c\r\n"), std::string::npos);
 
-    CIniFile reread(first.string());
+    CIniFile reread(first);
     EXPECT_EQ(reread.ReadString("INFO", "TESTTYPE"), "2");
     EXPECT_EQ(reread.ReadString("INFO", "NAME"), "\x82\xa0\x82\xa2");
 }
 
 TEST(IniFileSave, ReportsTargetsThatCannotBeCreated) {
+    const testing::ScratchDir dir;
     CIniFile ini = Load("[S]\r\nA=1\r\n");
-    EXPECT_FALSE(ini.Save((TempDir() / "no_such_dir" / "x.ini").string()));
+    EXPECT_FALSE(ini.Save(dir.File("no_such_dir/x.ini")));
     EXPECT_FALSE(ini.Save()) << "no path was ever given";
-    EXPECT_FALSE(ini.Save(TempDir().string())) << "a directory";
+    EXPECT_FALSE(ini.Save(dir.Path().string())) << "a directory";
 }
 
 }  // namespace

@@ -9,19 +9,16 @@ namespace kestrune {
 namespace {
 
 TEST(KanaTableTest, NumbersToKanaAtBothEndsAndOutside) {
+    // Both ends, and both sides of the plain / voiced / contracted seams.
     EXPECT_EQ(SyllableToKana(1), "あ");
-    EXPECT_EQ(SyllableToKana(2), "い");
-    EXPECT_EQ(SyllableToKana(45), "ん");
     EXPECT_EQ(SyllableToKana(46), "を");
     EXPECT_EQ(SyllableToKana(47), "が");
     EXPECT_EQ(SyllableToKana(71), "ぽ");
     EXPECT_EQ(SyllableToKana(72), "きゃ");
-    EXPECT_EQ(SyllableToKana(103), "ぴゅ");
     EXPECT_EQ(SyllableToKana(104), "ぴょ");
     EXPECT_EQ(SyllableToKana(0), "0");
     EXPECT_EQ(SyllableToKana(-7), "0");
     EXPECT_EQ(SyllableToKana(105), "0");
-    EXPECT_EQ(SyllableToKana(100000), "0");
 }
 
 TEST(KanaTableTest, KanaToNumbersAtBothEndsAndOutside) {
@@ -29,8 +26,7 @@ TEST(KanaTableTest, KanaToNumbersAtBothEndsAndOutside) {
     EXPECT_EQ(KanaToSyllable("ぴょ"), 104);
     EXPECT_EQ(KanaToSyllable("を"), 46);
     EXPECT_EQ(KanaToSyllable("ヴ"), -1);  // katakana is not in the table
-    EXPECT_EQ(KanaToSyllable("x"), -1);
-    EXPECT_EQ(KanaToSyllable(""), -1);  // found at the leading separator
+    EXPECT_EQ(KanaToSyllable(""), -1);    // found at the leading separator
     EXPECT_EQ(KanaToSyllable("、"), -1);
     EXPECT_EQ(KanaToSyllable("、あ"), -1);
 }

@@ -3,10 +3,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <cstdlib>
+#include <array>
 #include <filesystem>
 #include <fstream>
-#include <iterator>
 #include <string>
 #include <vector>
 
@@ -78,30 +77,12 @@ class WaveSetTest : public ::testing::Test {
 };
 
 ProcessParameters Scribbled() {
-    ProcessParameters p;
-    p.playbackSpeed = 2;
-    p.dutyCycle = 0.3f;
-    p.periodType = 2;
-    p.periodMs = 40;
-    p.divisionDutyCycle = 0.7f;
-    p.divisionPeriodMs = 300;
-    p.divisionPeriodType = 1;
-    p.noiseAmplitude = 9;
-    p.amplifyFactor = 3;
-    p.filterStartAmplitude = 1;
-    p.filterStopAmplitude = 2;
-    p.filterStartFrequency = 3;
-    p.filterStopFrequency = 4;
-    return p;
+    return {2, 0.3f, 2, 40, 0.7f, 300, 1, 9, 3, 1, 2, 3, 4};  // no field at its default
 }
 
 // The parameter set after a reset of Scribbled(): only the division values stay.
 ProcessParameters ScribbledAfterReset() {
-    ProcessParameters p;
-    p.divisionDutyCycle = 0.7f;
-    p.divisionPeriodMs = 300;
-    p.divisionPeriodType = 1;
-    return p;
+    return {.divisionDutyCycle = 0.7f, .divisionPeriodMs = 300, .divisionPeriodType = 1};
 }
 
 // --- start state and parameters -------------------------------------------

@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include "sheet/Workbook.h"
+#include "support/ScratchDir.h"
 
 namespace kestrune::sheet::testing {
 
@@ -75,6 +76,22 @@ inline std::map<std::string, std::string> ReadZip(const std::string& path) {
     }
     zip_discard(archive);
     return parts;
+}
+
+/** Copies of a good workbook damaged as files on disk get damaged: not a zip
+ *  at all, a zip cut off halfway, and a zip whose first sheet's XML is cut
+ *  in half. */
+inline std::vector<std::string> DamagedCopies(const kestrune::testing::ScratchDir& dir,
+                                              const std::string& good) {
+    const auto bytes = kestrune::testing::ScratchDir::Read(good);
+    auto parts = ReadZip(good);
+    EXPECT_TRUE(parts.count("xl/worksheets/sheet1.xml"));
+    parts["xl/worksheets/sheet1.xml"].resize(parts["xl/worksheets/sheet1.xml"].size() / 2);
+    WriteZip(dir.File("cut.xlsx"), parts);
+    return {dir.Write("notzip.xlsx", std::string("just text\r\n")),
+            dir.Write("truncated.xlsx",
+                      std::vector<std::uint8_t>(bytes.begin(), bytes.begin() + bytes.size() / 2)),
+            dir.File("cut.xlsx")};
 }
 
 }  // namespace kestrune::sheet::testing

@@ -137,18 +137,7 @@ TEST(SpreadSheet, ADamagedWorkbookIsReportedAndNeverOverwritten) {
     ScratchDir dir;
     const std::string good = dir.File("good.xlsx");
     ASSERT_TRUE(Export(good, "Result", {"a"}, {{"1"}}));
-    const auto bytes = ScratchDir::Read(good);
-    auto parts = ReadZip(good);
-    auto cut = parts;
-    cut["xl/worksheets/sheet1.xml"].resize(cut["xl/worksheets/sheet1.xml"].size() / 2);
-    WriteZip(dir.File("cut.xlsx"), cut);
-    const std::vector<std::string> damaged = {
-        dir.Write("notzip.xlsx", std::string("just text\r\n")),
-        dir.Write("truncated.xlsx",
-                  std::vector<std::uint8_t>(bytes.begin(), bytes.begin() + bytes.size() * 2 / 3)),
-        dir.File("cut.xlsx")};
-
-    for (const auto& path : damaged) {
+    for (const auto& path : DamagedCopies(dir, good)) {
         const auto before = ScratchDir::Read(path);
         CSpreadSheet sheet(path, "Result", true);
         EXPECT_FALSE(sheet.SheetExists()) << path;
@@ -178,8 +167,6 @@ TEST(SpreadSheet, CommitFailuresKeepTheWorkbook) {
     const auto before = ScratchDir::Read(path);
     EXPECT_FALSE(Export(path, "Result", {"a"}, {{std::string(40000, 'x')}}, &error, false));
     EXPECT_NE(error.find("longer than 32767"), std::string::npos) << error;
-    EXPECT_FALSE(Export(path, "Bad:Name", {"a"}, {{"v"}}, &error, false));
-    EXPECT_NE(error.find("cannot be used"), std::string::npos) << error;
     EXPECT_EQ(ScratchDir::Read(path), before);
 }
 

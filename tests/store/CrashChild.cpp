@@ -2,59 +2,35 @@
 // and kills itself with SIGKILL the moment the last Insert returns. The
 // parent test then counts what survived.
 //
-//   store_crash_child sqlite PATH N
-//   store_crash_child postgres DBNAME N   (server from KESTRUNE_TEST_POSTGRES_URL)
+//   store_crash_child DATABASE-URL N
 
 #include <QCoreApplication>
 
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
-#include <string>
 
 #include "store/Database.h"
 
-using kestrune::store::Database;
-using kestrune::store::DatabaseLocation;
+using namespace kestrune::store;
 
 int main(int argc, char** argv) {
-    if (argc != 4) {
-        std::fprintf(stderr, "usage: store_crash_child sqlite|postgres PATH|DBNAME N\n");
-        return 1;
-    }
     QCoreApplication app(argc, argv);
-    const std::string kind = argv[1];
-    DatabaseLocation location;
-    if (kind == "sqlite") {
-        location.sqlitePath = QString::fromLocal8Bit(argv[2]);
-    } else {
-        QString error;
-        auto server =
-            DatabaseLocation::FromUrl(qEnvironmentVariable("KESTRUNE_TEST_POSTGRES_URL"), &error);
-        if (!server) {
-            std::fprintf(stderr, "%s\n", qPrintable(error));
-            return 1;
-        }
-        location = *server;
-        location.name = QString::fromLocal8Bit(argv[2]);
-    }
-    const int rows = std::atoi(argv[3]);
-
-    QString error;
-    std::unique_ptr<Database> db = Database::Open(location, &error);
+    QString error = "usage: store_crash_child DATABASE-URL N";
+    const auto location = argc == 3 ? DatabaseLocation::FromUrl(argv[1], &error) : std::nullopt;
+    const std::unique_ptr<Database> db = location ? Database::Open(*location, &error) : nullptr;
     if (!db) {
         std::fprintf(stderr, "%s\n", qPrintable(error));
-        return 2;
+        return 1;
     }
-    for (int i = 1; i <= rows; ++i) {
-        const auto key = db->Insert(
-            QStringLiteral("BasicRecord"), QStringLiteral("BRID"),
-            {{QStringLiteral("IIID"), 1},
-             {QStringLiteral("SRID"), 1},
-             {QStringLiteral("BRTime"), QStringLiteral("2024-05-06 07:08:09")},
-             {QStringLiteral("BRDuration"), QStringLiteral("%1").arg(i * 0.25, 3, 'f', 2)},
-             {QStringLiteral("BRContent"), QStringLiteral("answer %1").arg(i)},
-             {QStringLiteral("BRRecognise"), QStringLiteral("answer %1").arg(i)}});
+    for (int i = 1; i <= std::atoi(argv[2]); ++i) {
+        const auto key = db->Insert("BasicRecord", "BRID",
+                                    {{"IIID", 1},
+                                     {"SRID", 1},
+                                     {"BRTime", "2024-05-06 07:08:09"},
+                                     {"BRDuration", QString::number(i * 0.25, 'f', 2)},
+                                     {"BRContent", QString("answer %1").arg(i)},
+                                     {"BRRecognise", QString("answer %1").arg(i)}});
         if (!key.Ok()) {
             std::fprintf(stderr, "%s\n", qPrintable(key.error->Text()));
             return 3;

@@ -100,6 +100,13 @@ void StoreTest::SetUp() {
     ASSERT_TRUE(scratch_->Problem().isEmpty()) << scratch_->Problem().toStdString();
 }
 
+void OpenStoreTest::SetUp() {
+    StoreTest::SetUp();
+    if (IsSkipped() || HasFatalFailure()) return;
+    db = Open();
+    ASSERT_TRUE(db);
+}
+
 std::unique_ptr<Database> StoreTest::Open() {
     QString error;
     std::unique_ptr<Database> db = Database::Open(Location(), &error);

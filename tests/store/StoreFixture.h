@@ -10,6 +10,8 @@
 #include <memory>
 #include <optional>
 #include <ostream>
+#include <string>
+#include <vector>
 
 #include "store/Database.h"
 #include "support/ScratchDir.h"
@@ -31,6 +33,31 @@ namespace kestrune::store::testing {
 std::optional<DatabaseLocation> TestServer();
 
 inline constexpr const char* kNoServerMessage = "KESTRUNE_TEST_POSTGRES_URL is not set";
+
+inline std::string S(const QString& text) {
+    return text.toStdString();
+}
+
+/** The value of a result, failing the test when the operation failed. */
+template <typename T>
+T Must(DbResult<T> result) {
+    EXPECT_TRUE(result.Ok()) << S(result.error->Text());
+    return std::move(result.value);
+}
+
+inline std::vector<Row> Rows(Database& db, const QString& sql, const QVariantList& values = {}) {
+    return Must(db.Query({sql, values}));
+}
+
+/** The first column of the first row (invalid when there is none). */
+inline QVariant Scalar(Database& db, const QString& sql, const QVariantList& values = {}) {
+    const std::vector<Row> rows = Rows(db, sql, values);
+    return rows.empty() ? QVariant() : rows.front().At(0);
+}
+
+inline qint64 Count(Database& db, const QString& table) {
+    return Scalar(db, "SELECT COUNT(*) FROM " + table).toLongLong();
+}
 
 /**
  * A plain Qt SQL connection beside the store's own, for looking at a
@@ -92,6 +119,14 @@ class StoreTest : public ::testing::TestWithParam<Engine> {
     const DatabaseLocation& Location() const { return scratch_->Location(); }
 
     std::unique_ptr<ScratchDatabase> scratch_;
+};
+
+/** The same suite with the test's database already open as `db`. */
+class OpenStoreTest : public StoreTest {
+  protected:
+    void SetUp() override;
+
+    std::unique_ptr<Database> db;
 };
 
 std::string EngineName(const ::testing::TestParamInfo<Engine>& info);
