@@ -494,6 +494,14 @@ void CKestruneDlg::Show(const Outcome& outcome) {
         services_.prompter.Message(this, QString::fromStdString(outcome.message));
 }
 
+void CKestruneDlg::ShowAndRedraw(const Outcome& outcome) {
+    Show(outcome);
+    if (outcome.redraw) {
+        DrawWave();
+        DrawSpectrum();
+    }
+}
+
 void CKestruneDlg::OpenWave() {
     const QString path = services_.files.ChooseOpenPath(this);
     if (path.isEmpty()) return;
@@ -520,29 +528,17 @@ void CKestruneDlg::SaveWave() {
     const QString path = services_.files.ChooseSavePath(this);
     if (path.isEmpty()) return;
     const Outcome outcome = waveSet_.SaveWave(QFile::encodeName(path).toStdString());
-    Show(outcome);
-    if (outcome.redraw) {
-        DrawWave();
-        DrawSpectrum();
-    }
+    ShowAndRedraw(outcome);
 }
 
 void CKestruneDlg::CloseWave() {
     const Outcome outcome = waveSet_.CloseWave();
-    Show(outcome);
-    if (outcome.redraw) {
-        DrawWave();
-        DrawSpectrum();
-    }
+    ShowAndRedraw(outcome);
 }
 
 void CKestruneDlg::CloseAllWaves() {
     const Outcome outcome = waveSet_.CloseAllWaves();
-    Show(outcome);
-    if (outcome.redraw) {
-        DrawWave();
-        DrawSpectrum();
-    }
+    ShowAndRedraw(outcome);
 }
 
 bool CKestruneDlg::SetSampleRate(uint32_t rate) {

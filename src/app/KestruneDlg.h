@@ -146,6 +146,8 @@ class CKestruneDlg final : public QMainWindow {
     void OpenWavePath(const QString& path);
     /** Shows an operation's warning, then its message. */
     void Show(const Outcome& outcome);
+    /** Show, then redraw both views when the operation asks for it. */
+    void ShowAndRedraw(const Outcome& outcome);
     void OnToolToggled(QAction* tool, bool checked);
 
     Services services_;
