@@ -8,6 +8,7 @@ packages=(
   qt6-base-dev libqt6sql6-sqlite libqt6sql6-psql postgresql
   fonts-ipafont-gothic fonts-motoya-l-maruberi xvfb xauth
   libxlsxwriter-dev libzip-dev libasound2-dev libreoffice-calc-nogui
+  portaudio19-dev
 )
 
 missing=()
