@@ -1,0 +1,47 @@
+#pragma once
+
+#include <QString>
+
+#include "core/battery/Scenario.h"
+
+class QWidget;
+
+namespace kestrune::app {
+
+class Prompter;
+
+/** The TESTTYPE value of a type ("SINGLE", ...). */
+QString TestTypeName(TestKind kind);
+
+/** What the launcher hands to every test it starts. */
+struct TestStart {
+    int subjectId = 0;       ///< IIID of the subject
+    QString scenarioPath;    ///< the scenario file as given
+    int selfEvaluation = 0;  ///< 1 "非常によい" ... 5 "非常によくない"
+};
+
+/**
+ * Runs the test dialog of a type modally and returns when it has closed.
+ * The launcher holds one; tests give it a recording fake.
+ */
+class TestDispatcher {
+  public:
+    virtual ~TestDispatcher() = default;
+    virtual void Run(TestKind type, const TestStart& start, QWidget* parent) = 0;
+};
+
+/**
+ * The dispatcher of this version: no test dialog is built yet, so every
+ * type is answered with "<TESTTYPE> tests are not available in this
+ * version". Each test dialog, once built, takes its type over.
+ */
+class UnavailableTestDispatcher final : public TestDispatcher {
+  public:
+    explicit UnavailableTestDispatcher(Prompter& prompter) : prompter_(prompter) {}
+    void Run(TestKind type, const TestStart& start, QWidget* parent) override;
+
+  private:
+    Prompter& prompter_;
+};
+
+}  // namespace kestrune::app

@@ -1,0 +1,154 @@
+#include "audio/PortAudioOutput.h"
+
+#include <portaudio.h>
+
+#include <algorithm>
+#include <cstring>
+
+namespace kestrune::audio {
+
+namespace {
+
+PaStream* AsStream(void* stream) {
+    return static_cast<PaStream*>(stream);
+}
+
+}  // namespace
+
+PortAudioOutput::PortAudioOutput() {
+    initialised_ = Pa_Initialize() == paNoError;
+}
+
+PortAudioOutput::~PortAudioOutput() {
+    Close();
+    if (initialised_) Pa_Terminate();
+}
+
+bool PortAudioOutput::Open(const WaveFormat& format, uint32_t playbackRate) {
+    Close();
+    if (!initialised_ || format.channels != 1 ||
+        (format.bitsPerSample != 8 && format.bitsPerSample != 16) || playbackRate == 0) {
+        return false;
+    }
+    const PaDeviceIndex device = Pa_GetDefaultOutputDevice();
+    if (device == paNoDevice) return false;
+    const PaDeviceInfo* info = Pa_GetDeviceInfo(device);
+    if (info == nullptr) return false;
+
+    PaStreamParameters parameters{};
+    parameters.device = device;
+    parameters.channelCount = 1;
+    parameters.sampleFormat = paInt16;
+    parameters.suggestedLatency = info->defaultLowOutputLatency;
+
+    bits_ = format.bitsPerSample;
+    ResetQueue();
+    paused_.store(false);
+
+    // A captureless lambda is a plain C callback that may still reach Fill().
+    PaStreamCallback* callback = [](const void*, void* output, unsigned long frames,
+                                    const PaStreamCallbackTimeInfo*, PaStreamCallbackFlags,
+                                    void* self) -> int {
+        static_cast<PortAudioOutput*>(self)->Fill(static_cast<int16_t*>(output), frames);
+        return paContinue;
+    };
+    PaStream* stream = nullptr;
+    if (Pa_OpenStream(&stream, nullptr, &parameters, static_cast<double>(playbackRate),
+                      paFramesPerBufferUnspecified, paClipOff, callback, this) != paNoError) {
+        return false;
+    }
+    if (Pa_StartStream(stream) != paNoError) {
+        Pa_CloseStream(stream);
+        return false;
+    }
+    stream_ = stream;
+    return true;
+}
+
+bool PortAudioOutput::Write(const uint8_t* bytes, std::size_t size) {
+    if (stream_ == nullptr) return false;
+    const std::size_t frameBytes = bits_ / 8u;
+    const std::size_t whole = size / frameBytes * frameBytes;
+    if (whole == 0) return true;
+    const uint64_t written = written_.load(std::memory_order_relaxed);
+    if (written - finished_.load(std::memory_order_acquire) >= kSlots) return false;
+    // The slot is free: the callback has finished with it (or never had it).
+    slots_[written % kSlots].assign(bytes, bytes + whole);
+    written_.store(written + 1, std::memory_order_release);
+    return true;
+}
+
+void PortAudioOutput::Fill(int16_t* out, unsigned long frames) {
+    const uint64_t written = written_.load(std::memory_order_acquire);
+    uint64_t finished = finished_.load(std::memory_order_relaxed);
+    unsigned long filled = 0;
+    bool ranDry = false;
+    if (!paused_.load(std::memory_order_relaxed)) {
+        while (filled < frames && finished < written) {
+            const std::vector<uint8_t>& slot = slots_[finished % kSlots];
+            const std::size_t frameBytes = bits_ / 8u;
+            const std::size_t available = (slot.size() - offset_) / frameBytes;
+            const std::size_t take = std::min<std::size_t>(available, frames - filled);
+            const uint8_t* from = slot.data() + offset_;
+            if (bits_ == 8) {
+                for (std::size_t i = 0; i < take; ++i) {
+                    out[filled + i] = static_cast<int16_t>((from[i] - 128) * 256);
+                }
+            } else {
+                std::memcpy(out + filled, from, take * 2);  // little-endian host
+            }
+            filled += static_cast<unsigned long>(take);
+            offset_ += take * frameBytes;
+            playedBytes_.fetch_add(take * frameBytes, std::memory_order_release);
+            if (offset_ == slot.size()) {
+                offset_ = 0;
+                ++finished;
+                finished_.store(finished, std::memory_order_release);
+                ranDry = finished == written;
+            }
+        }
+    }
+    std::fill(out + filled, out + frames, int16_t{0});
+    if (ranDry && doneCallback_) doneCallback_();
+}
+
+bool PortAudioOutput::Done() const {
+    return finished_.load(std::memory_order_acquire) == written_.load(std::memory_order_acquire);
+}
+
+void PortAudioOutput::Pause() {
+    paused_.store(true);
+}
+
+void PortAudioOutput::Resume() {
+    paused_.store(false);
+}
+
+void PortAudioOutput::Stop() {
+    if (stream_ == nullptr) return;
+    // Aborting drops what the device still holds; the callback is idle after.
+    Pa_AbortStream(AsStream(stream_));
+    ResetQueue();
+    Pa_StartStream(AsStream(stream_));
+}
+
+void PortAudioOutput::Close() {
+    if (stream_ == nullptr) return;
+    Pa_AbortStream(AsStream(stream_));
+    Pa_CloseStream(AsStream(stream_));
+    stream_ = nullptr;
+    ResetQueue();
+}
+
+void PortAudioOutput::ResetQueue() {
+    const uint64_t written = written_.load();
+    finished_.store(written);
+    offset_ = 0;
+    playedBytes_.store(0);
+    for (auto& slot : slots_) {
+        slot.clear();
+        slot.shrink_to_fit();
+    }
+}
+
+}  // namespace kestrune::audio

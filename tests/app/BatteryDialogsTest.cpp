@@ -1,0 +1,417 @@
+// The listening tests' shared windows: the directions, the text entry and
+// the result window, driven through their controls on the offscreen
+// platform. The directions set the speaker through the fake ALSA mixer of
+// the audio tests (a card whose "Master" runs from 0 to 87).
+
+#include <QCryptographicHash>
+#include <QElapsedTimer>
+#include <QImage>
+#include <QLabel>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTimer>
+
+#include <memory>
+
+#include "AppTestSupport.h"
+#include "app/Fonts.h"
+#include "app/battery/Directions.h"
+#include "app/battery/InputDlg.h"
+#include "app/battery/Output.h"
+#include "audio/MixerControl.h"
+#include "audio/MixerTestSupport.h"
+#include "core/util/Clock.h"
+#include "store/Database.h"
+
+using namespace kestrune;
+using namespace kestrune::app;
+using namespace kestrune::app::testing;
+
+namespace {
+
+const QString kEndSession = QStringLiteral("テストがまだ終わりません，\n 確かに終了しますか?");
+const QString kQuitTest =
+    QStringLiteral("The test is not finished yet, and really want to quit the test?");
+
+void ExpectFont(const QWidget* widget, const QString& face, int points) {
+    QCOMPARE(widget->font().family(), InstalledFamilyFor(face));
+    QCOMPARE(widget->font().pointSize(), points);
+}
+
+int CardValue() {
+    audio::CMixerControl reader;
+    reader.Open();
+    return reader.Value();
+}
+
+}  // namespace
+
+class BatteryDialogsTest : public QObject {
+    Q_OBJECT
+
+  private:
+    QTemporaryDir dir_;
+    std::unique_ptr<FakePrompter> prompter_;
+
+    std::unique_ptr<CDirections> Directions(int number, CDirections::Use use, int volume = 60) {
+        auto dialog = std::make_unique<CDirections>(number, use, *prompter_, dir_.path());
+        dialog->SetVolume(volume);
+        dialog->show();
+        if (!QTest::qWaitForWindowExposed(dialog.get())) qFatal("directions not exposed");
+        return dialog;
+    }
+
+  private slots:
+    void init() {
+        prompter_ = std::make_unique<FakePrompter>();
+        audio::testing::UseAlsaConfig(dir_.path().toStdString(), "Master Playback Volume", 87);
+    }
+    void cleanup() {
+        QCOMPARE(prompter_->unscripted, 0);
+        QVERIFY(prompter_->answers.empty());
+        QFile::remove(dir_.filePath(QStringLiteral("headphone.jpg")));
+    }
+
+    // --- Directions ---------------------------------------------------------
+
+    void directionTextsAreTheSixTestsTexts_data() {
+        QTest::addColumn<int>("number");
+        QTest::addColumn<int>("length");
+        QTest::addColumn<QString>("digest");  // first 16 hex digits of the UTF-8 SHA-256
+        QTest::addColumn<QString>("marker");  // a phrase only this test's text has
+        QTest::newRow("2 sentence") << 2 << 305 << "3d975aaaa2cc6744"
+                                    << "短文";
+        QTest::newRow("3 time") << 3 << 371 << "8921fb5cc7155531"
+                                << "時計文字盤";
+        QTest::newRow("4 kana") << 4 << 326 << "3aaed8f86b68befc"
+                                << "聞いたカナ";
+        QTest::newRow("5 masking") << 5 << 405 << "7798dcb5d64ebad7"
+                                   << "大きい音";
+        QTest::newRow("6 vowel") << 6 << 228 << "e8016febbcb561ba"
+                                 << "母音";
+        QTest::newRow("7 speeded") << 7 << 309 << "32040856584f15b8"
+                                   << "「認識できない」";
+    }
+    void directionTextsAreTheSixTestsTexts() {
+        QFETCH(int, number);
+        QFETCH(int, length);
+        QFETCH(QString, digest);
+        QFETCH(QString, marker);
+        const QString text = DirectionText(number);
+        QCOMPARE(text.size(), length);
+        QCOMPARE(
+            QCryptographicHash::hash(text.toUtf8(), QCryptographicHash::Sha256).toHex().left(16),
+            digest.toLatin1());
+        QVERIFY(text.contains(marker));
+        QVERIFY(text.startsWith(number == 6 ? QStringLiteral("\n脳内での音声識別能力")
+                                            : QStringLiteral("テストシステムへようこそ！\n")));
+    }
+
+    void otherNumbersHaveNoDirections() {
+        for (int number : {-1, 0, 1, 8, 9})
+            QCOMPARE(DirectionText(number), QStringLiteral("Invalid test type!"));
+        auto dialog = Directions(8, CDirections::Use::Modal);
+        QCOMPARE(dialog->findChild<QLabel*>(QStringLiteral("directionText"))->text(),
+                 QStringLiteral("Invalid test type!"));
+    }
+
+    void showsItsTestsTextAndSetsTheSpeaker() {
+        auto dialog = Directions(4, CDirections::Use::Modal, 40);
+        const Controls ui{dialog.get()};
+        QCOMPARE(dialog->windowTitle(), QStringLiteral("操作指示"));
+        QVERIFY(dialog->windowFlags().testFlag(Qt::WindowStaysOnTopHint));
+        const auto* text = dialog->findChild<QLabel*>(QStringLiteral("directionText"));
+        QCOMPARE(text->text(), DirectionText(4));
+        QCOMPARE(ui.Button("nextButton")->text(), QStringLiteral("次へ　＞"));
+        QCOMPARE(ui.Button("backButton")->text(), QStringLiteral("＜　戻る"));
+        ExpectFont(text, kRoundedFace, 18);
+        ExpectFont(ui.Button("nextButton"), kRoundedFace, 18);
+        ExpectFont(ui.Button("backButton"), kRoundedFace, 18);
+        QCOMPARE(CardValue(), 34);  // (int)(87 * 40 / 100)
+
+        // Set once, when the dialog opens: showing it again leaves the speaker.
+        audio::CMixerControl mixer;
+        mixer.Open();
+        mixer.SetValue(10, 10);
+        dialog->hide();
+        dialog->show();
+        QCOMPARE(CardValue(), 10);
+    }
+
+    void defaultVolumeIsSixtyPercent() {
+        CDirections dialog(2, CDirections::Use::Modal, *prompter_, dir_.path());
+        QCOMPARE(dialog.Volume(), 60);
+        dialog.show();
+        QCOMPARE(CardValue(), 52);  // (int)(87 * 0.6)
+    }
+
+    void drawsTheHeadphonePictureStretched() {
+        QImage red(8, 4, QImage::Format_RGB32);
+        red.fill(Qt::red);
+        QVERIFY(red.save(dir_.filePath(QStringLiteral("headphone.jpg")), "JPG"));
+        auto dialog = Directions(6, CDirections::Use::Modal);
+        QCOMPARE(dialog->HeadphonePath(), dir_.filePath(QStringLiteral("headphone.jpg")));
+        auto* frame = dialog->findChild<QWidget*>(QStringLiteral("pictureFrame"));
+        const QImage drawn = frame->grab().toImage();
+        // Stretched over the whole frame inside its border, both ways.
+        for (const QPoint p : {QPoint(3, 3), QPoint(drawn.width() - 4, drawn.height() - 4),
+                               QPoint(drawn.width() / 2, drawn.height() / 2)}) {
+            const QColor c = drawn.pixelColor(p);
+            QVERIFY2(c.red() > 200 && c.green() < 60 && c.blue() < 60, qPrintable(c.name()));
+        }
+    }
+
+    void aMissingHeadphonePictureLeavesTheFrameEmptyAndQuiet() {
+        auto dialog = Directions(6, CDirections::Use::Modal);
+        dialog->repaint();
+        QVERIFY(prompter_->messages.empty());
+        QVERIFY(dialog->isVisible());
+    }
+
+    void modalNextEndsTheDialogAndBackStays() {
+        auto dialog = Directions(3, CDirections::Use::Modal);
+        const Controls ui{dialog.get()};
+        QSignalSpy next(dialog.get(), &CDirections::nextRequested);
+        QSignalSpy back(dialog.get(), &CDirections::backRequested);
+        Click(ui.Button("backButton"));
+        QVERIFY(dialog->isVisible());
+        QCOMPARE(back.count(), 0);
+        Click(ui.Button("nextButton"));
+        QVERIFY(!dialog->isVisible());
+        QCOMPARE(dialog->result(), int(QDialog::Accepted));
+        QCOMPARE(next.count(), 0);
+        QVERIFY(prompter_->confirmations.isEmpty());
+    }
+
+    void sessionButtonsHideAndHandOver() {
+        auto dialog = Directions(6, CDirections::Use::Session);
+        const Controls ui{dialog.get()};
+        QSignalSpy next(dialog.get(), &CDirections::nextRequested);
+        QSignalSpy back(dialog.get(), &CDirections::backRequested);
+        Click(ui.Button("backButton"));
+        QVERIFY(!dialog->isVisible());
+        QCOMPARE(back.count(), 1);
+        dialog->show();
+        Click(ui.Button("nextButton"));
+        QVERIFY(!dialog->isVisible());
+        QCOMPARE(next.count(), 1);
+        QCOMPARE(back.count(), 1);
+    }
+
+    void closingAsksAndEndsTheSessionOnOk_data() {
+        QTest::addColumn<bool>("escape");
+        QTest::newRow("close box") << false;
+        QTest::newRow("escape key") << true;
+    }
+    void closingAsksAndEndsTheSessionOnOk() {
+        QFETCH(bool, escape);
+        auto dialog = Directions(6, CDirections::Use::Session);
+        QSignalSpy end(dialog.get(), &CDirections::sessionEndRequested);
+        auto close = [&] {
+            if (escape)
+                QTest::keyClick(dialog.get(), Qt::Key_Escape);
+            else
+                dialog->close();
+        };
+        prompter_->answers = {false, true};
+        close();
+        QVERIFY(dialog->isVisible());
+        QCOMPARE(end.count(), 0);
+        close();
+        QVERIFY(!dialog->isVisible());
+        QCOMPARE(end.count(), 1);
+        QCOMPARE(dialog->result(), int(QDialog::Rejected));
+        QCOMPARE(prompter_->confirmations, QStringList({kEndSession, kEndSession}));
+    }
+
+    // --- Text entry ---------------------------------------------------------
+
+    void instructionLinesBreakAtFortyFourCp932Bytes() {
+        QCOMPARE(InstructionTextLines(QString()), QStringList());
+        const QString ascii(50, QLatin1Char('x'));
+        QCOMPARE(InstructionTextLines(ascii), QStringList({ascii.left(44), ascii.mid(44)}));
+        const QString kana = QString(30, QChar(u'あ'));  // 60 bytes
+        QCOMPARE(InstructionTextLines(kana), QStringList({kana.left(22), kana.mid(22)}));
+        // A two-byte character at bytes 43-44 is not cut: it ends line one,
+        // and line two starts at the next character on the 44-byte grid.
+        const QString mixed = QStringLiteral("a") + QString(23, QChar(u'字'));
+        QCOMPARE(InstructionTextLines(mixed), QStringList({mixed.left(23), QString(1, QChar(u'字'))}));
+        // Half-width kana take one byte, as in cp932.
+        QCOMPARE(InstructionTextLines(QString(45, QChar(u'ｱ'))).first().size(), 44);
+    }
+
+    void inputShowsThePromptAndKeepsTheConfirmedAnswer() {
+        Station station;
+        FakeClock clock(1'700'000'000);
+        CInputDlg dialog(station.Db(), clock, *prompter_);
+        const Controls ui{&dialog};
+        QCOMPARE(dialog.windowTitle(), QStringLiteral("入力して下さい"));
+        QCOMPARE(dialog.Prompt(), QStringLiteral("Please input:"));
+        dialog.SetTitle(QStringLiteral("第3問"));
+        dialog.SetPrompt(
+            QStringLiteral("聞こえた文をひらがなで入力してください。"
+                           "分からないときは少しだけでも構いません。"));
+        QCOMPARE(dialog.windowTitle(), QStringLiteral("第3問"));
+        QCOMPARE(ui.Button("confirmButton")->text(), QStringLiteral("確認"));
+        QCOMPARE(ui.Button("quitButton")->text(), QStringLiteral("終了"));
+        QCOMPARE(ui.Button("sameButton")->text(), QStringLiteral("前回と同じ"));
+        QCOMPARE(ui.Button("volumeButton")->text(), QStringLiteral("音量を調整する"));
+        ExpectFont(ui.Edit("answerEdit"), kGothicFace, 15);
+        dialog.show();
+        QVERIFY(QTest::qWaitForWindowActive(&dialog));
+        QCOMPARE(QApplication::focusWidget(), ui.Edit("answerEdit"));
+        // The prompt area is tall enough for its two lines.
+        QVERIFY(ui.Get<QWidget>("promptArea")->height() >= 2 * kInstructionLinePitch);
+
+        QCOMPARE(dialog.Answer(), QString());
+        Type(ui.Edit("answerEdit"), QStringLiteral("きょうははれ"));
+        Click(ui.Button("confirmButton"));
+        QCOMPARE(dialog.result(), int(QDialog::Accepted));
+        QCOMPARE(dialog.Answer(), QStringLiteral("きょうははれ"));
+    }
+
+    void quitAsksFirst() {
+        Station station;
+        FakeClock clock;
+        CInputDlg dialog(station.Db(), clock, *prompter_);
+        dialog.show();
+        const Controls ui{&dialog};
+        Type(ui.Edit("answerEdit"), QStringLiteral("abc"));
+        prompter_->answers = {false, true};
+        Click(ui.Button("quitButton"));
+        QVERIFY(dialog.isVisible());
+        Click(ui.Button("quitButton"));
+        QVERIFY(!dialog.isVisible());
+        QCOMPARE(dialog.result(), int(QDialog::Rejected));
+        QCOMPARE(dialog.Answer(), QString());  // dropped
+        QCOMPARE(prompter_->confirmations, QStringList({kQuitTest, kQuitTest}));
+    }
+
+    void pausesAddUpAndBlockAnswering() {
+        Station station;
+        FakeClock clock(1'700'000'000);
+        CInputDlg dialog(station.Db(), clock, *prompter_);
+        dialog.show();
+        const Controls ui{&dialog};
+        QCOMPARE(dialog.OpenedAt(), 1'700'000'000);
+        QCOMPARE(dialog.PausedAt(), 1'700'000'000);
+        QCOMPARE(dialog.ResumedAt(), 1'700'000'000);
+        QPushButton* pause = ui.Button("pauseButton");
+        QCOMPARE(pause->text(), QStringLiteral("一時停止"));
+
+        clock.AdvanceMs(4000);
+        Click(pause);
+        QVERIFY(dialog.IsPaused());
+        QCOMPARE(pause->text(), QStringLiteral("続く"));
+        QVERIFY(!ui.Button("confirmButton")->isEnabled());
+        QVERIFY(!ui.Button("sameButton")->isEnabled());
+        QVERIFY(ui.Button("quitButton")->isEnabled());
+        QCOMPARE(dialog.PausedAt(), 1'700'000'004);
+        QCOMPARE(dialog.PausedSeconds(), 0);  // a running pause is not counted yet
+
+        clock.AdvanceMs(7000);
+        Click(pause);
+        QVERIFY(!dialog.IsPaused());
+        QCOMPARE(pause->text(), QStringLiteral("一時停止"));
+        QVERIFY(ui.Button("confirmButton")->isEnabled());
+        QVERIFY(ui.Button("sameButton")->isEnabled());
+        QCOMPARE(dialog.ResumedAt(), 1'700'000'011);
+        QCOMPARE(dialog.PausedSeconds(), 7);
+
+        clock.AdvanceMs(1500);
+        Click(pause);
+        clock.AdvanceMs(1500);
+        Click(pause);
+        QCOMPARE(dialog.PausedSeconds(), 9);  // wall clock 12.5 s -> 14 s: two seconds
+        QCOMPARE(dialog.OpenedAt(), 1'700'000'000);
+    }
+
+    void sameAsBeforeFillsTheNewestNonEmptyAnswer() {
+        Station station;
+        FakeClock clock;
+        CInputDlg dialog(station.Db(), clock, *prompter_);
+        dialog.show();
+        const Controls ui{&dialog};
+        Type(ui.Edit("answerEdit"), QStringLiteral("typed"));
+        Click(ui.Button("sameButton"));
+        QCOMPARE(ui.Edit("answerEdit")->text(), QStringLiteral("typed"));  // nothing stored yet
+
+        auto insert = [&](qint64 subject, const QString& content) {
+            const auto added = station.Db().Insert(
+                QStringLiteral("TestRecord"), QStringLiteral("TRID"),
+                {{QStringLiteral("IIID"), subject}, {QStringLiteral("TRContent"), content}});
+            QVERIFY2(added.Ok(), added.Ok() ? "" : qPrintable(added.error->Text()));
+        };
+        insert(5, QStringLiteral("あめがふる"));
+        insert(7, QStringLiteral("O'Hara 50%"));
+        insert(9, QString());  // the newest row has no answer: skipped
+        Click(ui.Button("sameButton"));
+        QCOMPARE(ui.Edit("answerEdit")->text(), QStringLiteral("O'Hara 50%"));
+        QVERIFY(prompter_->messages.empty());
+    }
+
+    void volumeButtonKeepsThePercentageChosen() {
+        Station station;
+        FakeClock clock;
+        CInputDlg dialog(station.Db(), clock, *prompter_);
+        QList<int> offered;
+        dialog.SetVolumeRunner([&](QWidget* parent, int percent) {
+            if (parent != &dialog) qFatal("volume dialog without its parent");
+            offered << percent;
+            return percent + 15;
+        });
+        dialog.SetVolume(45);
+        dialog.show();
+        Click(Controls{&dialog}.Button("volumeButton"));
+        Click(Controls{&dialog}.Button("volumeButton"));
+        QCOMPARE(offered, QList<int>({45, 60}));
+        QCOMPARE(dialog.Volume(), 75);
+    }
+
+    // --- Result window ------------------------------------------------------
+
+    void resultWindowShowsTheTextAndClosesOnButton() {
+        COutput dialog;
+        const Controls ui{&dialog};
+        dialog.SetText(QStringLiteral("あなたの聴力年齢は 32 歳です。"));
+        QCOMPARE(dialog.windowTitle(), QStringLiteral("テストの結果"));
+        QVERIFY(dialog.windowFlags().testFlag(Qt::WindowStaysOnTopHint));
+        const auto* text = dialog.findChild<QLabel*>(QStringLiteral("resultText"));
+        QCOMPARE(text->text(), QStringLiteral("あなたの聴力年齢は 32 歳です。"));
+        ExpectFont(text, kRoundedFace, 18);
+        ExpectFont(ui.Button("closeButton"), kRoundedFace, 25);
+        QCOMPARE(ui.Button("closeButton")->text(), QStringLiteral("閉じる"));
+
+        // Twenty seconds, counted from when the window first shows.
+        QCOMPARE(dialog.CloseTimer().interval(), 20000);
+        QVERIFY(dialog.CloseTimer().isSingleShot());
+        QVERIFY(!dialog.CloseTimer().isActive());
+        dialog.show();
+        QVERIFY(dialog.CloseTimer().isActive());
+        Click(ui.Button("closeButton"));
+        QVERIFY(!dialog.isVisible());
+        QCOMPARE(dialog.result(), int(QDialog::Accepted));
+    }
+
+    void resultWindowClosesItselfWhenItsTimeIsUp() {
+        // The same window with its twenty seconds shortened to 200 ms, run
+        // modally as the vowel test runs it.
+        COutput dialog(nullptr, 200);
+        dialog.SetText(QStringLiteral("結果"));
+        QElapsedTimer elapsed;
+        elapsed.start();
+        bool visibleEarly = false;
+        QTimer::singleShot(50, &dialog, [&] { visibleEarly = dialog.isVisible(); });
+        // A window that never closes itself would hang the run: end it as
+        // rejected instead, which fails the comparison below.
+        QTimer::singleShot(5000, &dialog, &QDialog::reject);
+        const int result = dialog.exec();
+        QVERIFY(visibleEarly);
+        QCOMPARE(result, int(QDialog::Accepted));
+        QVERIFY(elapsed.elapsed() >= 190);
+        QVERIFY(elapsed.elapsed() < 5000);
+    }
+};
+
+QTEST_MAIN(BatteryDialogsTest)
+#include "BatteryDialogsTest.moc"

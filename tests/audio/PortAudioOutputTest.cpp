@@ -1,0 +1,158 @@
+// The real output path, PortAudio on ALSA, with no sound card: a temporary
+// home folder whose ~/.asoundrc makes the default PCM ALSA's "null" device
+// (which takes every frame and plays nothing). PortAudio reads the ALSA
+// configuration when it initialises, so each test sets the environment
+// first; CTest runs every test in a process of its own.
+
+#include <stdlib.h>
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <cmath>
+#include <fstream>
+#include <thread>
+#include <vector>
+
+#include "audio/PortAudioOutput.h"
+#include "audio/WaitClock.h"
+#include "support/ScratchDir.h"
+
+using namespace kestrune::audio;
+using kestrune::WaveFormat;
+
+namespace {
+
+// Points HOME at `home` with the given ~/.asoundrc and lets ALSA read its
+// usual configuration, which takes in ~/.asoundrc.
+void UseAsoundrc(const kestrune::testing::ScratchDir& home, const std::string& text) {
+    std::ofstream(home.Path() / ".asoundrc") << text;
+    ::setenv("HOME", home.Path().c_str(), 1);
+    ::unsetenv("ALSA_CONFIG_PATH");
+}
+
+const char kNullDevice[] = "pcm.!default { type null }\nctl.!default { type hw card 31 }\n";
+
+WaveFormat Mono(uint16_t bits, uint32_t rate) {
+    WaveFormat format;
+    format.formatTag = 1;
+    format.channels = 1;
+    format.sampleRate = rate;
+    format.bitsPerSample = bits;
+    format.blockAlign = static_cast<uint16_t>(bits / 8);
+    format.bytesPerSecond = rate * format.blockAlign;
+    return format;
+}
+
+// `seconds` of a 1 kHz tone.
+std::vector<uint8_t> Tone(uint16_t bits, uint32_t rate, double seconds) {
+    std::vector<uint8_t> out;
+    const auto frames = static_cast<std::size_t>(rate * seconds);
+    for (std::size_t i = 0; i < frames; ++i) {
+        const double v = std::sin(2 * M_PI * 1000.0 * static_cast<double>(i) / rate);
+        if (bits == 8) {
+            out.push_back(static_cast<uint8_t>(128 + static_cast<int>(100 * v)));
+        } else {
+            const auto s = static_cast<uint16_t>(static_cast<int16_t>(20000 * v));
+            out.push_back(static_cast<uint8_t>(s & 0xff));
+            out.push_back(static_cast<uint8_t>(s >> 8));
+        }
+    }
+    return out;
+}
+
+bool WaitFor(const std::atomic<int>& counter, int value) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (counter.load() < value) {
+        if (std::chrono::steady_clock::now() > deadline) return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    return true;
+}
+
+}  // namespace
+
+TEST(PortAudioOutput, PlaysAToneOnTheNullDeviceToTheEndFor16And8Bits) {
+    kestrune::testing::ScratchDir home;
+    UseAsoundrc(home, kNullDevice);
+    PortAudioOutput out;
+    std::atomic<int> done{0};
+    out.SetDoneCallback([&] { done.fetch_add(1); });
+    for (const auto& [bits, rate] : {std::pair<uint16_t, uint32_t>{16, 22050}, {8, 11025}}) {
+        SCOPED_TRACE(bits);
+        const int before = done.load();
+        ASSERT_TRUE(out.Open(Mono(bits, rate), rate));
+        EXPECT_TRUE(out.IsOpen());
+        EXPECT_TRUE(out.Done());
+        const std::vector<uint8_t> tone = Tone(bits, rate, 0.2);
+        ASSERT_TRUE(out.Write(tone.data(), tone.size()));
+        ASSERT_TRUE(WaitFor(done, before + 1));
+        EXPECT_TRUE(out.Done());
+        EXPECT_EQ(out.PositionBytes(), tone.size());
+        out.Close();
+        EXPECT_FALSE(out.IsOpen());
+        EXPECT_FALSE(out.Write(tone.data(), tone.size()));
+    }
+}
+
+TEST(PortAudioOutput, QueuedBuffersAllPlayAndStopStartsOver) {
+    kestrune::testing::ScratchDir home;
+    UseAsoundrc(home, kNullDevice);
+    PortAudioOutput out;
+    std::atomic<int> done{0};
+    out.SetDoneCallback([&] { done.fetch_add(1); });
+    ASSERT_TRUE(out.Open(Mono(16, 44100), 44100));
+    const std::vector<uint8_t> tone = Tone(16, 44100, 0.05);
+    out.Pause();  // nothing moves while paused, so all three queue up
+    for (int i = 0; i < 3; ++i) ASSERT_TRUE(out.Write(tone.data(), tone.size()));
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    EXPECT_EQ(out.PositionBytes(), 0u);
+    EXPECT_FALSE(out.Done());
+    out.Resume();
+    ASSERT_TRUE(WaitFor(done, 1));
+    EXPECT_EQ(out.PositionBytes(), 3 * tone.size());
+
+    out.Pause();
+    for (std::size_t i = 0; i < PortAudioOutput::kSlots; ++i) {
+        ASSERT_TRUE(out.Write(tone.data(), tone.size())) << i;
+    }
+    EXPECT_FALSE(out.Write(tone.data(), tone.size()));  // the ring is full
+    out.Stop();
+    EXPECT_TRUE(out.Done());
+    EXPECT_EQ(out.PositionBytes(), 0u);
+    out.Resume();
+    ASSERT_TRUE(out.Write(tone.data(), tone.size()));
+    ASSERT_TRUE(WaitFor(done, 2));
+    EXPECT_EQ(out.PositionBytes(), tone.size());
+}
+
+TEST(PortAudioOutput, WithoutADeviceOpenFails) {
+    kestrune::testing::ScratchDir home;
+    UseAsoundrc(home, "pcm.!default { type hw card 31 }\nctl.!default { type hw card 31 }\n");
+    PortAudioOutput out;
+    EXPECT_FALSE(out.Open(Mono(16, 22050), 22050));
+    EXPECT_FALSE(out.IsOpen());
+    const uint8_t bytes[2] = {};
+    EXPECT_FALSE(out.Write(bytes, 2));
+}
+
+TEST(PortAudioOutput, RefusesFormatsItDoesNotPlay) {
+    kestrune::testing::ScratchDir home;
+    UseAsoundrc(home, kNullDevice);
+    PortAudioOutput out;
+    EXPECT_FALSE(out.Open(Mono(24, 22050), 22050));
+    WaveFormat stereo = Mono(16, 22050);
+    stereo.channels = 2;
+    EXPECT_FALSE(out.Open(stereo, 22050));
+    EXPECT_TRUE(out.Open(Mono(16, 22050), 22050));
+}
+
+TEST(PortAudioOutput, TheFactoryMakesItForPortaudio) {
+    kestrune::testing::ScratchDir home;
+    UseAsoundrc(home, kNullDevice);
+    SystemWaitClock clock;
+    const auto out = MakeSoundOutput("portaudio", clock);
+    ASSERT_NE(dynamic_cast<PortAudioOutput*>(out.get()), nullptr);
+    EXPECT_TRUE(out->Open(Mono(16, 8000), 8000));
+}

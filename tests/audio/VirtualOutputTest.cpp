@@ -1,0 +1,193 @@
+// The virtual sound output: what reaches the "headphones" on a fake clock -
+// the exact frames, the rate, when each frame plays - and how writing,
+// pausing, stopping and closing move that.
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <vector>
+
+#include "audio/VirtualOutput.h"
+#include "audio/WaitClock.h"
+
+using namespace kestrune::audio;
+using kestrune::WaveFormat;
+
+namespace {
+
+WaveFormat Mono(uint16_t bits, uint32_t rate) {
+    WaveFormat format;
+    format.formatTag = 1;
+    format.channels = 1;
+    format.sampleRate = rate;
+    format.bitsPerSample = bits;
+    format.blockAlign = static_cast<uint16_t>(bits / 8);
+    format.bytesPerSecond = rate * format.blockAlign;
+    return format;
+}
+
+// A ramp of distinct values: frame i is i + first (8 bits, wrapping in
+// 0 ... 255) or (i * 37 + first) - 16000 (16 bits, little-endian).
+std::vector<uint8_t> Ramp(uint16_t bits, std::size_t frames, int first = 0) {
+    std::vector<uint8_t> bytes;
+    for (std::size_t i = 0; i < frames; ++i) {
+        const int value = static_cast<int>(i) + first;
+        if (bits == 8) {
+            bytes.push_back(static_cast<uint8_t>(value & 0xff));
+        } else {
+            const auto v =
+                static_cast<uint16_t>(static_cast<int16_t>((value * 37) % 32000 - 16000));
+            bytes.push_back(static_cast<uint8_t>(v & 0xff));
+            bytes.push_back(static_cast<uint8_t>(v >> 8));
+        }
+    }
+    return bytes;
+}
+
+int RampValue(uint16_t bits, std::size_t i, int first = 0) {
+    const int value = static_cast<int>(i) + first;
+    return bits == 8 ? (value & 0xff) : (value * 37) % 32000 - 16000;
+}
+
+}  // namespace
+
+TEST(VirtualOutput, PlaysEveryFrameAtItsRateAndTimeFor8And16Bits) {
+    struct Case {
+        uint16_t bits;
+        uint32_t fileRate;
+        uint32_t playRate;  // a sped-up stimulus plays faster than its file's rate
+        std::size_t frames;
+    };
+    for (const Case c : {Case{8, 11025, 11025, 5000}, Case{16, 22050, 22050, 4410},
+                         Case{16, 22050, 110250, 22050}, Case{8, 44100, 4410, 900}}) {
+        SCOPED_TRACE(testing::Message() << c.bits << " bits at " << c.playRate);
+        ManualWaitClock clock(0, 1000);
+        VirtualOutput out(clock);
+        int doneCalls = 0;
+        out.SetDoneCallback([&] { ++doneCalls; });
+        ASSERT_TRUE(out.Open(Mono(c.bits, c.fileRate), c.playRate));
+        const std::vector<uint8_t> buffer = Ramp(c.bits, c.frames);
+        ASSERT_TRUE(out.Write(buffer.data(), buffer.size()));
+
+        // 100 ms later only the frames whose period has passed were heard.
+        clock.AdvanceMs(100);
+        const uint64_t partial = uint64_t{100} * c.playRate / 1000;
+        EXPECT_EQ(out.PositionBytes(), partial * c.bits / 8);
+        EXPECT_FALSE(out.Done());
+        EXPECT_EQ(doneCalls, 0);
+
+        clock.AdvanceMs(1000 * c.frames / c.playRate + 1);
+        EXPECT_TRUE(out.Done());
+        EXPECT_EQ(doneCalls, 1);
+        const std::vector<HeardSegment> heard = out.Heard();
+        ASSERT_EQ(heard.size(), 1u);
+        const HeardSegment& segment = heard[0];
+        EXPECT_EQ(segment.rate, c.playRate);
+        EXPECT_EQ(segment.bitsPerSample, c.bits);
+        EXPECT_EQ(segment.bytes, buffer);
+        ASSERT_EQ(segment.Frames(), c.frames);
+        for (std::size_t i = 0; i < c.frames; i += 97) {
+            ASSERT_EQ(segment.Sample(i), RampValue(c.bits, i)) << i;
+            ASSERT_DOUBLE_EQ(segment.TimeMs(i), 1000.0 + 1000.0 * i / c.playRate) << i;
+        }
+        EXPECT_EQ(out.PositionBytes(), buffer.size());
+        out.Pump();
+        EXPECT_EQ(doneCalls, 1);  // once per time the queue runs out
+    }
+}
+
+TEST(VirtualOutput, QueuedBuffersFollowWithoutAGapAndALateOneStartsWhenWritten) {
+    ManualWaitClock clock;
+    VirtualOutput out(clock);
+    ASSERT_TRUE(out.Open(Mono(16, 1000), 1000));  // one frame per millisecond
+    const auto first = Ramp(16, 50);
+    const auto second = Ramp(16, 30, 50);
+    out.Write(first.data(), first.size());
+    clock.AdvanceMs(20);
+    out.Write(second.data(), second.size());  // queued behind the first
+    clock.AdvanceMs(200);
+
+    const auto third = Ramp(16, 10, 80);
+    out.Write(third.data(), third.size() + 1);  // the odd byte is no frame
+    clock.AdvanceMs(10);
+
+    const auto heard = out.Heard();
+    ASSERT_EQ(heard.size(), 2u);
+    EXPECT_EQ(heard[0].Frames(), 80u);
+    EXPECT_DOUBLE_EQ(heard[0].startMs, 0);
+    EXPECT_DOUBLE_EQ(heard[0].EndMs(), 80);
+    for (std::size_t i = 0; i < 80; ++i) ASSERT_EQ(heard[0].Sample(i), RampValue(16, i));
+    EXPECT_DOUBLE_EQ(heard[1].startMs, 220);
+    EXPECT_EQ(heard[1].Frames(), 10u);
+    EXPECT_EQ(heard[1].Sample(0), RampValue(16, 80));
+    EXPECT_EQ(out.PositionBytes(), 180u);
+}
+
+TEST(VirtualOutput, PauseHoldsResumeGoesOnStopAndCloseSilenceAtTheirTick) {
+    ManualWaitClock clock;
+    VirtualOutput out(clock);
+    ASSERT_TRUE(out.Open(Mono(8, 2000), 2000));  // two frames per millisecond
+    const auto buffer = Ramp(8, 400);
+    out.Write(buffer.data(), buffer.size());
+    clock.AdvanceMs(50);
+    out.Pause();
+    clock.AdvanceMs(500);
+    EXPECT_EQ(out.PositionBytes(), 100u);
+    out.Resume();
+    clock.AdvanceMs(25);
+    out.Stop();  // at tick 575: the rest is dropped
+    clock.AdvanceMs(1000);
+    EXPECT_EQ(out.PositionBytes(), 0u);
+    EXPECT_TRUE(out.Done());
+    EXPECT_TRUE(out.IsOpen());
+
+    auto heard = out.Heard();
+    ASSERT_EQ(heard.size(), 2u);
+    EXPECT_EQ(heard[0].Frames(), 100u);
+    EXPECT_DOUBLE_EQ(heard[1].startMs, 550);
+    EXPECT_EQ(heard[1].Frames(), 50u);
+    EXPECT_EQ(heard[1].Sample(0), 100);
+    EXPECT_DOUBLE_EQ(heard[1].EndMs(), 575);
+
+    // Writing after a stop plays again; closing cuts it off.
+    out.Write(buffer.data(), buffer.size());
+    clock.AdvanceMs(10);
+    out.Close();
+    clock.AdvanceMs(1000);
+    EXPECT_FALSE(out.IsOpen());
+    EXPECT_FALSE(out.Write(buffer.data(), buffer.size()));
+    heard = out.Heard();
+    ASSERT_EQ(heard.size(), 3u);
+    EXPECT_EQ(heard[2].Frames(), 20u);
+    EXPECT_EQ(heard[2].Sample(0), 0);
+}
+
+TEST(VirtualOutput, RefusesWhatTheDeviceCannotPlay) {
+    ManualWaitClock clock;
+    VirtualOutput out(clock);
+    EXPECT_FALSE(out.Open(Mono(24, 44100), 44100));
+    EXPECT_FALSE(out.Open(Mono(16, 44100), 0));
+    WaveFormat stereo = Mono(16, 44100);
+    stereo.channels = 2;
+    EXPECT_FALSE(out.Open(stereo, 44100));
+    EXPECT_FALSE(out.IsOpen());
+    const uint8_t byte = 1;
+    EXPECT_FALSE(out.Write(&byte, 1));
+    EXPECT_EQ(out.OpenCount(), 0);
+    EXPECT_TRUE(out.Heard().empty());
+    // Reopening an open device starts over from nothing queued.
+    ASSERT_TRUE(out.Open(Mono(16, 8000), 8000));
+    const auto buffer = Ramp(16, 80);
+    out.Write(buffer.data(), buffer.size());
+    ASSERT_TRUE(out.Open(Mono(8, 8000), 8000));
+    clock.AdvanceMs(100);
+    EXPECT_TRUE(out.Heard().empty());
+    EXPECT_EQ(out.OpenCount(), 2);
+}
+
+TEST(SoundOutputFactory, MakesTheNamedDevice) {
+    ManualWaitClock clock;
+    EXPECT_NE(dynamic_cast<VirtualOutput*>(MakeSoundOutput("virtual", clock).get()), nullptr);
+    EXPECT_EQ(MakeSoundOutput("alsa", clock), nullptr);
+    EXPECT_EQ(MakeSoundOutput("", clock), nullptr);
+}

@@ -1,0 +1,198 @@
+// Scenario files: the TESTTYPE table, cp932 and UTF-8 files with legacy '\'
+// paths, missing keys, and the refusals of a test's start.
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <optional>
+#include <set>
+#include <string>
+
+#include "core/battery/Scenario.h"
+#include "core/text/Encoding.h"
+#include "support/ScratchDir.h"
+
+namespace kestrune {
+namespace {
+
+// A scenario with Japanese values, backslash folders (one through "ソ",
+// whose second cp932 byte is 0x5C) and a drive letter, in CRLF lines.
+const char* const kScenarioUtf8 =
+    "[INFO]\r\n"
+    "TESTTYPE=SINGLE\r\n"
+    "TOTAL=2\r\n"
+    "PICTUREPATH=画像\\ソ\\\r\n"
+    "PICTURENUMBER=3\r\n"
+    "FILEPATH=C:\\音声\\\r\n"
+    "VOLUME=70\r\n"
+    "\r\n"
+    "[DATA1]\r\n"
+    "SENTENCE=こんにちは\r\n"
+    "SPEED=1.5\r\n"
+    "LEVEL=-12\r\n"
+    "FILE=wav\\ソース.wav\r\n"
+    "\r\n"
+    "[DATA2]\r\n"
+    "SENTENCE=さようなら\r\n"
+    "SPEED=0.75\r\n"
+    "LEVEL=3\r\n"
+    "FILE=/data/stimuli/b.wav\r\n";
+
+void ExpectScenarioContent(const Scenario& s, const std::string& folder) {
+    EXPECT_TRUE(s.Opened());
+    EXPECT_EQ(s.TestType(), "SINGLE");
+    EXPECT_EQ(s.Kind(), TestKind::SentenceRecognition);
+    EXPECT_EQ(s.Total(), 2);
+    EXPECT_EQ(s.PictureNumber(), 3);
+    EXPECT_EQ(s.Volume(), 70);
+    EXPECT_EQ(s.PicturePath(), folder + "/画像/ソ/");
+    EXPECT_EQ(s.FilePath(), folder + "/音声/");
+    EXPECT_EQ(s.ItemText(1, "SENTENCE"), "こんにちは");
+    EXPECT_EQ(s.ItemText(2, "SENTENCE"), "さようなら");
+    EXPECT_DOUBLE_EQ(s.ItemReal(1, "SPEED"), 1.5);
+    EXPECT_DOUBLE_EQ(s.ItemReal(2, "SPEED"), 0.75);
+    EXPECT_EQ(s.ItemInt(1, "LEVEL"), -12);
+    EXPECT_EQ(s.ItemPath(1, "FILE"), folder + "/wav/ソース.wav");
+    EXPECT_EQ(s.ItemPath(2, "FILE"), "/data/stimuli/b.wav");
+}
+
+TEST(ScenarioFileTest, Cp932FileWithBackslashPaths) {
+    testing::ScratchDir dir;
+    const std::optional<std::string> cp932 = Utf8ToCp932(kScenarioUtf8);
+    ASSERT_TRUE(cp932);
+    // The trail byte of "ソ" really is a backslash in the file.
+    ASSERT_NE(cp932->find("\x83\x5C"), std::string::npos);
+    const Scenario s = Scenario::Load(dir.Write("legacy.ini", *cp932));
+    ExpectScenarioContent(s, dir.Path().string());
+}
+
+TEST(ScenarioFileTest, Utf8FileWithAndWithoutByteOrderMark) {
+    testing::ScratchDir dir;
+    ExpectScenarioContent(Scenario::Load(dir.Write("plain.ini", std::string(kScenarioUtf8))),
+                          dir.Path().string());
+    ExpectScenarioContent(
+        Scenario::Load(dir.Write("bom.ini", "\xEF\xBB\xBF" + std::string(kScenarioUtf8))),
+        dir.Path().string());
+}
+
+TEST(ScenarioFileTest, MissingKeysReadNotfoundAndZero) {
+    const Scenario s = Scenario::FromText("[INFO]\r\nTOTAL=1\r\n[DATA1]\r\nA=x\r\n", "/scen");
+    EXPECT_EQ(s.TestType(), "Notfound");
+    EXPECT_EQ(s.Kind(), std::nullopt);
+    EXPECT_EQ(s.PictureNumber(), 0);
+    EXPECT_EQ(s.Volume(), 0);
+    EXPECT_EQ(s.ItemText(1, "SPEED"), "Notfound");
+    EXPECT_EQ(s.ItemInt(1, "SPEED"), 0);
+    EXPECT_EQ(s.ItemReal(1, "SPEED"), 0.0);
+    EXPECT_FALSE(s.Has("DATA1", "SPEED"));
+    EXPECT_TRUE(s.Has("DATA1", "A"));
+    EXPECT_EQ(s.ItemInt(7, "A"), 0);  // no such section
+    EXPECT_EQ(Scenario::ItemSection(12), "DATA12");
+}
+
+TEST(ScenarioFileTest, LocalPaths) {
+    struct Case {
+        const char* value;
+        const char* folder;
+        const char* expected;
+    };
+    const Case cases[] = {
+        {"pic\\", "/s", "/s/pic/"},
+        {"pic", "/s", "/s/pic"},  // no trailing separator: names run into it
+        {"", "/s", "/s/"},
+        {"\\\\server\\share\\", "/s", "//server/share/"},
+        {"D:\\a\\b.wav", "/s/", "/s/a/b.wav"},
+        {"d:rel.wav", "/s", "/s/rel.wav"},
+        {"/abs/x.wav", "/s", "/abs/x.wav"},
+        {"rel\\x.wav", "", "rel/x.wav"},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(Scenario::LocalPath(c.value, c.folder), c.expected) << c.value;
+    }
+}
+
+TEST(ScenarioNumbersTest, LeadingReal) {
+    EXPECT_DOUBLE_EQ(LeadingReal("1.5"), 1.5);
+    EXPECT_DOUBLE_EQ(LeadingReal("  -2.25dB"), -2.25);
+    EXPECT_DOUBLE_EQ(LeadingReal("+.5"), 0.5);
+    EXPECT_DOUBLE_EQ(LeadingReal("1e3"), 1000.0);
+    EXPECT_DOUBLE_EQ(LeadingReal("7,5"), 7.0);
+    EXPECT_EQ(LeadingReal("Notfound"), 0.0);
+    EXPECT_EQ(LeadingReal(""), 0.0);
+    EXPECT_EQ(LeadingReal("-"), 0.0);
+    EXPECT_EQ(LeadingReal("."), 0.0);
+    EXPECT_EQ(LeadingReal("1e999"), HUGE_VAL);
+    EXPECT_EQ(LeadingReal("-1e999"), -HUGE_VAL);
+    EXPECT_EQ(LeadingReal("1e-999"), 0.0);
+}
+
+TEST(TestTypeTableTest, ExactCaseSensitiveValues) {
+    const std::pair<const char*, TestKind> expected[] = {
+        {"SINGLE", TestKind::SentenceRecognition},
+        {"TIME", TestKind::TimeListening},
+        {"SYLLABLE", TestKind::InterruptedSpeech},
+        {"SYLLABLEMASKING", TestKind::SyllableMasking},
+        {"NEWSYLLABLEMASKING", TestKind::VowelDiscrimination},
+        {"SYLLABLESPEEDUP", TestKind::SpeededSyllable},
+        {"PLAY", TestKind::AudioPresentation},
+    };
+    ASSERT_EQ(TestTypeTable().size(), std::size(expected));
+    std::set<int> numbers;
+    for (const auto& [value, kind] : expected) {
+        EXPECT_EQ(TestKindFor(value), kind) << value;
+        numbers.insert(TestNumberOf(kind));
+    }
+    EXPECT_EQ(numbers, (std::set<int>{2, 3, 4, 5, 6, 7, 8}));
+    EXPECT_EQ(TestNumberOf(TestKind::SentenceRecognition), 2);
+    EXPECT_EQ(TestNumberOf(TestKind::VowelDiscrimination), 6);
+    for (const char* refused :
+         {"single", "Single", "SINGLE ", " SINGLE", "Notfound", "", "SYLLABLEMASK", "PLAYS"}) {
+        EXPECT_EQ(TestKindFor(refused), std::nullopt) << '"' << refused << '"';
+    }
+}
+
+TEST(ScenarioCheckTest, StartRefusals) {
+    testing::ScratchDir dir;
+    // An unreadable file reads as empty: no items.
+    const Scenario missing = Scenario::Load(dir.File("none.ini"));
+    EXPECT_FALSE(missing.Opened());
+    ScenarioCheck check = CheckScenario(missing, 20);
+    EXPECT_EQ(check.result, ScenarioStart::NoItems);
+    EXPECT_EQ(check.messages, std::vector<std::string>{"No test item exits!"});
+
+    for (const char* total : {"TOTAL=0", "TOTAL=-3", "TOTAL=abc"}) {
+        check =
+            CheckScenario(Scenario::FromText(std::string("[INFO]\r\n") + total + "\r\n", ""), 20);
+        EXPECT_EQ(check.result, ScenarioStart::NoItems) << total;
+        EXPECT_EQ(check.messages, std::vector<std::string>{"No test item exits!"});
+    }
+
+    const Scenario three = Scenario::FromText("[INFO]\r\nTOTAL=3\r\n", "");
+    check = CheckScenario(three, 20);
+    EXPECT_EQ(check.result, ScenarioStart::Ready);
+    EXPECT_TRUE(check.messages.empty());
+    EXPECT_EQ(check.itemCount, 3);
+    EXPECT_EQ(CheckScenario(three, 3).result, ScenarioStart::Ready);
+    EXPECT_EQ(CheckScenario(three, 0).result, ScenarioStart::Ready);
+
+    check = CheckScenario(three, 2);  // beyond the item capacity
+    EXPECT_EQ(check.result, ScenarioStart::LoadFailed);
+    EXPECT_EQ(check.messages, std::vector<std::string>{"Loading configuration file failed!"});
+
+    // The test's own item check: its message first, then the load failure;
+    // items after the failing one are not looked at.
+    std::vector<int> seen;
+    check =
+        CheckScenario(three, 20, [&seen](const Scenario&, int item) -> std::optional<std::string> {
+            seen.push_back(item);
+            if (item == 2) return std::string("item 2 refused");
+            return std::nullopt;
+        });
+    EXPECT_EQ(check.result, ScenarioStart::LoadFailed);
+    EXPECT_EQ(check.messages,
+              (std::vector<std::string>{"item 2 refused", "Loading configuration file failed!"}));
+    EXPECT_EQ(seen, (std::vector<int>{1, 2}));
+}
+
+}  // namespace
+}  // namespace kestrune

@@ -1,0 +1,331 @@
+// The stimulus player's buffer, sample by sample, and the playing step's
+// waits: interruption windows, noise bounds and draws, the rate clamp, the
+// refusal of other bit depths, and stimulus files (left channel of stereo).
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdint>
+#include <limits>
+#include <vector>
+
+#include "core/battery/Stimulus.h"
+#include "support/ScratchDir.h"
+
+namespace kestrune {
+namespace {
+
+WaveFormat Mono(std::uint16_t bits, std::uint32_t rate = 44100) {
+    const auto block = static_cast<std::uint16_t>(bits / 8);
+    return {1, 1, rate, rate * block, block, bits, 0};
+}
+
+// 16-bit samples that are never 0, so silence is visible everywhere.
+std::vector<std::uint8_t> Ramp16(std::uint32_t count) {
+    std::vector<std::uint8_t> bytes;
+    for (std::uint32_t i = 0; i < count; ++i) {
+        const int value = i % 2 ? -1 - static_cast<int>(i % 3000) : 1 + static_cast<int>(i % 3000);
+        const auto v = static_cast<std::uint16_t>(static_cast<std::int16_t>(value));
+        bytes.push_back(static_cast<std::uint8_t>(v & 0xFF));
+        bytes.push_back(static_cast<std::uint8_t>(v >> 8));
+    }
+    return bytes;
+}
+
+std::vector<std::uint8_t> Ramp8(std::uint32_t count) {  // never 127
+    std::vector<std::uint8_t> bytes;
+    for (std::uint32_t i = 0; i < count; ++i)
+        bytes.push_back(static_cast<std::uint8_t>(128 + i % 100));
+    return bytes;
+}
+
+std::int16_t At16(const std::vector<std::uint8_t>& b, std::size_t i) {
+    return static_cast<std::int16_t>(static_cast<std::uint16_t>(b[2 * i] | (b[2 * i + 1] << 8)));
+}
+
+ProcessedStimulus Process(const std::vector<std::uint8_t>& in, std::uint32_t count,
+                          const WaveFormat& format, const StimulusSettings& settings) {
+    CrtRandom random;
+    StimulusOutcome out = ProcessStimulus(in.data(), count, format, settings, random);
+    EXPECT_TRUE(out.ok) << out.message;
+    return out.stimulus;
+}
+
+TEST(StimulusInterruptionTest, HundredMsHalfKeptSilencesSecondHalfOfEachWindow) {
+    // Three whole 4410-sample windows and a partial one of 1000 samples.
+    const std::uint32_t count = 3 * 4410 + 1000;
+    const StimulusSettings settings{.interruptionMs = 100, .keptFraction = 0.5};
+
+    const auto in16 = Ramp16(count);
+    const ProcessedStimulus s16 = Process(in16, count, Mono(16), settings);
+    ASSERT_EQ(s16.samples.size(), in16.size());
+    for (std::uint32_t i = 0; i < count; ++i) {
+        const bool silenced = i < 3 * 4410 && i % 4410 >= 2205;
+        ASSERT_EQ(At16(s16.samples, i), silenced ? 0 : At16(in16, i)) << "sample " << i;
+    }
+
+    const auto in8 = Ramp8(count);
+    const ProcessedStimulus s8 = Process(in8, count, Mono(8), settings);
+    for (std::uint32_t i = 0; i < count; ++i) {
+        const bool silenced = i < 3 * 4410 && i % 4410 >= 2205;
+        ASSERT_EQ(s8.samples[i], silenced ? 127 : in8[i]) << "sample " << i;
+    }
+}
+
+TEST(StimulusInterruptionTest, PeriodAndFractionEdges) {
+    const auto in = Ramp16(40);
+    struct Case {
+        std::uint32_t rate;
+        double ms;
+        double kept;
+        std::uint32_t period;  // 0: no interruption
+        std::uint32_t keep;
+    };
+    const Case cases[] = {
+        {1000, 2.0, 0.5, 2, 1},     // the shortest period that interrupts
+        {1000, 1.999, 0.5, 0, 0},   // 1.999 samples: below 2, nothing happens
+        {1000, 10.0, 0.0, 10, 0},   // nothing kept: every whole window silent
+        {1000, 10.0, 1.0, 10, 10},  // all kept
+        {1000, 10.0, 0.37, 10, 3},  // whole part of 3.7
+        {1000, 10.0, -0.5, 10, 0},  // below 0 keeps nothing, never reaches back
+        {1000, 10.0, 1.5, 10, 10},  // above 1 keeps everything
+        {1000, 41.0, 0.5, 0, 0},    // no whole window in 40 samples
+        {1000, 0.0, 0.5, 0, 0},
+    };
+    for (const Case& c : cases) {
+        const ProcessedStimulus s =
+            Process(in, 40, Mono(16, c.rate), {.interruptionMs = c.ms, .keptFraction = c.kept});
+        for (std::uint32_t i = 0; i < 40; ++i) {
+            const bool silenced =
+                c.period != 0 && i < 40 / c.period * c.period && i % c.period >= c.keep;
+            ASSERT_EQ(At16(s.samples, i), silenced ? 0 : At16(in, i))
+                << c.ms << " ms, kept " << c.kept << ", sample " << i;
+        }
+    }
+}
+
+TEST(StimulusNoiseTest, FirstDrawFollowsTheFormula) {
+    // Seed 1: the first draw is 41. A = whole part of 32768 * 0.1 = 3276,
+    // r = whole part of 6552 * 41 / 32767 = 8, so the noise is 8 - 3276.
+    const auto in = Ramp16(1);
+    const ProcessedStimulus s = Process(in, 1, Mono(16), {.noiseLevel = 0.1});
+    EXPECT_EQ(At16(s.samples, 0), At16(in, 0) + 8 - 3276);
+}
+
+TEST(StimulusNoiseTest, StaysWithinAmplitudeAndUsesOneDrawPerSample) {
+    const std::uint32_t count = 20000;
+    for (const std::uint16_t bits : {std::uint16_t{8}, std::uint16_t{16}}) {
+        const auto in = bits == 8 ? std::vector<std::uint8_t>(count, 128)
+                                  : std::vector<std::uint8_t>(2 * count, 0);
+        const int amplitude = bits == 8 ? 32 : 8192;  // level 0.25
+        CrtRandom random(1234);
+        const StimulusOutcome out =
+            ProcessStimulus(in.data(), count, Mono(bits), {.noiseLevel = 0.25}, random);
+        ASSERT_TRUE(out.ok);
+        int low = 0, high = 0;
+        double sum = 0;
+        for (std::uint32_t i = 0; i < count; ++i) {
+            const int noise =
+                bits == 8 ? out.stimulus.samples[i] - 128 : At16(out.stimulus.samples, i);
+            ASSERT_GE(noise, -amplitude) << bits << "-bit sample " << i;
+            ASSERT_LE(noise, amplitude) << bits << "-bit sample " << i;
+            low = std::min(low, noise);
+            high = std::max(high, noise);
+            sum += noise;
+        }
+        // Uniform over the whole range, centred on the sample.
+        EXPECT_LT(low, -amplitude * 9 / 10);
+        EXPECT_GT(high, amplitude * 9 / 10);
+        EXPECT_LT(std::abs(sum / count), amplitude / 20.0);
+        CrtRandom expected(1234);
+        for (std::uint32_t i = 0; i < count; ++i) expected.Next();
+        EXPECT_EQ(random.State(), expected.State()) << bits << "-bit";
+    }
+}
+
+TEST(StimulusNoiseTest, NoLevelNoNoiseAndNoDraws) {
+    const auto in = Ramp16(300);
+    for (const double level : {0.0, -0.5}) {
+        CrtRandom random(99);
+        const StimulusOutcome out =
+            ProcessStimulus(in.data(), 300, Mono(16), {.noiseLevel = level}, random);
+        ASSERT_TRUE(out.ok);
+        EXPECT_EQ(out.stimulus.samples, in) << level;
+        EXPECT_EQ(random.State(), 99u) << level;
+    }
+}
+
+TEST(StimulusNoiseTest, ClipsAtTheSampleRangeAndCoversSilence) {
+    const std::uint32_t count = 2000;
+    // Full-scale samples with noise at full scale: half the draws push past
+    // the limit and must stop exactly there.
+    std::vector<std::uint8_t> loud16;
+    for (std::uint32_t i = 0; i < count; ++i) {
+        loud16.push_back(i % 2 ? 0x00 : 0xFF);
+        loud16.push_back(i % 2 ? 0x80 : 0x7F);
+    }
+    const ProcessedStimulus s16 = Process(loud16, count, Mono(16), {.noiseLevel = 1.0});
+    int atTop = 0, atBottom = 0;
+    for (std::uint32_t i = 0; i < count; ++i) {
+        atTop += At16(s16.samples, i) == 32767;
+        atBottom += At16(s16.samples, i) == -32768;
+    }
+    EXPECT_GT(atTop, count / 8);
+    EXPECT_GT(atBottom, count / 8);
+
+    std::vector<std::uint8_t> loud8(count);
+    for (std::uint32_t i = 0; i < count; ++i) loud8[i] = i % 2 ? 0 : 255;
+    const ProcessedStimulus s8 = Process(loud8, count, Mono(8), {.noiseLevel = 2.0});
+    int ends = 0;
+    for (std::uint8_t v : s8.samples) ends += v == 0 || v == 255;
+    EXPECT_GT(ends, static_cast<int>(count) * 4 / 10);
+
+    // Noise comes after the interruption: silenced samples are noisy too.
+    const auto in = Ramp8(100);
+    const ProcessedStimulus both = Process(
+        in, 100, Mono(8, 1000), {.noiseLevel = 0.5, .interruptionMs = 10, .keptFraction = 0.0});
+    int moved = 0;
+    for (std::uint8_t v : both.samples) {
+        EXPECT_LE(std::abs(v - 127), 64);
+        moved += v != 127;
+    }
+    EXPECT_GT(moved, 90);
+}
+
+TEST(StimulusSpeedTest, RateIsClampedAndTruncated) {
+    struct Case {
+        std::uint32_t rate;
+        double speed;
+        std::uint32_t expected;
+    };
+    const Case cases[] = {
+        {44100, 7.0, 220500},                             // above 5: five times
+        {44100, 5.0, 220500},                             // the limit itself
+        {44100, 4.99, 220059},                            // whole part of 220059.0
+        {44100, 1.0, 44100},         {44100, 0.1, 4410},  // the lower limit
+        {44100, 0.05, 4410},                              // below: a tenth
+        {44100, 0.0, 4410},          {44100, -3.0, 4410},
+        {44100, std::nan(""), 4410}, {11025, 0.1, 1102},  // whole part of 1102.5
+        {22050, 2.5, 55125},         {4000000000u, 5.0, std::numeric_limits<std::uint32_t>::max()},
+    };
+    const auto in = Ramp16(10);
+    for (const Case& c : cases) {
+        EXPECT_EQ(PlaybackRate(c.rate, c.speed), c.expected) << c.rate << " x " << c.speed;
+        const WaveFormat format = Mono(16, c.rate);
+        const ProcessedStimulus s = Process(in, 10, format, {.speed = c.speed});
+        EXPECT_EQ(s.format.sampleRate, c.expected);
+        // Only the rate changes: the byte rate and the rest stay, samples too.
+        EXPECT_EQ(s.format.bytesPerSecond, format.bytesPerSecond);
+        EXPECT_EQ(s.format.blockAlign, format.blockAlign);
+        EXPECT_EQ(s.samples, in);
+    }
+}
+
+TEST(StimulusPlayerTest, RefusesOtherBitDepthsWithoutDrawing) {
+    const std::vector<std::uint8_t> in(64, 1);
+    for (const std::uint16_t bits : {0, 4, 12, 24, 32}) {
+        CrtRandom random(7);
+        WaveFormat format = Mono(16);
+        format.bitsPerSample = bits;
+        const StimulusOutcome out = ProcessStimulus(
+            in.data(), 8, format, {.noiseLevel = 0.5, .interruptionMs = 100}, random);
+        EXPECT_FALSE(out.ok) << bits;
+        EXPECT_EQ(out.message, "Invalid sample bits!");
+        EXPECT_TRUE(out.stimulus.samples.empty());
+        EXPECT_EQ(random.State(), 7u);
+    }
+}
+
+TEST(StimulusPlayerTest, CopiesOnlyCountSamplesAndLeavesInputAlone) {
+    const auto in = Ramp16(100);
+    const auto before = in;
+    const ProcessedStimulus s =
+        Process(in, 60, Mono(16, 1000),
+                {.noiseLevel = 0.3, .interruptionMs = 10, .keptFraction = 0.5, .repeatCount = 2});
+    EXPECT_EQ(in, before);
+    EXPECT_EQ(s.sampleCount, 60u);
+    EXPECT_EQ(s.samples.size(), 120u);
+    EXPECT_EQ(s.repeatCount, 2);
+}
+
+TEST(PlaybackPlanTest, WaitsAreBufferLengthPlusGap) {
+    struct Case {
+        std::uint32_t rate;
+        std::uint32_t count;
+        std::uint64_t wait;
+    };
+    const Case cases[] = {
+        {44100, 44100, 1300}, {88200, 44100, 800},  // double speed halves the sounding part only
+        {220500, 4410, 320},  {22050, 1, 300},      // 0.045 ms truncates to 0
+        {8000, 12345, 1843},                        // 1543.125 truncated
+        {44100, 1000, 322},                         // 22.68 truncated, not rounded
+        {0, 1000, 300},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(RepeatWaitMs(c.rate, c.count), c.wait) << c.rate << ", " << c.count;
+    }
+
+    const auto in = Ramp16(8000);
+    const ProcessedStimulus s = Process(in, 8000, Mono(16, 8000), {.speed = 2.0});
+    const PlaybackPlan plan = PlanPlayback(s);
+    EXPECT_EQ(plan.waitMs, 800u);
+    EXPECT_EQ(plan.writeAtMs, (std::vector<std::uint64_t>{0, 800, 1600}));
+    EXPECT_EQ(plan.totalMs, 2400u);
+
+    ProcessedStimulus none = s;
+    none.repeatCount = 0;
+    EXPECT_TRUE(PlanPlayback(none).writeAtMs.empty());
+    EXPECT_EQ(PlanPlayback(none).totalMs, 0u);
+}
+
+TEST(StimulusFileTest, StereoPlaysLeftChannel) {
+    testing::ScratchDir dir;
+    const std::uint32_t frames = 500;
+    std::vector<std::uint8_t> interleaved;
+    std::vector<std::uint8_t> left;
+    for (std::uint32_t i = 0; i < frames; ++i) {
+        const auto l = static_cast<std::uint16_t>(1000 + i);
+        const auto r = static_cast<std::uint16_t>(-2000 - static_cast<int>(i));
+        for (std::uint16_t v : {l, r}) {
+            interleaved.push_back(static_cast<std::uint8_t>(v & 0xFF));
+            interleaved.push_back(static_cast<std::uint8_t>(v >> 8));
+        }
+        left.push_back(static_cast<std::uint8_t>(l & 0xFF));
+        left.push_back(static_cast<std::uint8_t>(l >> 8));
+    }
+    const WaveFormat stereo{1, 2, 22050, 22050 * 4, 4, 16, 0};
+    const std::string path = dir.File("stereo.wav");
+    ASSERT_TRUE(WriteWaveFile(path, stereo, interleaved.data(), frames * 2));
+
+    const LoadedStimulus loaded = LoadStimulus(path);
+    ASSERT_TRUE(loaded.ok) << loaded.message;
+    EXPECT_EQ(loaded.sampleCount, frames);
+    EXPECT_EQ(loaded.format.channels, 1);
+    EXPECT_EQ(loaded.samples, left);
+
+    CrtRandom random;
+    const StimulusOutcome out =
+        ProcessStimulus(loaded.samples.data(), loaded.sampleCount, loaded.format, {}, random);
+    ASSERT_TRUE(out.ok);
+    EXPECT_EQ(out.stimulus.samples, left);
+    EXPECT_EQ(out.stimulus.format.sampleRate, 22050u);
+    EXPECT_EQ(out.stimulus.repeatCount, 3);
+}
+
+TEST(StimulusFileTest, RefusalsCarryTheDialogTexts) {
+    testing::ScratchDir dir;
+    EXPECT_EQ(LoadStimulus(dir.File("missing.wav")).message,
+              "Invalid path or file name!\nIt can not be opened!");
+    EXPECT_EQ(LoadStimulus(dir.File("missing.wav"),
+                           "Invalid path or file name!\nSyllable wave file can not be opened!")
+                  .message,
+              "Invalid path or file name!\nSyllable wave file can not be opened!");
+    std::string riff = "RIFF\x24\x00\x00\x00WAVX";
+    riff.resize(64, '\0');
+    const LoadedStimulus notWave = LoadStimulus(dir.Write("bad.wav", riff));
+    EXPECT_FALSE(notWave.ok);
+    EXPECT_EQ(notWave.message, "Invalid file type or damaged file!");
+}
+
+}  // namespace
+}  // namespace kestrune
