@@ -6,14 +6,18 @@
 //
 // The default device is ALSA's "null" PCM, from a configuration file of the
 // benchmark's own (ALSA_CONFIG_PATH), so this runs on machines without a
-// sound card. The null device takes frames as fast as they are offered, so
-// the figure is the software path - worker hand-over, stream open and start,
-// the first callback - without a sound card's period wait (on real hardware
-// add up to one device period, a few milliseconds at PortAudio's low latency).
+// sound card. The null device takes frames as fast as they are offered (its
+// callback runs back to back), so the figure is the software path - worker
+// hand-over, the device taking up the new stimulus, the first callback -
+// without a sound card's period wait (on real hardware add up to one device
+// period, a few milliseconds at PortAudio's low latency).
 //
-// Two devices take turns, as two consecutive stimuli would: the cancelled
-// worker's last repetition may still be sounding on one while the next
-// stimulus starts on the other.
+// One device and one worker, as a test dialog has them: the cancelled
+// stimulus' repetition is still queued when the next one opens the device in
+// the same format, so the open reuses the running stream and drops it.
+// With argument 1 every other stimulus plays 1 Hz faster, which forces a
+// stream close and reopen each time: the cost of the path without reuse, on
+// the same machine and load.
 
 #include <benchmark/benchmark.h>
 
@@ -50,8 +54,8 @@ double Percentile(std::vector<double> values, double fraction) {
 }
 
 // Passes everything to a PortAudioOutput and notes when Open() has
-// returned, so the position read afterwards belongs to the new stream and
-// not to the stimulus this device played two trials ago.
+// returned, so the position read afterwards belongs to the new stimulus and
+// not to the one cancelled.
 class MarkedOutput final : public SoundOutput {
   public:
     bool Open(const WaveFormat& format, uint32_t rate) override {
@@ -74,6 +78,7 @@ class MarkedOutput final : public SoundOutput {
     void Close() override { device_.Close(); }
 
     void ClearMark() { opened_.store(false); }
+    uint64_t StreamOpens() const { return device_.StreamOpens(); }
     /** The new stream has taken its first frames. */
     bool Sounding() const { return opened_.load() && device_.PositionBytes() > 0; }
 
@@ -85,7 +90,7 @@ class MarkedOutput final : public SoundOutput {
 void BM_AnswerToNextStimulusFirstFrame(benchmark::State& state) {
     UseNullDevice();
     SystemWaitClock clock;
-    MarkedOutput devices[2];
+    MarkedOutput device;
     WaveFormat format;
     format.formatTag = 1;
     format.channels = 1;
@@ -94,29 +99,28 @@ void BM_AnswerToNextStimulusFirstFrame(benchmark::State& state) {
     format.blockAlign = 2;
     format.bytesPerSecond = 44100;
     const std::vector<uint8_t> stimulus(22050 * 2, 0x10);  // one second
+    const bool reopen = state.range(0) == 1;
+    WaveFormat other = format;
+    other.sampleRate = reopen ? 22051 : 22050;
 
     std::vector<double> latencies;
     std::vector<double> cancels;
     for (auto _ : state) {
         latencies.clear();
         cancels.clear();
-        PlaybackWorker workers[2] = {PlaybackWorker(devices[0], clock),
-                                     PlaybackWorker(devices[1], clock)};
-        workers[0].Start(format, stimulus, 3);
-        while (!devices[0].Sounding()) std::this_thread::yield();
+        PlaybackWorker worker(device, clock);
+        worker.Start(format, stimulus, 3);
+        while (!device.Sounding()) std::this_thread::yield();
         for (int trial = 1; trial <= kTrials; ++trial) {
-            PlaybackWorker& running = workers[(trial - 1) % 2];
-            PlaybackWorker& next = workers[trial % 2];
-            MarkedOutput& nextDevice = devices[trial % 2];
-            nextDevice.ClearMark();
+            device.ClearMark();
             // The subject is in the middle of the stimulus when answering.
             std::this_thread::sleep_for(std::chrono::milliseconds(2));
 
             const auto confirmed = std::chrono::steady_clock::now();
-            running.Cancel();
+            worker.Cancel();
             const auto cancelled = std::chrono::steady_clock::now();
-            next.Start(format, stimulus, 3);
-            while (!nextDevice.Sounding()) std::this_thread::yield();
+            worker.Start(trial % 2 == 0 ? format : other, stimulus, 3);
+            while (!device.Sounding()) std::this_thread::yield();
             const auto sounding = std::chrono::steady_clock::now();
             latencies.push_back(
                 std::chrono::duration<double, std::milli>(sounding - confirmed).count());
@@ -133,9 +137,15 @@ void BM_AnswerToNextStimulusFirstFrame(benchmark::State& state) {
     state.counters["max_ms"] = Percentile(latencies, 1.0);
     state.counters["cancel_median_ms"] = Percentile(cancels, 0.5);
     state.counters["trials"] = kTrials;
+    state.counters["stream_opens"] = static_cast<double>(device.StreamOpens());
 }
 
-BENCHMARK(BM_AnswerToNextStimulusFirstFrame)->Unit(benchmark::kMillisecond)->Iterations(1);
+BENCHMARK(BM_AnswerToNextStimulusFirstFrame)
+    ->ArgName("reopen")
+    ->Arg(0)
+    ->Arg(1)
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(1);
 
 }  // namespace
 }  // namespace kestrune::audio

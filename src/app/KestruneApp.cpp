@@ -7,13 +7,23 @@
 #include <QFileInfo>
 #include <QFont>
 
+#include <sys/types.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <csignal>
 #include <cstdio>
+#include <memory>
 
 #include "app/Choosers.h"
 #include "app/HyperLink.h"
 #include "app/KestruneDlg.h"
 #include "app/Prompter.h"
 #include "app/ToolbarIcons.h"
+#include "audio/PortAudioOutput.h"
+#include "audio/SoundOutput.h"
+#include "audio/WaitClock.h"
 #include "core/util/Clock.h"
 #include "core/util/Random.h"
 
@@ -84,6 +94,28 @@ ParsedCommandLine ParseCommandLine(const QStringList& arguments) {
     return parsed;
 }
 
+bool PortAudioStarts(int timeoutMs) {
+    const pid_t child = fork();
+    if (child < 0) return false;
+    if (child == 0) {
+        { audio::PortAudioOutput probe; }
+        _exit(0);
+    }
+    int status = 0;
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+    for (;;) {
+        const pid_t done = waitpid(child, &status, WNOHANG);
+        if (done == child) return WIFEXITED(status) && WEXITSTATUS(status) == 0;
+        if (done < 0) return false;
+        if (std::chrono::steady_clock::now() >= deadline) {
+            kill(child, SIGKILL);
+            waitpid(child, &status, 0);
+            return false;
+        }
+        usleep(10000);
+    }
+}
+
 CrtRandom& ProcessRandom() {
     static CrtRandom random;
     return random;
@@ -119,6 +151,17 @@ int CKestruneApp::Run(int argc, char** argv) {
         return 2;
     }
 
+    // PortAudio's start-up can abort the process (its ALSA back end asserts
+    // when ALSA's configuration cannot be read) or hang on a wedged device.
+    // Try it in a child first, while this process has a single thread, and
+    // go without a sound output when it fails: the program still starts,
+    // and a test that plays reports "Audio output error!".
+    bool soundSystemStarts = true;
+    if (parsed.options.audio == QLatin1String("portaudio") && !PortAudioStarts(10000)) {
+        soundSystemStarts = false;
+        std::fprintf(stderr, "kestrune: the sound system did not start; no sound output\n");
+    }
+
     QApplication application(argc, argv);
     // No display name: Qt would append it to every window title, and the
     // windows' captions are exactly their own.
@@ -138,11 +181,25 @@ int CKestruneApp::Run(int argc, char** argv) {
     }
     options.stationDir = QDir::currentPath();
 
+    // The sound output the test dialogs play through. Nothing is opened
+    // yet: a station without a sound card starts all the same, and a device
+    // that will not open is reported by the dialog that tries to play.
+    audio::SystemWaitClock soundClock;
+    const std::unique_ptr<audio::SoundOutput> sound =
+        soundSystemStarts ? audio::MakeSoundOutput(options.audio.toStdString(), soundClock)
+                          : nullptr;
+
     MessageBoxPrompter prompter;
     DialogFileChooser files;
     DialogColorChooser colors;
     SystemClock clock;
-    CKestruneDlg window({prompter, files, colors, DesktopUrlOpener::Instance(), clock});
+    CKestruneDlg window({.prompter = prompter,
+                         .files = files,
+                         .colors = colors,
+                         .urls = DesktopUrlOpener::Instance(),
+                         .clock = clock,
+                         .sound = sound.get(),
+                         .soundClock = &soundClock});
 
     // Message boxes and the session panel close before the event loop runs:
     // none of them may count as the last window of the program.

@@ -44,6 +44,14 @@ QString UsageText();
 ParsedCommandLine ParseCommandLine(const QStringList& arguments);
 
 /**
+ * Whether PortAudio starts on this machine, tried in a child process that is
+ * killed after `timeoutMs`: its start-up may abort or hang, and that must not
+ * take the program with it. Call it while the process has one thread (before
+ * the QApplication exists): it forks.
+ */
+bool PortAudioStarts(int timeoutMs);
+
+/**
  * The process-wide random generator every random draw of the program uses
  * (stimulus order, pair choice); seeded once, with the current time, when
  * the main window starts.

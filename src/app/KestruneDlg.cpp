@@ -27,6 +27,8 @@
 #include "app/Prompter.h"
 #include "app/ToolbarIcons.h"
 #include "app/ViewFrame.h"
+#include "app/battery/AutoTest1.h"
+#include "app/battery/TestDispatcher.h"
 #include "core/util/Clock.h"
 #include "core/util/Random.h"
 #include "store/Database.h"
@@ -57,7 +59,12 @@ QString ConnectionText(const QString& reason) {
 CKestruneDlg::CKestruneDlg(const Services& services, QWidget* parent)
     : QMainWindow(parent),
       services_(services),
+      testDispatcher_(std::make_unique<UnavailableTestDispatcher>(services.prompter)),
       connectionText_(ConnectionText(QStringLiteral("not connected"))) {
+    if (services_.scenarios == nullptr) {
+        ownScenarioChooser_ = std::make_unique<ScenarioFileChooser>();
+        services_.scenarios = ownScenarioChooser_.get();
+    }
     setWindowTitle(QStringLiteral("Kestrune"));
     setWindowIcon(ProgramIcon());
     // A caption and a close box; the fixed size leaves nothing to maximise.
@@ -240,6 +247,7 @@ void CKestruneDlg::BuildMenus() {
             &CKestruneDlg::ShowAudioInformation);
     connect(individualInformationAction_, &QAction::triggered, this,
             &CKestruneDlg::ShowIndividualInformation);
+    connect(autoTestAction_, &QAction::triggered, this, &CKestruneDlg::ShowAutoTest);
 
     QMenu* help = bar->addMenu(QStringLiteral("Help(&H)"));
     help->setObjectName(QStringLiteral("helpMenu"));
@@ -617,6 +625,15 @@ void CKestruneDlg::ShowIndividualInformation() {
     CIndividualInformation dialog(*db_, services_.prompter, store::SubjectRegistry::AllSubjects(),
                                   this);
     dialog.exec();
+}
+
+void CKestruneDlg::ShowAutoTest() {
+    if (!db_) {
+        services_.prompter.Message(this, connectionText_);
+        return;
+    }
+    CAutoTest1 launcher(*db_, services_.prompter, *services_.scenarios, *testDispatcher_, this);
+    launcher.exec();
 }
 
 void CKestruneDlg::FollowContactLink() {

@@ -22,6 +22,10 @@ class QToolBar;
 
 namespace kestrune {
 class Clock;
+namespace audio {
+class SoundOutput;
+class WaitClock;
+}  // namespace audio
 namespace store {
 class Database;
 }
@@ -33,6 +37,7 @@ class CHyperLink;
 class ColorChooser;
 class FileChooser;
 class Prompter;
+class TestDispatcher;
 class UrlOpener;
 class ViewFrame;
 struct StartupOptions;
@@ -62,6 +67,14 @@ class CKestruneDlg final : public QMainWindow {
         ColorChooser& colors;
         UrlOpener& urls;
         const Clock& clock;
+        /** The scenario file dialog of the test launcher; null: the
+         *  program's own (ScenarioFileChooser). */
+        FileChooser* scenarios = nullptr;
+        /** The sound output the test dialogs play through (the --audio
+         *  device) and the clock their playback waits on. Null when there
+         *  is none: the dialogs then take their "Audio output error!" path. */
+        audio::SoundOutput* sound = nullptr;
+        audio::WaitClock* soundClock = nullptr;
     };
 
     /** How Start ended. */
@@ -105,6 +118,8 @@ class CKestruneDlg final : public QMainWindow {
     void ShowAbout();
     void ShowAudioInformation();
     void ShowIndividualInformation();
+    /** Test -> Auto test: the test launcher, modal; it needs the database. */
+    void ShowAutoTest();
     void FollowContactLink();
 
     // State.
@@ -114,6 +129,9 @@ class CKestruneDlg final : public QMainWindow {
     /** Null when the connection failed or Start has not run. */
     store::Database* Db() const { return db_.get(); }
     bool PanelMode() const { return panelMode_; }
+    /** The test dialogs' sound output and its clock (see Services). */
+    audio::SoundOutput* SoundDevice() const { return services_.sound; }
+    audio::WaitClock* SoundClock() const { return services_.soundClock; }
     QColor StandardLineColor() const { return standardLineColor_; }
     QColor WaveBackgroundColor() const { return waveBackgroundColor_; }
     QColor SpectrumBackgroundColor() const { return spectrumBackgroundColor_; }
@@ -151,6 +169,8 @@ class CKestruneDlg final : public QMainWindow {
     void OnToolToggled(QAction* tool, bool checked);
 
     Services services_;
+    std::unique_ptr<FileChooser> ownScenarioChooser_;  ///< when none is given
+    std::unique_ptr<TestDispatcher> testDispatcher_;
     WaveSet waveSet_;
     ControlStates states_;
     std::unique_ptr<store::Database> db_;

@@ -1,14 +1,11 @@
 #include "audio/PlaybackWorker.h"
 
+#include "core/battery/Stimulus.h"
+
 namespace kestrune::audio {
 
 PlaybackWorker::~PlaybackWorker() {
     Cancel();
-}
-
-uint64_t PlaybackWorker::RepetitionWaitMs(uint32_t playbackRate, uint64_t frames) {
-    if (playbackRate == 0) return 300;
-    return static_cast<uint64_t>(1000.0 / playbackRate * static_cast<double>(frames)) + 300;
 }
 
 void PlaybackWorker::Start(const WaveFormat& format, std::vector<uint8_t> samples, int repeatCount,
@@ -35,8 +32,8 @@ void PlaybackWorker::Run(std::stop_token stop, WaveFormat format, std::vector<ui
     if (!output_.Open(format, format.sampleRate) && events.outputError) events.outputError();
 
     const uint32_t frameBytes = format.bitsPerSample / 8u;
-    const uint64_t frames = frameBytes == 0 ? 0 : samples.size() / frameBytes;
-    const uint64_t wait = RepetitionWaitMs(format.sampleRate, frames);
+    const auto frames = static_cast<uint32_t>(frameBytes == 0 ? 0 : samples.size() / frameBytes);
+    const uint64_t wait = RepeatWaitMs(format.sampleRate, frames);
     bool sent = false;
     for (int i = 0; i < repeatCount; ++i) {
         if (stop.stop_requested()) break;

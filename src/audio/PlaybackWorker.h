@@ -3,8 +3,9 @@
 // the subject answers, rolls back or closes the test.
 //
 // For each repetition the worker queues the whole buffer on the device and
-// then waits RepetitionWaitMs() on its WaitClock: the buffer's playing time
-// in whole milliseconds plus 300. After the last wait it closes the device.
+// then waits RepeatWaitMs() (the stimulus player's rule, shared with the
+// playing plan) on its WaitClock: the buffer's playing time in whole
+// milliseconds plus 300. After the last wait it closes the device.
 //
 // Cancel() ends the thread at once: repetitions not yet queued are never
 // played, the repetition already queued plays to its end, and the device is
@@ -58,10 +59,6 @@ class PlaybackWorker {
 
     /** True from Start() until the thread has finished or been cancelled. */
     bool Running() const { return running_.load(); }
-
-    /** The wait after each repetition: whole part of (1000 / rate x frames)
-     *  + 300 milliseconds, computed in double precision in that order. */
-    static uint64_t RepetitionWaitMs(uint32_t playbackRate, uint64_t frames);
 
   private:
     void Run(std::stop_token stop, WaveFormat format, std::vector<uint8_t> samples, int repeatCount,

@@ -13,6 +13,13 @@ PaStream* AsStream(void* stream) {
     return static_cast<PaStream*>(stream);
 }
 
+constexpr int kPositionBits = 48;
+constexpr uint64_t kPositionMask = (uint64_t{1} << kPositionBits) - 1;
+
+uint64_t GenerationTag(uint64_t generation) {
+    return (generation & 0xffffu) << kPositionBits;
+}
+
 }  // namespace
 
 PortAudioOutput::PortAudioOutput() {
@@ -25,11 +32,13 @@ PortAudioOutput::~PortAudioOutput() {
 }
 
 bool PortAudioOutput::Open(const WaveFormat& format, uint32_t playbackRate) {
-    Close();
     if (!initialised_ || format.channels != 1 ||
         (format.bitsPerSample != 8 && format.bitsPerSample != 16) || playbackRate == 0) {
+        Close();
         return false;
     }
+    if (ReuseStream(format.bitsPerSample, playbackRate)) return true;
+    Close();
     const PaDeviceIndex device = Pa_GetDefaultOutputDevice();
     if (device == paNoDevice) return false;
     const PaDeviceInfo* info = Pa_GetDeviceInfo(device);
@@ -42,6 +51,7 @@ bool PortAudioOutput::Open(const WaveFormat& format, uint32_t playbackRate) {
     parameters.suggestedLatency = info->defaultLowOutputLatency;
 
     bits_ = format.bitsPerSample;
+    rate_ = playbackRate;
     ResetQueue();
     paused_.store(false);
 
@@ -62,6 +72,20 @@ bool PortAudioOutput::Open(const WaveFormat& format, uint32_t playbackRate) {
         return false;
     }
     stream_ = stream;
+    ++streamOpens_;
+    return true;
+}
+
+bool PortAudioOutput::ReuseStream(uint16_t bits, uint32_t playbackRate) {
+    if (stream_ == nullptr || bits != bits_ || playbackRate != rate_ ||
+        Pa_IsStreamActive(AsStream(stream_)) != 1) {
+        return false;
+    }
+    paused_.store(false);
+    // Everything written so far goes; the generation is published after the
+    // boundary, so a callback that sees it also sees where to drop to.
+    dropBefore_.store(written_.load(std::memory_order_relaxed), std::memory_order_release);
+    requested_.fetch_add(1, std::memory_order_release);
     return true;
 }
 
@@ -79,8 +103,22 @@ bool PortAudioOutput::Write(const uint8_t* bytes, std::size_t size) {
 }
 
 void PortAudioOutput::Fill(int16_t* out, unsigned long frames) {
+    // `written` first: a buffer written after a reuse is only seen together
+    // with that reuse's request, so no new buffer plays before the old ones
+    // are dropped.
     const uint64_t written = written_.load(std::memory_order_acquire);
     uint64_t finished = finished_.load(std::memory_order_relaxed);
+    const uint64_t requested = requested_.load(std::memory_order_acquire);
+    if (requested != seen_) {
+        seen_ = requested;
+        const uint64_t drop = dropBefore_.load(std::memory_order_acquire);
+        if (finished < drop) {
+            finished = drop;
+            finished_.store(finished, std::memory_order_release);
+        }
+        offset_ = 0;
+        played_.store(GenerationTag(requested), std::memory_order_release);
+    }
     unsigned long filled = 0;
     bool ranDry = false;
     if (!paused_.load(std::memory_order_relaxed)) {
@@ -99,7 +137,7 @@ void PortAudioOutput::Fill(int16_t* out, unsigned long frames) {
             }
             filled += static_cast<unsigned long>(take);
             offset_ += take * frameBytes;
-            playedBytes_.fetch_add(take * frameBytes, std::memory_order_release);
+            played_.fetch_add(take * frameBytes, std::memory_order_release);
             if (offset_ == slot.size()) {
                 offset_ = 0;
                 ++finished;
@@ -112,8 +150,19 @@ void PortAudioOutput::Fill(int16_t* out, unsigned long frames) {
     if (ranDry && doneCallback_) doneCallback_();
 }
 
+uint64_t PortAudioOutput::PositionBytes() const {
+    const uint64_t requested = requested_.load(std::memory_order_acquire);
+    const uint64_t played = played_.load(std::memory_order_acquire);
+    // Not yet taken up by the callback: the old stimulus' bytes do not count.
+    if ((played & ~kPositionMask) != GenerationTag(requested)) return 0;
+    return played & kPositionMask;
+}
+
 bool PortAudioOutput::Done() const {
-    return finished_.load(std::memory_order_acquire) == written_.load(std::memory_order_acquire);
+    const uint64_t written = written_.load(std::memory_order_acquire);
+    const uint64_t finished = std::max(finished_.load(std::memory_order_acquire),
+                                       dropBefore_.load(std::memory_order_acquire));
+    return finished >= written;
 }
 
 void PortAudioOutput::Pause() {
@@ -144,7 +193,8 @@ void PortAudioOutput::ResetQueue() {
     const uint64_t written = written_.load();
     finished_.store(written);
     offset_ = 0;
-    playedBytes_.store(0);
+    seen_ = requested_.load();
+    played_.store(GenerationTag(seen_));
     for (auto& slot : slots_) {
         slot.clear();
         slot.shrink_to_fit();

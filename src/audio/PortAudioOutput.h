@@ -9,7 +9,16 @@
 // Buffers pass from the writing thread to the audio callback through a ring
 // of slots with two counters (written, finished); the callback takes no
 // lock and never allocates. Stop() and Close() abort the stream first, so
-// the queue is only ever cleared while the callback is not running.
+// the queue is only ever cleared there while the callback is not running.
+//
+// Opening again with the same sample size and playback rate - the next
+// stimulus of a test, as a rule - keeps the running stream: Open() marks
+// everything queued so far as dropped and the callback discards it at its
+// next run, so the new stimulus starts one callback later instead of after
+// a stream close, open and start. To the caller this is the same as a
+// reopen: the position starts from 0, Done() is true and the old buffers
+// are never heard again (apart from the callback's period already under
+// way). Any other format or rate closes the stream and opens a new one.
 #pragma once
 
 #include <array>
@@ -37,27 +46,42 @@ class PortAudioOutput final : public SoundOutput {
     void Pause() override;
     void Resume() override;
     void Stop() override;
-    uint64_t PositionBytes() const override { return playedBytes_.load(std::memory_order_acquire); }
+    uint64_t PositionBytes() const override;
     bool Done() const override;
     void SetDoneCallback(DoneCallback callback) override { doneCallback_ = std::move(callback); }
     void Close() override;
 
-    /** Buffers that may wait in the queue at once. */
+    /** Streams opened so far (a reuse opens none). */
+    uint64_t StreamOpens() const { return streamOpens_; }
+
+    /** Buffers that may wait in the queue at once. Buffers dropped by a
+     *  reuse hold their slots until the callback's next run. */
     static constexpr std::size_t kSlots = 16;
 
   private:
     void Fill(int16_t* out, unsigned long frames);
     void ResetQueue();
+    // Restarts the open stream's queue from the callback's side (see above).
+    bool ReuseStream(uint16_t bits, uint32_t playbackRate);
 
     bool initialised_ = false;
     void* stream_ = nullptr;  // PaStream
     DoneCallback doneCallback_;
     uint16_t bits_ = 0;
+    uint32_t rate_ = 0;  // playback rate of the open stream
+    uint64_t streamOpens_ = 0;
     std::array<std::vector<uint8_t>, kSlots> slots_;
     std::atomic<uint64_t> written_{0};   // buffers published by Write()
     std::atomic<uint64_t> finished_{0};  // buffers the callback has played to the end
     std::size_t offset_ = 0;             // callback only: bytes of the current slot played
-    std::atomic<uint64_t> playedBytes_{0};
+    // A reuse of the stream: buffers before dropBefore_ are to be discarded
+    // once the callback has seen generation requested_.
+    std::atomic<uint64_t> dropBefore_{0};
+    std::atomic<uint64_t> requested_{0};
+    uint64_t seen_ = 0;  // callback only (or while it is idle)
+    // Bytes played in the low 48 bits, the generation they belong to (its
+    // low 16 bits) above, so a position from before a reuse reads as 0.
+    std::atomic<uint64_t> played_{0};
     std::atomic<bool> paused_{false};
 };
 

@@ -1,15 +1,19 @@
 // The main window driven as a user would: start-up with and without a
 // database, the wave commands with the file dialog answered by the test, the
-// Options menu, the colour pickers, closing, the toolbar and the command
-// line. Messages are caught by the fake prompter.
+// Options menu, the colour pickers, closing, the toolbar, the test launcher
+// and the command line. Messages are caught by the fake prompter.
 
 #include <QAction>
+#include <QDialog>
+#include <QDir>
 #include <QFile>
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
 #include <QProcess>
+#include <QProcessEnvironment>
 #include <QPushButton>
+#include <QRadioButton>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -31,9 +35,11 @@
 #include "app/KestruneDlg.h"
 #include "app/MainTestPanel.h"
 #include "app/ViewFrame.h"
+#include "app/battery/AutoTest1.h"
 #include "core/util/Clock.h"
 #include "core/util/Random.h"
 #include "core/wave/WaveFile.h"
+#include "store/Registry.h"
 
 using namespace kestrune;
 using namespace kestrune::app;
@@ -97,14 +103,15 @@ class MainWindowTest : public QObject {
     std::unique_ptr<QTemporaryDir> station_, files_;
     std::unique_ptr<FakePrompter> prompter_;
     std::unique_ptr<FakeFiles> chooser_;
+    std::unique_ptr<FakeFiles> scenarioChooser_;
     std::unique_ptr<FakeColors> colors_;
     std::unique_ptr<FakeOpener> opener_;
     std::unique_ptr<FakeClock> clock_;
     std::unique_ptr<CKestruneDlg> window_;
 
     void MakeWindow() {
-        window_ = std::make_unique<CKestruneDlg>(
-            CKestruneDlg::Services{*prompter_, *chooser_, *colors_, *opener_, *clock_});
+        window_ = std::make_unique<CKestruneDlg>(CKestruneDlg::Services{
+            *prompter_, *chooser_, *colors_, *opener_, *clock_, scenarioChooser_.get()});
     }
     StartupOptions Options(bool workspace) const {
         StartupOptions options;
@@ -221,6 +228,7 @@ class MainWindowTest : public QObject {
         files_ = std::make_unique<QTemporaryDir>();
         prompter_ = std::make_unique<FakePrompter>();
         chooser_ = std::make_unique<FakeFiles>();
+        scenarioChooser_ = std::make_unique<FakeFiles>();
         colors_ = std::make_unique<FakeColors>();
         opener_ = std::make_unique<FakeOpener>();
         clock_ = std::make_unique<FakeClock>(kStartTime);
@@ -258,9 +266,11 @@ class MainWindowTest : public QObject {
         QCOMPARE(Checked("frameLengthMenu"), QStringLiteral("2048"));
         QCOMPARE(Checked("shiftMenu"), QStringLiteral("128"));
 
-        // The registries need the database: the connection text again.
-        Trigger({"actionAudioInformation", "actionIndividualInformation"});
-        ExpectMessages({text, text});
+        // The registries and the test launcher need the database: the
+        // connection text again.
+        Trigger({"actionAudioInformation", "actionIndividualInformation", "actionAutoTest"});
+        ExpectMessages({text, text, text});
+        QCOMPARE(scenarioChooser_->opens, 0);
 
         // Closing asks; Cancel keeps the workspace open, OK closes it.
         prompter_->answers = {false, true};
@@ -310,6 +320,49 @@ class MainWindowTest : public QObject {
         Click(ToolButton("actionIndividualInformation"));
         QCOMPARE(opened, QStringLiteral("audio+subjects"));
         QVERIFY(prompter_->messages.empty());
+    }
+
+    void autoTestRunsTheLauncher() {
+        StartWorkspace();
+        store::Subject subject;
+        subject.name = QStringLiteral("HANAKO SATO");
+        subject.birthYear = 1985;
+        const auto added = store::SubjectRegistry(*window_->Db()).Add(subject);
+        QVERIFY(added.Ok());
+        const QString scenario = files_->filePath(QStringLiteral("single.ini"));
+        {
+            QFile file(scenario);
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            file.write("[INFO]\r\nTESTTYPE=SINGLE\r\nTOTAL=1\r\n");
+        }
+        scenarioChooser_->openAnswers.push_back(scenario);
+
+        // Through the toolbar button, filled in as the experimenter would:
+        // "参照" asks the scenario chooser, "始める" reaches this version's
+        // dispatcher, which has no dialog for the type yet.
+        QString title, browsed;
+        bool isLauncher = false, ownedByWindow = false, accepted = false;
+        OnNextModal([&](QWidget* modal) {
+            isLauncher = qobject_cast<CAutoTest1*>(modal) != nullptr;
+            ownedByWindow = modal->parentWidget() == window_.get();
+            title = modal->windowTitle();
+            Controls launcher{modal};
+            Type(launcher.Edit("idEdit"), QString::number(added.value));
+            Click(launcher.Button("browseButton"));
+            browsed = launcher.Edit("pathEdit")->text();
+            Click(launcher.Get<QRadioButton>("evaluation2"));
+            Click(launcher.Button("startButton"));
+            accepted = qobject_cast<QDialog*>(modal)->result() == QDialog::Accepted;
+        });
+        Click(ToolButton("actionAutoTest"));
+        QVERIFY(isLauncher && ownedByWindow);
+        QCOMPARE(title, QStringLiteral("設定"));
+        QCOMPARE(scenarioChooser_->opens, 1);
+        QCOMPARE(chooser_->opens, 0);  // not the wave file dialog
+        QCOMPARE(browsed, scenario);
+        ExpectMessages({"SINGLE tests are not available in this version"});
+        QVERIFY(accepted);
+        QVERIFY(window_->isVisible());
     }
 
     void openRefusalsAndFormatChecks() {
@@ -623,6 +676,51 @@ class MainWindowTest : public QObject {
         QVERIFY(program.waitForFinished(20000));
         QCOMPARE(program.exitCode(), 2);
         QVERIFY(program.readAllStandardError().contains("--audio"));
+    }
+
+    // The sound output is made at start-up but opened only when a test plays,
+    // so the program starts on a machine without a sound card, even when
+    // ALSA cannot read its configuration, and with the virtual device. Each
+    // run must still be up (in its event loop) after two seconds.
+    void startsWhateverTheSoundDevice() {
+        struct Run {
+            QStringList arguments;
+            QString alsaConfig;  ///< empty: the machine's own
+        };
+        const std::vector<Run> runs = {
+            {{}, {}},
+            {{QStringLiteral("--audio=portaudio")}, QStringLiteral("/nonexistent/alsa.conf")},
+            {{QStringLiteral("--audio=virtual")}, {}},
+        };
+        std::vector<std::unique_ptr<QProcess>> programs;
+        for (std::size_t i = 0; i < runs.size(); ++i) {
+            const QString station = station_->filePath(QString::number(i));
+            QVERIFY(QDir().mkpath(station));
+            auto program = std::make_unique<QProcess>();
+            QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+            environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+            environment.remove(QStringLiteral("KESTRUNE_DATABASE"));
+            if (!runs[i].alsaConfig.isEmpty())
+                environment.insert(QStringLiteral("ALSA_CONFIG_PATH"), runs[i].alsaConfig);
+            program->setProcessEnvironment(environment);
+            program->start(
+                QStringLiteral(KESTRUNE_PROGRAM),
+                QStringList{QStringLiteral("--station"), station, QStringLiteral("--workspace")} +
+                    runs[i].arguments);
+            QVERIFY(program->waitForStarted(20000));
+            programs.push_back(std::move(program));
+        }
+        QTest::qWait(2000);
+        for (std::size_t i = 0; i < programs.size(); ++i) {
+            QProcess& program = *programs[i];
+            QVERIFY2(program.state() == QProcess::Running,
+                     qPrintable(QStringLiteral("run %1 ended with %2: %3")
+                                    .arg(i)
+                                    .arg(program.exitCode())
+                                    .arg(QString::fromLocal8Bit(program.readAllStandardError()))));
+            program.kill();
+            QVERIFY(program.waitForFinished(20000));
+        }
     }
 };
 

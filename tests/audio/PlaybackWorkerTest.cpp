@@ -11,6 +11,7 @@
 
 #include "audio/PlaybackWorker.h"
 #include "audio/VirtualOutput.h"
+#include "core/battery/Stimulus.h"
 
 using namespace kestrune::audio;
 using kestrune::WaveFormat;
@@ -60,21 +61,6 @@ struct Recorder {
 
 }  // namespace
 
-TEST(PlaybackWorker, WaitsThePlayingTimeInWholeMillisecondsPlus300) {
-    struct Case {
-        uint32_t rate;
-        uint64_t frames;
-        uint64_t wait;
-    };
-    for (const Case c : {Case{22050, 22050, 1300}, Case{44100, 4410, 400}, Case{110250, 22050, 500},
-                         Case{11025, 1, 300}, Case{8000, 0, 300},
-                         // 1000 / 19 x 19 is 999.999... in double precision: 999.
-                         Case{19, 19, 1299}}) {
-        EXPECT_EQ(PlaybackWorker::RepetitionWaitMs(c.rate, c.frames), c.wait)
-            << c.rate << " " << c.frames;
-    }
-}
-
 TEST(PlaybackWorker, PlaysEachRepetitionExactlyAfterTheWaitThenClosesTheDevice) {
     for (const uint16_t bits : {uint16_t{8}, uint16_t{16}}) {
         SCOPED_TRACE(bits);
@@ -84,7 +70,7 @@ TEST(PlaybackWorker, PlaysEachRepetitionExactlyAfterTheWaitThenClosesTheDevice) 
         const WaveFormat format = Mono(bits, 11025);  // the playback rate already applied
         const std::vector<uint8_t> buffer = Noise(11025 / 2 * bits / 8);  // 0.5 s, 5512 frames
         const uint64_t wait = 799;                                        // 499.9... + 300
-        ASSERT_EQ(PlaybackWorker::RepetitionWaitMs(11025, 5512), wait);
+        ASSERT_EQ(kestrune::RepeatWaitMs(11025, 5512), wait);
         {
             PlaybackWorker worker(out, clock);
             worker.Start(format, buffer, 3, recorder.Events());

@@ -127,6 +127,57 @@ TEST(PortAudioOutput, QueuedBuffersAllPlayAndStopStartsOver) {
     EXPECT_EQ(out.PositionBytes(), tone.size());
 }
 
+TEST(PortAudioOutput, OpeningAgainInTheSameFormatKeepsTheStreamAndDropsTheQueue) {
+    kestrune::testing::ScratchDir home;
+    UseAsoundrc(home, kNullDevice);
+    PortAudioOutput out;
+    std::atomic<int> done{0};
+    out.SetDoneCallback([&] { done.fetch_add(1); });
+    ASSERT_TRUE(out.Open(Mono(16, 22050), 22050));
+    ASSERT_EQ(out.StreamOpens(), 1u);
+    const std::vector<uint8_t> tone = Tone(16, 22050, 0.05);
+    ASSERT_TRUE(out.Write(tone.data(), tone.size()));
+    ASSERT_TRUE(WaitFor(done, 1));
+    ASSERT_EQ(out.PositionBytes(), tone.size());
+
+    // A stimulus cut off while paused, with more of it queued.
+    const std::vector<uint8_t> longTone = Tone(16, 22050, 1.0);
+    out.Pause();
+    for (int i = 0; i < 3; ++i) ASSERT_TRUE(out.Write(longTone.data(), longTone.size()));
+
+    // The next stimulus, same format and rate: as if reopened, on the same stream.
+    ASSERT_TRUE(out.Open(Mono(16, 22050), 22050));
+    EXPECT_EQ(out.StreamOpens(), 1u);
+    EXPECT_TRUE(out.IsOpen());
+    EXPECT_TRUE(out.Done());
+    EXPECT_EQ(out.PositionBytes(), 0u);
+    ASSERT_TRUE(out.Write(tone.data(), tone.size()));
+    EXPECT_FALSE(out.Done());
+    ASSERT_TRUE(WaitFor(done, 2));  // not paused any more
+    EXPECT_TRUE(out.Done());
+    // Only the new buffer played: none of the dropped second of tone.
+    EXPECT_EQ(out.PositionBytes(), tone.size());
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    EXPECT_EQ(done.load(), 2);
+
+    // Another rate or sample size is a new stream, and it plays.
+    ASSERT_TRUE(out.Open(Mono(16, 44100), 44100));
+    EXPECT_EQ(out.StreamOpens(), 2u);
+    const std::vector<uint8_t> tone8 = Tone(8, 44100, 0.05);
+    ASSERT_TRUE(out.Open(Mono(8, 44100), 44100));
+    EXPECT_EQ(out.StreamOpens(), 3u);
+    EXPECT_EQ(out.PositionBytes(), 0u);
+    ASSERT_TRUE(out.Write(tone8.data(), tone8.size()));
+    ASSERT_TRUE(WaitFor(done, 3));
+    EXPECT_EQ(out.PositionBytes(), tone8.size());
+
+    // A format it refuses closes the stream, as before.
+    WaveFormat stereo = Mono(8, 44100);
+    stereo.channels = 2;
+    EXPECT_FALSE(out.Open(stereo, 44100));
+    EXPECT_FALSE(out.IsOpen());
+}
+
 TEST(PortAudioOutput, WithoutADeviceOpenFails) {
     kestrune::testing::ScratchDir home;
     UseAsoundrc(home, "pcm.!default { type hw card 31 }\nctl.!default { type hw card 31 }\n");

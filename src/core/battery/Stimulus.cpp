@@ -113,8 +113,8 @@ StimulusOutcome ProcessStimulus(const std::uint8_t* samples, std::uint32_t count
 
 std::uint64_t RepeatWaitMs(std::uint32_t playbackRate, std::uint32_t sampleCount) {
     if (playbackRate == 0) return kRepeatGapMs;  // nothing can sound; only the gap remains
-    // Same order of operations as the wait was always computed in, so the
-    // truncation lands on the same millisecond.
+    // Divide first, then multiply, in double: the truncation then lands on
+    // the same millisecond for every rate (1000 / 19 * 19 is 999.99...).
     const double lengthMs = 1000.0 / playbackRate * sampleCount;
     return static_cast<std::uint64_t>(lengthMs) + kRepeatGapMs;
 }

@@ -259,6 +259,7 @@ TEST(PlaybackPlanTest, WaitsAreBufferLengthPlusGap) {
         {220500, 4410, 320},  {22050, 1, 300},      // 0.045 ms truncates to 0
         {8000, 12345, 1843},                        // 1543.125 truncated
         {44100, 1000, 322},                         // 22.68 truncated, not rounded
+        {19, 19, 1299},                             // 1000 / 19 * 19 = 999.99...
         {0, 1000, 300},
     };
     for (const Case& c : cases) {
