@@ -30,8 +30,7 @@ std::string TempPath(const char* stem) {
 }
 
 WaveFormat Format(uint16_t channels) {
-    const auto block = static_cast<uint16_t>(2 * channels);
-    return {1, channels, kRate, kRate * block, block, 16, 0};
+    return kestrune::PcmFormat(channels, kRate, 16);
 }
 
 std::vector<uint8_t> Tone(std::size_t bytes) {

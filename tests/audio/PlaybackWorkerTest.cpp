@@ -19,14 +19,7 @@ using kestrune::WaveFormat;
 namespace {
 
 WaveFormat Mono(uint16_t bits, uint32_t rate) {
-    WaveFormat format;
-    format.formatTag = 1;
-    format.channels = 1;
-    format.sampleRate = rate;
-    format.bitsPerSample = bits;
-    format.blockAlign = static_cast<uint16_t>(bits / 8);
-    format.bytesPerSecond = rate * format.blockAlign;
-    return format;
+    return kestrune::PcmFormat(1, rate, bits);
 }
 
 std::vector<uint8_t> Noise(std::size_t bytes) {

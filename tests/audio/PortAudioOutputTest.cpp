@@ -35,14 +35,7 @@ void UseAsoundrc(const kestrune::testing::ScratchDir& home, const std::string& t
 const char kNullDevice[] = "pcm.!default { type null }\nctl.!default { type hw card 31 }\n";
 
 WaveFormat Mono(uint16_t bits, uint32_t rate) {
-    WaveFormat format;
-    format.formatTag = 1;
-    format.channels = 1;
-    format.sampleRate = rate;
-    format.bitsPerSample = bits;
-    format.blockAlign = static_cast<uint16_t>(bits / 8);
-    format.bytesPerSecond = rate * format.blockAlign;
-    return format;
+    return kestrune::PcmFormat(1, rate, bits);
 }
 
 // `seconds` of a 1 kHz tone.

@@ -40,14 +40,7 @@ int16_t RightAt(std::size_t i) {
 }
 
 WaveFormat Pcm16(uint16_t channels) {
-    WaveFormat format;
-    format.formatTag = 1;
-    format.channels = channels;
-    format.sampleRate = kRate;
-    format.bitsPerSample = 16;
-    format.blockAlign = static_cast<uint16_t>(2 * channels);
-    format.bytesPerSecond = kRate * format.blockAlign;
-    return format;
+    return kestrune::PcmFormat(channels, kRate, 16);
 }
 
 void Put16(std::vector<uint8_t>& out, int16_t v) {

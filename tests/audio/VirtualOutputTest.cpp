@@ -16,14 +16,7 @@ using kestrune::WaveFormat;
 namespace {
 
 WaveFormat Mono(uint16_t bits, uint32_t rate) {
-    WaveFormat format;
-    format.formatTag = 1;
-    format.channels = 1;
-    format.sampleRate = rate;
-    format.bitsPerSample = bits;
-    format.blockAlign = static_cast<uint16_t>(bits / 8);
-    format.bytesPerSecond = rate * format.blockAlign;
-    return format;
+    return kestrune::PcmFormat(1, rate, bits);
 }
 
 // A ramp of distinct values: frame i is i + first (8 bits, wrapping in

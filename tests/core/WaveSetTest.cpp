@@ -41,8 +41,7 @@ Snapshot Take(const WaveSet& s) {
 }
 
 WaveFormat Pcm(uint32_t rate, uint16_t bits, uint16_t channels = 1) {
-    const auto block = static_cast<uint16_t>(channels * bits / 8);
-    return {1, channels, rate, rate * block, block, bits, 0};
+    return PcmFormat(channels, rate, bits);
 }
 
 Bytes Pattern(std::size_t n, uint8_t seed) {

@@ -100,6 +100,17 @@ void KeepLeftChannel(const uint8_t* frames, uint8_t* out, uint32_t frameCount,
 
 }  // namespace
 
+WaveFormat PcmFormat(uint16_t channels, uint32_t sampleRate, uint16_t bitsPerSample) {
+    WaveFormat format;
+    format.formatTag = 1;
+    format.channels = channels;
+    format.sampleRate = sampleRate;
+    format.bitsPerSample = bitsPerSample;
+    format.blockAlign = static_cast<uint16_t>(uint32_t{channels} * bitsPerSample / 8);
+    format.bytesPerSecond = sampleRate * format.blockAlign;
+    return format;
+}
+
 std::array<uint8_t, kWaveFormatRecordSize> EncodeWaveFormat(const WaveFormat& format) {
     std::array<uint8_t, kWaveFormatRecordSize> bytes{};
     PutU16(&bytes[0], format.formatTag);

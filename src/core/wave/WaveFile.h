@@ -63,6 +63,10 @@ struct WaveFormat {
     bool operator==(const WaveFormat&) const = default;
 };
 
+/** A PCM format record: tag 1, blockAlign = channels x bits / 8 and
+ *  bytesPerSecond = rate x blockAlign. */
+WaveFormat PcmFormat(uint16_t channels, uint32_t sampleRate, uint16_t bitsPerSample);
+
 inline constexpr std::size_t kWaveFormatRecordSize = 18;
 // The part of the record that the writer stores in the format chunk.
 inline constexpr std::size_t kWaveFormatChunkSize = 16;

@@ -56,12 +56,7 @@ void ProcessParameters::Reset() {
 
 WaveSet::WaveSet() : backupSamples(1) {
     for (auto& buffer : samples) buffer.assign(1, 0);
-    format.formatTag = 1;
-    format.channels = 1;
-    format.sampleRate = 44100;
-    format.bitsPerSample = 16;
-    format.blockAlign = 2;
-    format.bytesPerSecond = 88200;
+    format = PcmFormat(1, 44100, 16);
 }
 
 bool WaveSet::ResizeBuffer(std::vector<uint8_t>& buffer, uint64_t bytes) const {

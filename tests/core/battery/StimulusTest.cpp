@@ -16,8 +16,7 @@ namespace kestrune {
 namespace {
 
 WaveFormat Mono(std::uint16_t bits, std::uint32_t rate = 44100) {
-    const auto block = static_cast<std::uint16_t>(bits / 8);
-    return {1, 1, rate, rate * block, block, bits, 0};
+    return PcmFormat(1, rate, bits);
 }
 
 // 16-bit samples that are never 0, so silence is visible everywhere.
