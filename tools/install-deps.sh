@@ -9,6 +9,7 @@ packages=(
   fonts-ipafont-gothic fonts-motoya-l-maruberi xvfb xauth
   libxlsxwriter-dev libzip-dev libasound2-dev libreoffice-calc-nogui
   portaudio19-dev
+  espeak-ng sox imagemagick
 )
 
 missing=()

@@ -1,0 +1,515 @@
+// The vowel discrimination run: scenario values, pair choice, the adaptation
+// rules of each run type, records, progress and rests, the stimulus mix, the
+// threshold table and the hearing-age estimate.
+
+#include <gtest/gtest.h>
+
+#include <map>
+#include <string>
+#include <vector>
+
+#include "core/battery/VowelDiscrimination.h"
+
+namespace kestrune {
+namespace {
+
+// Settings with only pair `index` open, all others closed (begin below end).
+VowelSettings OnePair(int index, int begin, int end, int interval, int misses, VowelRunType type) {
+    VowelSettings s;
+    s.interval = interval;
+    s.missPermission = misses;
+    s.type = type;
+    s.volume = 7;
+    s.filePath = "/kit/vowels/";
+    s.onePlayTimes = 2;
+    s.twoPlayTimes = 3;
+    for (VowelPair& p : s.pairs) p = VowelPair{0, 1, 0, true, misses};
+    s.pairs[static_cast<size_t>(index)] = VowelPair{begin, end, begin, false, misses};
+    return s;
+}
+
+VowelSelection Marks(std::initializer_list<int> vowels) {
+    VowelSelection selection;
+    for (int v : vowels) selection.Mark(v);
+    return selection;
+}
+
+// Answers the current pair correctly (or not).
+VowelStep Answer(VowelDiscriminationTest& test, bool correct) {
+    const int i = test.CurrentPair() / kVowelCount;
+    const int j = test.CurrentPair() % kVowelCount;
+    std::optional<VowelStep> step;
+    if (correct)
+        step = test.Answer(i == j ? VowelAnswerKind::One : VowelAnswerKind::Two,
+                           i == j ? Marks({i}) : Marks({i, j}));
+    else
+        step = test.Answer(VowelAnswerKind::DontKnow, VowelSelection());
+    EXPECT_TRUE(step.has_value());
+    return *step;
+}
+
+TEST(VowelScenarioTest, ReadsKeysAndPairTable) {
+    std::string text =
+        "[INFO]\nTESTTYPE=NEWSYLLABLEMASKING\nTOTAL=3\nFILEPATH=wav\\\nPICTURENUMBER=2\n"
+        "[DATA]\nVOLUME=60\nINTERVAL=-5\nTYPE=MAKEUP\nMISSPERMISSION=2\nRESTPERMISSION=9\n"
+        "ONEPLAYTIMES=1\nTWOPLAYTIMES=2\nBEEP=1\n";
+    for (int i = 1; i <= 5; ++i) {
+        text += "[DATA" + std::to_string(i) + "]\n";
+        for (int j = 1; j <= 5; ++j) {
+            // Pair (2, 4) begins below its end; all others run from -i down to -20.
+            const bool closed = i == 2 && j == 4;
+            text += "BEGIN" + std::to_string(j) + "=" + std::to_string(closed ? -30 : -i) + "\n";
+            text += "END" + std::to_string(j) + "=-20\n";
+        }
+    }
+    const VowelSettings s = ReadVowelSettings(Scenario::FromText(text, "/station"));
+    EXPECT_EQ(s.total, 3);
+    EXPECT_EQ(s.filePath, "/station/wav/");
+    EXPECT_EQ(s.volume, 60);
+    EXPECT_EQ(s.interval, -5);
+    EXPECT_EQ(s.type, VowelRunType::Makeup);
+    EXPECT_EQ(s.restPermission, 5);  // 9 allows five rests
+    EXPECT_EQ(s.onePlayTimes, 1);
+    EXPECT_EQ(s.twoPlayTimes, 2);
+    EXPECT_FALSE(s.autoConfirm);  // missing
+    EXPECT_TRUE(s.beep);
+    const VowelPair& open = s.pairs[VowelPairIndex(2, 0)];
+    EXPECT_EQ(open.begin, -3);
+    EXPECT_EQ(open.end, -20);
+    EXPECT_EQ(open.level, -3);
+    EXPECT_FALSE(open.finished);
+    EXPECT_EQ(open.missesLeft, 2);
+    const VowelPair& closed = s.pairs[VowelPairIndex(1, 3)];
+    EXPECT_TRUE(closed.finished);
+    EXPECT_EQ(closed.level, 0);
+    EXPECT_EQ(OpenVowelPairs(s.pairs), 24);
+
+    EXPECT_EQ(VowelRunTypeFor("TEST"), VowelRunType::Test);
+    EXPECT_EQ(VowelRunTypeFor("TRY"), VowelRunType::Try);
+    EXPECT_EQ(VowelRunTypeFor("TRAIN"), VowelRunType::Train);
+    EXPECT_EQ(VowelRunTypeFor("test"), VowelRunType::Unknown);
+    EXPECT_EQ(VowelRunTypeFor("Notfound"), VowelRunType::Unknown);
+}
+
+TEST(VowelPairChoiceTest, KthOpenPairFromIndexOneWrappingToZero) {
+    VowelPairTable pairs{};
+    for (VowelPair& p : pairs) p.finished = true;
+    CrtRandom none(5);
+    EXPECT_EQ(ChooseVowelPair(pairs, none), -1);
+    EXPECT_EQ(none.State(), 5u);  // no draw when nothing is open
+
+    pairs[0].finished = false;
+    pairs[3].finished = false;
+    pairs[24].finished = false;
+    // Counting from index 1: 3 is first, 24 second, 0 last.
+    std::map<int, int> seen;
+    for (std::uint32_t seed = 1; seed < 200; ++seed) {
+        CrtRandom random(seed);
+        CrtRandom copy(seed);
+        const int r = RandomInt(copy, 362880) + 1;
+        const int expected = std::array<int, 3>{3, 24, 0}[static_cast<size_t>(r % 3)];
+        EXPECT_EQ(ChooseVowelPair(pairs, random), expected) << seed;
+        EXPECT_EQ(random.State(), copy.State());  // exactly one draw
+        ++seen[expected];
+    }
+    EXPECT_EQ(seen.size(), 3u);
+}
+
+TEST(VowelPairChoiceTest, SameSeedSameRun) {
+    auto run = [](std::uint32_t seed) {
+        VowelSettings s;
+        s.interval = -10;
+        s.type = VowelRunType::Test;
+        for (VowelPair& p : s.pairs) p = VowelPair{0, -20, 0, false, 0};
+        CrtRandom random(seed);
+        FakeClock clock;
+        VowelDiscriminationTest test(s, false, 40, random, clock);
+        std::vector<int> order;
+        while (!test.Over()) {
+            order.push_back(test.CurrentPair());
+            Answer(test, true);
+        }
+        return order;
+    };
+    const std::vector<int> a = run(1234);
+    EXPECT_EQ(a.size(), 75u);  // three correct levels per pair
+    EXPECT_EQ(a, run(1234));
+    EXPECT_NE(a, run(4321));
+}
+
+// A listener who identifies a pair exactly when its level is at or above the
+// pair's threshold answers until no pair is open.
+TEST(VowelRunTest, ScriptedListenerReachesKnownThresholds) {
+    VowelSettings s;
+    s.interval = -10;
+    s.type = VowelRunType::Test;
+    s.missPermission = 1;
+    s.restPermission = 3;
+    s.volume = 50;
+    std::array<int, kVowelPairCount> threshold{};
+    std::array<int, kVowelPairCount> expected{};
+    for (int p = 0; p < kVowelPairCount; ++p) {
+        s.pairs[static_cast<size_t>(p)] = VowelPair{0, -30, 0, false, 1};
+        // Thresholds cycle through: never heard, -5, -15, -25, always heard.
+        const int kind = p % 5;
+        threshold[static_cast<size_t>(p)] = std::array<int, 5>{5, -5, -15, -25, -100}[kind];
+        expected[static_cast<size_t>(p)] = std::array<int, 5>{0, -10, -20, -30, -40}[kind];
+    }
+    // Pair (4, 4) begins below its end and is never played.
+    s.pairs[24] = VowelPair{-40, -30, 0, true, 1};
+    s.pairs[24].level = 0;
+
+    CrtRandom random(77);
+    FakeClock clock(1700000000, 1000);
+    VowelDiscriminationTest test(s, false, 60, random, clock);
+    const int totalSteps = test.TotalSteps();
+    EXPECT_EQ(totalSteps, 24 * 4);
+    EXPECT_EQ(test.RestPoint(), static_cast<int>((96 / 4) * 0.95));  // 22
+
+    VowelStep start = test.Start();
+    EXPECT_EQ(start.progress.done, 0);
+    std::vector<VowelRecord> records;
+    std::vector<int> restsAt;
+    int answers = 0;
+    while (!test.Over()) {
+        const int p = test.CurrentPair();
+        EXPECT_NE(p, 24);
+        const bool hears =
+            test.Pairs()[static_cast<size_t>(p)].level >= threshold[static_cast<size_t>(p)];
+        VowelStep step = Answer(test, hears);
+        ++answers;
+        EXPECT_EQ(step.correct, hears);
+        if (step.rest) restsAt.push_back(answers);
+        records.push_back(*step.record);
+        ASSERT_LT(answers, 1000);
+    }
+    EXPECT_EQ(restsAt, (std::vector<int>{21, 43, 65}));  // (answers + 1) multiple of 22
+    EXPECT_EQ(test.RestsLeft(), 0);
+    for (int p = 0; p < 24; ++p) {
+        EXPECT_TRUE(test.Pairs()[static_cast<size_t>(p)].finished);
+        EXPECT_EQ(test.Pairs()[static_cast<size_t>(p)].level, expected[static_cast<size_t>(p)])
+            << p;
+    }
+    const VowelProgress progress = test.Progress();
+    EXPECT_EQ(progress.remaining, 0);
+    EXPECT_EQ(progress.done, 96);
+    EXPECT_EQ(progress.rangeMax, 96);
+
+    // For a pair with threshold -15: 0 and -10 heard, two misses at -20.
+    std::vector<const VowelRecord*> pair2;
+    for (const VowelRecord& r : records)
+        if (r.maskingContent == "あ" && r.maskedContent == "う") pair2.push_back(&r);
+    ASSERT_EQ(pair2.size(), 4u);
+    EXPECT_EQ(pair2[1]->snr, -10);
+    EXPECT_EQ(pair2[1]->state, 1.0);
+    EXPECT_EQ(pair2[2]->snr, -20);
+    EXPECT_EQ(pair2[2]->state, 0.5);
+    EXPECT_EQ(pair2[3]->snr, -20);
+    EXPECT_EQ(pair2[3]->state, 0.0);
+    EXPECT_EQ(pair2[3]->validity, 1);
+    // A never-heard pair: the last miss at its first level is validity 3.
+    std::vector<const VowelRecord*> pair0;
+    for (const VowelRecord& r : records)
+        if (r.maskingContent == "あ" && r.maskedContent == "あ") pair0.push_back(&r);
+    ASSERT_EQ(pair0.size(), 2u);
+    EXPECT_EQ(pair0[0]->validity, 1);
+    EXPECT_EQ(pair0[1]->validity, 3);
+
+    const VowelEnding ending = test.Ending();
+    // Separation: per masking row the four i != j levels; pair 24 counts 0.
+    // Levels by p % 5: 0 -10 -20 -30 -40 over all 24 played pairs.
+    int separation = 0;
+    for (int p = 0; p < 25; ++p)
+        if (p / 5 != p % 5) separation += test.Pairs()[static_cast<size_t>(p)].level;
+    const double s20 = separation / 20.0;
+    EXPECT_EQ(ending.estimatedAge, EstimateHearingAge(s20));
+    EXPECT_EQ(ending.rows.back(), std::vector<std::string>{ending.finalText});
+    EXPECT_NE(ending.finalText.find("測定結果により，"), std::string::npos);
+}
+
+TEST(VowelAdaptTest, TestMissesAtFirstLevelGiveValidityThree) {
+    CrtRandom random(1);
+    FakeClock clock;
+    // BEGIN -10, INTERVAL -3: goes on at -4 with no misses left.
+    VowelDiscriminationTest a(OnePair(7, -10, -30, -3, 0, VowelRunType::Test), false, 30, random,
+                              clock);
+    VowelStep step = Answer(a, false);
+    EXPECT_EQ(step.record->validity, 3);
+    EXPECT_EQ(step.record->state, 0.0);
+    EXPECT_EQ(step.record->snr, -10);
+    const VowelPair& p = a.Pairs()[7];
+    EXPECT_FALSE(p.finished);
+    EXPECT_EQ(p.level, -4);
+    EXPECT_EQ(p.begin, -4);
+    EXPECT_EQ(p.missesLeft, 0);
+    ASSERT_TRUE(step.next.has_value());
+    EXPECT_EQ(step.next->level, -4);
+    // Again wrong at the new first level: -4 + 6 > 0, finished at 0.
+    step = Answer(a, false);
+    EXPECT_EQ(step.record->validity, 3);
+    EXPECT_TRUE(a.Over());
+    EXPECT_EQ(a.Pairs()[7].level, 0);
+
+    // BEGIN 0, INTERVAL -3: finished at level 0 at once.
+    VowelDiscriminationTest b(OnePair(7, 0, -30, -3, 0, VowelRunType::Makeup), false, 30, random,
+                              clock);
+    step = Answer(b, false);
+    EXPECT_EQ(step.record->validity, 3);
+    EXPECT_EQ(step.record->other, "makeup");
+    EXPECT_TRUE(b.Over());
+    EXPECT_EQ(b.Pairs()[7].level, 0);
+
+    // Below the first level a miss with none left simply closes the pair.
+    VowelDiscriminationTest c(OnePair(7, 0, -30, -10, 0, VowelRunType::Test), false, 30, random,
+                              clock);
+    step = Answer(c, true);
+    EXPECT_EQ(step.record->other, "");
+    step = Answer(c, false);
+    EXPECT_EQ(step.record->validity, 1);
+    EXPECT_EQ(step.record->snr, -10);
+    EXPECT_TRUE(c.Over());
+    EXPECT_EQ(c.Pairs()[7].level, -10);
+}
+
+TEST(VowelAdaptTest, TryHasNoRestart) {
+    CrtRandom random(1);
+    FakeClock clock;
+    VowelDiscriminationTest t(OnePair(12, -10, -30, -3, 0, VowelRunType::Try), false, 30, random,
+                              clock);
+    VowelStep step = Answer(t, false);
+    EXPECT_EQ(step.record->validity, 2);
+    EXPECT_EQ(step.record->state, 0.0);
+    EXPECT_TRUE(t.Over());
+    EXPECT_EQ(t.Pairs()[12].level, -10);
+
+    VowelDiscriminationTest u(OnePair(12, -10, -16, -3, 1, VowelRunType::Try), false, 30, random,
+                              clock);
+    EXPECT_EQ(Answer(u, true).record->state, 1.0);  // -10 -> -13
+    EXPECT_EQ(Answer(u, true).record->snr, -13);    // -> -16
+    step = Answer(u, true);                         // -> -19, below the end
+    EXPECT_EQ(step.record->snr, -16);
+    EXPECT_FALSE(step.next.has_value());
+    EXPECT_EQ(u.Pairs()[12].level, -19);
+}
+
+TEST(VowelAdaptTest, TrainKeepsLevelAndMisses) {
+    CrtRandom random(1);
+    FakeClock clock;
+    VowelDiscriminationTest t(OnePair(6, -5, -30, -5, 1, VowelRunType::Train), false, 30, random,
+                              clock);
+    VowelStep step = Answer(t, false);
+    EXPECT_EQ(step.record->validity, 5);
+    EXPECT_EQ(step.record->state, 0.5);
+    EXPECT_EQ(t.Pairs()[6].missesLeft, 1);  // a wrong answer uses no miss
+    Answer(t, true);                        // a correct one does
+    EXPECT_EQ(t.Pairs()[6].missesLeft, 0);
+    EXPECT_EQ(t.Pairs()[6].level, -5);
+    step = Answer(t, false);
+    EXPECT_EQ(step.record->state, 0.0);
+    EXPECT_FALSE(t.Over());  // wrong answers never close a training pair
+    step = Answer(t, true);
+    EXPECT_TRUE(t.Over());
+    EXPECT_EQ(t.Pairs()[6].level, -5);
+}
+
+TEST(VowelAdaptTest, UnknownTypeNeverAdapts) {
+    CrtRandom random(1);
+    FakeClock clock;
+    VowelDiscriminationTest t(OnePair(6, -5, -30, -5, 0, VowelRunType::Unknown), false, 30, random,
+                              clock);
+    for (int n = 0; n < 3; ++n) {
+        VowelStep step = Answer(t, n % 2 == 0);
+        EXPECT_FALSE(step.record->validity.has_value());
+        EXPECT_EQ(step.record->snr, -5);
+    }
+    EXPECT_FALSE(t.Over());
+    EXPECT_EQ(t.AnswersGiven(), 3);
+}
+
+TEST(VowelRecordTest, FieldsOfOneAnswer) {
+    CrtRandom random(1);
+    FakeClock clock(1700000000, 5000);
+    VowelDiscriminationTest t(OnePair(VowelPairIndex(1, 3), 0, -30, -10, 2, VowelRunType::Test),
+                              false, 30, random, clock);
+    const std::optional<VowelTrial> trial = t.Start().next;
+    ASSERT_TRUE(trial.has_value());
+    EXPECT_EQ(trial->maskedFile, "/kit/vowels/4.wav");
+    EXPECT_EQ(trial->maskingFile, "/kit/vowels/2.wav");
+    EXPECT_EQ(trial->repeatCount, 3);
+    clock.AdvanceMs(300);
+    t.PlayStarted();
+    clock.AdvanceMs(1234);
+    std::optional<VowelStep> step = t.Answer(VowelAnswerKind::Two, Marks({3, 1}));
+    ASSERT_TRUE(step.has_value());
+    const VowelRecord& r = *step->record;
+    EXPECT_TRUE(step->correct);
+    EXPECT_EQ(r.volume, 7);
+    EXPECT_EQ(r.time, 1700000001);
+    EXPECT_EQ(r.timeText, FormatLocalTime(1700000001));
+    EXPECT_EQ(r.durationText, "0.83");
+    EXPECT_EQ(r.maskingContent, "い");
+    EXPECT_EQ(r.maskedContent, "え");
+    EXPECT_EQ(r.recognised, "え");
+    EXPECT_EQ(r.state, 1.0);
+    EXPECT_EQ(r.validity, 1);
+
+    t.PlayStarted();
+    clock.AdvanceMs(200);  // within the allowance
+    step = t.Answer(VowelAnswerKind::Two, Marks({0, 2}));
+    EXPECT_FALSE(step->correct);
+    EXPECT_EQ(step->record->durationText, "0.00");
+    EXPECT_EQ(step->record->recognised, "");  // masking vowel not marked
+    EXPECT_EQ(step->record->state, 0.5);
+    EXPECT_EQ(step->record->snr, -10);
+    // "わからない" ignores any marks.
+    step = t.Answer(VowelAnswerKind::DontKnow, Marks({1, 3}));
+    EXPECT_FALSE(step->correct);
+    EXPECT_EQ(step->record->recognised, "");
+}
+
+TEST(VowelAnswerTest, CorrectnessAndRecognisedText) {
+    auto marks = [](std::initializer_list<int> v) { return Marks(v).Marks(); };
+    EXPECT_TRUE(VowelAnswerCorrect(2, 2, marks({2})));
+    EXPECT_FALSE(VowelAnswerCorrect(2, 3, marks({2})));  // one mark only for the same vowel
+    EXPECT_FALSE(VowelAnswerCorrect(2, 2, marks({3})));
+    EXPECT_TRUE(VowelAnswerCorrect(2, 3, marks({3, 2})));
+    EXPECT_FALSE(VowelAnswerCorrect(2, 3, marks({2, 4})));
+    // Two marks only need both vowels of the pair among them, so for a
+    // same-vowel pair any second mark next to it still counts.
+    EXPECT_TRUE(VowelAnswerCorrect(2, 2, marks({2, 4})));
+    EXPECT_FALSE(VowelAnswerCorrect(2, 2, marks({1, 4})));
+    EXPECT_FALSE(VowelAnswerCorrect(2, 2, marks({})));
+    EXPECT_EQ(VowelRecognised(2, marks({2})), "う");
+    EXPECT_EQ(VowelRecognised(2, marks({2, 4})), "お");
+    EXPECT_EQ(VowelRecognised(2, marks({0, 4})), "");
+    EXPECT_EQ(VowelRecognised(2, marks({})), "");
+}
+
+TEST(VowelSelectionTest, MarksKeysAndGuides) {
+    VowelSelection s;
+    EXPECT_EQ(s.Guide(), "識別した二つの母音を選択してください");
+    EXPECT_FALSE(s.Mark(0));
+    EXPECT_EQ(s.Guide(), "もう一つの母音を選択してください");
+    EXPECT_FALSE(s.Mark(0));  // marking twice is still one mark
+    EXPECT_EQ(s.Count(), 1);
+    EXPECT_TRUE(s.Mark(3));  // exactly two: auto-confirm point
+    EXPECT_EQ(s.Guide(), "「確認」ボタンを押してください");
+    EXPECT_FALSE(s.Mark(3));
+    EXPECT_FALSE(s.Mark(4));  // a third clears the others
+    EXPECT_EQ(s.Count(), 1);
+    EXPECT_TRUE(s.Marked(4));
+    EXPECT_FALSE(s.Marked(0));
+    s.Clear();
+    EXPECT_EQ(s.Count(), 0);
+
+    const VowelKeyAction g = VowelKeyFor('g', 2);
+    EXPECT_EQ(g.kind, VowelKeyAction::Kind::Mark);
+    EXPECT_EQ(g.vowel, 4);
+    EXPECT_EQ(VowelKeyFor('A', 0).vowel, 0);
+    EXPECT_EQ(VowelKeyFor('H', 1).kind, VowelKeyAction::Kind::None);
+    EXPECT_EQ(VowelKeyFor('H', 2).answer, VowelAnswerKind::Two);
+    EXPECT_EQ(VowelKeyFor('J', 2).kind, VowelKeyAction::Kind::None);
+    EXPECT_EQ(VowelKeyFor('J', 1).answer, VowelAnswerKind::One);
+    EXPECT_EQ(VowelKeyFor('L', 1).kind, VowelKeyAction::Kind::None);
+    EXPECT_EQ(VowelKeyFor('l', 0).answer, VowelAnswerKind::DontKnow);
+    EXPECT_EQ(VowelKeyFor('K', 0).answer, VowelAnswerKind::DontKnow);
+    EXPECT_EQ(VowelKeyFor('K', 1).answer, VowelAnswerKind::One);
+    EXPECT_EQ(VowelKeyFor('K', 2).answer, VowelAnswerKind::Two);
+    EXPECT_EQ(VowelKeyFor('Z', 0).kind, VowelKeyAction::Kind::None);
+}
+
+TEST(VowelMixTest, GainMuteLengthAndClipping) {
+    const std::vector<std::int16_t> masking = {10000, -10000, 100};
+    const std::vector<std::int16_t> masked = {30000, -30000, 1000, 999, -999};
+    EXPECT_EQ(MixVowels(masking, masked, 0),
+              (std::vector<std::int16_t>{32767, -32768, 1100, 999, -999}));
+    EXPECT_EQ(MixVowels(masking, masked, -20),  // x 0.1, truncated toward zero
+              (std::vector<std::int16_t>{13000, -13000, 200, 99, -99}));
+    EXPECT_EQ(MixVowels(masking, masked, 120),
+              (std::vector<std::int16_t>{10000, -10000, 100, 0, 0}));
+    // 119 dB still sounds (x 891250.9), clipped both ways.
+    EXPECT_EQ(MixVowels(masking, masked, 119),
+              (std::vector<std::int16_t>{32767, -32768, 32767, 32767, -32768}));
+    EXPECT_EQ(MixVowels({}, {5, -5}, 0), (std::vector<std::int16_t>{5, -5}));
+}
+
+TEST(VowelProgressTest, StepsRestPointAndRange) {
+    EXPECT_EQ(VowelRestPoint(100, 3), 23);  // 25 * 0.95
+    EXPECT_EQ(VowelRestPoint(10, 5), 0);    // 1 * 0.95: no rests
+    EXPECT_EQ(VowelRestPoint(11, 0), 10);
+
+    VowelPairTable pairs{};
+    for (VowelPair& p : pairs) p = VowelPair{0, 1, 0, true, 0};
+    pairs[1] = VowelPair{0, -30, -10, false, 0};   // 4 steps, 3 left
+    pairs[2] = VowelPair{-10, -20, -40, true, 0};  // finished below its end: 2 steps, none left
+    EXPECT_EQ(VowelTotalSteps(pairs, -10), 4);
+    VowelProgress progress = ComputeVowelProgress(pairs, -10);
+    EXPECT_EQ(progress.total, 6);
+    EXPECT_EQ(progress.remaining, 3);
+    EXPECT_EQ(progress.done, 3);
+    EXPECT_EQ(progress.rangeMax, 4);          // 6 * (0.5 + 1) / 2 = 4.5
+    EXPECT_EQ(VowelTotalSteps(pairs, 0), 1);  // a zero step counts one per pair
+}
+
+TEST(VowelEvaluationTest, AgeEstimateAndTexts) {
+    EXPECT_EQ(EstimateHearingAge(-2.9), 85);
+    EXPECT_EQ(EstimateHearingAge(-60 / 20.0), 85);  // through the second formula
+    EXPECT_EQ(EstimateHearingAge(-5.0), 78);        // 1.17 / 0.317 + 75 = 78.69
+    EXPECT_EQ(EstimateHearingAge(-8.0), 64);        // 1.64 / 0.1735 + 55 = 64.45
+    EXPECT_EQ(EstimateHearingAge(-10.0), 54);       // 7.66 / 0.802 + 45 = 54.55
+    EXPECT_EQ(EstimateHearingAge(-20.0), 38);       // 1.42 / 0.376 + 35 = 38.78
+    EXPECT_EQ(EstimateHearingAge(-23.0), 28);       // 0.94 / 0.252 + 25 = 28.73
+    EXPECT_EQ(EstimateHearingAge(-23.94), 18);
+    EXPECT_EQ(EstimateHearingAge(-40.0), 18);
+
+    EXPECT_EQ(VowelEvaluationText(70, 44), "貴方の脳内音声識別能力がとても優れています。");
+    EXPECT_EQ(VowelEvaluationText(70, 45), "貴方の脳内音声識別能力が優れています。");
+    EXPECT_EQ(VowelEvaluationText(70, 55),
+              "貴方の脳内音声識別能力に特に心配することはありません。");
+    EXPECT_EQ(VowelEvaluationText(70, 74),
+              "貴方の脳内音声識別能力に特に心配することはありません。");  // d = -9
+    EXPECT_EQ(VowelEvaluationText(70, 75),
+              "貴方の脳内音声識別能力が平均レベルよりやや落ちているが、特に心配することはないでしょ"
+              "う。");
+    EXPECT_EQ(VowelEvaluationText(40, 60),
+              "本測定システムでは、貴方の脳内音声識別能力があまりよくはないと判断されています。働き"
+              "過ぎないように注意しましょう。");
+    EXPECT_EQ(VowelFinalText(VowelRunType::Test, 70, 45),
+              "貴方の脳内音声識別能力が優れています。\n\n測定結果により，37－43歳の聴覚識別能力でし"
+              "た．");
+    EXPECT_EQ(VowelFinalText(VowelRunType::Try, 70, 45),
+              "テストを終わりました。\nどうも　ありがとうございました！");
+}
+
+TEST(VowelEvaluationTest, ThresholdRowsAndPracticeEnding) {
+    VowelPairTable pairs{};
+    for (VowelPair& p : pairs) p = VowelPair{0, -30, 0, false, 0};
+    pairs[VowelPairIndex(0, 0)] = VowelPair{0, -30, -20, true, 0};
+    pairs[VowelPairIndex(1, 1)] = VowelPair{0, -30, -25, true, 0};
+    pairs[VowelPairIndex(0, 1)] = VowelPair{0, -30, -40, true, 0};
+    pairs[VowelPairIndex(3, 2)] = VowelPair{-30, 0, 0, true, 0};  // never played
+    const auto rows = VowelThresholdRows(pairs);
+    ASSERT_EQ(rows.size(), 11u);
+    EXPECT_EQ(rows[0], std::vector<std::string>{"."});
+    EXPECT_EQ(rows[1], std::vector<std::string>{"."});
+    EXPECT_EQ(rows[2], (std::vector<std::string>{"masked", "あ", "い", "う", "え", "お"}));
+    EXPECT_EQ(rows[3], std::vector<std::string>{"masking"});
+    EXPECT_EQ(rows[4], (std::vector<std::string>{"あ", "-20", "-40", "Null", "Null", "Null"}));
+    EXPECT_EQ(rows[7], (std::vector<std::string>{"え", "Null", "Null", "0", "Null", "Null"}));
+    EXPECT_EQ(rows[9], (std::vector<std::string>{"Average of hearing thresthold:", "-22.500000"}));
+    EXPECT_EQ(rows[10],
+              (std::vector<std::string>{"Average of separation thresthold:", "-2.000000"}));
+
+    VowelSettings s = OnePair(0, 0, -10, -10, 0, VowelRunType::Test);
+    CrtRandom random(3);
+    FakeClock clock;
+    VowelDiscriminationTest practice(s, true, 30, random, clock);
+    EXPECT_STREQ(practice.Caption(), "脳内音声識別練習をしている");
+    EXPECT_STREQ(practice.StartGuide(), "「開始」ボタンを押して，練習を始めます！");
+    const VowelEnding ending = practice.Ending();
+    EXPECT_EQ(ending.finalText, "練習を終わり，本番のテストに行きましょう！");
+    EXPECT_TRUE(ending.rows.empty());
+}
+
+}  // namespace
+}  // namespace kestrune

@@ -1,0 +1,81 @@
+#!/usr/bin/env bash
+# Builds the demo station kit into a scratch folder twice and checks it with
+# the program's own readers (kestrune-cli wave-info and ini-get): every vowel
+# is a 22050 Hz 16-bit mono wave the program reads, the scenarios give the
+# keys the vowel discrimination test reads, in cp932 with CR LF and backslash
+# folders that exist, the second run changes nothing, and a workbook in Data/
+# survives it.
+#
+# usage: tools/kit/check-kit.sh [KESTRUNE_CLI]   (default build/dev/src/cli/kestrune-cli)
+set -euo pipefail
+cd "$(dirname "$0")/../.."
+cli=${1:-build/dev/src/cli/kestrune-cli}
+[[ -x $cli ]] || { echo "no $cli: cmake --preset dev && cmake --build --preset dev --target kestrune-cli" >&2; exit 2; }
+
+station=$(mktemp -d)
+trap 'rm -rf "$station"' EXIT
+failures=0
+fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
+expect() { # expect WHAT ACTUAL WANTED
+  [[ $2 == "$3" ]] || fail "$1: got '$2', wanted '$3'"
+}
+
+bash tools/make-station-kit.sh "$station" >/dev/null
+echo "keep me" >"$station/Data/subject.xls"
+
+for n in 1 2 3 4 5; do
+  info=$("$cli" wave-info "$station/vowels/$n.wav") || fail "vowels/$n.wav not readable"
+  [[ $info == "channels=1 rate=22050 bits=16 block=2 "* ]] || fail "vowels/$n.wav: $info"
+  samples=${info#*samples=}
+  samples=${samples%% *}
+  # A spoken vowel, trimmed: between 0.15 s and 1 s.
+  ((samples > 3307 && samples < 22050)) || fail "vowels/$n.wav has $samples samples"
+done
+
+for ini in configtry.ini config1.ini config2.ini; do
+  file=$station/$ini
+  expect "$ini TESTTYPE" "$("$cli" ini-get "$file" INFO TESTTYPE)" NEWSYLLABLEMASKING
+  expect "$ini FILEPATH" "$("$cli" ini-get "$file" INFO FILEPATH)" "vowels\\"
+  expect "$ini PICTUREPATH" "$("$cli" ini-get "$file" INFO PICTUREPATH)" "pictures\\"
+  pictures=$("$cli" ini-get "$file" INFO PICTURENUMBER)
+  ((pictures >= 1)) || fail "$ini PICTURENUMBER $pictures"
+  for ((p = 1; p <= pictures; p++)); do
+    [[ $(head -c 2 "$station/pictures/pic$p.bmp") == BM ]] || fail "pictures/pic$p.bmp is no BMP"
+  done
+  # Every line ends in CR LF, and the text is cp932.
+  [[ $(grep -c $'\r$' "$file") == $(wc -l <"$file") ]] || fail "$ini has a line without CR LF"
+  iconv -f CP932 -t UTF-8 "$file" >/dev/null || fail "$ini is not cp932"
+  interval=$("$cli" ini-get "$file" DATA INTERVAL)
+  ((interval < 0)) || fail "$ini INTERVAL $interval"
+  open=0
+  for i in 1 2 3 4 5; do
+    for j in 1 2 3 4 5; do
+      begin=$("$cli" ini-get "$file" "DATA$i" "BEGIN$j")
+      end=$("$cli" ini-get "$file" "DATA$i" "END$j")
+      [[ $begin =~ ^-?[0-9]+$ && $end =~ ^-?[0-9]+$ ]] || fail "$ini DATA$i BEGIN$j/END$j: $begin/$end"
+      if ((end <= begin)); then
+        open=$((open + 1))
+        (((begin - end) % -interval == 0)) || fail "$ini DATA$i pair $j: $begin..$end is no whole number of steps"
+      fi
+    done
+  done
+  if [[ $ini == configtry.ini ]]; then
+    expect "$ini TYPE" "$("$cli" ini-get "$file" DATA TYPE)" TRY
+    ((open > 0 && open < 25)) || fail "$ini plays $open pairs"
+  else
+    expect "$ini TYPE" "$("$cli" ini-get "$file" DATA TYPE)" TEST
+    expect "$ini pairs played" "$open" 25
+    (($("$cli" ini-get "$file" DATA RESTPERMISSION) > 0)) || fail "$ini has no rest"
+  fi
+done
+[[ $(head -c 3 "$station/headphone.jpg" | od -An -tx1 | tr -d ' ') == ffd8ff ]] || fail "headphone.jpg is no JPEG"
+
+second=$(bash tools/make-station-kit.sh "$station")
+[[ $second == *" 0 file(s) written"* ]] || fail "a second run rewrote files: $second"
+[[ -f $station/Data/subject.xls ]] || fail "a second run lost Data/subject.xls"
+
+if ((failures)); then
+  echo "station kit: $failures failure(s)"
+  exit 1
+fi
+echo "station kit: all checks passed"

@@ -1,0 +1,53 @@
+#!/usr/bin/env bash
+# Builds the demo station kit for the vowel discrimination session into a
+# station folder (the argument):
+#
+#   vowels/1.wav ... 5.wav   あ い う え お spoken by espeak-ng, 22050 Hz 16-bit
+#                            mono, trimmed and level-matched
+#   configtry.ini            practice scenario (four pairs)
+#   config1.ini, config2.ini measured scenarios (all 25 pairs), ages <= 45 / > 45
+#   pictures/pic1.bmp ...    instruction pictures shown during the test
+#   headphone.jpg            the picture beside the directions
+#   Data/                    where the result workbooks go
+#
+# Everything is made here from espeak-ng, sox and ImageMagick drawing; nothing
+# is downloaded. A second run writes the same bytes, replaces only files that
+# differ and never touches TestData.db or the contents of Data/.
+set -euo pipefail
+
+if [[ $# -ne 1 ]]; then
+  echo "usage: $0 STATION_FOLDER" >&2
+  exit 2
+fi
+station=$1
+kit=$(cd "$(dirname "$0")/kit" && pwd)
+
+for tool in espeak-ng sox convert fc-match python3; do
+  if ! command -v "$tool" >/dev/null; then
+    echo "$0: $tool is missing (bash tools/install-deps.sh installs it)" >&2
+    exit 1
+  fi
+done
+
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+mkdir -p "$work/vowels" "$work/pictures"
+
+echo "Recording the vowels with espeak-ng:"
+python3 "$kit/vowels.py" "$work/vowels"
+pictures=$(python3 "$kit/pictures.py" "$work" "$work/pictures")
+python3 "$kit/scenarios.py" "$work" "vowels\\" "pictures\\" "$pictures"
+
+mkdir -p "$station/vowels" "$station/pictures" "$station/Data"
+made=0
+while IFS= read -r -d '' file; do
+  name=${file#"$work"/}
+  if cmp -s "$file" "$station/$name"; then
+    echo "  unchanged $station/$name"
+  else
+    cp "$file" "$station/$name"
+    echo "  made      $station/$name"
+    made=$((made + 1))
+  fi
+done < <(find "$work" -type f -print0 | sort -z)
+echo "Station kit in $station: $made file(s) written, Data/ for the workbooks"
