@@ -28,6 +28,7 @@
 #include "app/ToolbarIcons.h"
 #include "app/ViewFrame.h"
 #include "app/battery/AutoTest1.h"
+#include "app/battery/AutoTest6.h"
 #include "app/battery/TestDispatcher.h"
 #include "core/util/Clock.h"
 #include "core/util/Random.h"
@@ -59,7 +60,6 @@ QString ConnectionText(const QString& reason) {
 CKestruneDlg::CKestruneDlg(const Services& services, QWidget* parent)
     : QMainWindow(parent),
       services_(services),
-      testDispatcher_(std::make_unique<UnavailableTestDispatcher>(services.prompter)),
       connectionText_(ConnectionText(QStringLiteral("not connected"))) {
     if (services_.scenarios == nullptr) {
         ownScenarioChooser_ = std::make_unique<ScenarioFileChooser>();
@@ -632,7 +632,16 @@ void CKestruneDlg::ShowAutoTest() {
         services_.prompter.Message(this, connectionText_);
         return;
     }
-    CAutoTest1 launcher(*db_, services_.prompter, *services_.scenarios, *testDispatcher_, this);
+    // The tests that exist run through the program's sound output; without
+    // one (no device could be made) every type gets the "not available" text.
+    std::unique_ptr<TestDispatcher> dispatcher;
+    if (services_.sound != nullptr && services_.soundClock != nullptr) {
+        dispatcher = std::make_unique<BatteryTestDispatcher>(VowelTestServices{
+            *db_, services_.prompter, *services_.sound, *services_.soundClock, ProcessRandom()});
+    } else {
+        dispatcher = std::make_unique<UnavailableTestDispatcher>(services_.prompter);
+    }
+    CAutoTest1 launcher(*db_, services_.prompter, *services_.scenarios, *dispatcher, this);
     launcher.exec();
 }
 

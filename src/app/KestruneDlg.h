@@ -37,7 +37,6 @@ class CHyperLink;
 class ColorChooser;
 class FileChooser;
 class Prompter;
-class TestDispatcher;
 class UrlOpener;
 class ViewFrame;
 struct StartupOptions;
@@ -170,7 +169,6 @@ class CKestruneDlg final : public QMainWindow {
 
     Services services_;
     std::unique_ptr<FileChooser> ownScenarioChooser_;  ///< when none is given
-    std::unique_ptr<TestDispatcher> testDispatcher_;
     WaveSet waveSet_;
     ControlStates states_;
     std::unique_ptr<store::Database> db_;

@@ -2,6 +2,7 @@
 
 #include <QString>
 
+#include "app/battery/AutoTest6.h"
 #include "core/battery/Scenario.h"
 
 class QWidget;
@@ -42,6 +43,22 @@ class UnavailableTestDispatcher final : public TestDispatcher {
 
   private:
     Prompter& prompter_;
+};
+
+/**
+ * The dispatcher of the built test dialogs: VowelDiscrimination runs
+ * CAutoTest6 modally (the subject's age read from the subject registry, no
+ * result workbook); every other type still gets the "not available" text.
+ */
+class BatteryTestDispatcher final : public TestDispatcher {
+  public:
+    explicit BatteryTestDispatcher(const VowelTestServices& services)
+        : services_(services), unavailable_(services.prompter) {}
+    void Run(TestKind type, const TestStart& start, QWidget* parent) override;
+
+  private:
+    VowelTestServices services_;
+    UnavailableTestDispatcher unavailable_;
 };
 
 }  // namespace kestrune::app

@@ -1,0 +1,125 @@
+#pragma once
+
+#include <QDialog>
+#include <QString>
+
+#include <array>
+#include <memory>
+#include <optional>
+
+#include "core/battery/VowelDiscrimination.h"
+
+class QLabel;
+class QProgressBar;
+class QPushButton;
+
+namespace kestrune::store {
+class Database;
+}
+
+namespace kestrune::audio {
+class PlaybackWorker;
+class SoundOutput;
+class WaitClock;
+}  // namespace kestrune::audio
+
+namespace kestrune::app {
+
+class Prompter;
+class StepRunner;
+
+/** What the vowel test dialog works with; everything must outlive it. */
+struct VowelTestServices {
+    store::Database& db;
+    Prompter& prompter;
+    audio::SoundOutput& output;
+    audio::WaitClock& clock;  ///< ticks of the answers and the worker's waits
+    CrtRandom& random;
+    int outputCloseMs = 20000;  ///< how long the final text stays up on its own
+};
+
+/** Who takes the test and where its results go. */
+struct VowelTestSetup {
+    int subjectId = 0;  ///< 1 is practice
+    int selfEvaluation = 0;
+    int age = 0;
+    QString scenarioPath;
+    QString resultPath;  ///< the result workbook; empty: nothing is written
+};
+
+/**
+ * "脳内音声識別テストをしている": the vowel discrimination test. A view over
+ * VowelDiscriminationTest: it forwards the subject's clicks and keys, plays
+ * each trial's mix on the sound output, stores one NewSyllableMaskRecord row
+ * per answer, shows the rests and at the end writes the threshold table to
+ * sheet "Result" (not in practice) and shows the final text in COutput.
+ *
+ * Answer buttons are enabled while a trial is playing or waits for its
+ * answer; an answer stops the stimulus at once.
+ */
+class CAutoTest6 final : public QDialog {
+    Q_OBJECT
+
+  public:
+    CAutoTest6(const VowelTestServices& services, const VowelTestSetup& setup,
+               QWidget* parent = nullptr);
+    ~CAutoTest6() override;
+
+    /** False when the scenario could not be read (the dialog shows nothing). */
+    bool Loaded() const { return session_ != nullptr; }
+    const VowelDiscriminationTest* Session() const { return session_.get(); }
+    const VowelSelection& Selection() const { return selection_; }
+    /** True once the ending has run. */
+    bool Ended() const { return ended_; }
+    /** The text shown at the end ("" before). */
+    QString FinalText() const { return finalText_; }
+    /** True while the stimulus worker runs. */
+    bool Playing() const;
+
+    /** The close box, Escape and "終了": before the end of a test run, ask,
+     *  then keep the table as it stands. */
+    void reject() override;
+
+  protected:
+    void keyPressEvent(QKeyEvent* event) override;
+
+  private:
+    void OnStart();
+    void OnMark(int vowel);
+    void OnCancelMarks();
+    void OnAnswer(VowelAnswerKind kind);
+    void ShowProgress(const VowelProgress& progress);
+    void RunTrial(const VowelStep& step);
+    void Play(const VowelTrial& trial);
+    /** A 2000 Hz tone of 100 ms on the sound output. */
+    void Beep();
+    void StoreRecord(const VowelRecord& record);
+    void RunEnding();
+    bool WriteRows(const std::vector<std::vector<std::string>>& rows);
+    void UpdateMarks();
+    void SetAnswering(bool on);
+
+    VowelTestServices services_;
+    VowelTestSetup setup_;
+    std::unique_ptr<VowelDiscriminationTest> session_;
+    std::unique_ptr<audio::PlaybackWorker> worker_;
+    StepRunner* runner_ = nullptr;
+    VowelSelection selection_;
+    bool started_ = false;
+    bool ended_ = false;
+    QString finalText_;
+
+    QPushButton* startButton_ = nullptr;
+    QPushButton* confirmButton_ = nullptr;
+    QPushButton* singleButton_ = nullptr;
+    QPushButton* dontKnowButton_ = nullptr;
+    QPushButton* cancelButton_ = nullptr;
+    QPushButton* backButton_ = nullptr;
+    std::array<QPushButton*, kVowelCount> vowelButtons_{};
+    QProgressBar* progress_ = nullptr;
+    QLabel* picture_ = nullptr;
+    QLabel* guide_ = nullptr;
+    QLabel* instruction_ = nullptr;
+};
+
+}  // namespace kestrune::app
