@@ -6,19 +6,19 @@
 
 namespace kestrune::app {
 
-std::unique_ptr<QFileDialog> DialogFileChooser::MakeDialog(QWidget* parent, Mode mode) {
+std::unique_ptr<QFileDialog> DialogFileChooser::MakeDialog(QWidget* parent, Mode mode) const {
     auto dialog = std::make_unique<QFileDialog>(parent);
     // Qt's own dialog matches name filters ignoring case; a desktop's native
     // dialog would hide "take1.wav" behind the filter "*.Wav".
     dialog->setOption(QFileDialog::DontUseNativeDialog, true);
-    dialog->setNameFilter(kWaveFileFilter);
+    dialog->setNameFilter(filter_);
     if (mode == Mode::Open) {
         dialog->setAcceptMode(QFileDialog::AcceptOpen);
         dialog->setFileMode(QFileDialog::ExistingFile);
     } else {
         dialog->setAcceptMode(QFileDialog::AcceptSave);
         dialog->setFileMode(QFileDialog::AnyFile);
-        dialog->setDefaultSuffix(QStringLiteral("wav"));
+        dialog->setDefaultSuffix(defaultSuffix_);
         dialog->setOption(QFileDialog::DontConfirmOverwrite, false);
     }
     return dialog;

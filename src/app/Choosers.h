@@ -5,6 +5,7 @@
 
 #include <memory>
 #include <optional>
+#include <utility>
 
 class QFileDialog;
 class QWidget;
@@ -29,19 +30,28 @@ class FileChooser {
 };
 
 /**
- * The real dialogs: Qt's own file dialog, so that "*.Wav" matches wave files
- * whatever the case of their extension (".wav", ".WAV") on a case-sensitive
- * file system. The save dialog adds ".wav" to a name without an extension
- * and asks before overwriting a file.
+ * The real dialogs: Qt's own file dialog, so that a filter such as "*.Wav"
+ * matches files whatever the case of their extension (".wav", ".WAV") on a
+ * case-sensitive file system. The save dialog adds the default suffix to a
+ * name without an extension and asks before overwriting a file. The wave
+ * commands use the defaults; the test launcher uses it for scenario files.
  */
 class DialogFileChooser final : public FileChooser {
   public:
+    explicit DialogFileChooser(QString filter = kWaveFileFilter,
+                               QString defaultSuffix = QStringLiteral("wav"))
+        : filter_(std::move(filter)), defaultSuffix_(std::move(defaultSuffix)) {}
+
     QString ChooseOpenPath(QWidget* parent) override;
     QString ChooseSavePath(QWidget* parent) override;
 
     enum class Mode { Open, Save };
     /** The configured dialog, not yet shown. */
-    static std::unique_ptr<QFileDialog> MakeDialog(QWidget* parent, Mode mode);
+    std::unique_ptr<QFileDialog> MakeDialog(QWidget* parent, Mode mode) const;
+
+  private:
+    QString filter_;
+    QString defaultSuffix_;
 };
 
 /** The colour pickers of the Options menu. */

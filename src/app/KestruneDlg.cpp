@@ -62,7 +62,7 @@ CKestruneDlg::CKestruneDlg(const Services& services, QWidget* parent)
       services_(services),
       connectionText_(ConnectionText(QStringLiteral("not connected"))) {
     if (services_.scenarios == nullptr) {
-        ownScenarioChooser_ = std::make_unique<ScenarioFileChooser>();
+        ownScenarioChooser_ = MakeScenarioFileChooser();
         services_.scenarios = ownScenarioChooser_.get();
     }
     setWindowTitle(QStringLiteral("Kestrune"));

@@ -67,7 +67,7 @@ class CKestruneDlg final : public QMainWindow {
         UrlOpener& urls;
         const Clock& clock;
         /** The scenario file dialog of the test launcher; null: the
-         *  program's own (ScenarioFileChooser). */
+         *  program's own (MakeScenarioFileChooser). */
         FileChooser* scenarios = nullptr;
         /** The sound output the test dialogs play through (the --audio
          *  device) and the clock their playback waits on. Null when there

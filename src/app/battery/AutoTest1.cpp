@@ -30,12 +30,6 @@ const QString kEvaluations[] = {
     QStringLiteral("よくない"),   QStringLiteral("非常によくない"),
 };
 
-QString Run(QFileDialog& dialog) {
-    if (dialog.exec() != QDialog::Accepted) return {};
-    const QStringList chosen = dialog.selectedFiles();
-    return chosen.isEmpty() ? QString() : chosen.front();
-}
-
 /** A file that can be opened for reading as text (a folder cannot). */
 bool CanBeRead(const QString& path) {
     if (QFileInfo(path).isDir()) return false;
@@ -45,28 +39,8 @@ bool CanBeRead(const QString& path) {
 
 }  // namespace
 
-std::unique_ptr<QFileDialog> ScenarioFileChooser::MakeDialog(QWidget* parent,
-                                                             DialogFileChooser::Mode mode) {
-    auto dialog = std::make_unique<QFileDialog>(parent);
-    dialog->setOption(QFileDialog::DontUseNativeDialog, true);
-    dialog->setNameFilter(kScenarioFileFilter);
-    if (mode == DialogFileChooser::Mode::Open) {
-        dialog->setAcceptMode(QFileDialog::AcceptOpen);
-        dialog->setFileMode(QFileDialog::ExistingFile);
-    } else {
-        dialog->setAcceptMode(QFileDialog::AcceptSave);
-        dialog->setFileMode(QFileDialog::AnyFile);
-        dialog->setDefaultSuffix(QStringLiteral("ini"));
-    }
-    return dialog;
-}
-
-QString ScenarioFileChooser::ChooseOpenPath(QWidget* parent) {
-    return Run(*MakeDialog(parent, DialogFileChooser::Mode::Open));
-}
-
-QString ScenarioFileChooser::ChooseSavePath(QWidget* parent) {
-    return Run(*MakeDialog(parent, DialogFileChooser::Mode::Save));
+std::unique_ptr<FileChooser> MakeScenarioFileChooser() {
+    return std::make_unique<DialogFileChooser>(kScenarioFileFilter, QStringLiteral("ini"));
 }
 
 CAutoTest1::CAutoTest1(store::Database& db, Prompter& prompter, FileChooser& scenarioChooser,

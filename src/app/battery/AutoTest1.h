@@ -24,18 +24,9 @@ class TestDispatcher;
 /** The filter of the scenario file dialog, as the user reads it. */
 inline const QString kScenarioFileFilter = QStringLiteral("Ini Files (*.Ini)");
 
-/**
- * The scenario file dialogs: Qt's own dialog, so that "*.Ini" also matches
- * "*.ini" and "*.INI" on a case-sensitive file system.
- */
-class ScenarioFileChooser final : public FileChooser {
-  public:
-    QString ChooseOpenPath(QWidget* parent) override;
-    /** A scenario to write; ".ini" is added to a name without an extension. */
-    QString ChooseSavePath(QWidget* parent) override;
-
-    static std::unique_ptr<QFileDialog> MakeDialog(QWidget* parent, DialogFileChooser::Mode mode);
-};
+/** The scenario file dialogs: "*.Ini" also matches "*.ini" and "*.INI";
+ *  ".ini" is added to a name saved without an extension. */
+std::unique_ptr<FileChooser> MakeScenarioFileChooser();
 
 /**
  * "設定": the experimenter's test launcher. It takes a subject ID (typed or

@@ -2,8 +2,6 @@
 
 #include <array>
 #include <cctype>
-#include <charconv>
-#include <cmath>
 #include <filesystem>
 
 #include "core/text/Encoding.h"
@@ -21,10 +19,6 @@ constexpr std::array<TestTypeEntry, 7> kTestTypes = {{
     {"SYLLABLESPEEDUP", TestKind::SpeededSyllable, 7},
     {"PLAY", TestKind::AudioPresentation, 8},
 }};
-
-bool IsSpace(char c) {
-    return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
-}
 
 }  // namespace
 
@@ -51,38 +45,6 @@ std::string_view TestTypeValue(TestKind kind) {
         if (entry.kind == kind) return entry.value;
     }
     return {};
-}
-
-double LeadingReal(std::string_view text) {
-    std::size_t i = 0;
-    while (i < text.size() && IsSpace(text[i])) ++i;
-    bool negative = false;
-    if (i < text.size() && (text[i] == '+' || text[i] == '-')) {
-        negative = text[i] == '-';
-        ++i;
-    }
-    // from_chars takes no sign of its own and reads only decimal forms here,
-    // independent of the process locale.
-    if (i >= text.size() ||
-        !(std::isdigit(static_cast<unsigned char>(text[i])) || text[i] == '.')) {
-        return 0.0;
-    }
-    double value = 0.0;
-    const char* first = text.data() + i;
-    const auto [end, error] =
-        std::from_chars(first, text.data() + text.size(), value, std::chars_format::general);
-    if (error == std::errc::result_out_of_range) {
-        // Beyond the double range: a negative exponent fades to zero, anything
-        // else saturates to infinity, as strtod does.
-        const std::string_view number(first, static_cast<std::size_t>(end - first));
-        const std::size_t e = number.find_first_of("eE");
-        const bool tiny =
-            e != std::string_view::npos && e + 1 < number.size() && number[e + 1] == '-';
-        value = tiny ? 0.0 : HUGE_VAL;
-    } else if (error != std::errc()) {
-        return 0.0;
-    }
-    return negative ? -value : value;
 }
 
 Scenario Scenario::Load(const std::string& path) {

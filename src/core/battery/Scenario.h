@@ -16,6 +16,8 @@
 // the file name.
 #pragma once
 
+#include "core/text/Numbers.h"  // LeadingInt, LeadingReal
+
 #include <cstdint>
 #include <functional>
 #include <optional>
@@ -61,10 +63,6 @@ int TestNumberOf(TestKind kind);
 
 /** The TESTTYPE text that names a kind ("SINGLE" ...). */
 std::string_view TestTypeValue(TestKind kind);
-
-/** A decimal real read like atof: leading white space, an optional sign,
- *  digits with an optional fraction and exponent; anything else gives 0. */
-double LeadingReal(std::string_view text);
 
 /** A scenario file held in memory. */
 class Scenario {

@@ -12,4 +12,8 @@ namespace kestrune {
  */
 int LeadingInt(std::string_view text);
 
+/** A decimal real read like atof: leading white space, an optional sign,
+ *  digits with an optional fraction and exponent; anything else gives 0. */
+double LeadingReal(std::string_view text);
+
 }  // namespace kestrune
