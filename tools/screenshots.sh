@@ -1,13 +1,22 @@
 #!/usr/bin/env bash
 # Regenerates the pictures in docs/screenshots/ from the real `kestrune`
-# program on a virtual X display: the wave workspace with two waves open,
-# the session panel of a normal start, and the subject registry opened from
-# the workspace's Test menu. Run it again whenever one of these windows
-# changes. Not part of CI; it overwrites the same files on every run.
+# program on a virtual X display, on a throwaway station folder with the demo
+# kit of tools/make-station-kit.sh and the virtual sound output:
 #
-# Besides the build packages of tools/install-deps.sh it needs openbox
-# (window frames and Japanese window titles), xdotool (drives the menus) and
-# imagemagick (`import` takes the pictures); it installs what is missing.
+#   main-window.png       the wave workspace (--workspace) with two waves open
+#   subject-registry.png  the subject registry, from the workspace's Test menu
+#   session-panel.png     the session panel of a normal start
+#   entry-form.png        the subject's entry form, a name and an age typed in
+#   directions.png        the directions of the vowel test, after "次へ　＞"
+#   vowel-test.png        the vowel test window with its first trial on
+#
+# Run it again whenever one of these windows changes. Not part of CI; it
+# overwrites the same files on every run.
+#
+# Besides the build packages of tools/install-deps.sh (which include the
+# kit's espeak-ng, sox and imagemagick) it needs openbox (window frames and
+# Japanese window titles), xdotool (drives the windows with keys and clicks)
+# and imagemagick (`import` takes the pictures); it installs what is missing.
 # KESTRUNE_EXE=path takes that executable as it is instead of building one;
 # KESTRUNE_JOBS sets the build's parallel jobs (2).
 set -euo pipefail
@@ -102,9 +111,17 @@ export QT_QPA_PLATFORM=xcb XDG_RUNTIME_DIR=$work/runtime
 mkdir -m 700 "$XDG_RUNTIME_DIR"
 unset QT_SCALE_FACTOR QT_SCREEN_SCALE_FACTORS QT_STYLE_OVERRIDE
 
+# The demo station: vowel recordings, scenarios, instruction pictures and
+# the headphone picture the directions show.
+bash tools/make-station-kit.sh "$work/station" >"$work/kit.log" 2>&1 || {
+    echo "screenshots: the station kit could not be made" >&2
+    cat "$work/kit.log" >&2
+    exit 1
+}
+
 # Two waves of one format (44100 Hz, 16 bit, mono): the vowels /a/ and /i/
 # made from harmonics of 125 Hz shaped by their first two formants.
-mkdir -p "$work/waves" "$work/station"
+mkdir -p "$work/waves"
 python3 - "$work/waves" <<'PY'
 import math, struct, sys, wave
 
@@ -141,28 +158,78 @@ mkdir -p "$out"
 
 # Starts the program with the given arguments; its process id goes to $pid.
 launch() {
-    "$exe" --station "$work/station" "$@" >>"$work/kestrune.log" 2>&1 &
+    "$exe" --station "$work/station" "$@" >"$work/kestrune.log" 2>&1 &
     pid=$!
     pids+=("$pid")
 }
 
-# Waits (up to 20 s) for a visible window titled $1 and prints its id. The
+# Waits (up to 20 s) for a visible window titled $1 and prints its id; $2
+# says what was done to open it, for the message when it never appears. The
 # title may carry the program's name after a dash, as Qt adds it on X11.
 window_named() {
-    local id
-    id=$(timeout 20 xdotool search --sync --onlyvisible --name "^$1( . Kestrune)?\$" | head -1) || {
-        echo "screenshots: no window \"$1\" appeared" >&2
-        cat "$work/kestrune.log" >&2
-        exit 1
-    }
-    echo "$id"
+    local id deadline=$((SECONDS + 20)) why=${2:-}
+    while true; do
+        id=$(xdotool search --onlyvisible --name "^$1( . Kestrune)?\$" 2>/dev/null | head -1) || true
+        if [[ -n $id ]]; then
+            echo "$id"
+            return 0
+        fi
+        if ! kill -0 "$pid" 2>/dev/null; then
+            echo "screenshots: the program ended before a window \"$1\" appeared${why:+ ($why)}" >&2
+            break
+        fi
+        if ((SECONDS >= deadline)); then
+            echo "screenshots: no window \"$1\" appeared within 20 s${why:+ ($why)}" >&2
+            break
+        fi
+        sleep 0.2
+    done
+    echo "screenshots: the windows on the display:" >&2
+    xdotool search --onlyvisible --name . 2>/dev/null | while read -r w; do
+        echo "  $(xdotool getwindowname "$w")" >&2
+    done
+    cat "$work/kestrune.log" >&2
+    return 1
+}
+
+# Gives window $1 the keyboard focus and presses the keys after it
+# (xdotool key names: Tab, space, Return ...).
+keys() {
+    local id=$1
+    shift
+    xdotool windowactivate --sync "$id" >/dev/null 2>&1 || true
+    (($# == 0)) || xdotool key --clearmodifiers --delay 100 "$@"
+}
+
+# Types text $1 into the focused edit of the active window.
+typing() {
+    xdotool type --clearmodifiers --delay 40 "$1"
+}
+
+# Clicks window $1 at ($2, $3) in its own coordinates, then moves the
+# pointer off the window so that no button is drawn under it.
+click() {
+    xdotool mousemove --window "$1" "$2" "$3" click 1
+    sleep 0.2
+    xdotool mousemove 0 0
+}
+
+# The pixels of window $1, for telling whether it changed.
+pixels() {
+    import -window "$1" rgb:- | md5sum
 }
 
 # Captures window $1 with its frame into $out/$2, after the program has
-# finished painting.
+# finished painting. Keys after the name are pressed just before: a key in
+# a line edit (End) shows its blinking caret for the next half second, so
+# that the picture is the same on every run.
 capture() {
     xdotool windowactivate --sync "$1" >/dev/null 2>&1 || true
     sleep 1.5
+    if (($# > 2)); then
+        xdotool key --clearmodifiers "${@:3}"
+        sleep 0.1
+    fi
     # No time stamps in the file: a run that changes no window changes no picture.
     import -frame -window "$1" -strip -define png:exclude-chunks=date,time "$out/$2"
     echo "screenshots: $out/$2"
@@ -174,12 +241,10 @@ stop() {
 }
 
 # (b) A normal start: the session panel.
-launch
-panel=$(window_named 聴力検査)
+launch --audio=virtual
+panel=$(window_named 聴力検査 "normal start")
 capture "$panel" session-panel.png
 stop "$pid"
-# The subject's entry form ("個人情報入力してください") opens only inside a
-# session; it joins these pictures once the session panel can start one.
 
 # The normal start above made the station database; a few subjects go in,
 # so the registry has rows to show.
@@ -210,4 +275,43 @@ sleep 0.5
 xdotool key --clearmodifiers i
 registry=$(window_named 被験者の情報)
 capture "$registry" subject-registry.png
+stop "$pid"
+
+# (d) A subject's session, from a normal start again: after the registry
+# picture, so that the registry shows only the subjects above.
+launch --audio=virtual
+panel=$(window_named 聴力検査 "normal start")
+# "練習" has the focus; Tab moves it to "テスト開始".
+sleep 0.5
+keys "$panel" Tab space
+form=$(window_named 個人情報入力してください "テスト開始 on the session panel")
+# The name edit has the focus; the on-screen keys take none, so Tab goes on
+# to the age edit.
+keys "$form"
+typing "SATO HANAKO"
+keys "$form" Tab
+typing 35
+capture "$form" entry-form.png End
+# From the age edit Tab goes to "＜　戻る", then to "次へ　＞".
+keys "$form" Tab Tab space
+directions=$(window_named 操作指示 "次へ on the entry form")
+capture "$directions" directions.png
+# "次へ　＞" is the directions' default button.
+keys "$directions" Return
+vowels=$(window_named 脳内音声識別テストをしている "次へ on the directions")
+xdotool windowactivate --sync "$vowels" >/dev/null 2>&1 || true
+sleep 1
+# "開始" takes no focus, so it is clicked: the first button of the bottom
+# row, against the window's left edge and bottom (layout margins 11 px,
+# button height about 24 px).
+eval "$(xdotool getwindowgeometry --shell "$vowels")"
+before=$(pixels "$vowels")
+click "$vowels" 40 $((HEIGHT - 22))
+# The first trial enables the answer buttons at once and asks for the two
+# vowels a second later.
+sleep 1.2
+if [[ $(pixels "$vowels") == "$before" ]]; then
+    echo "screenshots: 開始 did not start a trial; vowel-test.png shows the window before it" >&2
+fi
+capture "$vowels" vowel-test.png
 stop "$pid"

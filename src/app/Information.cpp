@@ -183,6 +183,19 @@ QString CInformation::FullName() const {
     return nameEdit_->text();
 }
 
+CInformation::Entries CInformation::Current() const {
+    Entries entries;
+    entries.fullName = nameEdit_->text();
+    entries.sex = sexCombo_->currentText();
+    entries.ageText = ageEdit_->text();
+    entries.age = LeadingInt(entries.ageText.toStdString());
+    entries.handuse = handuseCombo_->currentText();
+    entries.hearing = hearingCombo_->currentText();
+    entries.hearingCode = hearingCombo_->currentIndex();
+    entries.notes = notesEdit_->text();
+    return entries;
+}
+
 void CInformation::showEvent(QShowEvent* event) {
     QWidget::showEvent(event);
     nameEdit_->setFocus();

@@ -46,6 +46,20 @@ class CInformation final : public QWidget {
     /** The full name as typed. */
     QString FullName() const;
 
+    /** What the form holds, as the result workbook's registration rows
+     *  show it: the choices by their texts. */
+    struct Entries {
+        QString fullName;
+        QString sex;
+        QString ageText;
+        int age = 0;  ///< the age text read as a leading integer
+        QString handuse;
+        QString hearing;
+        int hearingCode = 6;  ///< index of the hearing choice
+        QString notes;
+    };
+    Entries Current() const;
+
   signals:
     /** The subject is registered (or corrected); the session goes on. */
     void registered(qint64 subjectId);

@@ -4,6 +4,7 @@
 #include <QActionGroup>
 #include <QCloseEvent>
 #include <QDir>
+#include <QEventLoop>
 #include <QFile>
 #include <QFontMetricsF>
 #include <QFrame>
@@ -30,6 +31,7 @@
 #include "app/battery/AutoTest1.h"
 #include "app/battery/AutoTest6.h"
 #include "app/battery/TestDispatcher.h"
+#include "audio/WaitClock.h"
 #include "core/util/Clock.h"
 #include "core/util/Random.h"
 #include "store/Database.h"
@@ -479,8 +481,25 @@ CKestruneDlg::StartResult CKestruneDlg::Start(const StartupOptions& options) {
     panelMode_ = true;
     hide();
     {
-        CMainTestPanel panel;  // no parent: the main window is hidden
-        panel.exec();
+        // The session's clock is the sound output's: answers are timed on
+        // the clock the stimulus plays by.
+        audio::SystemWaitClock ownClock;
+        audio::WaitClock& clock =
+            services_.soundClock != nullptr ? *services_.soundClock : ownClock;
+        CMainTestPanel panel({.db = *db_,
+                              .prompter = services_.prompter,
+                              .sound = services_.sound,
+                              .clock = clock,
+                              .random = ProcessRandom(),
+                              .stationFolder = station});
+        // Not exec(): the panel hides itself while the session's windows are
+        // up, and hiding a dialog ends its exec() loop. It runs modal on a
+        // loop of its own that only its closing (finished) ends.
+        panel.setWindowModality(Qt::ApplicationModal);
+        QEventLoop loop;
+        connect(&panel, &QDialog::finished, &loop, &QEventLoop::quit);
+        panel.show();  // no parent: the main window is hidden
+        loop.exec();
     }
     // The window was never shown: closing it is the end of the program.
     close();
@@ -636,8 +655,9 @@ void CKestruneDlg::ShowAutoTest() {
     // one (no device could be made) every type gets the "not available" text.
     std::unique_ptr<TestDispatcher> dispatcher;
     if (services_.sound != nullptr && services_.soundClock != nullptr) {
-        dispatcher = std::make_unique<BatteryTestDispatcher>(VowelTestServices{
-            *db_, services_.prompter, *services_.sound, *services_.soundClock, ProcessRandom()});
+        dispatcher = std::make_unique<BatteryTestDispatcher>(
+            VowelTestServices{*db_, services_.prompter, *services_.sound, *services_.soundClock,
+                              ProcessRandom(), 20000, QDir::currentPath()});
     } else {
         dispatcher = std::make_unique<UnavailableTestDispatcher>(services_.prompter);
     }

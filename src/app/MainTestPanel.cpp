@@ -1,31 +1,228 @@
 #include "app/MainTestPanel.h"
 
-#include <QDialogButtonBox>
+#include <QDir>
+#include <QFileInfo>
+#include <QHBoxLayout>
 #include <QLabel>
 #include <QPushButton>
 #include <QVBoxLayout>
 
+#include "app/Fonts.h"
+#include "app/Prompter.h"
+#include "app/battery/Directions.h"
+#include "audio/WaitClock.h"
+#include "core/battery/Stimulus.h"
+#include "core/util/Clock.h"
+#include "sheet/SpreadSheet.h"
+
 namespace kestrune::app {
 
-CMainTestPanel::CMainTestPanel(QWidget* parent) : QDialog(parent) {
-    setWindowTitle(QStringLiteral("聴力検査"));
-    auto* text = new QLabel(QStringLiteral("聴力検査のセッション画面はこの版にはまだありません。\n"
-                                           "波形の作業画面は --workspace で開けます。\n"
-                                           "閉じるとプログラムが終了します。"),
-                            this);
-    text->setObjectName(QStringLiteral("explanation"));
-    text->setAlignment(Qt::AlignCenter);
-    auto* buttons = new QDialogButtonBox(this);
-    QPushButton* close = buttons->addButton(QStringLiteral("閉じる"), QDialogButtonBox::RejectRole);
-    close->setObjectName(QStringLiteral("closeButton"));
-    connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+namespace {
 
+constexpr int kPracticeSubject = 1;
+constexpr int kYoungestForSecondScenario = 46;
+
+}  // namespace
+
+QString SessionResultPath(const QString& stationFolder, const QString& fullName) {
+    return QDir(stationFolder)
+        .filePath(QStringLiteral("Data/") + fullName + QStringLiteral(".xls"));
+}
+
+QString SessionScenarioPath(const QString& stationFolder, bool practice, int age) {
+    const char* name = practice                           ? "configtry.ini"
+                       : age < kYoungestForSecondScenario ? "config1.ini"
+                                                          : "config2.ini";
+    return QDir(stationFolder).filePath(QString::fromLatin1(name));
+}
+
+bool WriteRegistrationRows(const QString& resultPath, const CInformation::Entries& entries,
+                           std::time_t now, QString* error) {
+    const QString folder = QFileInfo(resultPath).absolutePath();
+    if (!QDir().mkpath(folder)) {
+        *error = QStringLiteral("Can not make the folder %1").arg(folder);
+        return false;
+    }
+    auto text = [](const QString& value) { return value.toStdString(); };
+    sheet::CSpreadSheet sheet(text(resultPath), "Result", false);
+    sheet.BeginTransaction();
+    bool ok = sheet.AddHeaders({"a", "b", "c", "d", "e", "f", "g"}, false);
+    const std::vector<sheet::Row> rows{
+        {text(entries.fullName) + " voice separation test result"},
+        {""},
+        {"記録時刻：", FormatLocalTime(now)},
+        {"被験者名前：", text(entries.fullName)},
+        {"性別：", text(entries.sex)},
+        {"年齢：", text(entries.ageText)},
+        {"利き側：", text(entries.handuse)},
+        {"耳の聴力：", text(entries.hearing)},
+        {"その他：", text(entries.notes)},
+        {""},
+        {""},
+    };
+    for (const sheet::Row& row : rows) ok = ok && sheet.AddRow(row);
+    ok = ok && sheet.Commit();
+    if (!ok) *error = QString::fromStdString(sheet.LastError());
+    return ok;
+}
+
+CMainTestPanel::CMainTestPanel(const Services& services, QWidget* parent)
+    : QDialog(parent), services_(services) {
+    setWindowTitle(QStringLiteral("聴力検査"));
+    setWindowFlag(Qt::WindowStaysOnTopHint, true);
+
+    auto* heading = new QLabel(QStringLiteral("脳内音声識別テスト"), this);
+    heading->setObjectName(QStringLiteral("heading"));
+    heading->setFont(FaceFont(kRoundedFace, 35));
+    heading->setAlignment(Qt::AlignCenter);
+    auto* description =
+        new QLabel(QStringLiteral("ヘッドホンを掛けて，まず「練習」で操作に慣れてください。\n"
+                                  "準備ができたら「テスト開始」を押してください。"),
+                   this);
+    description->setObjectName(QStringLiteral("description"));
+    description->setFont(FaceFont(kRoundedFace, 22));
+    description->setAlignment(Qt::AlignCenter);
+
+    auto button = [this](const QString& caption, const QString& name) {
+        auto* b = new QPushButton(caption, this);
+        b->setObjectName(name);
+        b->setFont(FaceFont(kRoundedFace, 20));
+        b->setMinimumSize(220, 72);
+        b->setAutoDefault(false);
+        return b;
+    };
+    practiceButton_ = button(QStringLiteral("練習"), QStringLiteral("practiceButton"));
+    sessionButton_ = button(QStringLiteral("テスト開始"), QStringLiteral("sessionButton"));
+    connect(practiceButton_, &QPushButton::clicked, this, &CMainTestPanel::StartPractice);
+    connect(sessionButton_, &QPushButton::clicked, this, &CMainTestPanel::StartSession);
+
+    auto* buttons = new QHBoxLayout;
+    buttons->addStretch(1);
+    buttons->addWidget(practiceButton_);
+    buttons->addSpacing(48);
+    buttons->addWidget(sessionButton_);
+    buttons->addStretch(1);
     auto* layout = new QVBoxLayout(this);
-    layout->setContentsMargins(24, 24, 24, 16);
-    layout->setSpacing(18);
-    layout->addWidget(text);
-    layout->addWidget(buttons, 0, Qt::AlignCenter);
-    setMinimumWidth(420);
+    layout->setContentsMargins(48, 40, 48, 40);
+    layout->setSpacing(32);
+    layout->addWidget(heading);
+    layout->addWidget(description);
+    layout->addLayout(buttons);
+}
+
+CMainTestPanel::~CMainTestPanel() {
+    // A session still open when the program ends: its windows have no parent.
+    delete sessionTest_.data();
+    delete entryForm_.data();
+}
+
+CDirections* CMainTestPanel::SessionDirections() const {
+    return sessionTest_ ? sessionTest_->Directions() : nullptr;
+}
+
+void CMainTestPanel::showEvent(QShowEvent* event) {
+    QDialog::showEvent(event);
+    practiceButton_->setFocus();
+}
+
+void CMainTestPanel::reject() {
+    if (!services_.prompter.Confirm(this, kQuitQuestion)) return;
+    QDialog::reject();
+}
+
+VowelTestServices CMainTestPanel::TestServices() const {
+    return VowelTestServices{services_.db,           services_.prompter, *services_.sound,
+                             services_.clock,        services_.random,   services_.outputCloseMs,
+                             services_.stationFolder};
+}
+
+bool CMainTestPanel::SoundAvailable() {
+    if (services_.sound != nullptr) return true;
+    services_.prompter.Message(this, QString::fromUtf8(kAudioOutputErrorMessage));
+    return false;
+}
+
+void CMainTestPanel::StartPractice() {
+    if (!SoundAvailable()) return;
+    VowelTestSetup setup;
+    setup.subjectId = kPracticeSubject;
+    setup.scenarioPath = SessionScenarioPath(services_.stationFolder, true, 0);
+    setup.selfEvaluation = 6;  // the hearing choice's default: not known
+    CAutoTest6 test(TestServices(), setup);
+    if (!test.Loaded()) return;
+    hide();
+    test.exec();
+    show();
+}
+
+void CMainTestPanel::StartSession() {
+    if (!SoundAvailable()) return;
+    hide();
+    if (!entryForm_) {
+        entryForm_ = new CInformation(services_.db, services_.clock, services_.prompter);
+        entryForm_->setAttribute(Qt::WA_DeleteOnClose, false);
+        connect(entryForm_, &CInformation::registered, this, &CMainTestPanel::OnRegistered);
+        connect(entryForm_, &CInformation::backRequested, this, &CMainTestPanel::OnBackToPanel);
+        connect(entryForm_, &CInformation::sessionEndRequested, this, &CMainTestPanel::EndSession);
+    }
+    entryForm_->show();
+    entryForm_->raise();
+    entryForm_->activateWindow();
+    practiceButton_->setEnabled(false);
+}
+
+void CMainTestPanel::OnBackToPanel() {
+    show();
+}
+
+void CMainTestPanel::OnRegistered() {
+    const CInformation::Entries entries = entryForm_->Current();
+    resultPath_ = SessionResultPath(services_.stationFolder, entries.fullName);
+    QString error;
+    if (!WriteRegistrationRows(resultPath_, entries, services_.clock.Now(), &error))
+        services_.prompter.Message(entryForm_, error);
+    entryForm_->hide();
+
+    if (sessionTest_) {
+        if (CDirections* directions = sessionTest_->Directions()) directions->show();
+        return;
+    }
+    VowelTestSetup setup;
+    setup.subjectId = static_cast<int>(entryForm_->SubjectId().toLongLong());
+    setup.age = entries.age;
+    setup.scenarioPath = SessionScenarioPath(services_.stationFolder, false, entries.age);
+    setup.selfEvaluation = entries.hearingCode;
+    setup.resultPath = resultPath_;
+    setup.session = true;
+    sessionTest_ = new CAutoTest6(TestServices(), setup);
+    if (!sessionTest_->Loaded()) {
+        // The scenario message has been shown; the subject is back at the form.
+        delete sessionTest_.data();
+        entryForm_->show();
+        return;
+    }
+    entryForm_->SetSessionTestExists(true);
+    connect(sessionTest_, &CAutoTest6::backRequested, this, &CMainTestPanel::OnBackToEntryForm);
+    connect(sessionTest_, &CAutoTest6::sessionEndRequested, this, &CMainTestPanel::EndSession);
+}
+
+void CMainTestPanel::OnBackToEntryForm() {
+    if (entryForm_) entryForm_->show();
+}
+
+void CMainTestPanel::EndSession() {
+    // Called from the handlers of the windows going away: they are deleted
+    // once those handlers have returned.
+    for (QWidget* window : std::initializer_list<QWidget*>{sessionTest_, entryForm_}) {
+        if (window == nullptr) continue;
+        window->hide();
+        window->deleteLater();
+    }
+    sessionTest_.clear();
+    entryForm_.clear();
+    resultPath_.clear();
+    practiceButton_->setEnabled(true);
+    show();
 }
 
 }  // namespace kestrune::app

@@ -70,4 +70,20 @@ void CPicture::Message(const QString& text) {
         prompter_->Message(messageParent_, text, QStringLiteral("CPicture Error"));
 }
 
+CPictureFrame::CPictureFrame(QWidget* parent) : QFrame(parent) {
+    setFrameShape(QFrame::Box);
+}
+
+bool CPictureFrame::SetPath(const QString& path) {
+    path_ = path;
+    update();
+    return CPicture().Load(path_);
+}
+
+void CPictureFrame::paintEvent(QPaintEvent* event) {
+    QFrame::paintEvent(event);
+    QPainter painter(this);
+    if (!path_.isEmpty() && picture_.Load(path_)) picture_.Show(&painter, contentsRect());
+}
+
 }  // namespace kestrune::app

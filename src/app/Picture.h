@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QFrame>
 #include <QImage>
 #include <QRect>
 #include <QString>
@@ -64,6 +65,30 @@ class CPicture {
     int height_ = 0;
     qint64 byteSize_ = 0;
     int width_ = 0;
+};
+
+/**
+ * A framed picture read from its file and drawn stretched over the whole
+ * frame on every paint, so a picture replaced on disk shows at the next
+ * repaint. A file that cannot be drawn leaves the frame empty.
+ */
+class CPictureFrame final : public QFrame {
+    Q_OBJECT
+
+  public:
+    explicit CPictureFrame(QWidget* parent = nullptr);
+
+    /** Shows the picture file from now on; false when it cannot be read as
+     *  a picture (the frame is then empty). */
+    bool SetPath(const QString& path);
+    QString Path() const { return path_; }
+
+  protected:
+    void paintEvent(QPaintEvent* event) override;
+
+  private:
+    QString path_;
+    CPicture picture_;
 };
 
 }  // namespace kestrune::app

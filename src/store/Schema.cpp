@@ -129,6 +129,33 @@ QStringList CreateResultTables(const Dialect& dialect) {
     return statements;
 }
 
+// Version 2: the practice subject. A practice run of the vowel test stores
+// its answers under subject 1, so key 1 must never be a real subject: a
+// database without subjects gives key 1 to a subject row of its own before
+// anybody registers. A database that already holds subjects keeps its keys
+// as they are.
+//
+// The key is given explicitly, so a table made by hand without an
+// auto-numbered key takes the row as well. SQLite's AUTOINCREMENT then
+// moves its counter past 1 by itself; PostgreSQL's identity sequence is
+// moved past it here, never backwards, so keys of removed subjects are not
+// handed out again.
+QStringList AddPracticeSubject(const Dialect& dialect) {
+    QStringList statements{
+        QStringLiteral("INSERT INTO IndividualInfo (IIID, IIName, IIDescription) "
+                       "SELECT %1, '%2', '%3' WHERE NOT EXISTS (SELECT IIID FROM IndividualInfo)")
+            .arg(kPracticeSubjectId)
+            .arg(QLatin1String(kPracticeSubjectName), QString::fromUtf8(kPracticeSubjectNote))};
+    if (dialect.engine == Engine::Postgres) {
+        statements << QStringLiteral(
+            "SELECT setval(q.s, GREATEST((SELECT MAX(IIID) FROM IndividualInfo), "
+            "pg_sequence_last_value(q.s::regclass))) "
+            "FROM (SELECT pg_get_serial_sequence('individualinfo', 'iiid') AS s) AS q "
+            "WHERE q.s IS NOT NULL");
+    }
+    return statements;
+}
+
 }  // namespace
 
 std::optional<ColumnType> TableDef::TypeOf(const QString& column) const {
@@ -159,13 +186,15 @@ QString CreateTableSql(const TableDef& table, const Dialect& dialect) {
 }
 
 int CurrentSchemaVersion() {
-    return 1;
+    return 2;
 }
 
 QStringList MigrationStep(int toVersion, const Dialect& dialect) {
     switch (toVersion) {
         case 1:
             return CreateResultTables(dialect);
+        case 2:
+            return AddPracticeSubject(dialect);
         default:
             return {};
     }

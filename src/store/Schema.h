@@ -37,6 +37,12 @@ QString CreateTableSql(const TableDef& table, const Dialect& dialect);
 /** The table that records which schema version the database is at. */
 inline constexpr const char* kVersionTable = "KestruneSchema";
 
+/** Subject 1 of a new database: the practice runs' answers are stored under
+ *  it, so that no real subject ever has key 1. */
+inline constexpr int kPracticeSubjectId = 1;
+inline constexpr const char* kPracticeSubjectName = "PRACTICE";
+inline constexpr const char* kPracticeSubjectNote = "練習用（被験者ではありません）";
+
 /** The schema version this program writes and understands. */
 int CurrentSchemaVersion();
 

@@ -22,7 +22,10 @@ class IndividualInformationTest : public QObject {
     std::unique_ptr<FakePrompter> prompter_;
     std::unique_ptr<CIndividualInformation> dialog_;
     Controls ui_;
-    QList<qint64> keys_;
+    QList<qint64> keys_;  ///< the seeded subjects, listed after the practice subject
+
+    /** The list row of the seeded subject keys_[i]. */
+    static int RowOf(int i) { return i + 1; }
 
     store::Subject Stored(qint64 key) {
         const auto loaded = store::SubjectRegistry(station_->Db()).Load(key);
@@ -79,16 +82,24 @@ class IndividualInformationTest : public QObject {
     void listsAndShowsEveryColumn() {
         QCOMPARE(dialog_->windowTitle(), QStringLiteral("被験者の情報"));
         QCOMPARE(ui_.List()->headerItem()->text(1), QStringLiteral("Name"));
+        // The database's own practice subject comes first, its empty columns
+        // shown as unknown sex and zeros.
+        QCOMPARE(Rows(ui_.List())[0], QStringLiteral("1|PRACTICE"));
+        ClickRow(ui_.List(), 0);
+        QCOMPARE(Fields(), QStringList({"1", "PRACTICE", "0", "0", "0", "0",
+                                        QStringLiteral("練習用（被験者ではありません）")}));
+        QCOMPARE(Rows(ui_.List()).size(), 5);
+
         const QStringList fields[] = {
             {"TARO YAMADA", "1", "1962", "0", "16", "右耳がやや弱い"},  // M, right-handed
             {"HANAKO SATO", "2", "1980", "1", "12", ""},                // lower-case f, left
             {"KEN", "0", "1950", "2", "9", "x"},                        // U, both
             // The entry form's "unknown" side is not offered here: no choice shows.
             {"JIRO", "0", "1990", "-1", "6", ""}};
-        for (int row = 0; row < 4; ++row) {
-            QCOMPARE(Rows(ui_.List())[row], QString::number(keys_[row]) + '|' + fields[row][0]);
-            ClickRow(ui_.List(), row);
-            QCOMPARE(Fields(), QStringList{QString::number(keys_[row])} + fields[row]);
+        for (int i = 0; i < 4; ++i) {
+            QCOMPARE(Rows(ui_.List())[RowOf(i)], QString::number(keys_[i]) + '|' + fields[i][0]);
+            ClickRow(ui_.List(), RowOf(i));
+            QCOMPARE(Fields(), QStringList{QString::number(keys_[i])} + fields[i]);
         }
     }
 
@@ -125,7 +136,7 @@ class IndividualInformationTest : public QObject {
     }
 
     void updateWritesEveryColumn() {
-        ClickRow(ui_.List(), 1);
+        ClickRow(ui_.List(), RowOf(1));
         Type(ui_.Edit("nameEdit"), QStringLiteral("花子 佐藤"));
         Choose(ui_.Combo("sexCombo"), 1);
         Type(ui_.Edit("birthYearEdit"), QStringLiteral("1981"));
@@ -140,11 +151,12 @@ class IndividualInformationTest : public QObject {
         QCOMPARE(stored.handuse, 0);
         QCOMPARE(stored.education, 0);
         QCOMPARE(stored.description, QStringLiteral("メモ"));
-        QCOMPARE(Rows(ui_.List())[1], QString::number(keys_[1]) + QStringLiteral("|花子 佐藤"));
+        QCOMPARE(Rows(ui_.List())[RowOf(1)],
+                 QString::number(keys_[1]) + QStringLiteral("|花子 佐藤"));
     }
 
     void anUnofferedSideSurvivesAnUpdate() {
-        ClickRow(ui_.List(), 3);
+        ClickRow(ui_.List(), RowOf(3));
         Type(ui_.Edit("descriptionEdit"), QStringLiteral("came back"));
         Update();
         QCOMPARE(Stored(keys_[3]).handuse, 3);

@@ -31,11 +31,14 @@
 #include "app/Choosers.h"
 #include "app/HyperLink.h"
 #include "app/IndividualInformation.h"
+#include "app/Information.h"
 #include "app/KestruneApp.h"
 #include "app/KestruneDlg.h"
 #include "app/MainTestPanel.h"
 #include "app/ViewFrame.h"
 #include "app/battery/AutoTest1.h"
+#include "audio/VirtualOutput.h"
+#include "audio/WaitClock.h"
 #include "core/util/Clock.h"
 #include "core/util/Random.h"
 #include "core/wave/WaveFile.h"
@@ -290,7 +293,12 @@ class MainWindowTest : public QObject {
             title = modal->windowTitle();
             isPanel = qobject_cast<CMainTestPanel*>(modal) != nullptr;
             windowHidden = !window_->isVisible();
-            Click(Controls{modal}.Button("closeButton"));
+            // The panel's close box asks; Cancel keeps it, OK ends the program.
+            prompter_->answers = {false, true};
+            auto* panel = qobject_cast<QDialog*>(modal);
+            panel->reject();
+            if (!panel->isVisible()) return;
+            panel->reject();
         });
         QCOMPARE(window_->Start(Options(false)), CKestruneDlg::StartResult::SessionEnded);
         QCOMPARE(title, QStringLiteral("聴力検査"));
@@ -299,9 +307,39 @@ class MainWindowTest : public QObject {
         QVERIFY(window_->PanelMode());
         QVERIFY(prompter_->messages.empty());
         QVERIFY(!window_->isVisible());
-        // In panel mode any later close asks nothing either.
+        QCOMPARE(prompter_->confirmations, QStringList(2, QStringLiteral("Really want to quit?")));
+        // In panel mode any later close asks nothing more.
         QVERIFY(window_->close());
-        QVERIFY(prompter_->confirmations.isEmpty());
+        QCOMPARE(prompter_->confirmations.size(), 2);
+        window_.reset();
+    }
+
+    void sessionPanelKeepsRunningWhileTheSessionWindowsAreUp() {
+        audio::ManualWaitClock soundClock;
+        audio::VirtualOutput sound(soundClock);
+        window_ = std::make_unique<CKestruneDlg>(
+            CKestruneDlg::Services{*prompter_, *chooser_, *colors_, *opener_, *clock_,
+                                   scenarioChooser_.get(), &sound, &soundClock});
+        // The panel hides itself for the entry form; the start-up must go on
+        // running it until the subject comes back and closes it.
+        bool formShown = false, panelBack = false;
+        OnNextModal([&](QWidget* modal) {
+            Click(Controls{modal}.Button("sessionButton"));
+            auto* panel = qobject_cast<CMainTestPanel*>(modal);
+            QTimer::singleShot(50, panel, [&, panel] {
+                CInformation* form = panel->EntryForm();
+                formShown = form != nullptr && form->isVisible() && !panel->isVisible();
+                if (!formShown) return;
+                Click(Controls{form}.Button("backButton"));
+                panelBack = panel->isVisible();
+                prompter_->answers = {true};
+                panel->reject();
+            });
+        });
+        QCOMPARE(window_->Start(Options(false)), CKestruneDlg::StartResult::SessionEnded);
+        QVERIFY(formShown);
+        QVERIFY(panelBack);
+        QCOMPARE(prompter_->confirmations, QStringList{QStringLiteral("Really want to quit?")});
         window_.reset();
     }
 

@@ -123,8 +123,9 @@ TEST_F(CliTest, WrongCommandLinesGetUsage) {
 
 // --- the database commands -------------------------------------------------
 
-const std::string kTablesEmpty =
-    "IndividualInfo 0\nAudioInfo 0\nTestRecord 0\nStatisticalRecord 0\nBasicRecord 0\n"
+// A new database: empty but for the practice subject.
+const std::string kTablesNew =
+    "IndividualInfo 1\nAudioInfo 0\nTestRecord 0\nStatisticalRecord 0\nBasicRecord 0\n"
     "SyllableMaskRecord 0\nNewSyllableMaskRecord 0\nSyllableSpeedupRecord 0\n"
     "StatisticalSyllableMaskRecord 0\n";
 
@@ -149,7 +150,7 @@ class CliDbTest : public CliTest {
 TEST_F(CliDbTest, InitCreatesTheStationDatabaseAndCheckListsItsTables) {
     const Result init = Station({"db", "init"});
     EXPECT_EQ(init.status, kExitOk) << init.err;
-    EXPECT_EQ(init.out, "database=" + StationFile() + " schema=1\n");
+    EXPECT_EQ(init.out, "database=" + StationFile() + " schema=2\n");
     EXPECT_EQ(init.err, "");
     EXPECT_TRUE(fs::exists(StationFile()));
 
@@ -174,8 +175,8 @@ TEST_F(CliDbTest, InitCreatesTheStationDatabaseAndCheckListsItsTables) {
     const Result check = Station({"db", "check"});
     EXPECT_EQ(check.status, kExitOk) << check.err;
     EXPECT_EQ(check.out, "database=" + StationFile() +
-                             " schema=1\n"
-                             "IndividualInfo 1\nAudioInfo 0\nTestRecord 0\nStatisticalRecord 0\n"
+                             " schema=2\n"
+                             "IndividualInfo 2\nAudioInfo 0\nTestRecord 0\nStatisticalRecord 0\n"
                              "BasicRecord 3\nSyllableMaskRecord 0\nNewSyllableMaskRecord 0\n"
                              "SyllableSpeedupRecord 0\nStatisticalSyllableMaskRecord 0\n");
 }
@@ -187,11 +188,11 @@ TEST_F(CliDbTest, DatabaseOptionBeatsEnvironmentBeatsStation) {
 
     const Result option = Station({"--database", "sqlite://" + fromOption, "db", "check"});
     EXPECT_EQ(option.status, kExitOk) << option.err;
-    EXPECT_EQ(option.out, "database=" + fromOption + " schema=1\n" + kTablesEmpty);
-    EXPECT_EQ(Station({"db", "init"}).out, "database=" + fromEnvironment + " schema=1\n");
+    EXPECT_EQ(option.out, "database=" + fromOption + " schema=2\n" + kTablesNew);
+    EXPECT_EQ(Station({"db", "init"}).out, "database=" + fromEnvironment + " schema=2\n");
 
     ::unsetenv("KESTRUNE_DATABASE");
-    EXPECT_EQ(Station({"db", "init"}).out, "database=" + StationFile() + " schema=1\n");
+    EXPECT_EQ(Station({"db", "init"}).out, "database=" + StationFile() + " schema=2\n");
     EXPECT_TRUE(fs::exists(fromOption));
     EXPECT_TRUE(fs::exists(fromEnvironment));
 }

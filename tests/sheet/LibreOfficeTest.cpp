@@ -14,6 +14,7 @@
 
 #include "SheetTestSupport.h"
 #include "sheet/SpreadSheet.h"
+#include "support/LibreOffice.h"
 #include "support/ScratchDir.h"
 
 using namespace kestrune::sheet;
@@ -22,84 +23,13 @@ using kestrune::testing::ScratchDir;
 
 namespace {
 
-// Every sheet to its own UTF-8 CSV file "<name>-<sheet>.csv" (comma, double
-// quotes, all sheets: the last token -1).
-const char* const kCsvFilter =
-    "csv:Text - txt - csv (StarCalc):44,34,76,1,,0,false,true,false,false,false,-1";
-
-std::string Quoted(const std::string& text) {
-    std::string out = "'";
-    for (const char c : text) out += c == '\'' ? std::string("'\\''") : std::string(1, c);
-    return out + "'";
-}
-
-/** Runs soffice with the arguments; its output goes to a log in `home`. */
-void RunSoffice(const std::filesystem::path& home, const std::vector<std::string>& arguments) {
-    std::string command = "HOME=" + Quoted(home) + " soffice " +
-                          Quoted("-env:UserInstallation=file://" + (home / "profile").string()) +
-                          " --headless --norestore";
-    for (const auto& argument : arguments) command += " " + Quoted(argument);
-    const std::string log = (home / "soffice.log").string();
-    const int status = std::system((command + " >>" + Quoted(log) + " 2>&1").c_str());
-    std::ifstream in(log);
-    ASSERT_EQ(status, 0) << "soffice (LibreOffice is needed for these tests): "
-                         << std::string((std::istreambuf_iterator<char>(in)), {});
-}
-
-/** RFC 4180 CSV as LibreOffice writes it: quoted fields may hold quotes
- *  (doubled), commas and line breaks. */
-Table ParseCsv(const std::string& text) {
-    Table rows(1);
-    std::string field;
-    bool quoted = false;
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        const char c = text[i];
-        if (quoted && c == '"' && i + 1 < text.size() && text[i + 1] == '"') {
-            field += text[++i];
-        } else if (c == '"') {
-            quoted = !quoted;
-        } else if (quoted || (c != ',' && c != '\n' && c != '\r')) {
-            field += c;
-        } else {
-            rows.back().push_back(std::exchange(field, {}));
-            if (c == ',') continue;
-            if (c == '\r' && i + 1 < text.size() && text[i + 1] == '\n') ++i;
-            rows.emplace_back();
-        }
-    }
-    if (!field.empty() || !rows.back().empty())
-        rows.back().push_back(field);
-    else
-        rows.pop_back();
-    return rows;
-}
-
-/** Rows without their trailing empty cells, and without trailing empty rows:
- *  how far a CSV export reaches depends on the sheet's used range only. */
-Table Trimmed(Table rows) {
-    for (auto& row : rows) {
-        while (!row.empty() && row.back().empty()) row.pop_back();
-    }
-    while (!rows.empty() && rows.back().empty()) rows.pop_back();
-    return rows;
-}
-
-/** Every sheet of the workbook as LibreOffice reads it, by sheet name. */
+/** Every sheet of the workbook as LibreOffice reads it, by sheet name;
+ *  fails the test when soffice fails. */
 std::map<std::string, Table> ReadWithLibreOffice(const ScratchDir& dir,
                                                  const std::string& workbook) {
-    const auto out = dir.Path() / ("csv-" + std::to_string(std::rand()));
-    std::filesystem::create_directories(out);
-    RunSoffice(dir.Path(), {"--convert-to", kCsvFilter, "--outdir", out.string(), workbook});
-    const std::string prefix = std::filesystem::path(workbook).stem().string() + "-";
-    std::map<std::string, Table> sheets;
-    for (const auto& entry : std::filesystem::directory_iterator(out)) {
-        const std::string name = entry.path().filename().string();
-        EXPECT_TRUE(name.starts_with(prefix) && name.ends_with(".csv")) << name;
-        std::ifstream in(entry.path(), std::ios::binary);
-        const std::string text((std::istreambuf_iterator<char>(in)), {});
-        sheets[name.substr(prefix.size(), name.size() - prefix.size() - 4)] =
-            Trimmed(ParseCsv(text));
-    }
+    std::string error;
+    auto sheets = kestrune::testing::ReadWithLibreOffice(dir.Path(), workbook, &error);
+    EXPECT_TRUE(error.empty()) << error;
     return sheets;
 }
 
@@ -183,9 +113,9 @@ TEST(LibreOffice, ResultWorkbookOfASessionReadsBackRowByRow) {
     expected.insert(expected.end(), thresholds.begin(), thresholds.end());
     ASSERT_EQ(sheets.size(), 3u);
     ASSERT_TRUE(sheets.count("Result"));
-    EXPECT_EQ(sheets.at("Result"), Trimmed(expected));
+    EXPECT_EQ(sheets.at("Result"), kestrune::testing::Trimmed(expected));
     EXPECT_EQ(sheets.at("Notes"), notes);
-    EXPECT_EQ(sheets.at("CSpreadSheetBackup"), Trimmed(firstState));
+    EXPECT_EQ(sheets.at("CSpreadSheetBackup"), kestrune::testing::Trimmed(firstState));
 }
 
 TEST(LibreOffice, AWorkbookSavedAgainByLibreOfficeStillOpensAndAppends) {
@@ -203,7 +133,10 @@ TEST(LibreOffice, AWorkbookSavedAgainByLibreOfficeStillOpensAndAppends) {
     }
     const auto resaved = dir.Path() / "resaved";
     std::filesystem::create_directories(resaved);
-    RunSoffice(dir.Path(), {"--convert-to", "xlsx", "--outdir", resaved.string(), ours});
+    std::string error;
+    ASSERT_TRUE(kestrune::testing::RunSoffice(
+        dir.Path(), {"--convert-to", "xlsx", "--outdir", resaved.string(), ours}, &error))
+        << error;
     const std::string theirs = (resaved / "session.xlsx").string();
     ASSERT_TRUE(std::filesystem::exists(theirs));
     ASSERT_NE(ScratchDir::Read(theirs), ScratchDir::Read(ours));

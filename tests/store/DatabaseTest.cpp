@@ -15,6 +15,7 @@
 
 #include "StoreFixture.h"
 #include "store/Database.h"
+#include "store/Schema.h"
 
 extern char** environ;
 
@@ -73,17 +74,18 @@ TEST_P(StoreTest, CreatesTheNineTablesOnceAndReopensWithoutChange) {
     {
         auto db = Open();
         ASSERT_TRUE(db);
-        EXPECT_EQ(db->SchemaVersion(), 1);
+        EXPECT_EQ(db->SchemaVersion(), CurrentSchemaVersion());
         EXPECT_EQ(InsertTrial(*db, "か"), 1);
     }
     auto db = Open();
     ASSERT_TRUE(db);
-    EXPECT_EQ(db->SchemaVersion(), 1);
+    EXPECT_EQ(db->SchemaVersion(), CurrentSchemaVersion());
     EXPECT_EQ(Count(*db, "KestruneSchema"), 1);
     const auto counts = Must(db->TableCounts());
     ASSERT_EQ(counts.size(), kColumns.size());
     for (std::size_t i = 0; i < kColumns.size(); ++i) {
-        EXPECT_EQ(counts[i], std::make_pair(kColumns[i].first, qint64(i == 4)));  // BasicRecord
+        // The practice subject in IndividualInfo, the trial in BasicRecord.
+        EXPECT_EQ(counts[i], std::make_pair(kColumns[i].first, qint64(i == 0 || i == 4)));
     }
 }
 
@@ -131,6 +133,7 @@ TEST_P(OpenStoreTest, BoundTextsAreStoredAndFoundAsGiven) {
     const QString longName = QString("やy").repeated(50) + QString(100, '\'');  // 200 characters
     const QStringList names = {"O'Brien", "いとう'", "100%_",       "100",
                                longName,  "a?b",     "semi;colon--"};
+    const qint64 before = Count(*db, "IndividualInfo");
     std::map<QString, qint64> keys;
     for (const QString& name : names) {
         keys[name] = Must(db->Insert("IndividualInfo", "IIID", {{"IIName", name}, {"IISex", "U"}}));
@@ -142,7 +145,7 @@ TEST_P(OpenStoreTest, BoundTextsAreStoredAndFoundAsGiven) {
         EXPECT_EQ(rows[0].Int("IIID"), keys[name]);
         EXPECT_EQ(rows[0].Text("IIName"), name);
     }
-    EXPECT_EQ(Count(*db, "IndividualInfo"), names.size());
+    EXPECT_EQ(Count(*db, "IndividualInfo"), before + qint64(names.size()));
 }
 
 TEST_P(OpenStoreTest, NumbersWrittenAsTextCompareAsNumbers) {
@@ -281,21 +284,23 @@ TEST_P(OpenStoreTest, AFailedOperationLeavesEarlierRowsAndTheConnectionIntact) {
 }
 
 TEST_P(StoreTest, ANewerSchemaIsRefusedAndLeftAlone) {
+    const int newer = CurrentSchemaVersion() + 1;
     {
         auto db = Open();
         ASSERT_TRUE(db);
         InsertTrial(*db, "x");
-        Must(db->Execute({"UPDATE KestruneSchema SET version = ?", {2}}));
+        Must(db->Execute({"UPDATE KestruneSchema SET version = ?", {newer}}));
     }
     QString error;
     EXPECT_EQ(Database::Open(Location(), &error), nullptr);
-    EXPECT_EQ(error,
-              "Failed to connect database\r\n Error message:the database is at schema version 2, "
-              "but this program knows versions up to 1; it is left untouched (use a newer "
-              "Kestrune)");
+    EXPECT_EQ(error, QString("Failed to connect database\r\n Error message:the database is at "
+                             "schema version %1, but this program knows versions up to %2; it "
+                             "is left untouched (use a newer Kestrune)")
+                         .arg(newer)
+                         .arg(CurrentSchemaVersion()));
     RawConnection raw(Location());
     ASSERT_TRUE(raw.IsOpen());
-    EXPECT_EQ(raw.Scalar("SELECT version FROM KestruneSchema").toInt(), 2);
+    EXPECT_EQ(raw.Scalar("SELECT version FROM KestruneSchema").toInt(), newer);
     EXPECT_EQ(raw.Scalar("SELECT COUNT(*) FROM BasicRecord").toInt(), 1);
 }
 
@@ -311,8 +316,10 @@ TEST_P(StoreTest, TablesMadeWithoutAVersionAreAdoptedWithTheirRows) {
     }
     auto db = Open();
     ASSERT_TRUE(db);
-    EXPECT_EQ(db->SchemaVersion(), 1);
+    EXPECT_EQ(db->SchemaVersion(), CurrentSchemaVersion());
     EXPECT_EQ(Scalar(*db, "select IIName from IndividualInfo where IIID = 41").toString(), "Kept");
+    // It has a subject already, so no practice subject is added.
+    EXPECT_EQ(Count(*db, "IndividualInfo"), 1);
     EXPECT_EQ(Count(*db, "StatisticalSyllableMaskRecord"), 0);
 }
 

@@ -5,6 +5,7 @@
 
 #include "StoreFixture.h"
 #include "store/Registry.h"
+#include "store/Schema.h"
 
 namespace kestrune::store::testing {
 namespace {
@@ -64,7 +65,8 @@ TEST_P(OpenStoreTest, SubjectsAreAddedLoadedChangedAndRemoved) {
     EXPECT_FALSE(Must(subjects.Load(obrien.id)));
     EXPECT_FALSE(Must(subjects.Update(changed)));
     EXPECT_FALSE(Must(subjects.UpdateNameAndBirthYear(obrien.id, "x", 1)));
-    EXPECT_EQ(Ids(Must(subjects.List(SubjectRegistry::AllSubjects()))), std::vector<qint64>{ito});
+    EXPECT_EQ(Ids(Must(subjects.List(SubjectRegistry::AllSubjects()))),
+              (std::vector<qint64>{kPracticeSubjectId, ito}));
 }
 
 TEST_P(OpenStoreTest, ListingsFollowTheOpenersQueryAndKeyOrder) {
@@ -76,14 +78,16 @@ TEST_P(OpenStoreTest, ListingsFollowTheOpenersQueryAndKeyOrder) {
     Subject first = *Must(subjects.Load(a));
     first.description = "changed";
     ASSERT_TRUE(Must(subjects.Update(first)));
+    // The standard listing shows every row, the practice subject first.
     const std::vector<ListEntry> all = Must(subjects.List(SubjectRegistry::AllSubjects()));
-    EXPECT_EQ(Ids(all), (std::vector<qint64>{a, b, c}));
-    ASSERT_EQ(all.size(), 3u);
-    EXPECT_EQ(all[1].text, "Baba");
+    EXPECT_EQ(Ids(all), (std::vector<qint64>{kPracticeSubjectId, a, b, c}));
+    ASSERT_EQ(all.size(), 4u);
+    EXPECT_EQ(all[0].text, "PRACTICE");
+    EXPECT_EQ(all[2].text, "Baba");
     // An opener's own query is taken as given, rows in the order returned.
     const std::vector<ListEntry> reversed = Must(
         subjects.List({"select * from IndividualInfo where IIID <> ? ORDER BY IIID DESC", {b}}));
-    EXPECT_EQ(Ids(reversed), (std::vector<qint64>{c, a}));
+    EXPECT_EQ(Ids(reversed), (std::vector<qint64>{c, a, kPracticeSubjectId}));
 
     AudioRegistry audio(*db);
     const qint64 m = Must(audio.Add(MakeMaterial("wav/a.wav")));
@@ -140,9 +144,9 @@ TEST_P(OpenStoreTest, SearchTakesALikePatternIgnoringAsciiCase) {
     EXPECT_EQ(Ids(Must(subjects.Search("s%j"))), std::vector<qint64>{sato});
     EXPECT_EQ(Ids(Must(subjects.Search("100%"))), std::vector<qint64>{percent});
     EXPECT_TRUE(Must(subjects.Search("nobody")).empty());
-    // An empty text finds every row that has a name.
+    // An empty text finds every row that has a name, the practice subject's too.
     EXPECT_EQ(Ids(Must(subjects.Search(QString()))),
-              (std::vector<qint64>{sato, kato, percent, japanese}));
+              (std::vector<qint64>{kPracticeSubjectId, sato, kato, percent, japanese}));
     EXPECT_GT(nameless, japanese);
 
     AudioRegistry audio(*db);
@@ -166,7 +170,8 @@ TEST_P(OpenStoreTest, RemovingASubjectLeavesItsRecordsAlone) {
 
     ASSERT_TRUE(subjects.Remove(subject).Ok());
     ASSERT_TRUE(audio.Remove(material).Ok());
-    const std::vector<std::pair<QString, qint64>> expected = {{"IndividualInfo", 1},
+    // IndividualInfo: the practice subject and the one that stays.
+    const std::vector<std::pair<QString, qint64>> expected = {{"IndividualInfo", 2},
                                                               {"AudioInfo", 0},
                                                               {"TestRecord", 1},
                                                               {"StatisticalRecord", 1},

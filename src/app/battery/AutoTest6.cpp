@@ -1,5 +1,6 @@
 #include "app/battery/AutoTest6.h"
 
+#include <QDir>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QKeyEvent>
@@ -15,8 +16,10 @@
 #include <string>
 
 #include "app/Fonts.h"
+#include "app/Picture.h"
 #include "app/Prompter.h"
 #include "app/StepRunner.h"
+#include "app/battery/Directions.h"
 #include "app/battery/Output.h"
 #include "audio/PlaybackWorker.h"
 #include "core/battery/Stimulus.h"
@@ -103,9 +106,11 @@ CAutoTest6::CAutoTest6(const VowelTestServices& services, const VowelTestSetup& 
     }
     progress_ = new QProgressBar(this);
     progress_->setObjectName(QStringLiteral("progress"));
-    picture_ = new QLabel(this);
+    picture_ = new CPictureFrame(this);
     picture_->setObjectName(QStringLiteral("picture"));
-    picture_->setMinimumSize(240, 180);
+    // 4:3, the shape of the instruction pictures: stretched over the frame,
+    // they keep their proportions.
+    picture_->setFixedSize(400, 300);
     guide_ = new QLabel(this);
     guide_->setObjectName(QStringLiteral("guide"));
     instruction_ = new QLabel(this);
@@ -131,7 +136,7 @@ CAutoTest6::CAutoTest6(const VowelTestServices& services, const VowelTestSetup& 
     bottom->addWidget(progress_, 1);
     bottom->addWidget(backButton_);
     auto* layout = new QVBoxLayout(this);
-    layout->addWidget(picture_, 1);
+    layout->addWidget(picture_, 0, Qt::AlignHCenter);
     layout->addWidget(guide_);
     layout->addWidget(instruction_);
     layout->addLayout(vowels);
@@ -149,7 +154,66 @@ CAutoTest6::CAutoTest6(const VowelTestServices& services, const VowelTestSetup& 
 
     startButton_->setEnabled(session_ != nullptr);
     SetAnswering(false);
-    if (session_) ShowProgress(session_->Progress());
+    if (session_) {
+        ShowProgress(session_->Progress());
+        const VowelSettings& settings = session_->Settings();
+        if (settings.pictureNumber > 0) {
+            pictures_.emplace(settings.picturePath, settings.pictureNumber);
+            DrawPicture();
+        }
+        OpenDirections();
+    }
+}
+
+void CAutoTest6::OpenDirections() {
+    const QString folder =
+        services_.stationFolder.isEmpty() ? QDir::currentPath() : services_.stationFolder;
+    directions_ = new CDirections(6, CDirections::Use::Session, services_.prompter, folder, this);
+    directions_->SetVolume(session_->Settings().volume);
+    connect(directions_, &CDirections::nextRequested, this, &CAutoTest6::OnDirectionsNext);
+    connect(directions_, &CDirections::backRequested, this, [this] { OnDirectionsLeft(true); });
+    connect(directions_, &CDirections::sessionEndRequested, this,
+            [this] { OnDirectionsLeft(false); });
+    directions_->show();
+}
+
+void CAutoTest6::OnDirectionsNext() {
+    if (!isVisible()) show();
+    raise();
+    activateWindow();
+}
+
+void CAutoTest6::OnDirectionsLeft(bool back) {
+    if (setup_.session) {
+        if (back)
+            emit backRequested();
+        else
+            emit sessionEndRequested();
+        return;
+    }
+    // A practice run or a test from the launcher: leaving the directions
+    // leaves the test, which has not started yet.
+    runner_->Cancel();
+    worker_->Cancel();
+    QDialog::reject();
+}
+
+QString CAutoTest6::PictureFile() const {
+    return pictures_ ? QString::fromStdString(pictures_->CurrentFile()) : QString();
+}
+
+void CAutoTest6::DrawPicture() {
+    pictures_->Draw([this](const std::string& file) {
+        return picture_->SetPath(QString::fromStdString(file));
+    });
+}
+
+void CAutoTest6::AdvancePicture() {
+    if (!pictures_) return;
+    const PictureSequence::Outcome outcome = pictures_->Advance([this](const std::string& file) {
+        return picture_->SetPath(QString::fromStdString(file));
+    });
+    if (outcome.message) services_.prompter.Message(this, QString::fromStdString(*outcome.message));
 }
 
 CAutoTest6::~CAutoTest6() {
@@ -214,6 +278,7 @@ void CAutoTest6::OnAnswer(VowelAnswerKind kind) {
     StoreRecord(*step->record);
     selection_.Clear();
     UpdateMarks();
+    if (step->next) AdvancePicture();
     RunTrial(*step);
 }
 
@@ -355,6 +420,7 @@ void CAutoTest6::reject() {
     runner_->Cancel();
     worker_->Cancel();
     QDialog::reject();
+    if (setup_.session) emit sessionEndRequested();
 }
 
 }  // namespace kestrune::app

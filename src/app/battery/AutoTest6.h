@@ -7,6 +7,7 @@
 #include <memory>
 #include <optional>
 
+#include "core/battery/PictureSequence.h"
 #include "core/battery/VowelDiscrimination.h"
 
 class QLabel;
@@ -25,6 +26,8 @@ class WaitClock;
 
 namespace kestrune::app {
 
+class CDirections;
+class CPictureFrame;
 class Prompter;
 class StepRunner;
 
@@ -36,15 +39,21 @@ struct VowelTestServices {
     audio::WaitClock& clock;  ///< ticks of the answers and the worker's waits
     CrtRandom& random;
     int outputCloseMs = 20000;  ///< how long the final text stays up on its own
+    QString stationFolder;      ///< holds "headphone.jpg"; empty: the working folder
 };
 
 /** Who takes the test and where its results go. */
 struct VowelTestSetup {
     int subjectId = 0;  ///< 1 is practice
+    /** Stored with every answer: the launcher's self-evaluation (1 ... 5);
+     *  in a session the entry form's hearing choice (6: not known). */
     int selfEvaluation = 0;
     int age = 0;
     QString scenarioPath;
     QString resultPath;  ///< the result workbook; empty: nothing is written
+    /** Created by the measured session: modeless and hidden until the
+     *  directions lead on to it; its back and end go to the session. */
+    bool session = false;
 };
 
 /**
@@ -56,6 +65,11 @@ struct VowelTestSetup {
  *
  * Answer buttons are enabled while a trial is playing or waits for its
  * answer; an answer stops the stimulus at once.
+ *
+ * Opening it opens the directions (test 6) over it, at the scenario's
+ * volume. Their "次へ　＞" shows the test. In the session their "＜　戻る"
+ * and their close box are the session's (backRequested(),
+ * sessionEndRequested()); anywhere else both simply close the test.
  */
 class CAutoTest6 final : public QDialog {
     Q_OBJECT
@@ -75,15 +89,31 @@ class CAutoTest6 final : public QDialog {
     QString FinalText() const { return finalText_; }
     /** True while the stimulus worker runs. */
     bool Playing() const;
+    const VowelTestSetup& Setup() const { return setup_; }
+    /** The directions this test opened (null when the scenario could not be read). */
+    CDirections* Directions() const { return directions_; }
+    /** The instruction picture file shown ("" without pictures). */
+    QString PictureFile() const;
 
     /** The close box, Escape and "終了": before the end of a test run, ask,
      *  then keep the table as it stands. */
     void reject() override;
 
+  signals:
+    /** Session only: the directions went back to the entry form. */
+    void backRequested();
+    /** Session only: the directions or the test were closed; the session ends. */
+    void sessionEndRequested();
+
   protected:
     void keyPressEvent(QKeyEvent* event) override;
 
   private:
+    void OpenDirections();
+    void OnDirectionsNext();
+    void OnDirectionsLeft(bool back);
+    void DrawPicture();
+    void AdvancePicture();
     void OnStart();
     void OnMark(int vowel);
     void OnCancelMarks();
@@ -117,7 +147,9 @@ class CAutoTest6 final : public QDialog {
     QPushButton* backButton_ = nullptr;
     std::array<QPushButton*, kVowelCount> vowelButtons_{};
     QProgressBar* progress_ = nullptr;
-    QLabel* picture_ = nullptr;
+    CPictureFrame* picture_ = nullptr;
+    CDirections* directions_ = nullptr;
+    std::optional<PictureSequence> pictures_;
     QLabel* guide_ = nullptr;
     QLabel* instruction_ = nullptr;
 };

@@ -3,7 +3,6 @@
 #include <QDir>
 #include <QHBoxLayout>
 #include <QLabel>
-#include <QPainter>
 #include <QPushButton>
 #include <QVBoxLayout>
 
@@ -99,28 +98,6 @@ constexpr int kFirstTestNumber = 2;
 /** Width of the direction text in pixels. */
 constexpr int kTextWidth = 660;
 
-/** The headphone picture, read and drawn stretched over the whole frame on
- *  every paint, so a picture replaced on disk shows at the next repaint. A
- *  missing picture leaves the frame empty without a message: the
- *  directions are still readable. */
-class HeadphoneFrame final : public QFrame {
-  public:
-    HeadphoneFrame(const QString& path, QWidget* parent) : QFrame(parent), path_(path) {
-        setFrameShape(QFrame::Box);
-    }
-
-  protected:
-    void paintEvent(QPaintEvent* event) override {
-        QFrame::paintEvent(event);
-        QPainter painter(this);
-        if (picture_.Load(path_)) picture_.Show(&painter, contentsRect());
-    }
-
-  private:
-    QString path_;
-    CPicture picture_;
-};
-
 }  // namespace
 
 QString DirectionText(int testNumber) {
@@ -152,7 +129,10 @@ CDirections::CDirections(int testNumber, Use use, Prompter& prompter,
     text_->setFixedWidth(kTextWidth);
     text_->setMinimumHeight(text_->heightForWidth(kTextWidth));
 
-    auto* picture = new HeadphoneFrame(headphonePath_, this);
+    // A missing headphone picture leaves the frame empty without a message:
+    // the directions are still readable.
+    auto* picture = new CPictureFrame(this);
+    picture->SetPath(headphonePath_);
     picture->setObjectName(QStringLiteral("pictureFrame"));
     picture->setFixedSize(240, 240);
 
@@ -164,6 +144,7 @@ CDirections::CDirections(int testNumber, Use use, Prompter& prompter,
     nextButton_->setObjectName(QStringLiteral("nextButton"));
     nextButton_->setFont(font);
     nextButton_->setDefault(true);
+    for (QPushButton* button : {backButton_, nextButton_}) button->setMinimumSize(180, 56);
     connect(nextButton_, &QPushButton::clicked, this, &CDirections::OnNext);
     connect(backButton_, &QPushButton::clicked, this, &CDirections::OnBack);
 

@@ -1,0 +1,459 @@
+// The subject's whole session through the real windows on the offscreen
+// platform: the panel, the entry form, the directions and the vowel test,
+// with the virtual sound output on a manual clock and a scripted listener.
+// What the session leaves behind is read back from the station database and,
+// for the result workbook, by LibreOffice.
+
+#include <QApplication>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTimer>
+
+#include <cmath>
+#include <filesystem>
+
+#include "AppTestSupport.h"
+#include "SessionKit.h"
+#include "audio/VirtualOutput.h"
+#include "core/util/Clock.h"
+#include "core/util/Random.h"
+#include "sheet/SpreadSheet.h"
+#include "support/LibreOffice.h"
+
+using namespace kestrune;
+using namespace kestrune::app;
+using namespace kestrune::app::testing;
+
+namespace {
+
+const QString kSessionEnd = QStringLiteral("テストがまだ終わりません，\n 確かに終了しますか?");
+
+/** One stored answer, as the test compares it. */
+struct Answer {
+    int snr;
+    double state;
+    int validity;
+    bool recognised;  ///< NSMRRecognise holds the masked vowel (else empty)
+};
+
+/** The answers of one pair, one text each, so a mismatch shows what differs. */
+QStringList Described(const std::vector<Answer>& answers) {
+    QStringList texts;
+    for (const Answer& a : answers)
+        texts << QStringLiteral("snr %1 state %2 validity %3 recognised %4")
+                     .arg(a.snr)
+                     .arg(a.state)
+                     .arg(a.validity)
+                     .arg(a.recognised);
+    return texts;
+}
+
+}  // namespace
+
+class SessionTest : public QObject {
+    Q_OBJECT
+
+  private:
+    QTemporaryDir folder_;
+    std::unique_ptr<Station> station_;
+    std::unique_ptr<FakePrompter> prompter_;
+    std::unique_ptr<audio::ManualWaitClock> clock_;
+    std::unique_ptr<audio::VirtualOutput> output_;
+    std::unique_ptr<CrtRandom> random_;
+    std::unique_ptr<CMainTestPanel> panel_;
+    std::string error_;
+
+    std::vector<store::Row> Query(const QString& sql) {
+        auto rows = station_->Db().Query({sql, {}});
+        if (!rows.Ok()) qFatal("%s", qPrintable(rows.error->Text()));
+        return rows.value;
+    }
+
+    QString Workbook(const QString& name) const {
+        return QString::fromStdString(
+            sheet::WorkbookPathFor(SessionResultPath(folder_.path(), name).toStdString()));
+    }
+
+    /** The panel's session up to the hidden test with its directions shown. */
+    void RegisterAndReachDirections(const QString& name, int age) {
+        Click(Controls{panel_.get()}.Button("sessionButton"));
+        QVERIFY(!panel_->isVisible());
+        QVERIFY(panel_->EntryForm() && panel_->EntryForm()->isVisible());
+        QVERIFY(RegisterSubject(*panel_, name, age));
+        QVERIFY(panel_->SessionTest() != nullptr);
+        QVERIFY(!panel_->EntryForm()->isVisible());
+        QVERIFY(panel_->SessionDirections()->isVisible());
+        QVERIFY(!panel_->SessionTest()->isVisible());
+    }
+
+    void ExpectSessionOver() {
+        QTRY_VERIFY(panel_->isVisible());
+        QVERIFY(panel_->EntryForm() == nullptr && panel_->SessionTest() == nullptr);
+        QVERIFY(Controls{panel_.get()}.Button("practiceButton")->isEnabled());
+        // The windows are gone, not just hidden.
+        QTRY_VERIFY(QApplication::topLevelWidgets().size() == 1);
+    }
+
+  private slots:
+    void initTestCase() {
+        QVERIFY(folder_.isValid());
+        QVERIFY(WriteSessionKit(folder_.path()));
+    }
+
+    void init() {
+        station_ = std::make_unique<Station>();
+        prompter_ = std::make_unique<FakePrompter>();
+        output_.reset();
+        clock_ = std::make_unique<audio::ManualWaitClock>(1'700'000'000, 10'000);
+        output_ = std::make_unique<audio::VirtualOutput>(*clock_);
+        random_ = std::make_unique<CrtRandom>();
+        panel_ = std::make_unique<CMainTestPanel>(
+            CMainTestPanel::Services{.db = station_->Db(),
+                                     .prompter = *prompter_,
+                                     .sound = output_.get(),
+                                     .clock = *clock_,
+                                     .random = *random_,
+                                     .stationFolder = folder_.path(),
+                                     .outputCloseMs = 40});
+        panel_->show();
+        QDir(folder_.filePath(QStringLiteral("Data"))).removeRecursively();
+    }
+
+    void cleanup() {
+        panel_.reset();
+        QTRY_COMPARE(QApplication::topLevelWidgets().size(), 0);
+    }
+
+    void panelLooksAndAsksBeforeQuitting() {
+        QCOMPARE(panel_->windowTitle(), QStringLiteral("聴力検査"));
+        QVERIFY(panel_->windowFlags().testFlag(Qt::WindowStaysOnTopHint));
+        Controls ui{panel_.get()};
+        QTRY_COMPARE(QApplication::focusWidget(), ui.Button("practiceButton"));
+        QCOMPARE(ui.Button("practiceButton")->font().pointSize(), 20);
+        QCOMPARE(ui.Get<QLabel>("heading")->font().pointSize(), 35);
+        QCOMPARE(ui.Get<QLabel>("description")->font().pointSize(), 22);
+        prompter_->answers = {false, true};
+        panel_->reject();
+        QVERIFY(panel_->isVisible());
+        panel_->reject();
+        QVERIFY(!panel_->isVisible());
+        QCOMPARE(panel_->result(), int(QDialog::Rejected));
+        QCOMPARE(prompter_->confirmations, QStringList(2, QStringLiteral("Really want to quit?")));
+    }
+
+    void measuredSessionFromRegistrationToEvaluation() {
+        const QString name = QStringLiteral("O'NEIL HANAKO");
+        RegisterAndReachDirections(name, 40);
+        QVERIFY(!Controls{panel_.get()}.Button("practiceButton")->isEnabled());
+        // The practice subject holds key 1; the subject is the next row.
+        const auto subjects = Query(QStringLiteral("SELECT * FROM IndividualInfo ORDER BY IIID"));
+        QCOMPARE(subjects.size(), std::size_t{2});
+        QCOMPARE(subjects[1].Text("IIName"), name);
+        const qint64 subject = subjects[1].Int("IIID");
+        QCOMPARE(subject, 2);
+        CAutoTest6* test = panel_->SessionTest();
+        QCOMPARE(test->Setup().scenarioPath, folder_.filePath(QStringLiteral("config1.ini")));
+        QCOMPARE(panel_->ResultPath(), folder_.filePath(QStringLiteral("Data/O'NEIL HANAKO.xls")));
+        QVERIFY(QFile::exists(Workbook(name)));
+        QCOMPARE(test->PictureFile(), folder_.path() + QStringLiteral("/pics/pic1.bmp"));
+
+        Click(Controls{panel_->SessionDirections()}.Button("nextButton"));
+        QVERIFY(test->isVisible());
+        QVERIFY(!panel_->SessionDirections()->isVisible());
+        Click(Controls{test}.Button("startButton"));
+
+        // Hears あ under あ down to -12 dB, い under あ always, え under う
+        // never, お under お down to -7 dB.
+        const Listener listener{{{{0, 0}, -12}, {{0, 1}, -100}, {{2, 3}, 50}, {{4, 4}, -7}}};
+        std::vector<Trial> trials;
+        while (!test->Session()->Over()) {
+            Trial trial;
+            QVERIFY(AnswerTrial(*test, *clock_, *output_, listener, &trial));
+            // What reached the headphones: the masking vowel plus the masked
+            // one attenuated to the pair's level, truncated.
+            const double gain = std::pow(10.0, trial.level / 20.0);
+            QCOMPARE(trial.firstSample, KitVowelValue(trial.masking) +
+                                            static_cast<int>(KitVowelValue(trial.masked) * gain));
+            trials.push_back(trial);
+            QVERIFY(trials.size() < 40);
+        }
+        QTRY_VERIFY(test->Ended());
+        // Two rests over 17 steps, and no other message.
+        const QString rest = QStringLiteral("疲れだね、ちょうど休みましょう！");
+        const QString resume = QStringLiteral("始めましょう！");
+        QCOMPARE(prompter_->MessageTexts(), QStringList({rest, resume, rest, resume}));
+        const QString finalText = QStringLiteral(
+            "本測定システムでは、貴方の脳内音声識別能力があまりよくはないと判断されています。"
+            "働き過ぎないように注意しましょう。\n\n測定結果により，77－83歳の聴覚識別能力でした．");
+        QCOMPARE(test->FinalText(), finalText);
+        QTRY_VERIFY(test->isVisible());  // again, after the result window
+
+        // One row per answer, the pairs interleaved at random; per pair:
+        const std::map<std::pair<QString, QString>, std::vector<Answer>> expected{
+            {{QStringLiteral("あ"), QStringLiteral("あ")},
+             {{0, 1, 1, true},
+              {-5, 1, 1, true},
+              {-10, 1, 1, true},
+              {-15, 0.5, 1, false},
+              {-15, 0, 1, false}}},
+            {{QStringLiteral("あ"), QStringLiteral("い")},
+             {{-5, 1, 1, true}, {-10, 1, 1, true}, {-15, 1, 1, true}, {-20, 1, 1, true}}},
+            // The last tolerated miss at the first level: validity 3, and
+            // two steps easier would be above 0 dB, so the pair ends at 0.
+            {{QStringLiteral("う"), QStringLiteral("え")}, {{0, 0.5, 1, false}, {0, 0, 3, false}}},
+            {{QStringLiteral("お"), QStringLiteral("お")},
+             {{10, 1, 1, true},
+              {5, 1, 1, true},
+              {0, 1, 1, true},
+              {-5, 1, 1, true},
+              {-10, 0.5, 1, false},
+              {-10, 0, 1, false}}},
+        };
+        const auto rows =
+            Query(QStringLiteral("SELECT * FROM NewSyllableMaskRecord ORDER BY rowid"));
+        QCOMPARE(rows.size(), trials.size());
+        std::map<std::pair<QString, QString>, std::vector<Answer>> stored;
+        for (std::size_t k = 0; k < rows.size(); ++k) {
+            const store::Row& r = rows[k];
+            const QString masking = r.Text("NSMRMaskingContent");
+            const QString masked = r.Text("NSMRMaskedContent");
+            QCOMPARE(masking, QString::fromUtf8(VowelLabel(trials[k].masking)));
+            QCOMPARE(masked, QString::fromUtf8(VowelLabel(trials[k].masked)));
+            QCOMPARE(r.Int("IIID"), subject);
+            QCOMPARE(r.Int("NSMRVolume"), kKitVolume);
+            QCOMPARE(r.Int("NSMRSelfevaluation"), 6);  // the hearing choice: not known
+            QCOMPARE(r.Real("NSMRDuration"), 1.25);    // 1650 ms less the 400 ms allowance
+            QVERIFY(r.Text("NSMRTime").startsWith(QStringLiteral("20")));
+            QCOMPARE(r.Text("NSMROther"), QString());
+            const QString recognised = r.Text("NSMRRecognise");
+            QVERIFY(recognised.isEmpty() || recognised == masked);
+            stored[{masking, masked}].push_back(
+                Answer{static_cast<int>(r.Int("NSMRSNR")), r.Real("NSMRState"),
+                       static_cast<int>(r.Int("NSMRValidity")), !recognised.isEmpty()});
+        }
+        QCOMPARE(stored.size(), expected.size());
+        for (const auto& [pair, answers] : expected)
+            QCOMPARE(Described(stored[pair]), Described(answers));
+
+        // LibreOffice reads the registration rows, the threshold table and
+        // the final text, in this order, on sheet "Result".
+        std::string error;
+        const auto sheets = kestrune::testing::ReadWithLibreOffice(
+            folder_.path().toStdString(), Workbook(name).toStdString(), &error);
+        QVERIFY2(error.empty(), error.c_str());
+        QVERIFY(sheets.count("Result") == 1);
+        auto result = sheets.at("Result");
+        const std::string hanako = name.toStdString();
+        const kestrune::testing::CsvTable table{
+            {"a", "b", "c", "d", "e", "f", "g"},
+            {hanako + " voice separation test result"},
+            {},
+            {"記録時刻：", FormatLocalTime(1'700'000'000)},  // registered before any answer
+            {"被験者名前：", hanako},
+            {"性別：", "知らない"},
+            {"年齢：", "40"},
+            {"利き側：", "知らない"},
+            {"耳の聴力：", "知らない"},
+            {"その他："},
+            {},
+            {},
+            {"."},
+            {"."},
+            {"masked", "あ", "い", "う", "え", "お"},
+            {"masking"},
+            {"あ", "-15", "-25", "0", "0", "0"},
+            {"い", "0", "0", "0", "0", "0"},
+            {"う", "0", "0", "0", "0", "0"},
+            {"え", "0", "0", "0", "0", "0"},
+            {"お", "0", "0", "0", "0", "-10"},
+            {"Average of hearing thresthold:", "-5.000000"},
+            {"Average of separation thresthold:", "-1.250000"},
+            {"."},
+            {"."},
+            {finalText.toStdString()},
+        };
+        QCOMPARE(result.size(), table.size());
+        for (std::size_t r = 0; r < table.size(); ++r) QCOMPARE(result[r], table[r]);
+
+        // "終了" after the end asks nothing and ends the session.
+        Click(Controls{test}.Button("backButton"));
+        QVERIFY(prompter_->confirmations.isEmpty());
+        ExpectSessionOver();
+    }
+
+    void backAndForthKeepsTheWindowsAndTheSubjectRow() {
+        RegisterAndReachDirections(QStringLiteral("SATO"), 45);
+        CInformation* form = panel_->EntryForm();
+        CAutoTest6* test = panel_->SessionTest();
+        QCOMPARE(test->Setup().scenarioPath, folder_.filePath(QStringLiteral("config1.ini")));
+        const qint64 subject = form->SubjectId().toLongLong();
+
+        // The directions go back to the form; the form's "次へ　＞" corrects
+        // the same subject row and shows the same directions again.
+        Click(Controls{panel_->SessionDirections()}.Button("backButton"));
+        QVERIFY(form->isVisible());
+        QVERIFY(RegisterSubject(*panel_, QStringLiteral("SATO JIRO"), 47));
+        QCOMPARE(panel_->EntryForm(), form);
+        QCOMPARE(panel_->SessionTest(), test);
+        QVERIFY(panel_->SessionDirections()->isVisible());
+        const auto subjects = Query(QStringLiteral("SELECT * FROM IndividualInfo ORDER BY IIID"));
+        QCOMPARE(subjects.size(), std::size_t{2});
+        QCOMPARE(subjects[1].Int("IIID"), subject);
+        QCOMPARE(subjects[1].Text("IIName"), QStringLiteral("SATO JIRO"));
+        QVERIFY(QFile::exists(Workbook(QStringLiteral("SATO JIRO"))));
+
+        // The form's "＜　戻る" leads to the panel; "テスト開始" shows the same
+        // form with what was typed.
+        Click(Controls{panel_->SessionDirections()}.Button("backButton"));
+        Click(Controls{form}.Button("backButton"));
+        QVERIFY(panel_->isVisible() && !form->isVisible());
+        QVERIFY(!Controls{panel_.get()}.Button("practiceButton")->isEnabled());
+        Click(Controls{panel_.get()}.Button("sessionButton"));
+        QCOMPARE(panel_->EntryForm(), form);
+        QCOMPARE(Controls{form}.Get<QLineEdit>("nameEdit")->text(), QStringLiteral("SATO JIRO"));
+
+        // Its close box asks; Cancel keeps the session, OK ends it.
+        prompter_->answers = {false, true};
+        QVERIFY(!form->close());
+        QVERIFY(form->isVisible() && panel_->SessionTest() == test);
+        QVERIFY(form->close());
+        QCOMPARE(prompter_->confirmations, QStringList(2, kSessionEnd));
+        ExpectSessionOver();
+        QVERIFY(prompter_->messages.empty());
+    }
+
+    void olderSubjectsGetTheSecondScenario() {
+        RegisterAndReachDirections(QStringLiteral("TANAKA"), 46);
+        QCOMPARE(panel_->SessionTest()->Setup().scenarioPath,
+                 folder_.filePath(QStringLiteral("config2.ini")));
+        // The directions' close box ends the session as well.
+        prompter_->answers = {true};
+        QVERIFY(panel_->SessionDirections()->close());
+        QCOMPARE(prompter_->confirmations, QStringList{kSessionEnd});
+        ExpectSessionOver();
+    }
+
+    void closingTheTestEarlyKeepsTheTableAndEndsTheSession() {
+        const QString name = QStringLiteral("SUZUKI");
+        RegisterAndReachDirections(name, 30);
+        CAutoTest6* test = panel_->SessionTest();
+        Click(Controls{panel_->SessionDirections()}.Button("nextButton"));
+        Click(Controls{test}.Button("startButton"));
+        Trial trial;
+        QVERIFY(AnswerTrial(*test, *clock_, *output_, Listener{}, &trial));
+        prompter_->answers = {true};
+        Click(Controls{test}.Button("backButton"));  // "終了"
+        QCOMPARE(prompter_->confirmations,
+                 QStringList{QStringLiteral(
+                     "テストがまだ終わりません，テスト結果が取れない．\n 確かに終了しますか?")});
+        ExpectSessionOver();
+        QCOMPARE(Query(QStringLiteral("SELECT * FROM NewSyllableMaskRecord")).size(),
+                 std::size_t{1});
+        // The registration rows, then the table as it stood: every open
+        // pair still "Null".
+        sheet::CSpreadSheet book(Workbook(name).toStdString(), "Result", false);
+        QVERIFY(book.SheetExists());
+        const auto& rows = book.Image().Rows();             // the header first
+        QCOMPARE(QString::fromStdString(rows.at(1).at(0)),  // after the header
+                 QStringLiteral("SUZUKI voice separation test result"));
+        const auto row = std::find_if(rows.begin(), rows.end(), [](const sheet::Row& r) {
+            return !r.empty() && r[0] == "お";
+        });
+        QVERIFY(row != rows.end());
+        QCOMPARE(row->at(5), std::string("Null"));
+    }
+
+    void practiceRunsModallyAndWritesNoWorkbook() {
+        QString finalText;
+        bool panelHidden = false;
+        int subject = 0;
+        QTimer::singleShot(0, this, [&] {
+            auto* test = qobject_cast<CAutoTest6*>(QApplication::activeModalWidget());
+            if (test == nullptr) return;
+            panelHidden = !panel_->isVisible();
+            subject = test->Setup().subjectId;
+            if (!ClickWhenReady(test->Directions(), "nextButton")) return;
+            if (!ClickWhenReady(test, "startButton")) return;
+            const Listener listener{{{{1, 1}, -100}, {{1, 2}, -100}}};
+            while (!test->Session()->Over()) {
+                Trial trial;
+                if (!AnswerTrial(*test, *clock_, *output_, listener, &trial)) return;
+            }
+            if (!QTest::qWaitFor([&] { return test->Ended() && test->isVisible(); })) return;
+            finalText = test->FinalText();
+            ClickWhenReady(test, "backButton");
+        });
+        Click(Controls{panel_.get()}.Button("practiceButton"));  // returns when the run is over
+        QVERIFY(panelHidden);
+        QCOMPARE(subject, 1);
+        QCOMPARE(finalText, QStringLiteral("練習を終わり，本番のテストに行きましょう！"));
+        QVERIFY(panel_->isVisible());
+        QVERIFY(prompter_->confirmations.isEmpty());
+        // Both pairs heard down to their end: two answers each, stored under
+        // the practice subject; no workbook anywhere.
+        const auto rows = Query(QStringLiteral("SELECT * FROM NewSyllableMaskRecord"));
+        QCOMPARE(rows.size(), std::size_t{4});
+        for (const auto& row : rows) {
+            QCOMPARE(row.Int("IIID"), 1);
+            QCOMPARE(row.Int("NSMRValidity"), 2);  // TRY
+        }
+        QVERIFY(!QDir(folder_.filePath(QStringLiteral("Data"))).exists());
+    }
+
+    void killedMidSessionLosesNoConfirmedAnswer() {
+        QTemporaryDir station;
+        QVERIFY(station.isValid());
+        QProcess child;
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+        child.setProcessEnvironment(environment);
+        child.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        child.start(QStringLiteral(KESTRUNE_SESSION_CHILD), {station.path()});
+        QVERIFY(child.waitForStarted());
+        // Killed right after its fifth answer was given.
+        int confirmed = 0;
+        while (confirmed < 5) {
+            QVERIFY2(child.waitForReadyRead(30000), "the session child stopped answering");
+            while (child.canReadLine()) {
+                const QString line = QString::fromUtf8(child.readLine()).trimmed();
+                if (line.startsWith(QStringLiteral("answered "))) confirmed = line.mid(9).toInt();
+            }
+        }
+        child.kill();  // SIGKILL
+        QVERIFY(child.waitForFinished());
+        QCOMPARE(child.exitStatus(), QProcess::CrashExit);
+
+        // Every answer confirmed before the kill is there (one more may have
+        // been given between the line and the signal), each row whole.
+        QString error;
+        auto db =
+            store::Database::Open(store::DatabaseLocation::StationFile(station.path()), &error);
+        QVERIFY2(db, qPrintable(error));
+        auto rows = db->Query({QStringLiteral("SELECT * FROM NewSyllableMaskRecord"), {}});
+        QVERIFY(rows.Ok());
+        QVERIFY(rows.value.size() >= std::size_t(confirmed));
+        QVERIFY(rows.value.size() <= std::size_t(confirmed) + 1);
+        for (const store::Row& row : rows.value) {
+            QCOMPARE(row.Int("IIID"), 2);
+            QCOMPARE(row.Int("NSMRVolume"), kKitVolume);
+            QVERIFY(!row.Text("NSMRMaskedContent").isEmpty());
+            QVERIFY(!row.IsNull("NSMRState"));
+        }
+
+        // The workbook made at registration is whole: our reader and
+        // LibreOffice both read its registration rows.
+        const std::string book = sheet::WorkbookPathFor(
+            SessionResultPath(station.path(), QStringLiteral("KILL O'HARA")).toStdString());
+        sheet::CSpreadSheet sheet(book, "Result", false);
+        QVERIFY(sheet.SheetExists());
+        QCOMPARE(sheet.TotalRows(), 12);  // the header and the eleven registration rows
+        const auto sheets =
+            kestrune::testing::ReadWithLibreOffice(station.path().toStdString(), book, &error_);
+        QVERIFY2(error_.empty(), error_.c_str());
+        QCOMPARE(sheets.at("Result").at(4),
+                 (std::vector<std::string>{"被験者名前：", "KILL O'HARA"}));
+    }
+};
+
+QTEST_MAIN(SessionTest)
+#include "SessionTest.moc"
