@@ -25,8 +25,11 @@ constexpr int kYoungestForSecondScenario = 46;
 }  // namespace
 
 QString SessionResultPath(const QString& stationFolder, const QString& fullName) {
-    return QDir(stationFolder)
-        .filePath(QStringLiteral("Data/") + fullName + QStringLiteral(".xls"));
+    // The name is a file name here: a slash typed into it must not lead
+    // the workbook out of the Data folder.
+    QString file = fullName;
+    file.replace(QLatin1Char('/'), QLatin1Char('_'));
+    return QDir(stationFolder).filePath(QStringLiteral("Data/") + file + QStringLiteral(".xls"));
 }
 
 QString SessionScenarioPath(const QString& stationFolder, bool practice, int age) {
@@ -184,6 +187,7 @@ void CMainTestPanel::OnRegistered() {
     entryForm_->hide();
 
     if (sessionTest_) {
+        sessionTest_->UpdateSubject(entries.age, resultPath_);
         if (CDirections* directions = sessionTest_->Directions()) directions->show();
         return;
     }

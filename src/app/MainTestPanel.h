@@ -18,7 +18,7 @@ namespace kestrune::app {
 class Prompter;
 
 /** The result workbook of a measured session: "Data/<full name>.xls" in
- *  the station folder. */
+ *  the station folder, a slash in the name written as "_". */
 QString SessionResultPath(const QString& stationFolder, const QString& fullName);
 
 /** The scenario the vowel test of a session runs: "configtry.ini" for

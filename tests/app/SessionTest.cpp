@@ -141,6 +141,13 @@ class SessionTest : public QObject {
         QCOMPARE(prompter_->confirmations, QStringList(2, QStringLiteral("Really want to quit?")));
     }
 
+    void resultWorkbookStaysInTheDataFolder() {
+        QCOMPARE(SessionResultPath(QStringLiteral("/st"), QStringLiteral("O'NEIL HANAKO")),
+                 QStringLiteral("/st/Data/O'NEIL HANAKO.xls"));
+        QCOMPARE(SessionResultPath(QStringLiteral("/st/"), QStringLiteral("../../etc/x")),
+                 QStringLiteral("/st/Data/.._.._etc_x.xls"));
+    }
+
     void measuredSessionFromRegistrationToEvaluation() {
         const QString name = QStringLiteral("O'NEIL HANAKO");
         RegisterAndReachDirections(name, 40);
@@ -301,6 +308,11 @@ class SessionTest : public QObject {
         QCOMPARE(subjects[1].Int("IIID"), subject);
         QCOMPARE(subjects[1].Text("IIName"), QStringLiteral("SATO JIRO"));
         QVERIFY(QFile::exists(Workbook(QStringLiteral("SATO JIRO"))));
+        // The test keeps its scenario but evaluates the corrected age and
+        // writes to the corrected name's workbook.
+        QCOMPARE(test->Setup().scenarioPath, folder_.filePath(QStringLiteral("config1.ini")));
+        QCOMPARE(test->Session()->SubjectAge(), 47);
+        QCOMPARE(test->Setup().resultPath, SessionResultPath(folder_.path(), "SATO JIRO"));
 
         // The form's "＜　戻る" leads to the panel; "テスト開始" shows the same
         // form with what was typed.

@@ -159,7 +159,7 @@ CAutoTest6::CAutoTest6(const VowelTestServices& services, const VowelTestSetup& 
         const VowelSettings& settings = session_->Settings();
         if (settings.pictureNumber > 0) {
             pictures_.emplace(settings.picturePath, settings.pictureNumber);
-            DrawPicture();
+            pictures_->Draw([this](const std::string& file) { return ShowPictureFile(file); });
         }
         OpenDirections();
     }
@@ -202,17 +202,20 @@ QString CAutoTest6::PictureFile() const {
     return pictures_ ? QString::fromStdString(pictures_->CurrentFile()) : QString();
 }
 
-void CAutoTest6::DrawPicture() {
-    pictures_->Draw([this](const std::string& file) {
-        return picture_->SetPath(QString::fromStdString(file));
-    });
+void CAutoTest6::UpdateSubject(int age, const QString& resultPath) {
+    setup_.age = age;
+    setup_.resultPath = resultPath;
+    if (session_) session_->SetSubjectAge(age);
+}
+
+bool CAutoTest6::ShowPictureFile(const std::string& file) {
+    return picture_->SetPath(QString::fromStdString(file));
 }
 
 void CAutoTest6::AdvancePicture() {
     if (!pictures_) return;
-    const PictureSequence::Outcome outcome = pictures_->Advance([this](const std::string& file) {
-        return picture_->SetPath(QString::fromStdString(file));
-    });
+    const PictureSequence::Outcome outcome =
+        pictures_->Advance([this](const std::string& file) { return ShowPictureFile(file); });
     if (outcome.message) services_.prompter.Message(this, QString::fromStdString(*outcome.message));
 }
 

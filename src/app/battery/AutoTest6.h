@@ -90,6 +90,10 @@ class CAutoTest6 final : public QDialog {
     /** True while the stimulus worker runs. */
     bool Playing() const;
     const VowelTestSetup& Setup() const { return setup_; }
+    /** The session's subject registered again with a corrected name or age:
+     *  the evaluation reads the new age and the results go to the new
+     *  workbook. The scenario stays the one the test was opened with. */
+    void UpdateSubject(int age, const QString& resultPath);
     /** The directions this test opened (null when the scenario could not be read). */
     CDirections* Directions() const { return directions_; }
     /** The instruction picture file shown ("" without pictures). */
@@ -112,7 +116,7 @@ class CAutoTest6 final : public QDialog {
     void OpenDirections();
     void OnDirectionsNext();
     void OnDirectionsLeft(bool back);
-    void DrawPicture();
+    bool ShowPictureFile(const std::string& file);
     void AdvancePicture();
     void OnStart();
     void OnMark(int vowel);

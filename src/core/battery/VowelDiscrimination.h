@@ -254,6 +254,10 @@ class VowelDiscriminationTest {
     const VowelPairTable& Pairs() const { return settings_.pairs; }
     bool Practice() const { return practice_; }
     const char* Caption() const;
+    /** The subject's age, read by the evaluation only. */
+    int SubjectAge() const { return age_; }
+    /** The subject corrected their age before the end. */
+    void SetSubjectAge(int age) { age_ = age; }
     const char* StartGuide() const;
 
     int CurrentPair() const { return current_; }
