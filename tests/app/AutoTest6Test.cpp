@@ -9,38 +9,19 @@
 #include <QProgressBar>
 #include <QTemporaryDir>
 
-#include <cmath>
 #include <map>
 
 #include "AppTestSupport.h"
+#include "SessionKit.h"
 #include "app/battery/AutoTest6.h"
 #include "app/battery/TestDispatcher.h"
 #include "audio/VirtualOutput.h"
 #include "audio/WaitClock.h"
-#include "core/wave/WaveFile.h"
 #include "sheet/SpreadSheet.h"
 
 using namespace kestrune;
 using namespace kestrune::app;
 using namespace kestrune::app::testing;
-
-namespace {
-
-constexpr int kSamples = 400;  // 50 ms at 8000 Hz
-
-// Vowel v (0 ... 4) is a constant wave of (v + 1) * 1000.
-int VowelValue(int v) {
-    return (v + 1) * 1000;
-}
-
-struct Expected {
-    QString masking, masked, recognised;
-    int snr = 0;
-    double state = 0;
-    int validity = 0;
-};
-
-}  // namespace
 
 class AutoTest6Test : public QObject {
     Q_OBJECT
@@ -57,7 +38,7 @@ class AutoTest6Test : public QObject {
     // INTERVAL -5, no misses tolerated.
     QString Scenario(const char* type, int autoConfirm = 0, int beep = 0, int rests = 0) {
         QString text = QStringLiteral(
-                           "[INFO]\nTESTTYPE=NEWSYLLABLEMASKING\nTOTAL=1\nFILEPATH=%1/\n"
+                           "[INFO]\nTESTTYPE=NEWSYLLABLEMASKING\nTOTAL=1\nFILEPATH=%1/sound/\n"
                            "[DATA]\nVOLUME=60\nINTERVAL=-5\nTYPE=%2\nMISSPERMISSION=0\n"
                            "RESTPERMISSION=%3\nONEPLAYTIMES=1\nTWOPLAYTIMES=2\nAUTOCONFIRM=%4\n"
                            "BEEP=%5\n")
@@ -109,16 +90,8 @@ class AutoTest6Test : public QObject {
   private slots:
     void initTestCase() {
         QVERIFY(dir_.isValid());
-        for (int v = 0; v < 5; ++v) {
-            std::vector<std::uint8_t> bytes(kSamples * 2);
-            for (int n = 0; n < kSamples; ++n) {
-                const auto u = static_cast<std::uint16_t>(VowelValue(v));
-                bytes[2 * n] = static_cast<std::uint8_t>(u & 0xFF);
-                bytes[2 * n + 1] = static_cast<std::uint8_t>(u >> 8);
-            }
-            QVERIFY(WriteWaveFile(dir_.filePath(QStringLiteral("%1.wav").arg(v + 1)).toStdString(),
-                                  PcmFormat(1, 8000, 16), bytes.data(), kSamples));
-        }
+        // The session kit's recordings: vowel v a constant (v + 1) * 1000.
+        QVERIFY(WriteSessionKit(dir_.path()));
     }
 
     void init() {
@@ -158,100 +131,6 @@ class AutoTest6Test : public QObject {
         QCOMPARE(static_cast<int>(Records().size()), answers);
         // Practice closes without the question.
         dialog->reject();
-        QVERIFY(prompter_->confirmations.isEmpty());
-    }
-
-    void scriptedRunStoresEveryAnswerAndTheTable() {
-        auto dialog = Open(7, Scenario("TEST"), 60);
-        QCOMPARE(dialog->windowTitle(), QStringLiteral("脳内音声識別テストをしている"));
-        Controls ui{dialog.get()};
-        Click(ui.Button("startButton"));
-        // The listener hears the masked vowel down to -5 dB and no lower.
-        std::vector<Expected> expected;
-        std::map<int, int> misses;
-        while (!dialog->Session()->Over()) {
-            WaitForAnswerPanel(*dialog);
-            const int pair = dialog->Session()->CurrentPair();
-            const int i = pair / 5, j = pair % 5;
-            const VowelPair& p = dialog->Session()->Pairs()[static_cast<size_t>(pair)];
-            // The mix reaches the output: masking plus the attenuated masked vowel.
-            QVERIFY(clock_->WaitForSleepers(1));  // the worker has queued the mix
-            clock_->AdvanceMs(20);
-            const auto heard = output_->Heard();
-            QVERIFY(!heard.empty());
-            const int gain = static_cast<int>(VowelValue(j) * std::pow(10.0, p.level / 20.0));
-            QCOMPARE(heard.back().Sample(0), VowelValue(i) + gain);
-
-            Expected e{QString::fromUtf8(VowelLabel(i)),
-                       QString::fromUtf8(VowelLabel(j)),
-                       {},
-                       p.level,
-                       0,
-                       1};
-            const bool hears = p.level >= -5;
-            if (hears) {
-                static const char* const kButtons[] = {"vowelA", "vowelI", "vowelU", "vowelE",
-                                                       "vowelO"};
-                Click(ui.Button(kButtons[i]));
-                if (i != j) Click(ui.Button(kButtons[j]));
-                QCOMPARE(dialog->Selection().Count(), i == j ? 1 : 2);
-                Click(ui.Button(i == j ? "singleButton" : "confirmButton"));
-                e.recognised = QString::fromUtf8(VowelLabel(j));
-                e.state = 1;
-            } else {
-                Click(ui.Button("dontKnowButton"));
-                e.validity = misses[pair]++ == 0 && p.level == p.begin ? 3 : 1;
-            }
-            QCOMPARE(dialog->Selection().Count(), 0);
-            expected.push_back(e);
-            QVERIFY(expected.size() < 30);
-        }
-        QTRY_VERIFY(dialog->Ended());
-        QVERIFY(prompter_->messages.empty());  // every row and the table were written
-        // (0,0), (0,1): -5 heard, -10 not: finished at -10. (2,3): 0 and -5
-        // heard, the step to -10 passes its end and finishes it there.
-        QCOMPARE(expected.size(), std::size_t{6});
-
-        const auto rows = Records();
-        QCOMPARE(rows.size(), expected.size());
-        for (std::size_t k = 0; k < rows.size(); ++k) {
-            const store::Row& r = rows[k];
-            const Expected& e = expected[k];
-            QCOMPARE(r.Int("IIID"), 7);
-            QCOMPARE(r.Int("NSMRVolume"), 60);
-            QCOMPARE(r.Int("NSMRSelfevaluation"), 2);
-            QCOMPARE(r.Text("NSMRMaskingContent"), e.masking);
-            QCOMPARE(r.Text("NSMRMaskedContent"), e.masked);
-            QCOMPARE(r.Int("NSMRSNR"), e.snr);
-            QCOMPARE(r.Text("NSMRRecognise"), e.recognised);
-            QCOMPARE(r.Real("NSMRState"), e.state);
-            QCOMPARE(r.Int("NSMRValidity"), e.validity);
-            QCOMPARE(r.Text("NSMROther"), QString());
-            // 20 ms after the play started, less the 400 ms allowance: 0.
-            QCOMPARE(r.Real("NSMRDuration"), 0.0);
-            QVERIFY(!r.IsNull("NSMRTime"));
-        }
-
-        QVERIFY(QFile::exists(WorkbookFile()));
-        sheet::CSpreadSheet book(WorkbookFile().toStdString(), "Result", false);
-        QVERIFY(book.SheetExists());
-        std::vector<sheet::Row> all{book.Image().FieldNames()};
-        for (const auto& row : book.Image().Rows()) all.push_back(row);
-        auto rowStarting = [&](const std::string& first) -> sheet::Row {
-            for (const auto& row : all)
-                if (!row.empty() && row[0] == first) return row;
-            return sheet::Row(6);
-        };
-        QCOMPARE(all.front().at(0), std::string("."));
-        QCOMPARE(rowStarting("あ").at(1), std::string("-10"));
-        QCOMPARE(rowStarting("あ").at(2), std::string("-10"));
-        QCOMPARE(rowStarting("う").at(4), std::string("-10"));
-        QCOMPARE(rowStarting("Average of separation thresthold:").at(1), std::string("-1.000000"));
-        QVERIFY(std::any_of(all.begin(), all.end(), [&](const sheet::Row& row) {
-            return !row.empty() && QString::fromStdString(row[0]) == dialog->FinalText();
-        }));
-        QVERIFY(dialog->FinalText().contains(QStringLiteral("歳の聴覚識別能力でした．")));
-        dialog->reject();  // over: no question
         QVERIFY(prompter_->confirmations.isEmpty());
     }
 
@@ -336,13 +215,13 @@ class AutoTest6Test : public QObject {
         prompter_->messages.clear();
 
         const QString scenario = Scenario("TEST");
-        QFile::rename(dir_.filePath(QStringLiteral("1.wav")),
-                      dir_.filePath(QStringLiteral("x.wav")));
+        QFile::rename(dir_.filePath(QStringLiteral("sound/1.wav")),
+                      dir_.filePath(QStringLiteral("sound/x.wav")));
         auto dialog = Open(7, scenario);
         Click(Controls{dialog.get()}.Button("startButton"));
         WaitForAnswerPanel(*dialog);
-        QFile::rename(dir_.filePath(QStringLiteral("x.wav")),
-                      dir_.filePath(QStringLiteral("1.wav")));
+        QFile::rename(dir_.filePath(QStringLiteral("sound/x.wav")),
+                      dir_.filePath(QStringLiteral("sound/1.wav")));
         const int pair = dialog->Session()->CurrentPair();
         // Every open pair involves あ: as masking vowel, or as masked one.
         QCOMPARE(prompter_->MessageTexts(),
