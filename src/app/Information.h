@@ -37,8 +37,9 @@ class CInformation final : public QWidget {
     CInformation(store::Database& db, const Clock& clock, Prompter& prompter,
                  QWidget* parent = nullptr);
 
-    /** The session's test dialog exists: "次へ　＞" then corrects the
-     *  registered subject's name and year of birth instead of inserting. */
+    /** The session has gone on past this form (its test exists, or was
+     *  tried): "次へ　＞" then corrects the registered subject's name and
+     *  year of birth instead of inserting another subject. */
     void SetSessionTestExists(bool exists) { sessionTestExists_ = exists; }
 
     /** The registered subject's key as text ("" before registration). */

@@ -185,6 +185,9 @@ void CMainTestPanel::OnRegistered() {
     if (!WriteRegistrationRows(resultPath_, entries, services_.clock.Now(), &error))
         services_.prompter.Message(entryForm_, error);
     entryForm_->hide();
+    // From now on "次へ　＞" corrects this subject's row rather than adding
+    // another, also when the test below cannot be opened.
+    entryForm_->SetSessionTestExists(true);
 
     if (sessionTest_) {
         sessionTest_->UpdateSubject(entries.age, resultPath_);
@@ -205,7 +208,6 @@ void CMainTestPanel::OnRegistered() {
         entryForm_->show();
         return;
     }
-    entryForm_->SetSessionTestExists(true);
     connect(sessionTest_, &CAutoTest6::backRequested, this, &CMainTestPanel::OnBackToEntryForm);
     connect(sessionTest_, &CAutoTest6::sessionEndRequested, this, &CMainTestPanel::EndSession);
 }

@@ -345,6 +345,24 @@ class SessionTest : public QObject {
         ExpectSessionOver();
     }
 
+    void aMissingScenarioKeepsTheSubjectAtTheForm() {
+        const QString scenario = folder_.filePath(QStringLiteral("config1.ini"));
+        QVERIFY(QFile::rename(scenario, scenario + QStringLiteral(".away")));
+        Click(Controls{panel_.get()}.Button("sessionButton"));
+        const bool registered = RegisterSubject(*panel_, QStringLiteral("ITO"), 30);
+        QFile::rename(scenario + QStringLiteral(".away"), scenario);
+        QVERIFY(registered);
+        QCOMPARE(prompter_->MessageTexts(),
+                 QStringList{QStringLiteral("Loading configuration file failed!")});
+        QVERIFY(panel_->SessionTest() == nullptr);
+        QVERIFY(panel_->EntryForm()->isVisible());
+        // Once the file is back the same subject goes on: no second row.
+        QVERIFY(RegisterSubject(*panel_, QStringLiteral("ITO"), 30));
+        QVERIFY(panel_->SessionTest() != nullptr);
+        QVERIFY(panel_->SessionDirections()->isVisible());
+        QCOMPARE(Query(QStringLiteral("SELECT * FROM IndividualInfo")).size(), std::size_t{2});
+    }
+
     void closingTheTestEarlyKeepsTheTableAndEndsTheSession() {
         const QString name = QStringLiteral("SUZUKI");
         RegisterAndReachDirections(name, 30);
