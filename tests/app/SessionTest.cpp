@@ -363,6 +363,20 @@ class SessionTest : public QObject {
         QCOMPARE(Query(QStringLiteral("SELECT * FROM IndividualInfo")).size(), std::size_t{2});
     }
 
+    void aWorkbookThatCannotBeWrittenIsReportedAndTheSessionGoesOn() {
+        // A file where the Data folder should be.
+        const QString data = folder_.filePath(QStringLiteral("Data"));
+        QVERIFY(WriteKitFile(data, "not a folder"));
+        Click(Controls{panel_.get()}.Button("sessionButton"));
+        const bool registered = RegisterSubject(*panel_, QStringLiteral("ENDO"), 30);
+        QFile::remove(data);
+        QVERIFY(registered);
+        QCOMPARE(prompter_->MessageTexts(),
+                 QStringList{QStringLiteral("Can not make the folder %1").arg(data)});
+        QVERIFY(panel_->SessionTest() != nullptr);
+        QVERIFY(panel_->SessionDirections()->isVisible());
+    }
+
     void closingTheTestEarlyKeepsTheTableAndEndsTheSession() {
         const QString name = QStringLiteral("SUZUKI");
         RegisterAndReachDirections(name, 30);
