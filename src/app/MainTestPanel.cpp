@@ -49,7 +49,9 @@ bool WriteRegistrationRows(const QString& resultPath, const CInformation::Entrie
     auto text = [](const QString& value) { return value.toStdString(); };
     sheet::CSpreadSheet sheet(text(resultPath), "Result", false);
     sheet.BeginTransaction();
-    bool ok = sheet.AddHeaders({"a", "b", "c", "d", "e", "f", "g"}, false);
+    // A subject registering again (back from the directions, or another
+    // session under the same name) appends to the sheet already there.
+    bool ok = sheet.SheetExists() || sheet.AddHeaders({"a", "b", "c", "d", "e", "f", "g"}, false);
     const std::vector<sheet::Row> rows{
         {text(entries.fullName) + " voice separation test result"},
         {""},

@@ -141,11 +141,23 @@ class SessionTest : public QObject {
         QCOMPARE(prompter_->confirmations, QStringList(2, QStringLiteral("Really want to quit?")));
     }
 
-    void resultWorkbookStaysInTheDataFolder() {
+    void resultWorkbookPathAndRegistrationRows() {
         QCOMPARE(SessionResultPath(QStringLiteral("/st"), QStringLiteral("O'NEIL HANAKO")),
                  QStringLiteral("/st/Data/O'NEIL HANAKO.xls"));
         QCOMPARE(SessionResultPath(QStringLiteral("/st/"), QStringLiteral("../../etc/x")),
                  QStringLiteral("/st/Data/.._.._etc_x.xls"));
+
+        // Registering twice under one name appends a second block of rows.
+        const QString path = SessionResultPath(folder_.path(), QStringLiteral("TWICE"));
+        CInformation::Entries entries;
+        entries.fullName = QStringLiteral("TWICE");
+        QString error;
+        QVERIFY2(WriteRegistrationRows(path, entries, 0, &error), qPrintable(error));
+        QVERIFY2(WriteRegistrationRows(path, entries, 0, &error), qPrintable(error));
+        sheet::CSpreadSheet book(Workbook(QStringLiteral("TWICE")).toStdString(), "Result", false);
+        QCOMPARE(book.TotalRows(), 1 + 2 * 11);
+        QCOMPARE(book.Image().Rows().at(12).at(0),
+                 std::string("TWICE voice separation test result"));
     }
 
     void measuredSessionFromRegistrationToEvaluation() {
