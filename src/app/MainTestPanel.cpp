@@ -20,6 +20,9 @@ namespace kestrune::app {
 namespace {
 
 constexpr int kPracticeSubject = 1;
+/** The entry form's hearing choice "知らない", stored as the self-evaluation
+ *  of a practice run. */
+constexpr int kHearingNotKnown = 6;
 constexpr int kYoungestForSecondScenario = 46;
 
 }  // namespace
@@ -152,7 +155,7 @@ void CMainTestPanel::StartPractice() {
     VowelTestSetup setup;
     setup.subjectId = kPracticeSubject;
     setup.scenarioPath = SessionScenarioPath(services_.stationFolder, true, 0);
-    setup.selfEvaluation = 6;  // the hearing choice's default: not known
+    setup.selfEvaluation = kHearingNotKnown;
     CAutoTest6 test(TestServices(), setup);
     if (!test.Loaded()) return;
     hide();
@@ -165,7 +168,6 @@ void CMainTestPanel::StartSession() {
     hide();
     if (!entryForm_) {
         entryForm_ = new CInformation(services_.db, services_.clock, services_.prompter);
-        entryForm_->setAttribute(Qt::WA_DeleteOnClose, false);
         connect(entryForm_, &CInformation::registered, this, &CMainTestPanel::OnRegistered);
         connect(entryForm_, &CInformation::backRequested, this, &CMainTestPanel::OnBackToPanel);
         connect(entryForm_, &CInformation::sessionEndRequested, this, &CMainTestPanel::EndSession);
@@ -180,7 +182,7 @@ void CMainTestPanel::OnBackToPanel() {
     show();
 }
 
-void CMainTestPanel::OnRegistered() {
+void CMainTestPanel::OnRegistered(qint64 subjectId) {
     const CInformation::Entries entries = entryForm_->Current();
     resultPath_ = SessionResultPath(services_.stationFolder, entries.fullName);
     QString error;
@@ -197,7 +199,7 @@ void CMainTestPanel::OnRegistered() {
         return;
     }
     VowelTestSetup setup;
-    setup.subjectId = static_cast<int>(entryForm_->SubjectId().toLongLong());
+    setup.subjectId = static_cast<int>(subjectId);
     setup.age = entries.age;
     setup.scenarioPath = SessionScenarioPath(services_.stationFolder, false, entries.age);
     setup.selfEvaluation = entries.hearingCode;

@@ -84,7 +84,7 @@ class CMainTestPanel final : public QDialog {
     void showEvent(QShowEvent* event) override;
 
   private:
-    void OnRegistered();
+    void OnRegistered(qint64 subjectId);
     void OnBackToPanel();
     void OnBackToEntryForm();
     void EndSession();
