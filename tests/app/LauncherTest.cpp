@@ -152,28 +152,21 @@ class LauncherTest : public QObject {
         QTest::addColumn<QString>("path");  // "@x": the file x in the test folder
         QTest::addColumn<int>("evaluation");
         QTest::addColumn<QString>("message");
-        QTest::newRow("nothing") << ""
-                                 << "" << 0 << kNoId;
-        QTest::newRow("no ID") << ""
-                               << "@good.ini" << 3 << kNoId;
-        QTest::newRow("no path") << "@subject"
-                                 << "" << 0 << kNoPath;
-        QTest::newRow("blank path is a path") << "@subject"
-                                              << " " << 2 << kBadFile;
-        QTest::newRow("unknown subject") << "999999"
-                                         << "@missing.ini" << 0 << kBadId;
-        QTest::newRow("ID not a number") << "abc"
-                                         << "@missing.ini" << 0 << kBadId;
-        QTest::newRow("negative ID") << "-1"
-                                     << "@good.ini" << 1 << kBadId;
-        QTest::newRow("missing file") << "@subject"
-                                      << "@missing.ini" << 0 << kBadFile;
-        QTest::newRow("folder") << "@subject"
-                                << "@" << 0 << kBadFile;
-        QTest::newRow("no evaluation") << "@subject"
-                                       << "@good.ini" << 0 << kNoEvaluation;
-        QTest::newRow("ID with trailing text") << "@subject番"
-                                               << "@good.ini" << 0 << kNoEvaluation;
+        const auto row = [](const char* name, const char* id, const char* path, int evaluation,
+                            const QString& message) {
+            QTest::newRow(name) << QString(id) << QString(path) << evaluation << message;
+        };
+        row("nothing", "", "", 0, kNoId);
+        row("no ID", "", "@good.ini", 3, kNoId);
+        row("no path", "@subject", "", 0, kNoPath);
+        row("blank path is a path", "@subject", " ", 2, kBadFile);
+        row("unknown subject", "999999", "@missing.ini", 0, kBadId);
+        row("ID not a number", "abc", "@missing.ini", 0, kBadId);
+        row("negative ID", "-1", "@good.ini", 1, kBadId);
+        row("missing file", "@subject", "@missing.ini", 0, kBadFile);
+        row("folder", "@subject", "@", 0, kBadFile);
+        row("no evaluation", "@subject", "@good.ini", 0, kNoEvaluation);
+        row("ID with trailing text", "@subject番", "@good.ini", 0, kNoEvaluation);
     }
     void refusesBadInputInOrder() {
         QFETCH(QString, id);
@@ -317,24 +310,6 @@ class LauncherTest : public QObject {
                               QString::number(subject_) + QStringLiteral("|TARO YAMADA"),
                               QString::number(added.value) + QStringLiteral("|HANAKO SATO")}));
         QCOMPARE(ui_.Edit("idEdit")->text(), QString::number(added.value));
-    }
-
-    void testTypeNamesAreExactAndCaseSensitive() {
-        const TestKind all[] = {TestKind::SentenceRecognition, TestKind::TimeListening,
-                                TestKind::InterruptedSpeech,   TestKind::SyllableMasking,
-                                TestKind::VowelDiscrimination, TestKind::SpeededSyllable,
-                                TestKind::AudioPresentation};
-        QStringList names;
-        for (TestKind type : all) {
-            const QString name = TestTypeName(type);
-            names << name;
-            QVERIFY(TestKindFor(name.toStdString()) == type);
-            QVERIFY(!TestKindFor(name.toLower().toStdString()));
-        }
-        QCOMPARE(names, QStringList({"SINGLE", "TIME", "SYLLABLE", "SYLLABLEMASKING",
-                                     "NEWSYLLABLEMASKING", "SYLLABLESPEEDUP", "PLAY"}));
-        for (const char* other : {"", "Notfound", "SINGLE\r", "SYLLABLE MASKING", "PLAY2"})
-            QVERIFY(!TestKindFor(other));
     }
 
     void thisVersionSaysWhichTestsAreNotAvailable() {

@@ -9,18 +9,16 @@
 #include <filesystem>
 #include <vector>
 
+#include "DeviceTestSupport.h"
 #include "audio/PlaybackWorker.h"
 #include "audio/VirtualOutput.h"
 #include "core/battery/Stimulus.h"
 
 using namespace kestrune::audio;
+using namespace kestrune::audio::device_testing;
 using kestrune::WaveFormat;
 
 namespace {
-
-WaveFormat Mono(uint16_t bits, uint32_t rate) {
-    return kestrune::PcmFormat(1, rate, bits);
-}
 
 std::vector<uint8_t> Noise(std::size_t bytes) {
     std::vector<uint8_t> out(bytes);
@@ -30,15 +28,6 @@ std::vector<uint8_t> Noise(std::size_t bytes) {
         b = static_cast<uint8_t>(x >> 16);
     }
     return out;
-}
-
-std::size_t ThreadCount() {
-    std::size_t n = 0;
-    for ([[maybe_unused]] const auto& entry :
-         std::filesystem::directory_iterator("/proc/self/task")) {
-        ++n;
-    }
-    return n;
 }
 
 struct Recorder {
@@ -73,10 +62,7 @@ TEST(PlaybackWorker, PlaysEachRepetitionExactlyAfterTheWaitThenClosesTheDevice) 
                 ASSERT_EQ(clock.NextWake(), 5000 + (i + 1) * wait);
                 clock.AdvanceToNextWake();
             }
-            for (int i = 0; i < 1000 && worker.Running(); ++i) {
-                std::this_thread::sleep_for(std::chrono::milliseconds(2));
-            }
-            EXPECT_FALSE(worker.Running());
+            EXPECT_TRUE(WaitUntilStopped(worker));
         }
         EXPECT_EQ(recorder.starts, std::vector<uint64_t>{5000});
         EXPECT_EQ(recorder.errors, 0);
@@ -201,10 +187,7 @@ TEST(PlaybackWorker, ADeviceThatDoesNotOpenIsReportedAndTheWaitsGoOn) {
         EXPECT_EQ(clock.NextWake(), 100 + (i + 1) * 400u);
         clock.AdvanceToNextWake();
     }
-    for (int i = 0; i < 1000 && worker.Running(); ++i) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(2));
-    }
-    EXPECT_FALSE(worker.Running());
+    EXPECT_TRUE(WaitUntilStopped(worker));
     EXPECT_EQ(recorder.errors, 1);
     EXPECT_EQ(recorder.finished, 1);
     EXPECT_TRUE(out.Heard().empty());

@@ -15,11 +15,13 @@
 #include <thread>
 #include <vector>
 
+#include "DeviceTestSupport.h"
 #include "audio/PortAudioOutput.h"
 #include "audio/WaitClock.h"
 #include "support/ScratchDir.h"
 
 using namespace kestrune::audio;
+using namespace kestrune::audio::device_testing;
 using kestrune::WaveFormat;
 
 namespace {
@@ -33,10 +35,6 @@ void UseAsoundrc(const kestrune::testing::ScratchDir& home, const std::string& t
 }
 
 const char kNullDevice[] = "pcm.!default { type null }\nctl.!default { type hw card 31 }\n";
-
-WaveFormat Mono(uint16_t bits, uint32_t rate) {
-    return kestrune::PcmFormat(1, rate, bits);
-}
 
 // `seconds` of a 1 kHz tone.
 std::vector<uint8_t> Tone(uint16_t bits, uint32_t rate, double seconds) {
@@ -64,14 +62,23 @@ bool WaitFor(const std::atomic<int>& counter, int value) {
     return true;
 }
 
-}  // namespace
+// The null device as the default, set before the output exists, and an
+// output that counts its done calls.
+class PortAudioOutputTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        out.SetDoneCallback([this] { done.fetch_add(1); });
+    }
 
-TEST(PortAudioOutput, PlaysAToneOnTheNullDeviceToTheEndFor16And8Bits) {
-    kestrune::testing::ScratchDir home;
-    UseAsoundrc(home, kNullDevice);
+    kestrune::testing::ScratchDir home_;
+    const bool configured_ = (UseAsoundrc(home_, kNullDevice), true);
     PortAudioOutput out;
     std::atomic<int> done{0};
-    out.SetDoneCallback([&] { done.fetch_add(1); });
+};
+
+}  // namespace
+
+TEST_F(PortAudioOutputTest, PlaysAToneOnTheNullDeviceToTheEndFor16And8Bits) {
     for (const auto& [bits, rate] : {std::pair<uint16_t, uint32_t>{16, 22050}, {8, 11025}}) {
         SCOPED_TRACE(bits);
         const int before = done.load();
@@ -89,12 +96,7 @@ TEST(PortAudioOutput, PlaysAToneOnTheNullDeviceToTheEndFor16And8Bits) {
     }
 }
 
-TEST(PortAudioOutput, QueuedBuffersAllPlayAndStopStartsOver) {
-    kestrune::testing::ScratchDir home;
-    UseAsoundrc(home, kNullDevice);
-    PortAudioOutput out;
-    std::atomic<int> done{0};
-    out.SetDoneCallback([&] { done.fetch_add(1); });
+TEST_F(PortAudioOutputTest, QueuedBuffersAllPlayAndStopStartsOver) {
     ASSERT_TRUE(out.Open(Mono(16, 44100), 44100));
     const std::vector<uint8_t> tone = Tone(16, 44100, 0.05);
     out.Pause();  // nothing moves while paused, so all three queue up
@@ -120,12 +122,7 @@ TEST(PortAudioOutput, QueuedBuffersAllPlayAndStopStartsOver) {
     EXPECT_EQ(out.PositionBytes(), tone.size());
 }
 
-TEST(PortAudioOutput, OpeningAgainInTheSameFormatKeepsTheStreamAndDropsTheQueue) {
-    kestrune::testing::ScratchDir home;
-    UseAsoundrc(home, kNullDevice);
-    PortAudioOutput out;
-    std::atomic<int> done{0};
-    out.SetDoneCallback([&] { done.fetch_add(1); });
+TEST_F(PortAudioOutputTest, OpeningAgainInTheSameFormatKeepsTheStreamAndDropsTheQueue) {
     ASSERT_TRUE(out.Open(Mono(16, 22050), 22050));
     ASSERT_EQ(out.StreamOpens(), 1u);
     const std::vector<uint8_t> tone = Tone(16, 22050, 0.05);
@@ -181,10 +178,7 @@ TEST(PortAudioOutput, WithoutADeviceOpenFails) {
     EXPECT_FALSE(out.Write(bytes, 2));
 }
 
-TEST(PortAudioOutput, RefusesFormatsItDoesNotPlay) {
-    kestrune::testing::ScratchDir home;
-    UseAsoundrc(home, kNullDevice);
-    PortAudioOutput out;
+TEST_F(PortAudioOutputTest, RefusesFormatsItDoesNotPlay) {
     EXPECT_FALSE(out.Open(Mono(24, 22050), 22050));
     WaveFormat stereo = Mono(16, 22050);
     stereo.channels = 2;

@@ -14,6 +14,7 @@
 #include <thread>
 #include <vector>
 
+#include "DeviceTestSupport.h"
 #include "audio/PlaybackWorker.h"
 #include "audio/VirtualOutput.h"
 #include "core/battery/Scenario.h"
@@ -23,6 +24,7 @@
 
 using namespace kestrune;
 using namespace kestrune::audio;
+using namespace kestrune::audio::device_testing;
 
 namespace {
 
@@ -91,22 +93,6 @@ ProcessedStimulus ProcessItem(const Scenario& scenario, int item, CrtRandom& ran
                                               loaded.format, SettingsOf(scenario, item), random);
     EXPECT_TRUE(outcome.ok) << outcome.message;
     return std::move(outcome.stimulus);
-}
-
-std::size_t ThreadCount() {
-    std::size_t n = 0;
-    for ([[maybe_unused]] const auto& entry :
-         std::filesystem::directory_iterator("/proc/self/task")) {
-        ++n;
-    }
-    return n;
-}
-
-bool WaitUntilStopped(const PlaybackWorker& worker) {
-    for (int i = 0; i < 5000 && worker.Running(); ++i) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(2));
-    }
-    return !worker.Running();
 }
 
 // Plays every repetition and wait of `stimulus` to the end.

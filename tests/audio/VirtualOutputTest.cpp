@@ -7,17 +7,15 @@
 #include <cstdint>
 #include <vector>
 
+#include "DeviceTestSupport.h"
 #include "audio/VirtualOutput.h"
 #include "audio/WaitClock.h"
 
 using namespace kestrune::audio;
+using namespace kestrune::audio::device_testing;
 using kestrune::WaveFormat;
 
 namespace {
-
-WaveFormat Mono(uint16_t bits, uint32_t rate) {
-    return kestrune::PcmFormat(1, rate, bits);
-}
 
 // A ramp of distinct values: frame i is i + first (8 bits, wrapping in
 // 0 ... 255) or (i * 37 + first) - 16000 (16 bits, little-endian).

@@ -327,48 +327,51 @@ TEST(IniFileWrite, ReplacesValueInPlaceKeepingCommentAndLineEnd) {
 
     EXPECT_TRUE(ini.WriteString("S", "B", "q"));
     EXPECT_EQ(TextOf(ini), "[S]\r\nA=;note\r\nB=q]z\r\n[T]\r\nC=3\r\n");
-
-    CIniFile tab = Load("[S]\r\nA=1\tx\r\nEND=9");
-    tab.WriteString("S", "A", "22");
-    tab.WriteString("S", "END", "10");
-    EXPECT_EQ(TextOf(tab), "[S]\r\nA=22\tx\r\nEND=10");
 }
 
-TEST(IniFileWrite, ReplacesKeyFoundInLaterSection) {
-    CIniFile ini = Load("[INFO]\r\nA=1\r\n[MORE]\r\nTOTAL=3\r\n");
-    ini.WriteString("INFO", "TOTAL", "4");
-    EXPECT_EQ(TextOf(ini), "[INFO]\r\nA=1\r\n[MORE]\r\nTOTAL=4\r\n");
-}
+// One write into a loaded text: the whole text after it, and the value read back.
+TEST(IniFileWrite, WhereAWriteLands) {
+    struct Case {
+        const char* rule;
+        std::string before, section, key, value, after;
+    };
+    const std::string longName(300, 'n');
+    const Case cases[] = {
+        {"a value ending at a tab keeps the tab", "[S]\r\nA=1\tx\r\nEND=9", "S", "A", "22",
+         "[S]\r\nA=22\tx\r\nEND=9"},
+        {"a value at the text's end", "[S]\r\nEND=9", "S", "END", "10", "[S]\r\nEND=10"},
+        {"the key found in a later section is replaced there",
+         "[INFO]\r\nA=1\r\n[MORE]\r\nTOTAL=3\r\n", "INFO", "TOTAL", "4",
+         "[INFO]\r\nA=1\r\n[MORE]\r\nTOTAL=4\r\n"},
+        {"a key line without '=' is completed", "[S]\r\nFLAG\r\nA=1\r\n", "S", "FLAG", "on",
+         "[S]\r\nFLAG=on\r\nA=1\r\n"},
+        {"... also in LF-only text", "[S]\nFLAG\nA=1", "S", "FLAG", "on", "[S]\nFLAG=on\nA=1"},
+        {"a new key goes after a blank line ending the block", "[S]\r\nA=1\r\n\r\n[T]\r\nB=2\r\n",
+         "S", "NEW", "v", "[S]\r\nA=1\r\n\r\nNEW=v\r\n[T]\r\nB=2\r\n"},
+        {"... or after a '//' line", "[S]\r\nA=1\r\n// note\r\nX=0\r\n", "S", "NEW", "v",
+         "[S]\r\nA=1\r\n// note\r\nNEW=v\r\nX=0\r\n"},
+        {"... and at the text's end when no line ends the block", "[S]\r\nA=1\r\n[T]\r\nB=2\r\n",
+         "S", "NEW", "v", "[S]\r\nA=1\r\n[T]\r\nB=2\r\nNEW=v\r\n"},
+        {"... after a trailing blank line", "[S]\r\nA=1\r\n\r\n", "S", "NEW", "v",
+         "[S]\r\nA=1\r\n\r\nNEW=v\r\n"},
+        {"a new section is appended after a blank line", "[S]\r\nA=1\r\n", "NAME", "key", "value",
+         "[S]\r\nA=1\r\n\r\n[NAME]\r\nkey=value\r\n"},
+        {"... and takes later keys", "[S]\r\nA=1\r\n\r\n[NAME]\r\nkey=value\r\n", "NAME", "k2",
+         "v2", "[S]\r\nA=1\r\n\r\n[NAME]\r\nkey=value\r\nk2=v2\r\n"},
+        {"a section name of any length", "[S]\r\n", longName, "K", "V",
+         "[S]\r\n\r\n[" + longName + "]\r\nK=V\r\n"},
+    };
+    for (const Case& c : cases) {
+        CIniFile ini = Load(c.before);
+        EXPECT_TRUE(ini.WriteString(c.section, c.key, c.value)) << c.rule;
+        EXPECT_EQ(TextOf(ini), c.after) << c.rule;
+        EXPECT_EQ(ini.ReadString(c.section, c.key), c.value) << c.rule;
+    }
 
-TEST(IniFileWrite, CompletesKeyLinesWithoutEquals) {
-    CIniFile ini = Load("[S]\r\nFLAG\r\nA=1\r\n");
-    ini.WriteString("S", "FLAG", "on");
-    EXPECT_EQ(TextOf(ini), "[S]\r\nFLAG=on\r\nA=1\r\n");
-    EXPECT_EQ(ini.ReadString("S", "FLAG"), "on");
-
-    CIniFile lf = Load("[S]\nFLAG\nA=1");
-    lf.WriteString("S", "FLAG", "on");
-    EXPECT_EQ(TextOf(lf), "[S]\nFLAG=on\nA=1");
-}
-
-TEST(IniFileWrite, NewKeyGoesAfterTheBlockEndingLine) {
+    // The index follows an inserted line.
     CIniFile blank = Load("[S]\r\nA=1\r\n\r\n[T]\r\nB=2\r\n");
-    EXPECT_TRUE(blank.WriteString("S", "NEW", "v"));
-    EXPECT_EQ(TextOf(blank), "[S]\r\nA=1\r\n\r\nNEW=v\r\n[T]\r\nB=2\r\n");
+    blank.WriteString("S", "NEW", "v");
     EXPECT_EQ(blank.ReadString("T", "B"), "2");
-    EXPECT_EQ(blank.ReadString("S", "NEW"), "v");
-
-    CIniFile slash = Load("[S]\r\nA=1\r\n// note\r\nX=0\r\n");
-    slash.WriteString("S", "NEW", "v");
-    EXPECT_EQ(TextOf(slash), "[S]\r\nA=1\r\n// note\r\nNEW=v\r\nX=0\r\n");
-
-    CIniFile noBlank = Load("[S]\r\nA=1\r\n[T]\r\nB=2\r\n");
-    noBlank.WriteString("S", "NEW", "v");
-    EXPECT_EQ(TextOf(noBlank), "[S]\r\nA=1\r\n[T]\r\nB=2\r\nNEW=v\r\n");
-
-    CIniFile trailingBlank = Load("[S]\r\nA=1\r\n\r\n");
-    trailingBlank.WriteString("S", "NEW", "v");
-    EXPECT_EQ(TextOf(trailingBlank), "[S]\r\nA=1\r\n\r\nNEW=v\r\n");
 
     CIniFile empty = Load("[S]\r\n");
     empty.WriteInt("S", "N", -42);
@@ -376,14 +379,7 @@ TEST(IniFileWrite, NewKeyGoesAfterTheBlockEndingLine) {
     EXPECT_EQ(empty.ReadInt("S", "N"), -42);
 }
 
-TEST(IniFileWrite, NewSectionIsAppended) {
-    CIniFile ini = Load("[S]\r\nA=1\r\n");
-    EXPECT_TRUE(ini.WriteString("NAME", "key", "value"));
-    EXPECT_EQ(TextOf(ini), "[S]\r\nA=1\r\n\r\n[NAME]\r\nkey=value\r\n");
-    EXPECT_EQ(ini.ReadString("NAME", "key"), "value");
-    EXPECT_TRUE(ini.WriteString("NAME", "k2", "v2"));
-    EXPECT_EQ(TextOf(ini), "[S]\r\nA=1\r\n\r\n[NAME]\r\nkey=value\r\nk2=v2\r\n");
-
+TEST(IniFileWrite, UnloadedObjectsGetTheNewSection) {
     CIniFile fresh;
     fresh.WriteString("S", "K", "V");
     EXPECT_EQ(TextOf(fresh), "\r\n[S]\r\nK=V\r\n");
@@ -394,12 +390,6 @@ TEST(IniFileWrite, NewSectionIsAppended) {
     failed.WriteString("S", "K", "V");
     EXPECT_EQ(TextOf(failed), "\0\r\n[S]\r\nK=V\r\n"s);
     EXPECT_EQ(failed.ReadString("S", "K"), "V");
-
-    const std::string longName(300, 'n');
-    CIniFile big = Load("[S]\r\n");
-    big.WriteString(longName, "K", "V");
-    EXPECT_EQ(TextOf(big), "[S]\r\n\r\n[" + longName + "]\r\nK=V\r\n");
-    EXPECT_EQ(big.ReadString(longName, "K"), "V");
 }
 
 TEST(IniFileSave, RoundTripIsByteExact) {

@@ -22,9 +22,7 @@ TEST(KanaTableTest, NumbersToKanaAtBothEndsAndOutside) {
 }
 
 TEST(KanaTableTest, KanaToNumbersAtBothEndsAndOutside) {
-    EXPECT_EQ(KanaToSyllable("あ"), 1);
-    EXPECT_EQ(KanaToSyllable("ぴょ"), 104);
-    EXPECT_EQ(KanaToSyllable("を"), 46);
+    // The entries themselves: EveryEntryRoundTrips.
     EXPECT_EQ(KanaToSyllable("ヴ"), -1);  // katakana is not in the table
     EXPECT_EQ(KanaToSyllable(""), -1);    // found at the leading separator
     EXPECT_EQ(KanaToSyllable("、"), -1);

@@ -391,9 +391,11 @@ Bytes Pcm16(int n, int step) {
     return b.Take();
 }
 
-TEST_F(WaveFileTest, MonoReferenceFilesReadBackAndRewriteByteForByte) {
-    Bytes mono8(150);
+// Stereo files read as their left channel; mono ones also rewrite byte for byte.
+TEST_F(WaveFileTest, ReferenceFilesReadBackAndMonoOnesRewriteByteForByte) {
+    Bytes mono8(150), left8(64);
     for (int i = 0; i < 150; ++i) mono8[i] = static_cast<uint8_t>((i * 37) % 256);
+    for (int i = 0; i < 64; ++i) left8[i] = static_cast<uint8_t>((i * 5) % 256);
     struct Case {
         const char* file;
         WaveFormat format;
@@ -402,29 +404,19 @@ TEST_F(WaveFileTest, MonoReferenceFilesReadBackAndRewriteByteForByte) {
     };
     for (const Case& c :
          {Case{"ref_mono16_22050.wav", {1, 1, 22050, 44100, 2, 16, 0}, 200, Pcm16(200, 977)},
-          Case{"ref_mono8_11025.wav", {1, 1, 11025, 11025, 1, 8, 0}, 150, mono8}}) {
+          Case{"ref_mono8_11025.wav", {1, 1, 11025, 11025, 1, 8, 0}, 150, mono8},
+          Case{"ref_stereo16_44100.wav", {1, 1, 44100, 88200, 2, 16, 0}, 100, Pcm16(100, 301)},
+          Case{"ref_stereo8_11025.wav", {1, 1, 11025, 11025, 1, 8, 0}, 64, left8}}) {
         const ReadBack r = ReadAll(Reference(c.file));
         EXPECT_EQ(r.info.format, c.format) << c.file;
         EXPECT_EQ(r.info.sampleCount, c.count) << c.file;
         EXPECT_EQ(r.samples, c.samples) << c.file;
+        if (r.header.format.channels != 1) continue;
 
         const std::string copy = (dir_ / "copy.wav").string();
         ASSERT_TRUE(WriteWaveFile(copy, r.info.format, r.samples.data(), r.info.sampleCount));
         EXPECT_EQ(Slurp(copy), Slurp(Reference(c.file))) << c.file;
     }
-}
-
-TEST_F(WaveFileTest, StereoReferenceFilesReadAsTheirLeftChannel) {
-    Bytes left8(64);
-    for (int i = 0; i < 64; ++i) left8[i] = static_cast<uint8_t>((i * 5) % 256);
-
-    ReadBack r = ReadAll(Reference("ref_stereo16_44100.wav"));
-    EXPECT_EQ(r.info.format, (WaveFormat{1, 1, 44100, 88200, 2, 16, 0}));
-    EXPECT_EQ(r.samples, Pcm16(100, 301));
-
-    r = ReadAll(Reference("ref_stereo8_11025.wav"));
-    EXPECT_EQ(r.info.format, (WaveFormat{1, 1, 11025, 11025, 1, 8, 0}));
-    EXPECT_EQ(r.samples, left8);
 }
 
 }  // namespace

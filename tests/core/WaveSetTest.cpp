@@ -101,12 +101,6 @@ TEST_F(WaveSetTest, StartsEmptyWith44100Hz16BitMono) {
     EXPECT_EQ(p.amplifyFactor, 1.0f);
 }
 
-TEST(ProcessParametersTest, ResetKeepsOnlyTheDivisionValues) {
-    ProcessParameters p = Scribbled();
-    p.Reset();
-    EXPECT_EQ(p, ScribbledAfterReset());
-}
-
 // --- opening --------------------------------------------------------------
 
 TEST_F(WaveSetTest, OpeningTheFirstWaveFillsSlotZeroAndTakesTheBackup) {
@@ -210,7 +204,8 @@ TEST_F(WaveSetTest, FormatChecksRefuseWithTheirMessages) {
          {Case{Pcm(44100, 8), "Different BitsPerSample wave file can not be added in!"},
           Case{Pcm(48000, 16), "Unavailable sample rate is found in the wave file!"},
           Case{Pcm(22050, 16), "Can not change \"sample rate\" now!"},
-          Case{Pcm(8000, 8), "Different BitsPerSample wave file can not be added in!"}}) {
+          Case{Pcm(8000, 8), "Different BitsPerSample wave file can not be added in!"},
+          Case{Pcm(44100, 24), "Different BitsPerSample wave file can not be added in!"}}) {
         const Snapshot before = Take(set_);
         Expect(set_.OpenWave(MakeWave("x.wav", c.format, 10)), false, c.message);
         EXPECT_EQ(Take(set_), before) << c.message;

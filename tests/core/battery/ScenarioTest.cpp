@@ -140,13 +140,14 @@ TEST(TestTypeTableTest, ExactCaseSensitiveValues) {
     std::set<int> numbers;
     for (const auto& [value, kind] : expected) {
         EXPECT_EQ(TestKindFor(value), kind) << value;
+        EXPECT_EQ(TestTypeValue(kind), value);
         numbers.insert(TestNumberOf(kind));
     }
     EXPECT_EQ(numbers, (std::set<int>{2, 3, 4, 5, 6, 7, 8}));
     EXPECT_EQ(TestNumberOf(TestKind::SentenceRecognition), 2);
     EXPECT_EQ(TestNumberOf(TestKind::VowelDiscrimination), 6);
-    for (const char* refused :
-         {"single", "Single", "SINGLE ", " SINGLE", "Notfound", "", "SYLLABLEMASK", "PLAYS"}) {
+    for (const char* refused : {"single", "Single", "SINGLE ", " SINGLE", "SINGLE\r", "Notfound",
+                                "", "SYLLABLEMASK", "SYLLABLE MASKING", "PLAYS", "PLAY2"}) {
         EXPECT_EQ(TestKindFor(refused), std::nullopt) << '"' << refused << '"';
     }
 }

@@ -6,12 +6,15 @@
 
 #include <map>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "core/battery/VowelDiscrimination.h"
 
 namespace kestrune {
 namespace {
+
+using namespace std::string_literals;
 
 // Settings with only pair `index` open, all others closed (begin below end).
 VowelSettings OnePair(int index, int begin, int end, int interval, int misses, VowelRunType type) {
@@ -26,6 +29,10 @@ VowelSettings OnePair(int index, int begin, int end, int interval, int misses, V
     for (VowelPair& p : s.pairs) p = VowelPair{0, 1, 0, true, misses};
     s.pairs[static_cast<size_t>(index)] = VowelPair{begin, end, begin, false, misses};
     return s;
+}
+
+std::tuple<int, int, int, bool, int> Fields(const VowelPair& p) {
+    return {p.begin, p.end, p.level, p.finished, p.missesLeft};
 }
 
 VowelSelection Marks(std::initializer_list<int> vowels) {
@@ -63,25 +70,12 @@ TEST(VowelScenarioTest, ReadsKeysAndPairTable) {
         }
     }
     const VowelSettings s = ReadVowelSettings(Scenario::FromText(text, "/station"));
-    EXPECT_EQ(s.total, 3);
-    EXPECT_EQ(s.filePath, "/station/wav/");
-    EXPECT_EQ(s.volume, 60);
-    EXPECT_EQ(s.interval, -5);
-    EXPECT_EQ(s.type, VowelRunType::Makeup);
-    EXPECT_EQ(s.restPermission, 5);  // 9 allows five rests
-    EXPECT_EQ(s.onePlayTimes, 1);
-    EXPECT_EQ(s.twoPlayTimes, 2);
-    EXPECT_FALSE(s.autoConfirm);  // missing
-    EXPECT_TRUE(s.beep);
-    const VowelPair& open = s.pairs[VowelPairIndex(2, 0)];
-    EXPECT_EQ(open.begin, -3);
-    EXPECT_EQ(open.end, -20);
-    EXPECT_EQ(open.level, -3);
-    EXPECT_FALSE(open.finished);
-    EXPECT_EQ(open.missesLeft, 2);
-    const VowelPair& closed = s.pairs[VowelPairIndex(1, 3)];
-    EXPECT_TRUE(closed.finished);
-    EXPECT_EQ(closed.level, 0);
+    // REST 9 allows five rests; AUTOCONFIRM is missing.
+    EXPECT_EQ(std::tie(s.total, s.filePath, s.volume, s.interval, s.type, s.restPermission,
+                       s.onePlayTimes, s.twoPlayTimes, s.autoConfirm, s.beep),
+              std::tuple(3, "/station/wav/"s, 60, -5, VowelRunType::Makeup, 5, 1, 2, false, true));
+    EXPECT_EQ(Fields(s.pairs[VowelPairIndex(2, 0)]), std::tuple(-3, -20, -3, false, 2));
+    EXPECT_EQ(Fields(s.pairs[VowelPairIndex(1, 3)]), std::tuple(-30, -20, 0, true, 2));
     EXPECT_EQ(OpenVowelPairs(s.pairs), 24);
 
     EXPECT_EQ(VowelRunTypeFor("TEST"), VowelRunType::Test);
@@ -227,21 +221,25 @@ TEST(VowelRunTest, ScriptedListenerReachesKnownThresholds) {
     EXPECT_NE(ending.finalText.find("測定結果により，"), std::string::npos);
 }
 
-TEST(VowelAdaptTest, TestMissesAtFirstLevelGiveValidityThree) {
-    CrtRandom random(1);
-    FakeClock clock;
+// Runs over OnePair(...) sharing one generator (seed 1) and a clock at rest.
+class VowelAdaptTest : public ::testing::Test {
+  protected:
+    VowelDiscriminationTest Run(int index, int begin, int end, int interval, int misses,
+                                VowelRunType type) {
+        return {OnePair(index, begin, end, interval, misses, type), false, 30, random_, clock_};
+    }
+    CrtRandom random_{1};
+    FakeClock clock_;
+};
+
+TEST_F(VowelAdaptTest, TestMissesAtFirstLevelGiveValidityThree) {
     // BEGIN -10, INTERVAL -3: goes on at -4 with no misses left.
-    VowelDiscriminationTest a(OnePair(7, -10, -30, -3, 0, VowelRunType::Test), false, 30, random,
-                              clock);
+    VowelDiscriminationTest a = Run(7, -10, -30, -3, 0, VowelRunType::Test);
     VowelStep step = Answer(a, false);
     EXPECT_EQ(step.record->validity, 3);
     EXPECT_EQ(step.record->state, 0.0);
     EXPECT_EQ(step.record->snr, -10);
-    const VowelPair& p = a.Pairs()[7];
-    EXPECT_FALSE(p.finished);
-    EXPECT_EQ(p.level, -4);
-    EXPECT_EQ(p.begin, -4);
-    EXPECT_EQ(p.missesLeft, 0);
+    EXPECT_EQ(Fields(a.Pairs()[7]), std::tuple(-4, -30, -4, false, 0));
     ASSERT_TRUE(step.next.has_value());
     EXPECT_EQ(step.next->level, -4);
     // Again wrong at the new first level: -4 + 6 > 0, finished at 0.
@@ -251,8 +249,7 @@ TEST(VowelAdaptTest, TestMissesAtFirstLevelGiveValidityThree) {
     EXPECT_EQ(a.Pairs()[7].level, 0);
 
     // BEGIN 0, INTERVAL -3: finished at level 0 at once.
-    VowelDiscriminationTest b(OnePair(7, 0, -30, -3, 0, VowelRunType::Makeup), false, 30, random,
-                              clock);
+    VowelDiscriminationTest b = Run(7, 0, -30, -3, 0, VowelRunType::Makeup);
     step = Answer(b, false);
     EXPECT_EQ(step.record->validity, 3);
     EXPECT_EQ(step.record->other, "makeup");
@@ -260,8 +257,7 @@ TEST(VowelAdaptTest, TestMissesAtFirstLevelGiveValidityThree) {
     EXPECT_EQ(b.Pairs()[7].level, 0);
 
     // Below the first level a miss with none left simply closes the pair.
-    VowelDiscriminationTest c(OnePair(7, 0, -30, -10, 0, VowelRunType::Test), false, 30, random,
-                              clock);
+    VowelDiscriminationTest c = Run(7, 0, -30, -10, 0, VowelRunType::Test);
     step = Answer(c, true);
     EXPECT_EQ(step.record->other, "");
     step = Answer(c, false);
@@ -271,19 +267,15 @@ TEST(VowelAdaptTest, TestMissesAtFirstLevelGiveValidityThree) {
     EXPECT_EQ(c.Pairs()[7].level, -10);
 }
 
-TEST(VowelAdaptTest, TryHasNoRestart) {
-    CrtRandom random(1);
-    FakeClock clock;
-    VowelDiscriminationTest t(OnePair(12, -10, -30, -3, 0, VowelRunType::Try), false, 30, random,
-                              clock);
+TEST_F(VowelAdaptTest, TryHasNoRestart) {
+    VowelDiscriminationTest t = Run(12, -10, -30, -3, 0, VowelRunType::Try);
     VowelStep step = Answer(t, false);
     EXPECT_EQ(step.record->validity, 2);
     EXPECT_EQ(step.record->state, 0.0);
     EXPECT_TRUE(t.Over());
     EXPECT_EQ(t.Pairs()[12].level, -10);
 
-    VowelDiscriminationTest u(OnePair(12, -10, -16, -3, 1, VowelRunType::Try), false, 30, random,
-                              clock);
+    VowelDiscriminationTest u = Run(12, -10, -16, -3, 1, VowelRunType::Try);
     EXPECT_EQ(Answer(u, true).record->state, 1.0);  // -10 -> -13
     EXPECT_EQ(Answer(u, true).record->snr, -13);    // -> -16
     step = Answer(u, true);                         // -> -19, below the end
@@ -292,11 +284,8 @@ TEST(VowelAdaptTest, TryHasNoRestart) {
     EXPECT_EQ(u.Pairs()[12].level, -19);
 }
 
-TEST(VowelAdaptTest, TrainKeepsLevelAndMisses) {
-    CrtRandom random(1);
-    FakeClock clock;
-    VowelDiscriminationTest t(OnePair(6, -5, -30, -5, 1, VowelRunType::Train), false, 30, random,
-                              clock);
+TEST_F(VowelAdaptTest, TrainKeepsLevelAndMisses) {
+    VowelDiscriminationTest t = Run(6, -5, -30, -5, 1, VowelRunType::Train);
     VowelStep step = Answer(t, false);
     EXPECT_EQ(step.record->validity, 5);
     EXPECT_EQ(step.record->state, 0.5);
@@ -312,11 +301,8 @@ TEST(VowelAdaptTest, TrainKeepsLevelAndMisses) {
     EXPECT_EQ(t.Pairs()[6].level, -5);
 }
 
-TEST(VowelAdaptTest, UnknownTypeNeverAdapts) {
-    CrtRandom random(1);
-    FakeClock clock;
-    VowelDiscriminationTest t(OnePair(6, -5, -30, -5, 0, VowelRunType::Unknown), false, 30, random,
-                              clock);
+TEST_F(VowelAdaptTest, UnknownTypeNeverAdapts) {
+    VowelDiscriminationTest t = Run(6, -5, -30, -5, 0, VowelRunType::Unknown);
     for (int n = 0; n < 3; ++n) {
         VowelStep step = Answer(t, n % 2 == 0);
         EXPECT_FALSE(step.record->validity.has_value());
@@ -343,15 +329,10 @@ TEST(VowelRecordTest, FieldsOfOneAnswer) {
     ASSERT_TRUE(step.has_value());
     const VowelRecord& r = *step->record;
     EXPECT_TRUE(step->correct);
-    EXPECT_EQ(r.volume, 7);
-    EXPECT_EQ(r.time, 1700000001);
-    EXPECT_EQ(r.timeText, FormatLocalTime(1700000001));
-    EXPECT_EQ(r.durationText, "0.83");
-    EXPECT_EQ(r.maskingContent, "い");
-    EXPECT_EQ(r.maskedContent, "え");
-    EXPECT_EQ(r.recognised, "え");
-    EXPECT_EQ(r.state, 1.0);
-    EXPECT_EQ(r.validity, 1);
+    EXPECT_EQ(std::tie(r.volume, r.time, r.timeText, r.durationText, r.maskingContent,
+                       r.maskedContent, r.recognised, r.state, r.validity),
+              std::tuple(7, std::time_t{1700000001}, FormatLocalTime(1700000001), "0.83"s, "い"s,
+                         "え"s, "え"s, 1.0, std::optional<int>(1)));
 
     t.PlayStarted();
     clock.AdvanceMs(200);  // within the allowance
