@@ -656,8 +656,12 @@ void CKestruneDlg::ShowAutoTest() {
     std::unique_ptr<TestDispatcher> dispatcher;
     if (services_.sound != nullptr && services_.soundClock != nullptr) {
         dispatcher = std::make_unique<BatteryTestDispatcher>(
-            VowelTestServices{*db_, services_.prompter, *services_.sound, *services_.soundClock,
-                              ProcessRandom(), 20000, QDir::currentPath()});
+            VowelTestServices{.db = *db_,
+                              .prompter = services_.prompter,
+                              .output = *services_.sound,
+                              .clock = *services_.soundClock,
+                              .random = ProcessRandom(),
+                              .stationFolder = QDir::currentPath()});
     } else {
         dispatcher = std::make_unique<UnavailableTestDispatcher>(services_.prompter);
     }
