@@ -89,7 +89,7 @@ struct Done {};
 /** One row of a query result. Column names are looked up ignoring case
  *  (PostgreSQL reports them in lower case). */
 class Row {
-public:
+  public:
     Row() = default;
     Row(QStringList names, QVariantList values);
 
@@ -106,7 +106,7 @@ public:
     QString Text(const QString& column) const;
     int Size() const { return static_cast<int>(values_.size()); }
 
-private:
+  private:
     QStringList names_;
     QVariantList values_;
 };
@@ -121,7 +121,7 @@ using Values = std::vector<std::pair<QString, QVariant>>;
  * crash of the program right after it. All calls on the GUI thread.
  */
 class Database {
-public:
+  public:
     ~Database();
     Database(const Database&) = delete;
     Database& operator=(const Database&) = delete;
@@ -166,7 +166,7 @@ public:
     /** The nine table names in schema order. */
     static const QStringList& TableNames();
 
-private:
+  private:
     struct Impl;
     explicit Database(std::unique_ptr<Impl> impl);
     std::unique_ptr<Impl> impl_;

@@ -11,25 +11,25 @@ namespace kestrune::store {
 
 /** One IndividualInfo row. */
 struct Subject {
-    qint64 id = 0;     ///< IIID, given by the database
-    QString name;      ///< IIName
-    char sex = 'U';    ///< IISex: 'M', 'F' or 'U'
-    int birthYear = 0; ///< IIAge (it holds the year of birth)
-    int handuse = 0;   ///< IIHanduse: index of the dominant-side choice
-    int education = 0; ///< IIEducation (the entry form stores its hearing choice here)
+    qint64 id = 0;      ///< IIID, given by the database
+    QString name;       ///< IIName
+    char sex = 'U';     ///< IISex: 'M', 'F' or 'U'
+    int birthYear = 0;  ///< IIAge (it holds the year of birth)
+    int handuse = 0;    ///< IIHanduse: index of the dominant-side choice
+    int education = 0;  ///< IIEducation (the entry form stores its hearing choice here)
     QString description;
 };
 
 /** One AudioInfo row. */
 struct AudioMaterial {
-    qint64 id = 0;      ///< AIID
-    QString pathname;   ///< AIPathname
-    int lengthMs = 0;   ///< AILength
-    QString fileType;   ///< AIFiletype: "Wav", "Mp3", "Other"/"Others", "Unknown"
-    char sex = 'U';     ///< AISex
-    int channels = 0;   ///< AIChannel
-    int bits = 0;       ///< AIBits
-    QString content;    ///< AIContent
+    qint64 id = 0;     ///< AIID
+    QString pathname;  ///< AIPathname
+    int lengthMs = 0;  ///< AILength
+    QString fileType;  ///< AIFiletype: "Wav", "Mp3", "Other"/"Others", "Unknown"
+    char sex = 'U';    ///< AISex
+    int channels = 0;  ///< AIChannel
+    int bits = 0;      ///< AIBits
+    QString content;   ///< AIContent
 };
 
 /** A list row of a registry: the key and the text shown beside it. */
@@ -40,7 +40,7 @@ struct ListEntry {
 
 /** The subjects' table as the registry and the entry form use it. */
 class SubjectRegistry {
-public:
+  public:
     explicit SubjectRegistry(Database& db) : db_(db) {}
 
     /** The standard listing: every subject in key order. */
@@ -61,13 +61,13 @@ public:
     /** Only name and year of birth, as the entry form corrects them. */
     DbResult<bool> UpdateNameAndBirthYear(qint64 id, const QString& name, int birthYear);
 
-private:
+  private:
     Database& db_;
 };
 
 /** The audio materials' table. */
 class AudioRegistry {
-public:
+  public:
     explicit AudioRegistry(Database& db) : db_(db) {}
 
     static Statement AllMaterials();
@@ -81,7 +81,7 @@ public:
     DbResult<bool> Update(const AudioMaterial& material);
     DbResult<std::vector<ListEntry>> Search(const QString& pathPart);
 
-private:
+  private:
     Database& db_;
 };
 

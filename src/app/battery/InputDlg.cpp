@@ -11,8 +11,8 @@
 #include "app/Fonts.h"
 #include "app/Prompter.h"
 #include "app/Volume.h"
-#include "core/text/Encoding.h"
 #include "core/battery/InstructionText.h"
+#include "core/text/Encoding.h"
 #include "core/util/Clock.h"
 #include "store/Database.h"
 
