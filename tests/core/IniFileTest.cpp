@@ -13,7 +13,7 @@ using namespace std::string_literals;
 namespace kestrune {
 namespace {
 
-constexpr int kNoInt = CIniFile::kNotFoundInt;
+const std::string kNoInt = std::to_string(CIniFile::kNotFoundInt);
 
 CIniFile Load(std::string_view text) {
     CIniFile ini;
@@ -30,14 +30,49 @@ std::string Slurp(const std::string& path) {
     return std::string(bytes.begin(), bytes.end());
 }
 
+// One read and its expected result, as text. `read` is 's' ReadString,
+// 'i' ReadInt, 'S' ReadStringAt, 'I' ReadIntAt, 'K' ReadKeyAt (these three
+// take the line number in `key`) or 'n' CountSectionLines.
+struct Lookup {
+    char read;
+    std::string section, key, value;
+};
+
+std::string Perform(const CIniFile& ini, const Lookup& l) {
+    const int line = l.read == 's' || l.read == 'i' || l.read == 'n' ? 0 : std::stoi(l.key);
+    switch (l.read) {
+        case 's':
+            return ini.ReadString(l.section, l.key);
+        case 'i':
+            return std::to_string(ini.ReadInt(l.section, l.key));
+        case 'S':
+            return ini.ReadStringAt(l.section, line);
+        case 'I':
+            return std::to_string(ini.ReadIntAt(l.section, line));
+        case 'K':
+            return ini.ReadKeyAt(l.section, line);
+        default:
+            return std::to_string(ini.CountSectionLines(l.section));
+    }
+}
+
+void ExpectReads(const CIniFile& ini, const std::vector<Lookup>& lookups, const char* rule) {
+    for (const Lookup& l : lookups) {
+        EXPECT_EQ(Perform(ini, l), l.value)
+            << rule << ": " << l.read << " [" << l.section << "] " << l.key;
+    }
+}
+
 // Every read of a missing section or of an unloaded object gives these.
-void ExpectNothingFound(const CIniFile& ini, std::string_view section) {
-    EXPECT_EQ(ini.ReadString(section, "TESTTYPE"), "Notfound");
-    EXPECT_EQ(ini.ReadInt(section, "TESTTYPE"), 0);
-    EXPECT_EQ(ini.ReadStringAt(section, 0), "");
-    EXPECT_EQ(ini.ReadIntAt(section, 0), kNoInt);
-    EXPECT_EQ(ini.ReadKeyAt(section, 0), "");
-    EXPECT_EQ(ini.CountSectionLines(section), 0);
+void ExpectNothingFound(const CIniFile& ini, const std::string& section) {
+    ExpectReads(ini,
+                {{'s', section, "TESTTYPE", "Notfound"},
+                 {'i', section, "TESTTYPE", "0"},
+                 {'S', section, "0", ""},
+                 {'I', section, "0", kNoInt},
+                 {'K', section, "0", ""},
+                 {'n', section, "", "0"}},
+                section.c_str());
 }
 
 TEST(IniFileLoad, MissingEmptyAndFreshObjects) {
@@ -47,15 +82,12 @@ TEST(IniFileLoad, MissingEmptyAndFreshObjects) {
     EXPECT_EQ(ini.Length(), 0u);
     EXPECT_FALSE(ini.Open(missing));
     EXPECT_EQ(ini.Path(), missing);
-    ASSERT_EQ(ini.Length(), 1u);
-    EXPECT_EQ(ini.Data()[0], '\0');
+    EXPECT_EQ(TextOf(ini), "\0"s);
     ExpectNothingFound(ini, "INFO");
     ExpectNothingFound(ini, "");
 
     CIniFile fromPath(dir.Write("empty.ini", ""s));
     EXPECT_EQ(TextOf(fromPath), "\0"s);
-    ExpectNothingFound(fromPath, "INFO");
-
     CIniFile loaded = Load("");
     EXPECT_EQ(TextOf(loaded), "\0"s);
     EXPECT_FALSE(ini.Open(dir.Path().string())) << "a directory is not a readable file";
@@ -76,193 +108,125 @@ TEST(IniFileLoad, OpenReadsFileAndReplacesPreviousText) {
     EXPECT_EQ(ini.Path(), b);
 }
 
-// ReadString's text rules: each case is one text and the look-ups on it.
-TEST(IniFileRead, ReadStringTextRules) {
-    struct Lookup {
-        std::string section, key, value;
-    };
+// The reading rules: each case is one text and the reads on it.
+TEST(IniFileRead, TextRules) {
     struct Case {
         const char* rule;
         std::string text;
         std::vector<Lookup> lookups;
     };
+    const std::string k63(63, 'k'), k64(64, 'k');
     const Case cases[] = {
         {"blanks are never trimmed",
          "[S]\r\nTOTAL = 5\r\nLEAD= 5\r\nEMPTY=\r\n",
-         {{"S", "TOTAL", "Notfound"},
-          {"S", "TOTAL ", " 5"},
-          {"S", "LEAD", " 5"},
-          {"S", "EMPTY", ""}}},
+         {{'s', "S", "TOTAL", "Notfound"},
+          {'s', "S", "TOTAL ", " 5"},
+          {'s', "S", "LEAD", " 5"},
+          {'s', "S", "EMPTY", ""}}},
         {"a value ends at ; ] tab CR and the text's end, not at = [ or a blank",
          "[S]\r\nFOLDER=C:\\wav\\set1 ;where the sounds are\r\nA=x]y\r\nB=x\ty\r\nC=x;y\r\n"
          "D=x\ry\r\nE=a=b [c\r\nF=last",
-         {{"S", "FOLDER", "C:\\wav\\set1 "},
-          {"S", "A", "x"},
-          {"S", "B", "x"},
-          {"S", "C", "x"},
-          {"S", "D", "x"},
-          {"S", "E", "a=b [c"},
-          {"S", "F", "last"}}},
-        {"a header starts only at a line start",
-         " [INFO]\r\nTOTAL=1\r\n",
-         {{"INFO", "TOTAL", "Notfound"}, {" [INFO]", "TOTAL", "Notfound"}}},
-        {"a '[' inside a value is no header",
-         "[A]\r\nK=[INFO]\r\nTOTAL=2\r\n",
-         {{"INFO", "TOTAL", "Notfound"}}},
-        {"only an LF starts a line", "[A]\r[INFO]\r\nTOTAL=3\r\n", {{"INFO", "TOTAL", "Notfound"}}},
+         {{'s', "S", "FOLDER", "C:\\wav\\set1 "},
+          {'s', "S", "A", "x"},
+          {'s', "S", "B", "x"},
+          {'s', "S", "C", "x"},
+          {'s', "S", "D", "x"},
+          {'s', "S", "E", "a=b [c"},
+          {'s', "S", "F", "last"}}},
+        {"a header starts only at a line start, and only after an LF",
+         " [INFO]\r\nTOTAL=1\r\n[A]\r\nK=[INFO]\r\nX=2\r\n[B]\r[INFO]\r\nY=3\r\n",
+         {{'s', "INFO", "TOTAL", "Notfound"},
+          {'s', " [INFO]", "TOTAL", "Notfound"},
+          {'s', "INFO", "X", "Notfound"},
+          {'s', "INFO", "Y", "Notfound"}}},
         {"a section name ends at ] ; tab CR; blanks belong to it",
          "[ONE;c]\r\nK=1\r\n[TWO\tx]\r\nK=2\r\n[THREE\r\nK=3\r\n[ FOUR ]\r\nK=4\r\n[]\r\nK=5\r\n",
-         {{"ONE", "K", "1"},
-          {"ONE;c", "K", "Notfound"},
-          {"TWO", "K", "2"},
-          {"THREE", "K", "3"},
-          {"FOUR", "K", "Notfound"},
-          {" FOUR ", "K", "4"},
-          {"", "K", "5"}}},
+         {{'s', "ONE", "K", "1"},
+          {'s', "ONE;c", "K", "Notfound"},
+          {'s', "TWO", "K", "2"},
+          {'s', "THREE", "K", "3"},
+          {'s', "FOUR", "K", "Notfound"},
+          {'s', " FOUR ", "K", "4"},
+          {'s', "", "K", "5"}}},
         {"the key search runs into later sections; the header is no key line",
          "[INFO]\r\nNAME=a\r\n\r\n[MORE]\r\nTOTAL=3\r\n[LAST]\r\nTOTAL=4\r\nNAME=z\r\n",
-         {{"INFO", "TOTAL", "3"},
-          {"LAST", "NAME", "z"},
-          {"MORE", "NAME", "z"},
-          {"LAST", "MISSING", "Notfound"},
-          {"INFO", "INFO", "Notfound"}}},
+         {{'s', "INFO", "TOTAL", "3"},
+          {'s', "LAST", "NAME", "z"},
+          {'s', "MORE", "NAME", "z"},
+          {'s', "LAST", "MISSING", "Notfound"},
+          {'s', "INFO", "INFO", "Notfound"}}},
         {"names are case-sensitive",
          "[info]\r\nTotal=1\r\n[INFO]\r\nTOTAL=2\r\n",
-         {{"INFO", "TOTAL", "2"},
-          {"info", "Total", "1"},
-          {"INFO", "Total", "Notfound"},
-          {"Info", "TOTAL", "Notfound"}}},
+         {{'s', "INFO", "TOTAL", "2"},
+          {'s', "info", "Total", "1"},
+          {'s', "INFO", "Total", "Notfound"},
+          {'s', "Info", "TOTAL", "Notfound"}}},
+        {"duplicates resolve to the first; lines count from the first header",
+         "[S]\r\nK=first\r\nK=second\r\n[S]\r\nK=third\r\nONLY=x\r\n",
+         {{'s', "S", "K", "first"},
+          {'s', "S", "ONLY", "x"},
+          {'S', "S", "1", "second"},
+          {'n', "S", "", "5"}}},
+        {"comments: a ';' line is no key; a read continues past the ';' ending a name",
+         "[S]\r\n;TOTAL=9\r\nNOTE;remark\r\nTOTAL=1\r\n",
+         {{'s', "S", "TOTAL", "1"},
+          {'K', "S", "0", ""},
+          {'K', "S", "1", "NOTE"},
+          {'s', "S", "NOTE", "remark"},
+          {'s', "S", "", "TOTAL=9"}}},
+        {"a lone CR ends names and values but not the line",
+         "[S]\r\nA=1\rB=2\r\nC=3\r\n",
+         {{'s', "S", "A", "1"},
+          {'s', "S", "B", "Notfound"},
+          {'s', "S", "C", "3"},
+          {'K', "S", "1", "C"}}},
+        {"LF-only text",
+         "[S\nA=1\nFLAG\nB=two;c\n\n[T]\nC=x\n",
+         {{'s', "S", "A", "1"},
+          {'s', "S", "FLAG", ""},
+          {'s', "S", "B", "two"},
+          {'s', "T", "C", "x"},
+          {'K', "S", "1", "FLAG"},
+          {'S', "S", "1", ""},
+          {'I', "S", "1", kNoInt},
+          {'S', "S", "2", "two"},
+          {'n', "S", "", "3"}}},
+        {"a key line without '='",
+         "[S]\r\nFLAG\r\nA=1\r\nLAST",
+         {{'s', "S", "FLAG", ""},
+          {'i', "S", "FLAG", "0"},
+          {'s', "S", "A", "1"},
+          {'s', "S", "LAST", ""},
+          {'K', "S", "0", "FLAG"},
+          {'I', "S", "2", kNoInt}}},
+        {"key names longer than 63 bytes never match",
+         "[S]\r\n" + k64 + "=long\r\n" + k63 + "=ok\r\n",
+         {{'s', "S", k63, "ok"}, {'s', "S", k64, "Notfound"}, {'K', "S", "0", k64}}},
+        // The atoi rules themselves are LeadingInt's (MappingsTest); these check the wiring.
+        {"integers follow atoi",
+         "[N]\r\nNEG=-12\r\nLEAD=  42abc\r\nWORD=abc\r\nEMPTY=\r\nBIG=99999999999\r\n",
+         {{'i', "N", "NEG", "-12"},
+          {'i', "N", "LEAD", "42"},
+          {'i', "N", "WORD", "0"},
+          {'i', "N", "BIG", std::to_string(INT_MAX)},
+          {'i', "N", "MISSING", "0"},
+          {'I', "N", "1", "42"},
+          {'I', "N", "3", "0"}}},  // an empty value after '=' is 0, not not-found
+        {"by line number; the walk does not stop at the next header",
+         "[S]\r\nA=1\r\nB=two\r\nNOEQ\r\nC=3;c\r\n\r\n[T]\r\nD=4\r\n",
+         {{'S', "S", "0", "1"},    {'S', "S", "1", "two"},     {'S', "S", "2", ""},
+          {'S', "S", "3", "3"},    {'S', "S", "4", ""},        {'S', "S", "6", "4"},
+          {'S', "S", "7", ""},     {'S', "S", "-3", "1"},      {'I', "S", "0", "1"},
+          {'I', "S", "1", "0"},    {'I', "S", "2", kNoInt},    {'I', "S", "3", "3"},
+          {'I', "S", "4", kNoInt}, {'I', "S", "1000", kNoInt}, {'K', "S", "0", "A"},
+          {'K', "S", "2", "NOEQ"}, {'K', "S", "3", "C"},       {'K', "S", "4", ""},
+          {'K', "T", "0", "D"},    {'K', "T", "1", ""}}},
+        {"cp932 bytes pass through; a byte-order mark is not skipped",
+         "\xef\xbb\xbf[A]\r\n[\x8e\x8e\x8c\xb1]\r\nNAME=\x82\xa0\x82\xa2\r\n",
+         {{'s', "\x8e\x8e\x8c\xb1", "NAME", "\x82\xa0\x82\xa2"}, {'s', "A", "NAME", "Notfound"}}},
     };
-    for (const Case& c : cases) {
-        const CIniFile ini = Load(c.text);
-        for (const Lookup& l : c.lookups) {
-            EXPECT_EQ(ini.ReadString(l.section, l.key), l.value)
-                << c.rule << ": [" << l.section << "] " << l.key;
-        }
-    }
-}
-
-TEST(IniFileRead, DuplicatesResolveToTheFirst) {
-    const CIniFile ini = Load(
-        "[S]\r\nK=first\r\nK=second\r\n"
-        "[S]\r\nK=third\r\nONLY=x\r\n");
-    EXPECT_EQ(ini.ReadString("S", "K"), "first");
-    EXPECT_EQ(ini.ReadString("S", "ONLY"), "x");
-    EXPECT_EQ(ini.ReadStringAt("S", 1), "second");
-    EXPECT_EQ(ini.CountSectionLines("S"), 5) << "counted from the first header";
-}
-
-TEST(IniFileRead, CommentsInNamesAndLines) {
-    const CIniFile ini = Load(
-        "[S]\r\n"
-        ";TOTAL=9\r\n"
-        "NOTE;remark\r\n"
-        "TOTAL=1\r\n");
-    EXPECT_EQ(ini.ReadString("S", "TOTAL"), "1");
-    EXPECT_EQ(ini.ReadKeyAt("S", 0), "");
-    EXPECT_EQ(ini.ReadKeyAt("S", 1), "NOTE");
-    // The read continues just past the ';' that ended the name.
-    EXPECT_EQ(ini.ReadString("S", "NOTE"), "remark");
-    EXPECT_EQ(ini.ReadString("S", ""), "TOTAL=9");
-}
-
-TEST(IniFileRead, LoneCrEndsNamesAndValuesButNotTheLine) {
-    const CIniFile ini = Load("[S]\r\nA=1\rB=2\r\nC=3\r\n");
-    EXPECT_EQ(ini.ReadString("S", "A"), "1");
-    EXPECT_EQ(ini.ReadString("S", "B"), "Notfound");
-    EXPECT_EQ(ini.ReadString("S", "C"), "3");
-    EXPECT_EQ(ini.ReadKeyAt("S", 1), "C");
-}
-
-TEST(IniFileRead, LineFeedOnlyText) {
-    const CIniFile ini = Load("[S\nA=1\nFLAG\nB=two;c\n\n[T]\nC=x\n");
-    EXPECT_EQ(ini.ReadString("S", "A"), "1");
-    EXPECT_EQ(ini.ReadString("S", "FLAG"), "") << "must not run into the next line";
-    EXPECT_EQ(ini.ReadString("S", "B"), "two");
-    EXPECT_EQ(ini.ReadString("T", "C"), "x");
-    EXPECT_EQ(ini.ReadKeyAt("S", 1), "FLAG");
-    EXPECT_EQ(ini.ReadStringAt("S", 1), "");
-    EXPECT_EQ(ini.ReadIntAt("S", 1), kNoInt);
-    EXPECT_EQ(ini.ReadStringAt("S", 2), "two");
-    EXPECT_EQ(ini.CountSectionLines("S"), 3);
-    EXPECT_EQ(Load("[S]\nK=v").ReadString("S", "K"), "v");
-}
-
-TEST(IniFileRead, KeyLineWithoutEquals) {
-    const CIniFile ini = Load("[S]\r\nFLAG\r\nA=1\r\nLAST");
-    EXPECT_EQ(ini.ReadString("S", "FLAG"), "");
-    EXPECT_EQ(ini.ReadInt("S", "FLAG"), 0);
-    EXPECT_EQ(ini.ReadString("S", "A"), "1");
-    EXPECT_EQ(ini.ReadString("S", "LAST"), "");
-    EXPECT_EQ(ini.ReadStringAt("S", 0), "");
-    EXPECT_EQ(ini.ReadIntAt("S", 0), kNoInt);
-    EXPECT_EQ(ini.ReadKeyAt("S", 0), "FLAG");
-    EXPECT_EQ(ini.ReadIntAt("S", 2), kNoInt);
-}
-
-TEST(IniFileRead, KeyNamesLongerThan63BytesNeverMatch) {
-    const std::string k63(63, 'k');
-    const std::string k64(64, 'k');
-    const CIniFile ini = Load("[S]\r\n" + k64 + "=long\r\n" + k63 + "=ok\r\n");
-    EXPECT_EQ(ini.ReadString("S", k63), "ok");
-    EXPECT_EQ(ini.ReadString("S", k64), "Notfound");
-    EXPECT_EQ(ini.ReadKeyAt("S", 0), k64);
-
-    CIniFile w = Load("[S]\r\n");
-    EXPECT_FALSE(w.WriteString("S", k64, "v"));
-    EXPECT_EQ(TextOf(w), "[S]\r\n");
-    EXPECT_TRUE(w.WriteString("S", k63, "v"));
-    EXPECT_EQ(w.ReadString("S", k63), "v");
-}
-
-// The atoi rules themselves are LeadingInt's (MappingsTest); these check the wiring.
-TEST(IniFileRead, IntegersFollowAtoi) {
-    const CIniFile ini =
-        Load("[N]\r\nNEG=-12\r\nLEAD=  42abc\r\nWORD=abc\r\nEMPTY=\r\nBIG=99999999999\r\n");
-    EXPECT_EQ(ini.ReadInt("N", "NEG"), -12);
-    EXPECT_EQ(ini.ReadInt("N", "LEAD"), 42);
-    EXPECT_EQ(ini.ReadInt("N", "WORD"), 0);
-    EXPECT_EQ(ini.ReadInt("N", "EMPTY"), 0);
-    EXPECT_EQ(ini.ReadInt("N", "BIG"), INT_MAX);
-    EXPECT_EQ(ini.ReadInt("N", "MISSING"), 0);
-    EXPECT_EQ(ini.ReadIntAt("N", 1), 42);
-    EXPECT_EQ(ini.ReadIntAt("N", 3), 0) << "an empty value after '=' is 0, not not-found";
-}
-
-TEST(IniFileRead, ByLineNumber) {
-    const CIniFile ini = Load(
-        "[S]\r\n"
-        "A=1\r\n"
-        "B=two\r\n"
-        "NOEQ\r\n"
-        "C=3;c\r\n"
-        "\r\n"
-        "[T]\r\n"
-        "D=4\r\n");
-    EXPECT_EQ(ini.ReadStringAt("S", 0), "1");
-    EXPECT_EQ(ini.ReadStringAt("S", 1), "two");
-    EXPECT_EQ(ini.ReadStringAt("S", 2), "");
-    EXPECT_EQ(ini.ReadStringAt("S", 3), "3");
-    EXPECT_EQ(ini.ReadStringAt("S", 4), "");
-    EXPECT_EQ(ini.ReadStringAt("S", 6), "4") << "the walk does not stop at the next header";
-    EXPECT_EQ(ini.ReadStringAt("S", 7), "");
-    EXPECT_EQ(ini.ReadStringAt("S", -3), "1");
-
-    EXPECT_EQ(ini.ReadIntAt("S", 0), 1);
-    EXPECT_EQ(ini.ReadIntAt("S", 1), 0);
-    EXPECT_EQ(ini.ReadIntAt("S", 2), kNoInt);
-    EXPECT_EQ(ini.ReadIntAt("S", 3), 3);
-    EXPECT_EQ(ini.ReadIntAt("S", 4), kNoInt);
-    EXPECT_EQ(ini.ReadIntAt("S", 1000), kNoInt);
-
-    EXPECT_EQ(ini.ReadKeyAt("S", 0), "A");
-    EXPECT_EQ(ini.ReadKeyAt("S", 2), "NOEQ");
-    EXPECT_EQ(ini.ReadKeyAt("S", 3), "C");
-    EXPECT_EQ(ini.ReadKeyAt("S", 4), "");
-    EXPECT_EQ(ini.ReadKeyAt("T", 0), "D");
-    EXPECT_EQ(ini.ReadKeyAt("T", 1), "");
-
-    ExpectNothingFound(ini, "U");
+    for (const Case& c : cases) ExpectReads(Load(c.text), c.lookups, c.rule);
+    ExpectNothingFound(Load(cases[0].text), "U");
 }
 
 TEST(IniFileRead, CountSectionLinesStopsAtBlockEndingLines) {
@@ -287,28 +251,10 @@ TEST(IniFileRead, CountSectionLinesStopsAtBlockEndingLines) {
 
 TEST(IniFileRead, LineNumberAt) {
     const CIniFile ini = Load("ab\r\ncd\nef\r\n");
-    EXPECT_EQ(ini.LineNumberAt(0), 1);
-    EXPECT_EQ(ini.LineNumberAt(3), 1) << "the LF itself is not among the first 3 bytes";
-    EXPECT_EQ(ini.LineNumberAt(4), 2);
-    EXPECT_EQ(ini.LineNumberAt(7), 3);
-    EXPECT_EQ(ini.LineNumberAt(11), 4);
-    EXPECT_EQ(ini.LineNumberAt(500), 4);
-    EXPECT_EQ(ini.LineNumberAt(-5), 1);
+    // The LF itself is not among the first 3 bytes.
+    const std::pair<int, int> rows[] = {{0, 1}, {3, 1}, {4, 2}, {7, 3}, {11, 4}, {500, 4}, {-5, 1}};
+    for (const auto& [offset, line] : rows) EXPECT_EQ(ini.LineNumberAt(offset), line) << offset;
     EXPECT_EQ(CIniFile().LineNumberAt(10), 1);
-}
-
-TEST(IniFileRead, Cp932BytesPassThrough) {
-    const std::string sec = "\x8e\x8e\x8c\xb1";    // cp932 bytes of a two-character name
-    const std::string value = "\x82\xa0\x82\xa2";  // and of a two-kana value
-    const CIniFile ini = Load("\xef\xbb\xbf[A]\r\n[" + sec + "]\r\nNAME=" + value + "\r\n");
-    EXPECT_EQ(ini.ReadString(sec, "NAME"), value);
-    EXPECT_EQ(ini.ReadString("A", "NAME"), "Notfound") << "a byte-order mark is not skipped";
-
-    CIniFile w = Load("[" + sec + "]\r\nNAME=x\r\n");
-    w.WriteString(sec, "NAME", value);
-    w.WriteString(value, sec, value);
-    EXPECT_EQ(TextOf(w), "[" + sec + "]\r\nNAME=" + value + "\r\n\r\n[" + value + "]\r\n" + sec +
-                             "=" + value + "\r\n");
 }
 
 TEST(IniFileWrite, ReplacesValueInPlaceKeepingCommentAndLineEnd) {
@@ -336,6 +282,7 @@ TEST(IniFileWrite, WhereAWriteLands) {
         std::string before, section, key, value, after;
     };
     const std::string longName(300, 'n');
+    const std::string sec = "\x8e\x8e\x8c\xb1", kana = "\x82\xa0\x82\xa2";  // cp932 bytes
     const Case cases[] = {
         {"a value ending at a tab keeps the tab", "[S]\r\nA=1\tx\r\nEND=9", "S", "A", "22",
          "[S]\r\nA=22\tx\r\nEND=9"},
@@ -360,6 +307,12 @@ TEST(IniFileWrite, WhereAWriteLands) {
          "v2", "[S]\r\nA=1\r\n\r\n[NAME]\r\nkey=value\r\nk2=v2\r\n"},
         {"a section name of any length", "[S]\r\n", longName, "K", "V",
          "[S]\r\n\r\n[" + longName + "]\r\nK=V\r\n"},
+        {"cp932 values", "[" + sec + "]\r\nNAME=x\r\n", sec, "NAME", kana,
+         "[" + sec + "]\r\nNAME=" + kana + "\r\n"},
+        {"cp932 section and key names", "[S]\r\n", kana, sec, kana,
+         "[S]\r\n\r\n[" + kana + "]\r\n" + sec + "=" + kana + "\r\n"},
+        {"a key name of 63 bytes", "[S]\r\n", "S", std::string(63, 'k'), "v",
+         "[S]\r\n" + std::string(63, 'k') + "=v\r\n"},
     };
     for (const Case& c : cases) {
         CIniFile ini = Load(c.before);
@@ -374,6 +327,8 @@ TEST(IniFileWrite, WhereAWriteLands) {
     EXPECT_EQ(blank.ReadString("T", "B"), "2");
 
     CIniFile empty = Load("[S]\r\n");
+    EXPECT_FALSE(empty.WriteString("S", std::string(64, 'k'), "v"));
+    EXPECT_EQ(TextOf(empty), "[S]\r\n");
     empty.WriteInt("S", "N", -42);
     EXPECT_EQ(TextOf(empty), "[S]\r\nN=-42\r\n");
     EXPECT_EQ(empty.ReadInt("S", "N"), -42);

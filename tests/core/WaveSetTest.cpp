@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -69,6 +70,13 @@ class WaveSetTest : public ::testing::Test {
         EXPECT_EQ(o.ok, ok);
         EXPECT_EQ(o.message, message);
     }
+    // Slot i's name, path, sample count and bytes.
+    std::tuple<std::string, std::string, uint32_t, Bytes> Slot(int i) const {
+        return {set_.names[i], set_.paths[i], set_.sampleCounts[i], set_.samples[i]};
+    }
+    std::tuple<Bytes, uint32_t, std::string> Backup() const {
+        return {set_.backupSamples, set_.backupCount, set_.backupName};
+    }
 
     testing::ScratchDir scratch_;
     const fs::path& dir_ = scratch_.Path();
@@ -87,18 +95,14 @@ ProcessParameters ScribbledAfterReset() {
 // --- start state and parameters -------------------------------------------
 
 TEST_F(WaveSetTest, StartsEmptyWith44100Hz16BitMono) {
-    EXPECT_EQ(set_.waveCount, 0);
-    EXPECT_EQ(set_.format, (WaveFormat{1, 1, 44100, 88200, 2, 16, 0}));
-    EXPECT_EQ(set_.viewStart, 0.0);
-    EXPECT_EQ(set_.viewEnd, -1.0);
+    EXPECT_EQ(std::tie(set_.waveCount, set_.format, set_.viewStart, set_.viewEnd),
+              std::tuple(0, WaveFormat{1, 1, 44100, 88200, 2, 16, 0}, 0.0, -1.0));
     for (int i = 0; i < WaveSet::kMaxWaves; ++i) EXPECT_EQ(set_.samples[i].size(), 1u);
     EXPECT_EQ(set_.backupSamples.size(), 1u);
     const ProcessParameters& p = set_.processParameters;
-    EXPECT_EQ(p.playbackSpeed, 1.0f);
-    EXPECT_EQ(p.dutyCycle, 1.0f);
-    EXPECT_EQ(p.divisionDutyCycle, 0.5f);
-    EXPECT_EQ(p.divisionPeriodMs, 200.0f);
-    EXPECT_EQ(p.amplifyFactor, 1.0f);
+    EXPECT_EQ(std::tie(p.playbackSpeed, p.dutyCycle, p.divisionDutyCycle, p.divisionPeriodMs,
+                       p.amplifyFactor),
+              std::tuple(1.0f, 1.0f, 0.5f, 200.0f, 1.0f));
 }
 
 // --- opening --------------------------------------------------------------
@@ -110,17 +114,10 @@ TEST_F(WaveSetTest, OpeningTheFirstWaveFillsSlotZeroAndTakesTheBackup) {
     Expect(o, true, "");
     EXPECT_TRUE(o.redraw);
     EXPECT_TRUE(o.warning.empty());
-    EXPECT_EQ(set_.waveCount, 1);
-    EXPECT_EQ(set_.names[0], "first.wav");
-    EXPECT_EQ(set_.paths[0], path);
-    EXPECT_EQ(set_.firstPath, path);
-    EXPECT_EQ(set_.sampleCounts[0], 300u);
-    EXPECT_EQ(set_.samples[0], Pattern(300, 9));
-    EXPECT_EQ(set_.format, Pcm(22050, 8));
-    EXPECT_EQ(set_.viewEnd, 299.0);
-    EXPECT_EQ(set_.backupSamples, set_.samples[0]);
-    EXPECT_EQ(set_.backupCount, 300u);
-    EXPECT_EQ(set_.backupName, "first.wav");
+    EXPECT_EQ(std::tie(set_.waveCount, set_.firstPath, set_.format, set_.viewEnd),
+              std::tuple(1, path, Pcm(22050, 8), 299.0));
+    EXPECT_EQ(Slot(0), std::tuple("first.wav", path, 300u, Pattern(300, 9)));
+    EXPECT_EQ(Backup(), std::tuple(Pattern(300, 9), 300u, "first.wav"));
     EXPECT_EQ(set_.processParameters, ScribbledAfterReset());
 }
 
@@ -131,12 +128,10 @@ TEST_F(WaveSetTest, StereoFileWarnsAndOpensAsItsLeftChannel) {
     EXPECT_EQ(o.warning,
               "The wave file is not single channel! \n The right channel would be ignored!");
     EXPECT_EQ(set_.format, Pcm(44100, 16));
-    ASSERT_EQ(set_.sampleCounts[0], 50u);
     const Bytes frames = Pattern(200, 4);
-    for (std::size_t i = 0; i < 50; ++i) {
-        EXPECT_EQ(set_.samples[0][2 * i], frames[4 * i]);
-        EXPECT_EQ(set_.samples[0][2 * i + 1], frames[4 * i + 1]);
-    }
+    Bytes left;
+    for (std::size_t i = 0; i < 200; i += 4) left.insert(left.end(), {frames[i], frames[i + 1]});
+    EXPECT_EQ(Slot(0), std::tuple("st.wav", path, 50u, left));
 }
 
 TEST_F(WaveSetTest, OpeningASecondWaveRestoresTheFirstFromItsBackup) {
@@ -149,15 +144,9 @@ TEST_F(WaveSetTest, OpeningASecondWaveRestoresTheFirstFromItsBackup) {
     set_.processParameters = Scribbled();
 
     ASSERT_TRUE(set_.OpenWave(b).ok);
-    EXPECT_EQ(set_.waveCount, 2);
-    EXPECT_EQ(set_.sampleCounts[0], 100u);
-    EXPECT_EQ(set_.samples[0], Pattern(200, 1));
-    EXPECT_EQ(set_.names[0], "a.wav");
-    EXPECT_EQ(set_.names[1], "b.wav");
-    EXPECT_EQ(set_.samples[1], Pattern(500, 2));
-    EXPECT_EQ(set_.firstPath, a);
-    EXPECT_EQ(set_.paths[1], b);
-    EXPECT_EQ(set_.viewEnd, 249.0);
+    EXPECT_EQ(std::tie(set_.waveCount, set_.firstPath, set_.viewEnd), std::tuple(2, a, 249.0));
+    EXPECT_EQ(Slot(0), std::tuple("a.wav", a, 100u, Pattern(200, 1)));
+    EXPECT_EQ(Slot(1), std::tuple("b.wav", b, 250u, Pattern(500, 2)));
     EXPECT_EQ(set_.processParameters, ScribbledAfterReset());
 }
 
@@ -286,25 +275,20 @@ TEST_F(WaveSetTest, ClosingDropsTheLastWaveAndBacksUpALoneSurvivor) {
     ASSERT_TRUE(set_.OpenWave(Mono16("c.wav", 300, 3)).ok);
     set_.samples[0].assign(200, 0x77);  // edit the first wave
 
-    Outcome o = set_.CloseWave();
+    const Outcome o = set_.CloseWave();
     Expect(o, true, "");
     EXPECT_TRUE(o.redraw);
-    EXPECT_EQ(set_.waveCount, 2);
-    EXPECT_EQ(set_.viewEnd, 199.0);
+    EXPECT_EQ(std::tie(set_.waveCount, set_.viewEnd), std::tuple(2, 199.0));
     EXPECT_EQ(set_.backupSamples, Pattern(200, 1));  // two waves left: no new backup
 
     set_.names[0] = "Edited wave";
     Expect(set_.CloseWave(), true, "");
-    EXPECT_EQ(set_.waveCount, 1);
-    EXPECT_EQ(set_.viewEnd, 99.0);
-    EXPECT_EQ(set_.backupSamples, Bytes(200, 0x77));
-    EXPECT_EQ(set_.backupName, "Edited wave");
+    EXPECT_EQ(std::tie(set_.waveCount, set_.viewEnd), std::tuple(1, 99.0));
+    EXPECT_EQ(Backup(), std::tuple(Bytes(200, 0x77), 100u, "Edited wave"));
 
     // The empty set keeps slot 0's length for its view.
     Expect(set_.CloseWave(), true, "");
-    EXPECT_EQ(set_.waveCount, 0);
-    EXPECT_EQ(set_.viewStart, 0.0);
-    EXPECT_EQ(set_.viewEnd, 99.0);
+    EXPECT_EQ(std::tie(set_.waveCount, set_.viewStart, set_.viewEnd), std::tuple(0, 0.0, 99.0));
     Expect(set_.CloseWave(), false, "There is no wave file to close!");
 }
 
@@ -315,14 +299,12 @@ TEST_F(WaveSetTest, CloseAllEmptiesTheSetAndTheNextWaveStartsAgainAtSlotZero) {
     const Outcome o = set_.CloseAllWaves();
     Expect(o, true, "");
     EXPECT_TRUE(o.redraw);
-    EXPECT_EQ(set_.waveCount, 0);
-    EXPECT_EQ(set_.viewEnd, -1.0);
+    EXPECT_EQ(std::tie(set_.waveCount, set_.viewEnd), std::tuple(0, -1.0));
 
     const std::string c = MakeWave("c.wav", Pcm(22050, 8), 30);
     ASSERT_TRUE(set_.OpenWave(c).ok);  // an empty set may change its format
-    EXPECT_EQ(set_.names[0], "c.wav");
-    EXPECT_EQ(set_.firstPath, c);
-    EXPECT_EQ(set_.backupName, "c.wav");
+    EXPECT_EQ(std::tie(set_.names[0], set_.firstPath, set_.backupName),
+              std::tuple("c.wav", c, "c.wav"));
 }
 
 TEST_F(WaveSetTest, ClosingDuringRecordingOrPlaybackDoesNothingButResetParameters) {
@@ -354,10 +336,8 @@ TEST_F(WaveSetTest, SaveWritesTheLastWaveAndRenamesOnlyIt) {
     const Outcome o = set_.SaveWave(out);
     Expect(o, true, "");
     EXPECT_TRUE(o.redraw);
-    EXPECT_EQ(set_.names[1], "saved.wav");
-    EXPECT_EQ(set_.names[0], "a.wav");
-    EXPECT_EQ(set_.backupName, "a.wav");
-    EXPECT_EQ(set_.paths[1], b);
+    EXPECT_EQ(std::tie(set_.names[0], set_.names[1], set_.backupName, set_.paths[1]),
+              std::tuple("a.wav", "saved.wav", "a.wav", b));
 
     WaveHeaderResult r = ReadWaveHeader(out);
     ASSERT_TRUE(r.Ok());
@@ -372,10 +352,8 @@ TEST_F(WaveSetTest, SavingALoneWaveRenamesItsBackupToo) {
     const std::string a = Mono16("a.wav", 10);
     ASSERT_TRUE(set_.OpenWave(a).ok);
     ASSERT_TRUE(set_.SaveWave((dir_ / "renamed.wav").string()).ok);
-    EXPECT_EQ(set_.names[0], "renamed.wav");
-    EXPECT_EQ(set_.backupName, "renamed.wav");
-    EXPECT_EQ(set_.paths[0], a);
-    EXPECT_EQ(set_.firstPath, a);
+    EXPECT_EQ(std::tie(set_.names[0], set_.backupName, set_.paths[0], set_.firstPath),
+              std::tuple("renamed.wav", "renamed.wav", a, a));
 }
 
 // --- view range -----------------------------------------------------------
@@ -388,8 +366,7 @@ TEST_F(WaveSetTest, ViewRangeCoversTheLongestWave) {
     set_.viewStart = 12;
     set_.sampleCounts[2] = 90;
     set_.UpdateViewRange();
-    EXPECT_EQ(set_.viewStart, 0.0);
-    EXPECT_EQ(set_.viewEnd, 89.0);
+    EXPECT_EQ(std::tie(set_.viewStart, set_.viewEnd), std::tuple(0.0, 89.0));
     // Slots above waveCount do not count, slot 0 always does.
     set_.waveCount = 1;
     set_.UpdateViewRange();
