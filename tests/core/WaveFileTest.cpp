@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <optional>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -105,27 +106,6 @@ ReadBack ReadAll(const std::string& path) {
     return back;
 }
 
-// --- the format record ----------------------------------------------------
-
-TEST(WaveFormatRecord, EncodesLittleEndianPackedAndDecodesBack) {
-    WaveFormat f{0x0102, 0x0304, 0x05060708, 0x090A0B0C, 0x0D0E, 0x0F10, 0x1112};
-    const auto bytes = EncodeWaveFormat(f);
-    EXPECT_EQ(Bytes(bytes.begin(), bytes.end()),
-              (Bytes{0x02, 0x01, 0x04, 0x03, 0x08, 0x07, 0x06, 0x05, 0x0C, 0x0B, 0x0A, 0x09, 0x0E,
-                     0x0D, 0x10, 0x0F, 0x12, 0x11}));
-    EXPECT_EQ(DecodeWaveFormat(bytes.data(), bytes.size()), f);
-
-    // A 16-byte body leaves extraSize 0; a body cut inside a field leaves
-    // that field and all later ones 0.
-    WaveFormat noExtra = f;
-    noExtra.extraSize = 0;
-    EXPECT_EQ(DecodeWaveFormat(bytes.data(), 16), noExtra);
-    const WaveFormat cut = DecodeWaveFormat(bytes.data(), 13);
-    EXPECT_EQ(cut.bytesPerSecond, 0x090A0B0Cu);
-    EXPECT_EQ(cut.blockAlign, 0);
-    EXPECT_EQ(cut.bitsPerSample, 0);
-}
-
 // --- header layouts -------------------------------------------------------
 
 // F = 16, 18 and > 18: the record takes min(F, 18) bytes, the rest is skipped.
@@ -149,11 +129,10 @@ TEST_F(WaveFileTest, FormatChunkOfSixteenEighteenAndMoreBytes) {
                            .formatTail = c.tail,
                            .data = Pattern(12)};
         const ReadBack r = ReadAll(Write("a.wav", BuildWave(s)));
-        EXPECT_EQ(r.header.dataOffset, c.dataOffset) << c.formatSize;
-        EXPECT_EQ(r.header.format, c.format) << c.formatSize;
-        EXPECT_EQ(r.header.dataSize, 12u) << c.formatSize;
-        EXPECT_EQ(r.header.sampleCount, 6u) << c.formatSize;
-        EXPECT_EQ(r.samples, s.data) << c.formatSize;
+        EXPECT_EQ(std::tie(r.header.dataOffset, r.header.format, r.header.dataSize,
+                           r.header.sampleCount, r.samples),
+                  std::tuple(c.dataOffset, c.format, 12u, 6u, s.data))
+            << c.formatSize;
     }
 }
 
@@ -163,10 +142,8 @@ TEST_F(WaveFileTest, ChunkAfterFormatIsTakenAsTheData) {
             ByteBuilder().Tag("LIST").U32(6).Raw({'a', 'b', 'c', 'd', 'e', 'f'}).Take(),
         .data = Pattern(20)};
     const ReadBack r = ReadAll(Write("a.wav", BuildWave(s)));
-    EXPECT_EQ(r.header.dataOffset, 44u);
-    EXPECT_EQ(r.header.dataSize, 6u);
-    EXPECT_EQ(r.header.sampleCount, 3u);
-    EXPECT_EQ(r.samples, (Bytes{'a', 'b', 'c', 'd', 'e', 'f'}));
+    EXPECT_EQ(std::tie(r.header.dataOffset, r.header.dataSize, r.header.sampleCount, r.samples),
+              std::tuple(44u, 6u, 3u, Bytes{'a', 'b', 'c', 'd', 'e', 'f'}));
 }
 
 TEST_F(WaveFileTest, OnlyTheWaveCodeOfTheRiffHeaderIsChecked) {
@@ -218,22 +195,21 @@ TEST_F(WaveFileTest, StereoKeepsTheLeftChannel) {
             const auto frame = s.data.begin() + static_cast<std::ptrdiff_t>(2 * width * f);
             left.insert(left.end(), frame, frame + width);
         }
-        EXPECT_EQ(r.header.sampleCount, c.frames) << c.bits;
-        EXPECT_EQ(r.header.format.blockAlign, 2 * width) << c.bits;
-        EXPECT_EQ(r.samples, left) << c.bits;
-        EXPECT_EQ(r.info.format, (WaveFormat{1, 1, c.rate, c.monoBytesPerSecond, width, c.bits, 0}))
+        EXPECT_EQ(
+            std::tie(r.header.sampleCount, r.header.format.blockAlign, r.samples, r.info.format,
+                     r.info.sampleCount),
+            std::tuple(c.frames, 2 * width, left,
+                       WaveFormat{1, 1, c.rate, c.monoBytesPerSecond, width, c.bits, 0}, c.frames))
             << c.bits;
-        EXPECT_EQ(r.info.sampleCount, c.frames) << c.bits;
     }
 }
 
 TEST_F(WaveFileTest, MoreThanTwoChannelsAreReadUnchanged) {
     const WaveLayout s{.channels = 4, .data = Pattern(40)};
     const ReadBack r = ReadAll(Write("a.wav", BuildWave(s)));
-    EXPECT_EQ(r.header.format.blockAlign, 8);
-    EXPECT_EQ(r.header.sampleCount, 5u);
-    EXPECT_EQ(r.info.format.channels, 4);
-    EXPECT_EQ(r.samples, s.data);
+    EXPECT_EQ(std::tie(r.header.format.blockAlign, r.header.sampleCount, r.info.format.channels,
+                       r.samples),
+              std::tuple(8, 5u, 4, s.data));
 }
 
 TEST_F(WaveFileTest, SampleStepAndCloseReleaseTheDescriptor) {
@@ -297,9 +273,8 @@ TEST_F(WaveFileTest, StatedDataSizeIsCutToTheBytesPresent) {
         const WaveLayout s{
             .channels = channels, .data = Pattern(10), .statedDataSize = 0xFFFFFFF0u};
         const ReadBack r = ReadAll(Write("a.wav", BuildWave(s)));
-        EXPECT_EQ(r.header.dataSize, 10u);
-        EXPECT_EQ(r.header.sampleCount, channels == 1 ? 5u : 2u);
-        EXPECT_EQ(r.samples.size(), channels == 1 ? 10u : 4u);
+        EXPECT_EQ(std::tuple(r.header.dataSize, r.header.sampleCount, r.samples.size()),
+                  channels == 1 ? std::tuple(10u, 5u, 10ul) : std::tuple(10u, 2u, 4ul));
     }
 }
 
@@ -356,20 +331,9 @@ TEST_F(WaveFileTest, WriterProducesTheExactHeaderAndSamples) {
     struct stat st {};
     ASSERT_EQ(::stat(fresh.c_str(), &st), 0);
     EXPECT_EQ(st.st_mode & 0777, 0644u);
-}
 
-TEST_F(WaveFileTest, WriterRoundTripsThroughTheReader) {
-    const WaveFormat format{1, 1, 11025, 11025, 1, 8, 0};
-    const Bytes samples = Pattern(77, 3);
-    const std::string path = (dir_ / "rt.wav").string();
-    ASSERT_TRUE(WriteWaveFile(path, format, samples.data(), 77));
-    const ReadBack r = ReadAll(path);
-    EXPECT_EQ(r.info.format, format);
-    EXPECT_EQ(r.info.sampleCount, 77u);
-    EXPECT_EQ(r.samples, samples);
-
-    EXPECT_TRUE(WriteWaveFile(path, format, nullptr, 0));
-    EXPECT_EQ(Slurp(path).size(), 44u);
+    ASSERT_TRUE(WriteWaveFile(path, format, nullptr, 0));
+    EXPECT_EQ(Slurp(path), BuildWave({.blockAlign = 7}));
 }
 
 TEST_F(WaveFileTest, WriterReportsFilesItCannotCreate) {
@@ -408,9 +372,9 @@ TEST_F(WaveFileTest, ReferenceFilesReadBackAndMonoOnesRewriteByteForByte) {
           Case{"ref_stereo16_44100.wav", {1, 1, 44100, 88200, 2, 16, 0}, 100, Pcm16(100, 301)},
           Case{"ref_stereo8_11025.wav", {1, 1, 11025, 11025, 1, 8, 0}, 64, left8}}) {
         const ReadBack r = ReadAll(Reference(c.file));
-        EXPECT_EQ(r.info.format, c.format) << c.file;
-        EXPECT_EQ(r.info.sampleCount, c.count) << c.file;
-        EXPECT_EQ(r.samples, c.samples) << c.file;
+        EXPECT_EQ(std::tie(r.info.format, r.info.sampleCount, r.samples),
+                  std::tie(c.format, c.count, c.samples))
+            << c.file;
         if (r.header.format.channels != 1) continue;
 
         const std::string copy = (dir_ / "copy.wav").string();

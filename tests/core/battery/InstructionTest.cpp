@@ -10,7 +10,6 @@
 
 #include "core/battery/InstructionText.h"
 #include "core/battery/PictureSequence.h"
-#include "core/text/Encoding.h"
 
 namespace kestrune {
 namespace {
@@ -42,14 +41,6 @@ TEST(InstructionTextTest, AsciiBreaksEvery44BytesAt16PixelPitch) {
         EXPECT_EQ(lines[k].x, 0);
         EXPECT_EQ(lines[k].y, static_cast<int>(16 * k));
     }
-
-    // A prompt the tests show: 84 characters, two rows.
-    const std::vector<InstructionLine> prompt = LayoutInstructionText(
-        "Now you have rolled back. Please listen carefully, and choose a button in the right!");
-    ASSERT_EQ(prompt.size(), 2u);
-    EXPECT_EQ(prompt[0].text, "Now you have rolled back. Please listen care");
-    EXPECT_EQ(prompt[1].text, "fully, and choose a button in the right!");
-    EXPECT_EQ(prompt[1].y, 16);
 }
 
 TEST(InstructionTextTest, KanaCountTwoBytesAndAreNeverSplit) {
@@ -64,12 +55,6 @@ TEST(InstructionTextTest, KanaCountTwoBytesAndAreNeverSplit) {
     const std::vector<InstructionLine> lines = LayoutInstructionText(text);
     EXPECT_EQ(Texts(lines), (std::vector<std::string>{"a" + Repeat("か", 22), Repeat("か", 22),
                                                       Repeat("か", 6)}));
-    std::string joined;
-    for (const InstructionLine& line : lines) {
-        EXPECT_TRUE(IsValidUtf8(line.text));
-        joined += line.text;
-    }
-    EXPECT_EQ(joined, text);
 
     // Mixed ASCII and kana: "ID:" (3) + 20 kana (40) = 43 bytes, then a kana
     // straddles; ASCII after it starts the second row.
@@ -81,11 +66,10 @@ TEST(InstructionTextTest, KanaCountTwoBytesAndAreNeverSplit) {
 }
 
 TEST(InstructionTextTest, HalfWidthKanaAndUnmappedCharactersCountOneByte) {
-    EXPECT_EQ(Cp932CharWidth("a"), 1);
-    EXPECT_EQ(Cp932CharWidth("ｱ"), 1);
-    EXPECT_EQ(Cp932CharWidth("ア"), 2);
-    EXPECT_EQ(Cp932CharWidth("漢"), 2);
-    EXPECT_EQ(Cp932CharWidth("\xF0\x9F\x98\x80"), 1);  // an emoji: no cp932 form
+    // The emoji has no cp932 form.
+    EXPECT_EQ((std::vector{Cp932CharWidth("a"), Cp932CharWidth("ｱ"), Cp932CharWidth("ア"),
+                           Cp932CharWidth("漢"), Cp932CharWidth("\xF0\x9F\x98\x80")}),
+              (std::vector{1, 1, 2, 2, 1}));
     EXPECT_EQ(LayoutInstructionText(Repeat("ｱ", 44)).size(), 1u);
     EXPECT_EQ(Texts(LayoutInstructionText(Repeat("ｱ", 45))),
               (std::vector<std::string>{Repeat("ｱ", 44), "ｱ"}));

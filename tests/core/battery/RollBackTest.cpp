@@ -53,13 +53,17 @@ class FakeHost : public RollBackHost {
 
 const std::string kConfirm = "0 confirm: Are you sure to roll back the result affected just now?";
 
-TEST(RollBackTest, RestoresUndoPositionAndReplaysWithWaits) {
+class RollBackTest : public ::testing::Test {
+  protected:
     FakeClock clock;
-    FakeHost host(clock);
+    FakeHost host{clock};
     RollBack rollBack;
+    StepSequence replay;
+};
+
+TEST_F(RollBackTest, RestoresUndoPositionAndReplaysWithWaits) {
     rollBack.SaveUndoPosition({2, 5});
     rollBack.SetEnabled(true);
-    StepSequence replay;
     EXPECT_EQ(rollBack.Run(host, replay), RollBackResult::RolledBack);
     EXPECT_FALSE(rollBack.Enabled());
     EXPECT_EQ(host.restored, (TestPosition{2, 5}));
@@ -82,14 +86,10 @@ TEST(RollBackTest, RestoresUndoPositionAndReplaysWithWaits) {
     EXPECT_EQ(host.trialRows, 0);
 }
 
-TEST(RollBackTest, CancelAndMissingRowKeepTheButton) {
-    FakeClock clock;
-    FakeHost host(clock);
+TEST_F(RollBackTest, CancelAndMissingRowKeepTheButton) {
     host.confirmAnswer = false;
-    RollBack rollBack;
     rollBack.SaveUndoPosition({1, 0});
     rollBack.SetEnabled(true);
-    StepSequence replay;
     EXPECT_EQ(rollBack.Run(host, replay), RollBackResult::Cancelled);
     EXPECT_EQ(host.log, (std::vector<std::string>{"0 stop worker", kConfirm}));
     EXPECT_TRUE(rollBack.Enabled());
@@ -106,13 +106,10 @@ TEST(RollBackTest, CancelAndMissingRowKeepTheButton) {
     EXPECT_TRUE(replay.Steps().empty());
 }
 
-TEST(RollBackTest, BackAtTheBeginningStopsAfterRestoring) {
-    FakeClock clock;
-    FakeHost host(clock);
-    RollBack rollBack;  // undo position starts at item 0, step 0
+TEST_F(RollBackTest, BackAtTheBeginningStopsAfterRestoring) {
+    // The undo position starts at item 0, step 0.
     EXPECT_EQ(rollBack.UndoPosition(), (TestPosition{0, 0}));
     rollBack.SetEnabled(true);
-    StepSequence replay;
     EXPECT_EQ(rollBack.Run(host, replay), RollBackResult::AtBeginning);
     EXPECT_EQ(host.log,
               (std::vector<std::string>{

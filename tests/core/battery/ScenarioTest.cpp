@@ -7,6 +7,7 @@
 #include <optional>
 #include <set>
 #include <string>
+#include <tuple>
 
 #include "core/battery/Scenario.h"
 #include "core/text/Encoding.h"
@@ -39,12 +40,9 @@ const char* const kScenarioUtf8 =
     "FILE=/data/stimuli/b.wav\r\n";
 
 void ExpectScenarioContent(const Scenario& s, const std::string& folder) {
-    EXPECT_TRUE(s.Opened());
-    EXPECT_EQ(s.TestType(), "SINGLE");
-    EXPECT_EQ(s.Kind(), TestKind::SentenceRecognition);
-    EXPECT_EQ(s.Total(), 2);
-    EXPECT_EQ(s.PictureNumber(), 3);
-    EXPECT_EQ(s.Volume(), 70);
+    EXPECT_EQ(
+        std::tuple(s.Opened(), s.TestType(), s.Kind(), s.Total(), s.PictureNumber(), s.Volume()),
+        std::tuple(true, "SINGLE", TestKind::SentenceRecognition, 2, 3, 70));
     EXPECT_EQ(s.PicturePath(), folder + "/画像/ソ/");
     EXPECT_EQ(s.FilePath(), folder + "/音声/");
     EXPECT_EQ(s.ItemText(1, "SENTENCE"), "こんにちは");
@@ -77,15 +75,11 @@ TEST(ScenarioFileTest, Utf8FileWithAndWithoutByteOrderMark) {
 
 TEST(ScenarioFileTest, MissingKeysReadNotfoundAndZero) {
     const Scenario s = Scenario::FromText("[INFO]\r\nTOTAL=1\r\n[DATA1]\r\nA=x\r\n", "/scen");
-    EXPECT_EQ(s.TestType(), "Notfound");
-    EXPECT_EQ(s.Kind(), std::nullopt);
-    EXPECT_EQ(s.PictureNumber(), 0);
-    EXPECT_EQ(s.Volume(), 0);
-    EXPECT_EQ(s.ItemText(1, "SPEED"), "Notfound");
-    EXPECT_EQ(s.ItemInt(1, "SPEED"), 0);
-    EXPECT_EQ(s.ItemReal(1, "SPEED"), 0.0);
-    EXPECT_FALSE(s.Has("DATA1", "SPEED"));
-    EXPECT_TRUE(s.Has("DATA1", "A"));
+    EXPECT_EQ(std::tuple(s.TestType(), s.Kind(), s.PictureNumber(), s.Volume()),
+              std::tuple("Notfound", std::nullopt, 0, 0));
+    EXPECT_EQ(std::tuple(s.ItemText(1, "SPEED"), s.ItemInt(1, "SPEED"), s.ItemReal(1, "SPEED")),
+              std::tuple("Notfound", 0, 0.0));
+    EXPECT_EQ(std::tuple(s.Has("DATA1", "SPEED"), s.Has("DATA1", "A")), std::tuple(false, true));
     EXPECT_EQ(s.ItemInt(7, "A"), 0);  // no such section
     EXPECT_EQ(Scenario::ItemSection(12), "DATA12");
 }
@@ -112,21 +106,23 @@ TEST(ScenarioFileTest, LocalPaths) {
 }
 
 TEST(ScenarioNumbersTest, LeadingReal) {
-    EXPECT_DOUBLE_EQ(LeadingReal("1.5"), 1.5);
-    EXPECT_DOUBLE_EQ(LeadingReal("  -2.25dB"), -2.25);
-    EXPECT_DOUBLE_EQ(LeadingReal("+.5"), 0.5);
-    EXPECT_DOUBLE_EQ(LeadingReal("1e3"), 1000.0);
-    EXPECT_DOUBLE_EQ(LeadingReal("7,5"), 7.0);
-    EXPECT_EQ(LeadingReal("Notfound"), 0.0);
-    EXPECT_EQ(LeadingReal(""), 0.0);
-    EXPECT_EQ(LeadingReal("-"), 0.0);
-    EXPECT_EQ(LeadingReal("."), 0.0);
-    EXPECT_EQ(LeadingReal("1e999"), HUGE_VAL);
-    EXPECT_EQ(LeadingReal("-1e999"), -HUGE_VAL);
-    EXPECT_EQ(LeadingReal("1e-999"), 0.0);
+    const std::pair<const char*, double> rows[] = {{"1.5", 1.5},
+                                                   {"  -2.25dB", -2.25},
+                                                   {"+.5", 0.5},
+                                                   {"1e3", 1000.0},
+                                                   {"7,5", 7.0},
+                                                   {"Notfound", 0.0},
+                                                   {"", 0.0},
+                                                   {"-", 0.0},
+                                                   {".", 0.0},
+                                                   {"1e999", HUGE_VAL},
+                                                   {"-1e999", -HUGE_VAL},
+                                                   {"1e-999", 0.0}};
+    for (const auto& [text, value] : rows) EXPECT_DOUBLE_EQ(LeadingReal(text), value) << text;
 }
 
 TEST(TestTypeTableTest, ExactCaseSensitiveValues) {
+    const std::set<int> numbers = {2, 3, 4, 5, 6, 7, 8};
     const std::pair<const char*, TestKind> expected[] = {
         {"SINGLE", TestKind::SentenceRecognition},
         {"TIME", TestKind::TimeListening},
@@ -137,13 +133,13 @@ TEST(TestTypeTableTest, ExactCaseSensitiveValues) {
         {"PLAY", TestKind::AudioPresentation},
     };
     ASSERT_EQ(TestTypeTable().size(), std::size(expected));
-    std::set<int> numbers;
+    std::set<int> seen;
     for (const auto& [value, kind] : expected) {
         EXPECT_EQ(TestKindFor(value), kind) << value;
         EXPECT_EQ(TestTypeValue(kind), value);
-        numbers.insert(TestNumberOf(kind));
+        seen.insert(TestNumberOf(kind));
     }
-    EXPECT_EQ(numbers, (std::set<int>{2, 3, 4, 5, 6, 7, 8}));
+    EXPECT_EQ(seen, numbers);
     EXPECT_EQ(TestNumberOf(TestKind::SentenceRecognition), 2);
     EXPECT_EQ(TestNumberOf(TestKind::VowelDiscrimination), 6);
     for (const char* refused : {"single", "Single", "SINGLE ", " SINGLE", "SINGLE\r", "Notfound",

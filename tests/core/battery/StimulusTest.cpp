@@ -7,6 +7,7 @@
 #include <cmath>
 #include <cstdint>
 #include <limits>
+#include <tuple>
 #include <vector>
 
 #include "core/battery/Stimulus.h"
@@ -103,14 +104,6 @@ TEST(StimulusInterruptionTest, PeriodAndFractionEdges) {
     }
 }
 
-TEST(StimulusNoiseTest, FirstDrawFollowsTheFormula) {
-    // Seed 1: the first draw is 41. A = whole part of 32768 * 0.1 = 3276,
-    // r = whole part of 6552 * 41 / 32767 = 8, so the noise is 8 - 3276.
-    const auto in = Ramp16(1);
-    const ProcessedStimulus s = Process(in, 1, Mono(16), {.noiseLevel = 0.1});
-    EXPECT_EQ(At16(s.samples, 0), At16(in, 0) + 8 - 3276);
-}
-
 TEST(StimulusNoiseTest, StaysWithinAmplitudeAndUsesOneDrawPerSample) {
     const std::uint32_t count = 20000;
     for (const std::uint16_t bits : {std::uint16_t{8}, std::uint16_t{16}}) {
@@ -142,7 +135,13 @@ TEST(StimulusNoiseTest, StaysWithinAmplitudeAndUsesOneDrawPerSample) {
     }
 }
 
-TEST(StimulusNoiseTest, NoLevelNoNoiseAndNoDraws) {
+TEST(StimulusNoiseTest, FirstDrawFollowsTheFormulaAndNoLevelDrawsNothing) {
+    // Seed 1: the first draw is 41. A = whole part of 32768 * 0.1 = 3276,
+    // r = whole part of 6552 * 41 / 32767 = 8, so the noise is 8 - 3276.
+    const auto one = Ramp16(1);
+    EXPECT_EQ(At16(Process(one, 1, Mono(16), {.noiseLevel = 0.1}).samples, 0),
+              At16(one, 0) + 8 - 3276);
+
     const auto in = Ramp16(300);
     for (const double level : {0.0, -0.5}) {
         CrtRandom random(99);
@@ -278,42 +277,16 @@ TEST(PlaybackPlanTest, WaitsAreBufferLengthPlusGap) {
     EXPECT_EQ(PlanPlayback(none).totalMs, 0u);
 }
 
-TEST(StimulusFileTest, StereoPlaysLeftChannel) {
+TEST(StimulusFileTest, StereoPlaysLeftChannelAndRefusalsCarryTheDialogTexts) {
     testing::ScratchDir dir;
-    const std::uint32_t frames = 500;
-    std::vector<std::uint8_t> interleaved;
-    std::vector<std::uint8_t> left;
-    for (std::uint32_t i = 0; i < frames; ++i) {
-        const auto l = static_cast<std::uint16_t>(1000 + i);
-        const auto r = static_cast<std::uint16_t>(-2000 - static_cast<int>(i));
-        for (std::uint16_t v : {l, r}) {
-            interleaved.push_back(static_cast<std::uint8_t>(v & 0xFF));
-            interleaved.push_back(static_cast<std::uint8_t>(v >> 8));
-        }
-        left.push_back(static_cast<std::uint8_t>(l & 0xFF));
-        left.push_back(static_cast<std::uint8_t>(l >> 8));
-    }
-    const WaveFormat stereo{1, 2, 22050, 22050 * 4, 4, 16, 0};
+    const std::vector<std::uint8_t> frames = {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12};
     const std::string path = dir.File("stereo.wav");
-    ASSERT_TRUE(WriteWaveFile(path, stereo, interleaved.data(), frames * 2));
-
+    ASSERT_TRUE(WriteWaveFile(path, PcmFormat(2, 22050, 16), frames.data(), 6));
     const LoadedStimulus loaded = LoadStimulus(path);
     ASSERT_TRUE(loaded.ok) << loaded.message;
-    EXPECT_EQ(loaded.sampleCount, frames);
-    EXPECT_EQ(loaded.format.channels, 1);
-    EXPECT_EQ(loaded.samples, left);
+    EXPECT_EQ(std::tie(loaded.sampleCount, loaded.format, loaded.samples),
+              std::tuple(3u, Mono(16, 22050), std::vector<std::uint8_t>{1, 2, 5, 6, 9, 10}));
 
-    CrtRandom random;
-    const StimulusOutcome out =
-        ProcessStimulus(loaded.samples.data(), loaded.sampleCount, loaded.format, {}, random);
-    ASSERT_TRUE(out.ok);
-    EXPECT_EQ(out.stimulus.samples, left);
-    EXPECT_EQ(out.stimulus.format.sampleRate, 22050u);
-    EXPECT_EQ(out.stimulus.repeatCount, 3);
-}
-
-TEST(StimulusFileTest, RefusalsCarryTheDialogTexts) {
-    testing::ScratchDir dir;
     EXPECT_EQ(LoadStimulus(dir.File("missing.wav")).message,
               "Invalid path or file name!\nIt can not be opened!");
     EXPECT_EQ(LoadStimulus(dir.File("missing.wav"),
