@@ -30,9 +30,7 @@ class AutoTest6Test : public QObject {
     QTemporaryDir dir_;
     std::unique_ptr<Station> station_;
     std::unique_ptr<FakePrompter> prompter_;
-    std::unique_ptr<audio::ManualWaitClock> clock_;
-    std::unique_ptr<audio::VirtualOutput> output_;
-    std::unique_ptr<CrtRandom> random_;
+    std::unique_ptr<SoundBench> bench_;
 
     // Open pairs: (0,0) and (0,1) from -5 down to -10, (2,3) from 0 to -5;
     // INTERVAL -5, no misses tolerated.
@@ -63,10 +61,14 @@ class AutoTest6Test : public QObject {
         return path;
     }
 
+    VowelTestServices Services() {
+        return {station_->Db(), *prompter_,     bench_->output,
+                bench_->clock,  bench_->random, &bench_->timers};
+    }
+
     std::unique_ptr<CAutoTest6> Open(int subject, const QString& scenario, int age = 40) {
-        VowelTestServices services{station_->Db(), *prompter_, *output_, *clock_, *random_, 30};
         VowelTestSetup setup{subject, 2, age, scenario, dir_.filePath(QStringLiteral("r.xls"))};
-        auto dialog = std::make_unique<CAutoTest6>(services, setup);
+        auto dialog = std::make_unique<CAutoTest6>(Services(), setup);
         dialog->show();
         return dialog;
     }
@@ -97,10 +99,7 @@ class AutoTest6Test : public QObject {
     void init() {
         station_ = std::make_unique<Station>();
         prompter_ = std::make_unique<FakePrompter>();
-        output_.reset();  // it reads the clock it was made on
-        clock_ = std::make_unique<audio::ManualWaitClock>(1'700'000'000, 10'000);
-        output_ = std::make_unique<audio::VirtualOutput>(*clock_);
-        random_ = std::make_unique<CrtRandom>();
+        bench_ = std::make_unique<SoundBench>();
         QFile::remove(WorkbookFile());
     }
 
@@ -180,16 +179,18 @@ class AutoTest6Test : public QObject {
     void autoConfirmBeepsAndRests() {
         auto dialog = Open(7, Scenario("MAKEUP", 1, 1, 2));
         Controls ui{dialog.get()};
+        bench_->timers.SetRunFreely(false);  // the waits are checked here, step by step
         Click(ui.Button("startButton"));
-        WaitForAnswerPanel(*dialog);
+        bench_->timers.AdvanceMs(0);
+        QVERIFY(ui.Button("confirmButton")->isEnabled());
         Click(ui.Button("vowelA"));
         QCOMPARE(static_cast<int>(Records().size()), 0);
         Click(ui.Button("vowelO"));  // the second mark answers at once
         QCOMPARE(static_cast<int>(Records().size()), 1);
         QCOMPARE(Records()[0].Text("NSMROther"), QStringLiteral("makeup"));
         // The beep: 100 ms of 2000 Hz on the output.
-        clock_->AdvanceMs(100);
-        const auto heard = output_->Heard();
+        bench_->clock.AdvanceMs(100);
+        const auto heard = bench_->output.Heard();
         const audio::HeardSegment& beep = heard.back();
         QCOMPARE(beep.Frames(), std::size_t{2205});
         int crossings = 0;
@@ -198,11 +199,15 @@ class AutoTest6Test : public QObject {
         QVERIFY(std::abs(crossings - 400) <= 2);
         // Seven steps over three rests: the rest point is 1; a rest after each answer.
         QCOMPARE(dialog->Session()->RestPoint(), 1);
-        QTRY_COMPARE(prompter_->MessageTexts(),
-                     QStringList({QStringLiteral("疲れだね、ちょうど休みましょう！"),
-                                  QStringLiteral("始めましょう！")}));
-        QVERIFY(!ui.Button("confirmButton")->isEnabled());  // 2 s before the next trial
-        WaitForAnswerPanel(*dialog);
+        bench_->timers.AdvanceMs(0);
+        QCOMPARE(prompter_->MessageTexts(),
+                 QStringList({QStringLiteral("疲れだね、ちょうど休みましょう！"),
+                              QStringLiteral("始めましょう！")}));
+        // Two seconds after the rest the next trial plays.
+        bench_->timers.AdvanceMs(1999);
+        QVERIFY(!ui.Button("confirmButton")->isEnabled());
+        bench_->timers.AdvanceMs(1);
+        QVERIFY(ui.Button("confirmButton")->isEnabled());
         prompter_->answers = {true};
     }
 
@@ -234,8 +239,7 @@ class AutoTest6Test : public QObject {
     }
 
     void dispatcherRunsTheVowelTestOnly() {
-        VowelTestServices services{station_->Db(), *prompter_, *output_, *clock_, *random_, 30};
-        BatteryTestDispatcher dispatcher(services);
+        BatteryTestDispatcher dispatcher(Services());
         dispatcher.Run(TestKind::VowelDiscrimination,
                        TestStart{7, dir_.filePath(QStringLiteral("missing.ini")), 2}, nullptr);
         dispatcher.Run(TestKind::AudioPresentation, TestStart{}, nullptr);

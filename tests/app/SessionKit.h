@@ -18,12 +18,25 @@
 #include <vector>
 
 #include "app/MainTestPanel.h"
+#include "app/Timers.h"
 #include "app/battery/Directions.h"
 #include "audio/VirtualOutput.h"
 #include "audio/WaitClock.h"
+#include "core/util/Random.h"
 #include "core/wave/WaveFile.h"
 
 namespace kestrune::app::testing {
+
+/** What a vowel test plays on: the virtual output on a manual clock, the
+ *  dialogs' waits on manual timers that run freely (a whole run passes in
+ *  no real time, its steps in order) and the random generator. */
+struct SoundBench {
+    audio::ManualWaitClock clock{1'700'000'000, 10'000};
+    audio::VirtualOutput output{clock};
+    CrtRandom random;
+    ManualTimers timers;
+    SoundBench() { timers.SetRunFreely(true); }
+};
 
 inline constexpr int kKitSamples = 400;  // 50 ms at 8000 Hz
 inline constexpr int kKitVolume = 55;
