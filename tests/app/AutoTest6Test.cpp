@@ -35,29 +35,13 @@ class AutoTest6Test : public QObject {
     // Open pairs: (0,0) and (0,1) from -5 down to -10, (2,3) from 0 to -5;
     // INTERVAL -5, no misses tolerated.
     QString Scenario(const char* type, int autoConfirm = 0, int beep = 0, int rests = 0) {
-        QString text = QStringLiteral(
-                           "[INFO]\nTESTTYPE=NEWSYLLABLEMASKING\nTOTAL=1\nFILEPATH=%1/sound/\n"
-                           "[DATA]\nVOLUME=60\nINTERVAL=-5\nTYPE=%2\nMISSPERMISSION=0\n"
-                           "RESTPERMISSION=%3\nONEPLAYTIMES=1\nTWOPLAYTIMES=2\nAUTOCONFIRM=%4\n"
-                           "BEEP=%5\n")
-                           .arg(dir_.path(), QString::fromLatin1(type))
-                           .arg(rests)
-                           .arg(autoConfirm)
-                           .arg(beep);
-        const std::map<std::pair<int, int>, std::pair<int, int>> open{
-            {{0, 0}, {-5, -10}}, {{0, 1}, {-5, -10}}, {{2, 3}, {0, -5}}};
-        for (int i = 0; i < 5; ++i) {
-            text += QStringLiteral("[DATA%1]\n").arg(i + 1);
-            for (int j = 0; j < 5; ++j) {
-                auto found = open.find({i, j});
-                const auto [begin, end] = found == open.end() ? std::pair{-30, -20} : found->second;
-                text += QStringLiteral("BEGIN%1=%2\nEND%1=%3\n").arg(j + 1).arg(begin).arg(end);
-            }
-        }
+        const KitPairs open{{{0, 0}, {-5, -10}}, {{0, 1}, {-5, -10}}, {{2, 3}, {0, -5}}};
+        const QString extra = QStringLiteral("MISSPERMISSION=0\r\nAUTOCONFIRM=%1\r\nBEEP=%2\r\n")
+                                  .arg(autoConfirm)
+                                  .arg(beep);
         const QString path = dir_.filePath(QStringLiteral("vowel.ini"));
-        QFile file(path);
-        if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate)) qFatal("cannot write");
-        file.write(text.toUtf8());
+        if (!WriteKitFile(path, KitScenario(dir_.path(), type, open, rests, extra)))
+            qFatal("cannot write");
         return path;
     }
 

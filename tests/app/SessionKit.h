@@ -62,19 +62,22 @@ inline bool WriteKitFile(const QString& path, const QByteArray& bytes) {
            file.write(bytes) == bytes.size();
 }
 
-/** A vowel scenario in the station's legacy form: backslash folders. */
-inline QByteArray KitScenario(const QString& folder, const char* type, const KitPairs& open,
-                              int rests) {
+/** A vowel scenario in the station's legacy form: backslash folders;
+ *  `extra` goes into [DATA]. */
+inline QByteArray KitScenario(
+    const QString& folder, const char* type, const KitPairs& open, int rests,
+    const QString& extra = QStringLiteral("MISSPERMISSION=1\r\nBEEP=1\r\n")) {
     const QString native = QString(folder).replace(QLatin1Char('/'), QLatin1Char('\\'));
     QString text = QStringLiteral(
                        "[INFO]\r\nTESTTYPE=NEWSYLLABLEMASKING\r\nTOTAL=1\r\n"
                        "PICTUREPATH=%1\\pics\\\r\nPICTURENUMBER=2\r\nFILEPATH=%1\\sound\\\r\n"
-                       "[DATA]\r\nVOLUME=%2\r\nINTERVAL=-5\r\nTYPE=%3\r\nMISSPERMISSION=1\r\n"
-                       "RESTPERMISSION=%4\r\nONEPLAYTIMES=1\r\nTWOPLAYTIMES=2\r\nBEEP=1\r\n")
+                       "[DATA]\r\nVOLUME=%2\r\nINTERVAL=-5\r\nTYPE=%3\r\n"
+                       "RESTPERMISSION=%4\r\nONEPLAYTIMES=1\r\nTWOPLAYTIMES=2\r\n%5")
                        .arg(native)
                        .arg(kKitVolume)
                        .arg(QString::fromLatin1(type))
-                       .arg(rests);
+                       .arg(rests)
+                       .arg(extra);
     for (int i = 0; i < 5; ++i) {
         text += QStringLiteral("[DATA%1]\r\n").arg(i + 1);
         for (int j = 0; j < 5; ++j) {
