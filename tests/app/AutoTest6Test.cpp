@@ -165,8 +165,21 @@ class AutoTest6Test : public QObject {
         Controls ui{dialog.get()};
         bench_->timers.SetRunFreely(false);  // the waits are checked here, step by step
         Click(ui.Button("startButton"));
-        bench_->timers.AdvanceMs(0);
-        QVERIFY(ui.Button("confirmButton")->isEnabled());
+        const QStringList rest{QStringLiteral("疲れだね、ちょうど休みましょう！"),
+                               QStringLiteral("始めましょう！")};
+        // Seven steps over three rests: the rest point is 1, a rest before
+        // the first trial and after each answer; the trial plays two seconds
+        // after the rest.
+        QCOMPARE(dialog->Session()->RestPoint(), 1);
+        const auto restThenTrial = [&](const QStringList& messages) {
+            bench_->timers.AdvanceMs(0);
+            QCOMPARE(prompter_->MessageTexts(), messages);
+            bench_->timers.AdvanceMs(1999);
+            QVERIFY(!ui.Button("confirmButton")->isEnabled());
+            bench_->timers.AdvanceMs(1);
+            QVERIFY(ui.Button("confirmButton")->isEnabled());
+        };
+        restThenTrial(rest);
         Click(ui.Button("vowelA"));
         QCOMPARE(static_cast<int>(Records().size()), 0);
         Click(ui.Button("vowelO"));  // the second mark answers at once
@@ -181,17 +194,7 @@ class AutoTest6Test : public QObject {
         for (std::size_t n = 1; n < beep.Frames(); ++n)
             crossings += (beep.Sample(n - 1) < 0) != (beep.Sample(n) < 0);
         QVERIFY(std::abs(crossings - 400) <= 2);
-        // Seven steps over three rests: the rest point is 1; a rest after each answer.
-        QCOMPARE(dialog->Session()->RestPoint(), 1);
-        bench_->timers.AdvanceMs(0);
-        QCOMPARE(prompter_->MessageTexts(),
-                 QStringList({QStringLiteral("疲れだね、ちょうど休みましょう！"),
-                              QStringLiteral("始めましょう！")}));
-        // Two seconds after the rest the next trial plays.
-        bench_->timers.AdvanceMs(1999);
-        QVERIFY(!ui.Button("confirmButton")->isEnabled());
-        bench_->timers.AdvanceMs(1);
-        QVERIFY(ui.Button("confirmButton")->isEnabled());
+        restThenTrial(rest + rest);
         prompter_->answers = {true};
     }
 
