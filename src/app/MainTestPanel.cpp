@@ -140,7 +140,7 @@ void CMainTestPanel::reject() {
 
 VowelTestServices CMainTestPanel::TestServices() const {
     return VowelTestServices{services_.db,           services_.prompter, *services_.sound,
-                             services_.clock,        services_.random,   services_.outputCloseMs,
+                             services_.clock,        services_.random,   services_.timers,
                              services_.stationFolder};
 }
 

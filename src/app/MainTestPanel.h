@@ -16,6 +16,7 @@ class Database;
 namespace kestrune::app {
 
 class Prompter;
+class Timers;
 
 /** The result workbook of a measured session: "Data/<full name>.xls" in
  *  the station folder, a slash in the name written as "_". */
@@ -56,8 +57,8 @@ class CMainTestPanel final : public QDialog {
         audio::SoundOutput* sound;
         audio::WaitClock& clock;  ///< answers, waits and the registration time
         CrtRandom& random;
-        QString stationFolder;  ///< scenarios, "headphone.jpg" and Data/
-        int outputCloseMs = 20000;
+        QString stationFolder;     ///< scenarios, "headphone.jpg" and Data/
+        Timers* timers = nullptr;  ///< the test's waits; null: the event loop's
     };
 
     static inline const QString kQuitQuestion = QStringLiteral("Really want to quit?");

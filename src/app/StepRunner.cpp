@@ -1,20 +1,15 @@
 #include "app/StepRunner.h"
 
 #include <QPointer>
-#include <QTimer>
 
-#include <algorithm>
-#include <limits>
+#include "app/Timers.h"
 
 namespace kestrune::app {
 
-StepRunner::StepRunner(QObject* parent)
-    : QObject(parent), timer_(new QTimer(this)), sequence_(std::make_shared<StepSequence>()) {
-    timer_->setSingleShot(true);
-    // The waits are the test's timing: a coarse timer may be 5 % late.
-    timer_->setTimerType(Qt::PreciseTimer);
-    connect(timer_, &QTimer::timeout, this, &StepRunner::RunNext);
-}
+StepRunner::StepRunner(QObject* parent, Timers* timers)
+    : QObject(parent),
+      timer_((timers != nullptr ? *timers : EventLoopTimers()).Make([this] { RunNext(); })),
+      sequence_(std::make_shared<StepSequence>()) {}
 
 StepRunner::~StepRunner() {
     Cancel();
@@ -27,7 +22,7 @@ void StepRunner::Start(StepSequence sequence) {
 }
 
 void StepRunner::Cancel() {
-    timer_->stop();
+    timer_->Stop();
     sequence_->Cancel();
 }
 
@@ -38,8 +33,7 @@ bool StepRunner::Running() const {
 void StepRunner::ScheduleNext() {
     const std::optional<std::uint64_t> delay = sequence_->NextDelayMs();
     if (!delay) return;
-    timer_->start(
-        static_cast<int>(std::min<std::uint64_t>(*delay, std::numeric_limits<int>::max())));
+    timer_->Start(*delay);
 }
 
 void StepRunner::RunNext() {

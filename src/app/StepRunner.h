@@ -1,7 +1,8 @@
 // Runs a StepSequence on the Qt event loop.
 //
-// Each step waits on a single-shot timer, so between steps the event loop
-// goes on painting the windows and taking input; nothing ever sleeps. The
+// Each step waits on a single-shot timer (from the Timers given, the event
+// loop's own by default), so between steps the event loop goes on painting
+// the windows and taking input; nothing ever sleeps. The
 // wait of a step starts when the previous one has returned (a step that
 // shows a modal message pushes the later ones back, as a sleep would).
 // Cancel() - when the dialog that owns the sequence closes, or the subject
@@ -14,15 +15,17 @@
 
 #include "core/battery/StepSequence.h"
 
-class QTimer;
-
 namespace kestrune::app {
+
+class OneShot;
+class Timers;
 
 class StepRunner final : public QObject {
     Q_OBJECT
 
   public:
-    explicit StepRunner(QObject* parent = nullptr);
+    /** timers: where the waits come from; null: the event loop's precise timers. */
+    explicit StepRunner(QObject* parent = nullptr, Timers* timers = nullptr);
     ~StepRunner() override;
 
     /**
@@ -51,7 +54,7 @@ class StepRunner final : public QObject {
     void ScheduleNext();
     void RunNext();
 
-    QTimer* timer_ = nullptr;
+    std::unique_ptr<OneShot> timer_;
     // Shared so that a step which replaces the sequence or destroys the
     // runner does not pull the sequence from under its own RunNext().
     std::shared_ptr<StepSequence> sequence_;

@@ -30,43 +30,29 @@ class AutoTest6Test : public QObject {
     QTemporaryDir dir_;
     std::unique_ptr<Station> station_;
     std::unique_ptr<FakePrompter> prompter_;
-    std::unique_ptr<audio::ManualWaitClock> clock_;
-    std::unique_ptr<audio::VirtualOutput> output_;
-    std::unique_ptr<CrtRandom> random_;
+    std::unique_ptr<SoundBench> bench_;
 
     // Open pairs: (0,0) and (0,1) from -5 down to -10, (2,3) from 0 to -5;
     // INTERVAL -5, no misses tolerated.
     QString Scenario(const char* type, int autoConfirm = 0, int beep = 0, int rests = 0) {
-        QString text = QStringLiteral(
-                           "[INFO]\nTESTTYPE=NEWSYLLABLEMASKING\nTOTAL=1\nFILEPATH=%1/sound/\n"
-                           "[DATA]\nVOLUME=60\nINTERVAL=-5\nTYPE=%2\nMISSPERMISSION=0\n"
-                           "RESTPERMISSION=%3\nONEPLAYTIMES=1\nTWOPLAYTIMES=2\nAUTOCONFIRM=%4\n"
-                           "BEEP=%5\n")
-                           .arg(dir_.path(), QString::fromLatin1(type))
-                           .arg(rests)
-                           .arg(autoConfirm)
-                           .arg(beep);
-        const std::map<std::pair<int, int>, std::pair<int, int>> open{
-            {{0, 0}, {-5, -10}}, {{0, 1}, {-5, -10}}, {{2, 3}, {0, -5}}};
-        for (int i = 0; i < 5; ++i) {
-            text += QStringLiteral("[DATA%1]\n").arg(i + 1);
-            for (int j = 0; j < 5; ++j) {
-                auto found = open.find({i, j});
-                const auto [begin, end] = found == open.end() ? std::pair{-30, -20} : found->second;
-                text += QStringLiteral("BEGIN%1=%2\nEND%1=%3\n").arg(j + 1).arg(begin).arg(end);
-            }
-        }
+        const KitPairs open{{{0, 0}, {-5, -10}}, {{0, 1}, {-5, -10}}, {{2, 3}, {0, -5}}};
+        const QString extra = QStringLiteral("MISSPERMISSION=0\r\nAUTOCONFIRM=%1\r\nBEEP=%2\r\n")
+                                  .arg(autoConfirm)
+                                  .arg(beep);
         const QString path = dir_.filePath(QStringLiteral("vowel.ini"));
-        QFile file(path);
-        if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate)) qFatal("cannot write");
-        file.write(text.toUtf8());
+        if (!WriteKitFile(path, KitScenario(dir_.path(), type, open, rests, extra)))
+            qFatal("cannot write");
         return path;
     }
 
+    VowelTestServices Services() {
+        return {station_->Db(), *prompter_,     bench_->output,
+                bench_->clock,  bench_->random, &bench_->timers};
+    }
+
     std::unique_ptr<CAutoTest6> Open(int subject, const QString& scenario, int age = 40) {
-        VowelTestServices services{station_->Db(), *prompter_, *output_, *clock_, *random_, 30};
         VowelTestSetup setup{subject, 2, age, scenario, dir_.filePath(QStringLiteral("r.xls"))};
-        auto dialog = std::make_unique<CAutoTest6>(services, setup);
+        auto dialog = std::make_unique<CAutoTest6>(Services(), setup);
         dialog->show();
         return dialog;
     }
@@ -97,10 +83,7 @@ class AutoTest6Test : public QObject {
     void init() {
         station_ = std::make_unique<Station>();
         prompter_ = std::make_unique<FakePrompter>();
-        output_.reset();  // it reads the clock it was made on
-        clock_ = std::make_unique<audio::ManualWaitClock>(1'700'000'000, 10'000);
-        output_ = std::make_unique<audio::VirtualOutput>(*clock_);
-        random_ = std::make_unique<CrtRandom>();
+        bench_ = std::make_unique<SoundBench>();
         QFile::remove(WorkbookFile());
     }
 
@@ -180,29 +163,38 @@ class AutoTest6Test : public QObject {
     void autoConfirmBeepsAndRests() {
         auto dialog = Open(7, Scenario("MAKEUP", 1, 1, 2));
         Controls ui{dialog.get()};
+        bench_->timers.SetRunFreely(false);  // the waits are checked here, step by step
         Click(ui.Button("startButton"));
-        WaitForAnswerPanel(*dialog);
+        const QStringList rest{QStringLiteral("疲れだね、ちょうど休みましょう！"),
+                               QStringLiteral("始めましょう！")};
+        // Seven steps over three rests: the rest point is 1, a rest before
+        // the first trial and after each answer; the trial plays two seconds
+        // after the rest.
+        QCOMPARE(dialog->Session()->RestPoint(), 1);
+        const auto restThenTrial = [&](const QStringList& messages) {
+            bench_->timers.AdvanceMs(0);
+            QCOMPARE(prompter_->MessageTexts(), messages);
+            bench_->timers.AdvanceMs(1999);
+            QVERIFY(!ui.Button("confirmButton")->isEnabled());
+            bench_->timers.AdvanceMs(1);
+            QVERIFY(ui.Button("confirmButton")->isEnabled());
+        };
+        restThenTrial(rest);
         Click(ui.Button("vowelA"));
         QCOMPARE(static_cast<int>(Records().size()), 0);
         Click(ui.Button("vowelO"));  // the second mark answers at once
         QCOMPARE(static_cast<int>(Records().size()), 1);
         QCOMPARE(Records()[0].Text("NSMROther"), QStringLiteral("makeup"));
         // The beep: 100 ms of 2000 Hz on the output.
-        clock_->AdvanceMs(100);
-        const auto heard = output_->Heard();
+        bench_->clock.AdvanceMs(100);
+        const auto heard = bench_->output.Heard();
         const audio::HeardSegment& beep = heard.back();
         QCOMPARE(beep.Frames(), std::size_t{2205});
         int crossings = 0;
         for (std::size_t n = 1; n < beep.Frames(); ++n)
             crossings += (beep.Sample(n - 1) < 0) != (beep.Sample(n) < 0);
         QVERIFY(std::abs(crossings - 400) <= 2);
-        // Seven steps over three rests: the rest point is 1; a rest after each answer.
-        QCOMPARE(dialog->Session()->RestPoint(), 1);
-        QTRY_COMPARE(prompter_->MessageTexts(),
-                     QStringList({QStringLiteral("疲れだね、ちょうど休みましょう！"),
-                                  QStringLiteral("始めましょう！")}));
-        QVERIFY(!ui.Button("confirmButton")->isEnabled());  // 2 s before the next trial
-        WaitForAnswerPanel(*dialog);
+        restThenTrial(rest + rest);
         prompter_->answers = {true};
     }
 
@@ -234,8 +226,7 @@ class AutoTest6Test : public QObject {
     }
 
     void dispatcherRunsTheVowelTestOnly() {
-        VowelTestServices services{station_->Db(), *prompter_, *output_, *clock_, *random_, 30};
-        BatteryTestDispatcher dispatcher(services);
+        BatteryTestDispatcher dispatcher(Services());
         dispatcher.Run(TestKind::VowelDiscrimination,
                        TestStart{7, dir_.filePath(QStringLiteral("missing.ini")), 2}, nullptr);
         dispatcher.Run(TestKind::AudioPresentation, TestStart{}, nullptr);

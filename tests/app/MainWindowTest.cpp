@@ -82,6 +82,12 @@ constexpr std::time_t kStartTime = 1700000123;
 const QString kWorkspaceOff = "R1 r0 P0 S0 O1 W0 D0 C0 T0";  // initial and empty-set rows
 const QString kWavesOn = "R1 r0 P1 S0 O1 W1 D1 C1 T1";       // after open, then DrawWave
 
+/** Handles every repaint asked for so far (they are posted events). */
+void FlushPaints() {
+    QCoreApplication::sendPostedEvents();
+    QCoreApplication::processEvents();
+}
+
 /** Runs `body` on the modal dialog that the next call opens, then closes it. */
 void OnNextModal(std::function<void(QWidget*)> body) {
     auto* poll = new QTimer(qApp);  // the application frees it if it never fires
@@ -326,7 +332,7 @@ class MainWindowTest : public QObject {
         OnNextModal([&](QWidget* modal) {
             Click(Controls{modal}.Button("sessionButton"));
             auto* panel = qobject_cast<CMainTestPanel*>(modal);
-            QTimer::singleShot(50, panel, [&, panel] {
+            QTimer::singleShot(0, panel, [&, panel] {
                 CInformation* form = panel->EntryForm();
                 formShown = form != nullptr && form->isVisible() && !panel->isVisible();
                 if (!formShown) return;
@@ -551,17 +557,18 @@ class MainWindowTest : public QObject {
         OpenThroughButton(Wave("b.wav", 22050, 8));
         ExpectMessages({});
         auto* spectrum = Child<ViewFrame>("spectrumView");
-        QTest::qWait(20);
+        FlushPaints();
         const int paints = spectrum->PaintCount();
         Trigger({"actionFrame512", "actionShift1024"});
         QCOMPARE(window_->FrameLength(), 512u);
         QCOMPARE(window_->ShiftSamples(), 1024u);
         QCOMPARE(Checked("frameLengthMenu"), QStringLiteral("512"));
         QCOMPARE(Checked("shiftMenu"), QStringLiteral("1024"));
-        QTest::qWait(20);
+        FlushPaints();
         QCOMPARE(spectrum->PaintCount(), paints);
         Click(Button("drawFrequencyButton"));  // drawing the spectrum repaints it
-        QTRY_VERIFY(spectrum->PaintCount() > paints);
+        FlushPaints();
+        QVERIFY(spectrum->PaintCount() > paints);
     }
 
     void colourPickers() {
@@ -708,7 +715,8 @@ class MainWindowTest : public QObject {
     // The sound output is made at start-up but opened only when a test plays,
     // so the program starts on a machine without a sound card, even when
     // ALSA cannot read its configuration, and with the virtual device. Each
-    // run must still be up (in its event loop) after two seconds.
+    // run gets past the sound output to the station database (made after
+    // it) and is still running then.
     void startsWhateverTheSoundDevice() {
         struct Run {
             QStringList arguments;
@@ -737,9 +745,14 @@ class MainWindowTest : public QObject {
             QVERIFY(program->waitForStarted(20000));
             programs.push_back(std::move(program));
         }
-        QTest::qWait(2000);
         for (std::size_t i = 0; i < programs.size(); ++i) {
             QProcess& program = *programs[i];
+            const QString database = station_->filePath(QStringLiteral("%1/TestData.db").arg(i));
+            // A program hung at its sound system never gets here (the probe
+            // gives up after ten seconds).
+            QTRY_VERIFY_WITH_TIMEOUT(
+                QFile::exists(database) || program.state() != QProcess::Running, 60000);
+            QVERIFY(QFile::exists(database));
             QVERIFY2(program.state() == QProcess::Running,
                      qPrintable(QStringLiteral("run %1 ended with %2: %3")
                                     .arg(i)

@@ -47,16 +47,14 @@ int main(int argc, char** argv) {
     if (!db) return Fail(qPrintable(error));
 
     SilentPrompter prompter;
-    audio::ManualWaitClock clock(1'700'000'000, 10'000);
-    audio::VirtualOutput output(clock);
-    CrtRandom random;
+    SoundBench bench;
     CMainTestPanel panel({.db = *db,
                           .prompter = prompter,
-                          .sound = &output,
-                          .clock = clock,
-                          .random = random,
+                          .sound = &bench.output,
+                          .clock = bench.clock,
+                          .random = bench.random,
                           .stationFolder = folder,
-                          .outputCloseMs = 40});
+                          .timers = &bench.timers});
     panel.show();
     if (!ClickWhenReady(&panel, "sessionButton")) return Fail("no session button");
     if (!RegisterSubject(panel, QStringLiteral("KILL O'HARA"), 30)) return Fail("no entry form");
@@ -71,7 +69,8 @@ int main(int argc, char** argv) {
     int answered = 0;
     while (!test->Session()->Over()) {
         Trial trial;
-        if (!AnswerTrial(*test, clock, output, listener, &trial)) return Fail("no trial");
+        if (!AnswerTrial(*test, bench.clock, bench.output, listener, &trial))
+            return Fail("no trial");
         std::printf("answered %d\n", ++answered);
         std::fflush(stdout);
     }

@@ -18,12 +18,25 @@
 #include <vector>
 
 #include "app/MainTestPanel.h"
+#include "app/Timers.h"
 #include "app/battery/Directions.h"
 #include "audio/VirtualOutput.h"
 #include "audio/WaitClock.h"
+#include "core/util/Random.h"
 #include "core/wave/WaveFile.h"
 
 namespace kestrune::app::testing {
+
+/** What a vowel test plays on: the virtual output on a manual clock, the
+ *  dialogs' waits on manual timers that run freely (a whole run passes in
+ *  no real time, its steps in order) and the random generator. */
+struct SoundBench {
+    audio::ManualWaitClock clock{1'700'000'000, 10'000};
+    audio::VirtualOutput output{clock};
+    CrtRandom random;
+    ManualTimers timers;
+    SoundBench() { timers.SetRunFreely(true); }
+};
 
 inline constexpr int kKitSamples = 400;  // 50 ms at 8000 Hz
 inline constexpr int kKitVolume = 55;
@@ -49,19 +62,22 @@ inline bool WriteKitFile(const QString& path, const QByteArray& bytes) {
            file.write(bytes) == bytes.size();
 }
 
-/** A vowel scenario in the station's legacy form: backslash folders. */
-inline QByteArray KitScenario(const QString& folder, const char* type, const KitPairs& open,
-                              int rests) {
+/** A vowel scenario in the station's legacy form: backslash folders;
+ *  `extra` goes into [DATA]. */
+inline QByteArray KitScenario(
+    const QString& folder, const char* type, const KitPairs& open, int rests,
+    const QString& extra = QStringLiteral("MISSPERMISSION=1\r\nBEEP=1\r\n")) {
     const QString native = QString(folder).replace(QLatin1Char('/'), QLatin1Char('\\'));
     QString text = QStringLiteral(
                        "[INFO]\r\nTESTTYPE=NEWSYLLABLEMASKING\r\nTOTAL=1\r\n"
                        "PICTUREPATH=%1\\pics\\\r\nPICTURENUMBER=2\r\nFILEPATH=%1\\sound\\\r\n"
-                       "[DATA]\r\nVOLUME=%2\r\nINTERVAL=-5\r\nTYPE=%3\r\nMISSPERMISSION=1\r\n"
-                       "RESTPERMISSION=%4\r\nONEPLAYTIMES=1\r\nTWOPLAYTIMES=2\r\nBEEP=1\r\n")
+                       "[DATA]\r\nVOLUME=%2\r\nINTERVAL=-5\r\nTYPE=%3\r\n"
+                       "RESTPERMISSION=%4\r\nONEPLAYTIMES=1\r\nTWOPLAYTIMES=2\r\n%5")
                        .arg(native)
                        .arg(kKitVolume)
                        .arg(QString::fromLatin1(type))
-                       .arg(rests);
+                       .arg(rests)
+                       .arg(extra);
     for (int i = 0; i < 5; ++i) {
         text += QStringLiteral("[DATA%1]\r\n").arg(i + 1);
         for (int j = 0; j < 5; ++j) {

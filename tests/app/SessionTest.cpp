@@ -57,9 +57,7 @@ class SessionTest : public QObject {
     QTemporaryDir folder_;
     std::unique_ptr<Station> station_;
     std::unique_ptr<FakePrompter> prompter_;
-    std::unique_ptr<audio::ManualWaitClock> clock_;
-    std::unique_ptr<audio::VirtualOutput> output_;
-    std::unique_ptr<CrtRandom> random_;
+    std::unique_ptr<SoundBench> bench_;
     std::unique_ptr<CMainTestPanel> panel_;
     std::string error_;
 
@@ -103,18 +101,16 @@ class SessionTest : public QObject {
     void init() {
         station_ = std::make_unique<Station>();
         prompter_ = std::make_unique<FakePrompter>();
-        output_.reset();
-        clock_ = std::make_unique<audio::ManualWaitClock>(1'700'000'000, 10'000);
-        output_ = std::make_unique<audio::VirtualOutput>(*clock_);
-        random_ = std::make_unique<CrtRandom>();
+        panel_.reset();
+        bench_ = std::make_unique<SoundBench>();
         panel_ = std::make_unique<CMainTestPanel>(
             CMainTestPanel::Services{.db = station_->Db(),
                                      .prompter = *prompter_,
-                                     .sound = output_.get(),
-                                     .clock = *clock_,
-                                     .random = *random_,
+                                     .sound = &bench_->output,
+                                     .clock = bench_->clock,
+                                     .random = bench_->random,
                                      .stationFolder = folder_.path(),
-                                     .outputCloseMs = 40});
+                                     .timers = &bench_->timers});
         panel_->show();
         QDir(folder_.filePath(QStringLiteral("Data"))).removeRecursively();
     }
@@ -187,7 +183,7 @@ class SessionTest : public QObject {
         std::vector<Trial> trials;
         while (!test->Session()->Over()) {
             Trial trial;
-            QVERIFY(AnswerTrial(*test, *clock_, *output_, listener, &trial));
+            QVERIFY(AnswerTrial(*test, bench_->clock, bench_->output, listener, &trial));
             // What reached the headphones: the masking vowel plus the masked
             // one attenuated to the pair's level, truncated.
             const double gain = std::pow(10.0, trial.level / 20.0);
@@ -396,7 +392,7 @@ class SessionTest : public QObject {
         Click(Controls{panel_->SessionDirections()}.Button("nextButton"));
         Click(Controls{test}.Button("startButton"));
         Trial trial;
-        QVERIFY(AnswerTrial(*test, *clock_, *output_, Listener{}, &trial));
+        QVERIFY(AnswerTrial(*test, bench_->clock, bench_->output, Listener{}, &trial));
         prompter_->answers = {true};
         Click(Controls{test}.Button("backButton"));  // "終了"
         QCOMPARE(prompter_->confirmations,
@@ -433,7 +429,7 @@ class SessionTest : public QObject {
             const Listener listener{{{{1, 1}, -100}, {{1, 2}, -100}}};
             while (!test->Session()->Over()) {
                 Trial trial;
-                if (!AnswerTrial(*test, *clock_, *output_, listener, &trial)) return;
+                if (!AnswerTrial(*test, bench_->clock, bench_->output, listener, &trial)) return;
             }
             if (!QTest::qWaitFor([&] { return test->Ended() && test->isVisible(); })) return;
             finalText = test->FinalText();

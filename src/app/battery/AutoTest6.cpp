@@ -71,7 +71,7 @@ CAutoTest6::CAutoTest6(const VowelTestServices& services, const VowelTestSetup& 
       services_(services),
       setup_(setup),
       worker_(std::make_unique<audio::PlaybackWorker>(services.output, services.clock)),
-      runner_(new StepRunner(this)) {
+      runner_(new StepRunner(this, services.timers)) {
     const bool practice = setup_.subjectId == 1;
     const Scenario scenario = Scenario::Load(setup_.scenarioPath.toStdString());
     if (scenario.Opened()) {
@@ -392,7 +392,7 @@ void CAutoTest6::RunEnding() {
     finalText_ = QString::fromStdString(ending.finalText);
     const bool wasVisible = isVisible();
     hide();
-    COutput output(this, services_.outputCloseMs);
+    COutput output(this, services_.timers);
     output.SetText(finalText_);
     output.exec();
     if (wasVisible) show();

@@ -30,6 +30,7 @@ class CDirections;
 class CPictureFrame;
 class Prompter;
 class StepRunner;
+class Timers;
 
 /** What the vowel test dialog works with; everything must outlive it. */
 struct VowelTestServices {
@@ -38,8 +39,8 @@ struct VowelTestServices {
     audio::SoundOutput& output;
     audio::WaitClock& clock;  ///< ticks of the answers and the worker's waits
     CrtRandom& random;
-    int outputCloseMs = 20000;  ///< how long the final text stays up on its own
-    QString stationFolder;      ///< holds "headphone.jpg"; empty: the working folder
+    Timers* timers = nullptr;  ///< the dialog's waits; null: the event loop's
+    QString stationFolder;     ///< holds "headphone.jpg"; empty: the working folder
 };
 
 /** Who takes the test and where its results go. */

@@ -3,14 +3,16 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPushButton>
-#include <QTimer>
 #include <QVBoxLayout>
 
 #include "app/Fonts.h"
+#include "app/Timers.h"
 
 namespace kestrune::app {
 
-COutput::COutput(QWidget* parent, int closeAfterMs) : QDialog(parent) {
+COutput::COutput(QWidget* parent, Timers* timers)
+    : QDialog(parent),
+      closeTimer_((timers != nullptr ? *timers : EventLoopTimers()).Make([this] { accept(); })) {
     setWindowTitle(QStringLiteral("テストの結果"));
     setWindowFlag(Qt::WindowStaysOnTopHint, true);
 
@@ -28,17 +30,14 @@ COutput::COutput(QWidget* parent, int closeAfterMs) : QDialog(parent) {
     close->setDefault(true);
     connect(close, &QPushButton::clicked, this, &QDialog::accept);
 
-    closeTimer_ = new QTimer(this);
-    closeTimer_->setSingleShot(true);
-    closeTimer_->setInterval(closeAfterMs);
-    connect(closeTimer_, &QTimer::timeout, this, &QDialog::accept);
-
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(24, 24, 24, 18);
     layout->setSpacing(18);
     layout->addWidget(text_, 1);
     layout->addWidget(close, 0, Qt::AlignCenter);
 }
+
+COutput::~COutput() = default;
 
 QString COutput::Text() const {
     return text_->text();
@@ -51,7 +50,7 @@ void COutput::SetText(const QString& text) {
 void COutput::showEvent(QShowEvent* event) {
     if (!started_) {
         started_ = true;
-        closeTimer_->start();
+        closeTimer_->Start(kShowMs);
     }
     QDialog::showEvent(event);
 }

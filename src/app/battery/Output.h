@@ -3,10 +3,14 @@
 #include <QDialog>
 #include <QString>
 
+#include <memory>
+
 class QLabel;
-class QTimer;
 
 namespace kestrune::app {
+
+class OneShot;
+class Timers;
 
 /**
  * "テストの結果": the evaluation at the end of a test. The caller sets the
@@ -21,21 +25,19 @@ class COutput final : public QDialog {
     /** How long the result stays up on its own. */
     static constexpr int kShowMs = 20000;
 
-    /** closeAfterMs: the time before the window closes itself (tests pass a
-     *  short one). */
-    explicit COutput(QWidget* parent = nullptr, int closeAfterMs = kShowMs);
+    /** timers: where the self-closing wait comes from; null: the event loop's. */
+    explicit COutput(QWidget* parent = nullptr, Timers* timers = nullptr);
+    ~COutput() override;
 
     QString Text() const;
     void SetText(const QString& text);
-    /** The self-closing timer; started when the window is first shown. */
-    const QTimer& CloseTimer() const { return *closeTimer_; }
 
   protected:
     void showEvent(QShowEvent* event) override;
 
   private:
     QLabel* text_ = nullptr;
-    QTimer* closeTimer_ = nullptr;
+    std::unique_ptr<OneShot> closeTimer_;
     bool started_ = false;
 };
 
