@@ -91,6 +91,11 @@ void CFft::PushSamples16Bytes(const std::uint8_t* bytes, int count) {
     });
 }
 
+void CFft::LoadWindow(std::span<const double> values) {
+    if (values.size() != static_cast<std::size_t>(size_)) return;
+    std::copy(values.begin(), values.end(), window_);
+}
+
 void CFft::Forward() {
     fftw_execute_dft_r2c(PlansFor(size_).forward, window_,
                          reinterpret_cast<fftw_complex*>(spectrum_));

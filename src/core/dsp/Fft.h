@@ -52,6 +52,13 @@ class CFft {
      */
     void PushSamples16Bytes(const std::uint8_t* bytes, int count);
 
+    /**
+     * Replaces the whole window with `values` (N of them, oldest first), for
+     * callers that shape a frame with a window function first. Ignored when
+     * the count is not N.
+     */
+    void LoadWindow(std::span<const double> values);
+
     /** The forward transform of the current window into the spectrum array. */
     void Forward();
     /** The inverse of the spectrum array into the output array (conjugated, see above). */
