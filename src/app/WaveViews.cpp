@@ -25,7 +25,10 @@ namespace kestrune::app {
 
 namespace {
 
-// Work (frames x N) above which the status area shows a progress bar.
+// Work (visible frames x N) up to which the spectrogram is made at once, on
+// the GUI thread's call (a few milliseconds), and above which the status
+// area shows a progress bar while the worker runs.
+constexpr double kImmediateWork = 1024.0 * 1024;
 constexpr double kProgressWork = 2.0 * 1024 * 1024;
 
 dsp::Rgb ToRgb(const QColor& color) {
@@ -259,16 +262,27 @@ void CWaveViews::DrawSpectrum() {
     pending_.reset();
     if (shownKey_ && *shownKey_ == *key && !spectrumImage_.isNull()) {
         // Same wave and framing: the kept levels, over the current background.
-        ShowSpectrogram({});
+        ShowSpectrogram(nullptr);
+        return;
+    }
+    const dsp::WaveSamples wave{key->samples.data(), count, bits};
+    const int frames = dsp::SpectrogramFrameCount(count, static_cast<int>(key->s));
+    const auto visible = dsp::VisibleFrames(frames, key->width);
+    const double work = static_cast<double>(visible.size()) * key->n;
+    const int threads = static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
+    if (work <= kImmediateWork) {
+        shownKey_ = key;
+        const dsp::SpectrogramLevels levels =
+            dsp::ComputeSpectrogram(wave,
+                                    {static_cast<int>(key->n), static_cast<int>(key->s),
+                                     static_cast<int>(key->rate), key->hann},
+                                    visible, threads);
+        ShowSpectrogram(&levels);
         return;
     }
     auto job = std::make_shared<Job>();
     job->key = key;
     pending_ = job;
-    const dsp::WaveSamples wave{key->samples.data(), count, bits};
-    const int frames = dsp::SpectrogramFrameCount(count, static_cast<int>(key->s));
-    const auto visible = dsp::VisibleFrames(frames, key->width);
-    const double work = static_cast<double>(visible.size()) * key->n;
     if (work > kProgressWork && parts_.status != nullptr) {
         if (progress_ == nullptr) {
             progress_ = new QProgressBar(parts_.status);
@@ -280,7 +294,6 @@ void CWaveViews::DrawSpectrum() {
         progress_->setValue(0);
         progress_->show();
     }
-    const int threads = static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
     pool_.start([this, job, wave, visible, threads] {
         const dsp::SpectrogramParams params{static_cast<int>(job->key->n),
                                             static_cast<int>(job->key->s),
@@ -302,21 +315,21 @@ void CWaveViews::DrawSpectrum() {
                 if (pending_ != job) return;  // a later change took over
                 pending_.reset();
                 shownKey_ = job->key;
-                ShowSpectrogram(*levels);
+                ShowSpectrogram(levels.get());
             },
             Qt::QueuedConnection);
     });
 }
 
-void CWaveViews::ShowSpectrogram(const dsp::SpectrogramLevels& levels) {
+void CWaveViews::ShowSpectrogram(const dsp::SpectrogramLevels* levels) {
     const ViewOptions options = parts_.options();
     const QSize size(shownKey_->width, shownKey_->height);
-    if (levels.frames > 0 || spectrumImage_.isNull()) {
+    if (levels != nullptr || spectrumImage_.isNull()) {
         // The levels drawn over a transparent sheet, kept for later repaints.
         spectrumImage_ = QImage(size, QImage::Format_ARGB32);
         spectrumImage_.fill(Qt::transparent);
         dsp::Canvas canvas = CanvasOf(spectrumImage_);
-        dsp::DrawSpectrogram(canvas, levels);
+        if (levels != nullptr) dsp::DrawSpectrogram(canvas, *levels);
     }
     QImage image(size, QImage::Format_RGB32);
     image.fill(options.spectrumBackground);

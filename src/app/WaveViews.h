@@ -122,7 +122,8 @@ class CWaveViews final : public QObject {
     std::vector<dsp::ViewWave> ViewWaves();
     void RefreshSummaries();
     QImage NewImage(QWidget* strip) const;
-    void ShowSpectrogram(const dsp::SpectrogramLevels& levels);
+    /** Shows new levels, or (null) the kept ones over the current background. */
+    void ShowSpectrogram(const dsp::SpectrogramLevels* levels);
     void ShowZoomed();
     void ReleaseTools();
     bool InsideWaveView(QPoint point, QPoint* local) const;
