@@ -13,6 +13,7 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QPushButton>
+#include <QStatusBar>
 #include <QToolBar>
 
 #include <algorithm>
@@ -28,6 +29,7 @@
 #include "app/Prompter.h"
 #include "app/ToolbarIcons.h"
 #include "app/ViewFrame.h"
+#include "app/WaveViews.h"
 #include "app/battery/AutoTest1.h"
 #include "app/battery/AutoTest6.h"
 #include "app/battery/TestDispatcher.h"
@@ -352,18 +354,45 @@ void CKestruneDlg::BuildWorkspace() {
         auto* area = new QWidget(workspace_);
         area->setObjectName(QString::fromLatin1(name));
         Place(area, x, y, w, h);
+        return area;
     };
-    strip("amplitudeStrip", 0, 19, 21, 137);
-    strip("waveLegendStrip", 452, 32, 55, 120);
-    strip("timeStrip", 25, 158, 441, 15);
-    strip("frequencyStrip", 0, 163, 22, 180);
-    strip("levelStrip", 453, 169, 27, 175);
+    QWidget* amplitudeStrip = strip("amplitudeStrip", 0, 19, 21, 137);
+    QWidget* waveLegendStrip = strip("waveLegendStrip", 452, 32, 55, 120);
+    QWidget* timeStrip = strip("timeStrip", 25, 158, 441, 15);
+    QWidget* frequencyStrip = strip("frequencyStrip", 0, 163, 22, 180);
+    QWidget* levelStrip = strip("levelStrip", 453, 169, 27, 175);
     waveView_ = new ViewFrame(waveBackgroundColor_, workspace_);
     waveView_->setObjectName(QStringLiteral("waveView"));
     Place(waveView_, 25, 29, 427, 128);
     spectrumView_ = new ViewFrame(spectrumBackgroundColor_, workspace_);
     spectrumView_->setObjectName(QStringLiteral("spectrumView"));
     Place(spectrumView_, 25, 173, 428, 172);
+    views_ =
+        new CWaveViews({.waves = waveSet_,
+                        .prompter = services_.prompter,
+                        .window = this,
+                        .workspace = workspace_,
+                        .waveView = waveView_,
+                        .spectrumView = spectrumView_,
+                        .amplitudeStrip = amplitudeStrip,
+                        .timeStrip = timeStrip,
+                        .frequencyStrip = frequencyStrip,
+                        .waveLegendStrip = waveLegendStrip,
+                        .levelStrip = levelStrip,
+                        .tools = toolActions_,
+                        .zoomTool = zoomTool_,
+                        .cutTool = cutTool_,
+                        .options =
+                            [this] {
+                                return ViewOptions{waveBackgroundColor_, spectrumBackgroundColor_,
+                                                   standardLineColor_, frameLength_, shiftSamples_};
+                            },
+                        .status = statusBar()},
+                       this);
+    connect(views_, &CWaveViews::WaveCut, this, [this] {
+        DrawWave();
+        DrawSpectrum();
+    });
 
     recordStartButton_ = AddButton(QStringLiteral("録音が始まる"), "recordStartButton", 44, 363);
     recordStopButton_ = AddButton(QStringLiteral("録音がとまる"), "recordStopButton", 128, 363);
@@ -590,13 +619,15 @@ void CKestruneDlg::ResetWave() {
 }
 
 void CKestruneDlg::DrawWave() {
-    ApplyControlStates(waveSet_.waveCount == 0 ? WorkspaceEvent::EmptySet
-                                               : WorkspaceEvent::WavesPresent);
-    waveView_->update();
+    // Every drawing shows the whole waves again; a one-sample set keeps the controls.
+    const CWaveViews::WaveDrawing drawing = views_->DrawWave();
+    if (drawing == CWaveViews::WaveDrawing::NothingDrawn) return;
+    ApplyControlStates(drawing == CWaveViews::WaveDrawing::EmptySet ? WorkspaceEvent::EmptySet
+                                                                    : WorkspaceEvent::WavesPresent);
 }
 
 void CKestruneDlg::DrawSpectrum() {
-    spectrumView_->update();
+    views_->DrawSpectrum();
 }
 
 void CKestruneDlg::ChooseStandardLineColor() {

@@ -34,6 +34,7 @@ class Database;
 namespace kestrune::app {
 
 class CHyperLink;
+class CWaveViews;
 class ColorChooser;
 class FileChooser;
 class Prompter;
@@ -140,6 +141,8 @@ class CKestruneDlg final : public QMainWindow {
     int ZoomTool() const { return zoomTool_; }
     /** -1 cut left, 1 cut right, 0 none. */
     int CutTool() const { return cutTool_; }
+    /** The wave and spectrum views with their tools. */
+    CWaveViews& Views() { return *views_; }
     /** Pixels per dialog unit, across and down. */
     double UnitX() const { return unitX_; }
     double UnitY() const { return unitY_; }
@@ -190,6 +193,7 @@ class CKestruneDlg final : public QMainWindow {
     QToolBar* toolbar_ = nullptr;
     ViewFrame* waveView_ = nullptr;
     ViewFrame* spectrumView_ = nullptr;
+    CWaveViews* views_ = nullptr;  ///< draws both views and runs the mouse tools
     CHyperLink* contactLink_ = nullptr;
 
     QPushButton* recordStartButton_ = nullptr;

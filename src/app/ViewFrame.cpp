@@ -15,11 +15,20 @@ void ViewFrame::SetBackground(const QColor& background) {
     update();
 }
 
+void ViewFrame::SetImage(const QImage& image) {
+    image_ = image;
+    update();
+}
+
 void ViewFrame::paintEvent(QPaintEvent* event) {
     ++paintCount_;
     {
         QPainter painter(this);
         painter.fillRect(contentsRect(), background_);
+        if (!image_.isNull()) {
+            painter.setClipRect(contentsRect());
+            painter.drawImage(contentsRect().topLeft(), image_);
+        }
     }
     QFrame::paintEvent(event);
 }

@@ -2,6 +2,7 @@
 
 #include <QColor>
 #include <QFrame>
+#include <QImage>
 
 namespace kestrune::app {
 
@@ -19,6 +20,14 @@ class ViewFrame : public QFrame {
     void SetBackground(const QColor& background);
     QColor Background() const { return background_; }
 
+    /**
+     * What the view shows, drawn over the background at the inside's top
+     * left; a repaint asked for by the window system shows it again as it
+     * is (a null image shows the background alone).
+     */
+    void SetImage(const QImage& image);
+    const QImage& Image() const { return image_; }
+
     /** Paints done so far: how a redraw can be observed. */
     int PaintCount() const { return paintCount_; }
 
@@ -27,6 +36,7 @@ class ViewFrame : public QFrame {
 
   private:
     QColor background_;
+    QImage image_;
     int paintCount_ = 0;
 };
 

@@ -1,4 +1,5 @@
 #include "cli/Commands.h"
+#include "cli/SpectrogramCommand.h"
 
 #include <QCoreApplication>
 #include <QString>
@@ -143,6 +144,8 @@ int Run(const std::vector<std::string>& allArgs, std::ostream& out, std::ostream
         return kExitOk;
     }
     if (command == "wave-info" && args.size() == 2) return WaveInfo(args[1], out);
+    if (command == "spectrogram")
+        return SpectrogramCommand({args.begin() + 1, args.end()}, out, err);
     if (command == "ini-get" && args.size() == 4) return IniGet(args[1], args[2], args[3], out);
     if (command == "db" && args.size() == 2 && (args[1] == "init" || args[1] == "check")) {
         if (options.hasDatabase && options.database.empty()) {

@@ -1,0 +1,40 @@
+#pragma once
+
+#include <iosfwd>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace kestrune::cli {
+
+/** What `spectrogram` was asked for (defaults as the workspace starts). */
+struct SpectrogramRequest {
+    std::string wavePath;
+    std::string pngPath;  ///< empty with `levels`
+    bool levels = false;  ///< print the frame levels as CSV instead of drawing
+    int frameLength = 2048;
+    int shift = 128;
+    int width = 800;
+    int height = 256;
+};
+
+/**
+ * `spectrogram FILE OUT.png [--frame N] [--shift S] [--size WxH]` or
+ * `spectrogram FILE --levels [--frame N] [--shift S]`; `args` starts after
+ * the command's name. Nullopt with `error` set when they do not parse.
+ */
+std::optional<SpectrogramRequest> ParseSpectrogramArgs(const std::vector<std::string>& args,
+                                                       std::string* error);
+
+/**
+ * Draws the spectrogram of the wave with the view's pixel rules into a PNG
+ * file, or prints one CSV line per frame (its index, then the integer
+ * levels of bins 0 ... N/2 - 1). Exit status 0, or 2 with "error=..." on
+ * `out` for a file that cannot be read or written.
+ */
+int RunSpectrogram(const SpectrogramRequest& request, std::ostream& out, std::ostream& err);
+
+/** Parse then run; usage errors give status 1. */
+int SpectrogramCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
+
+}  // namespace kestrune::cli
