@@ -1,15 +1,18 @@
 #!/usr/bin/env bash
-# Installs what building and testing Kestrune needs on Debian 12.
+# Installs what building and testing Kestrune needs on Debian 12. Nothing
+# happens when every package is there; otherwise the package lists are
+# refreshed first and only the missing packages are installed.
 set -euo pipefail
 
 packages=(
-  cmake ninja-build g++ clang libclang-rt-14-dev
+  cmake ninja-build g++ clang libclang-rt-14-dev clang-format
   libgtest-dev libgmock-dev libbenchmark-dev
   qt6-base-dev libqt6sql6-sqlite libqt6sql6-psql postgresql
   fonts-ipafont-gothic fonts-motoya-l-maruberi xvfb xauth
   libxlsxwriter-dev libzip-dev libasound2-dev libreoffice-calc-nogui
-  portaudio19-dev
+  portaudio19-dev libfftw3-dev libsamplerate0-dev libfreexl-dev
   espeak-ng sox imagemagick
+  stress-ng
 )
 
 missing=()

@@ -1,9 +1,16 @@
 #!/usr/bin/env bash
-# Installs the build dependencies, then builds and runs every test:
-#  1. the development build (gcc) and its test suite;
-#  2. the benchmarks in a release build, once each, so they keep working;
-#  3. the sanitizer build (clang, address + undefined) with both fuzzers run
-#     for FUZZ_SECONDS each (60 by default), then its test suite.
+# Installs the build dependencies, then checks the tree and builds and runs
+# every test:
+#  1. the source format (clang-format --dry-run --Werror over every .cpp/.h);
+#  2. the development build (gcc) and its test suite, then the Qt, audio and
+#     store suites again, three times under CPU load (tools/stress-tests.sh);
+#  3. the benchmarks in a release build, once each, so they keep working;
+#  4. the thread sanitizer build (clang) with the sound device and playback
+#     worker tests;
+#  5. the sanitizer build (clang, address + undefined) with both fuzzers run
+#     for FUZZ_SECONDS each (60 by default) on readers built with coverage
+#     instrumentation, then its test suite.
+# The configure step of every build also checks the layers' link rules.
 # Both test suites run the store tests on SQLite and on a throwaway
 # PostgreSQL cluster that this script starts on a loopback port
 # (KESTRUNE_PG_PORT, 54329 by default) and removes when it ends.
@@ -11,7 +18,21 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 fuzz_seconds=${FUZZ_SECONDS:-60}
 
+# Each step's heading carries the clock time and the seconds since the start.
+step() {
+  echo "== $(date '+%H:%M:%S') (+${SECONDS}s) $* =="
+}
+
+step "dependencies"
 bash tools/install-deps.sh
+
+step "source format"
+if git rev-parse --is-inside-work-tree >/dev/null 2>&1; then
+  git ls-files -z -- '*.cpp' '*.h' | xargs -0 clang-format --dry-run --Werror
+else
+  find src tests fuzz bench \( -name '*.cpp' -o -name '*.h' \) -print0 |
+    xargs -0 clang-format --dry-run --Werror
+fi
 
 # A PostgreSQL cluster of our own in a temporary folder: the server runs as
 # the postgres account when we are root (it refuses to run as root), else as
@@ -57,20 +78,30 @@ start_postgres() {
   echo "PostgreSQL $("$pg_bin/postgres" --version | awk '{print $3}') for the store tests on 127.0.0.1:$port"
 }
 
-echo "== PostgreSQL test server =="
+step "PostgreSQL test server"
 start_postgres
 
-echo "== development build =="
+step "development build"
 cmake --preset dev
 cmake --build --preset dev
 ctest --preset dev
 
-echo "== benchmarks (one short pass) =="
+if [[ -f tools/stress-tests.sh ]]; then
+  step "Qt, audio and store suites under load, 3 runs"
+  bash tools/stress-tests.sh 3 build/dev
+fi
+
+step "benchmarks (one short pass)"
 cmake --preset release
 cmake --build --preset release --target kestrune_bench
 build/release/bench/kestrune_bench --benchmark_min_time=0.01
 
-echo "== sanitizer build and fuzzers =="
+step "thread sanitizer build: sound device and playback worker"
+cmake --preset tsan
+cmake --build --preset tsan
+ctest --preset tsan
+
+step "sanitizer build and fuzzers"
 cmake --preset asan
 cmake --build --preset asan
 export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1
@@ -82,17 +113,20 @@ run_fuzzer() {
   corpus=$(mktemp -d)
   log=$(mktemp)
   cp -r "$seeds"/. "$corpus"/
-  echo "-- $name for ${fuzz_seconds}s"
+  echo "-- $(date '+%H:%M:%S') $name for ${fuzz_seconds}s"
   if ! "build/asan/fuzz/$name" -max_total_time="$fuzz_seconds" -rss_limit_mb=2048 \
       -print_final_stats=1 "$corpus" >"$log" 2>&1; then
     tail -n 60 "$log"
     echo "$name found a fault (the crashing input was written to $(pwd))"
     exit 1
   fi
-  grep -E '^(Done |stat::number_of_executed_runs|stat::peak_rss_mb)' "$log" || true
+  # The coverage reached (cov: edges of the readers and the harness) and the work done.
+  grep -E 'DONE|^(Done |stat::number_of_executed_runs|stat::peak_rss_mb)' "$log" || true
   rm -rf "$corpus" "$log"
 }
 run_fuzzer fuzz_wave_reader fuzz/corpus/wave
 run_fuzzer fuzz_ini_reader fuzz/corpus/ini
 
+step "sanitizer test suite"
 ctest --preset asan
+step "all passed"

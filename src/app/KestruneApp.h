@@ -1,47 +1,8 @@
 #pragma once
 
-#include <QString>
-#include <QStringList>
-
-#include <optional>
-
-namespace kestrune {
-class CrtRandom;
-}
+#include "app/StartupOptions.h"
 
 namespace kestrune::app {
-
-/** How a run of the program was asked to start. */
-struct StartupOptions {
-    /** --station DIR: the station folder (database file, Data/, the
-     *  configuration files and pictures); empty for the current folder. */
-    QString stationDir;
-    /** --database URL; empty when not given. */
-    QString databaseUrl;
-    /** The KESTRUNE_DATABASE environment value (used when --database is not given). */
-    QString environmentDatabase;
-    /** --audio=portaudio|virtual: the sound device the workspace and the tests use. */
-    QString audio = QStringLiteral("portaudio");
-    /** --workspace: open the wave workspace instead of the session panel. */
-    bool workspace = false;
-    /** Wave files to open into the workspace at start, in order. */
-    QStringList waveFiles;
-};
-
-/** What the command line asked for. */
-struct ParsedCommandLine {
-    enum class Action { Run, Help, Error };
-    Action action = Action::Run;
-    StartupOptions options;
-    QString text;  ///< Help: the help text; Error: the reason
-};
-
-/** The --help text. */
-QString UsageText();
-
-/** Reads the arguments after the program name. The environment value is
- *  left empty: the caller fills it in. */
-ParsedCommandLine ParseCommandLine(const QStringList& arguments);
 
 /**
  * Whether PortAudio starts on this machine, tried in a child process that is
@@ -50,13 +11,6 @@ ParsedCommandLine ParseCommandLine(const QStringList& arguments);
  * the QApplication exists): it forks.
  */
 bool PortAudioStarts(int timeoutMs);
-
-/**
- * The process-wide random generator every random draw of the program uses
- * (stimulus order, pair choice); seeded once, with the current time, when
- * the main window starts.
- */
-CrtRandom& ProcessRandom();
 
 /**
  * The application: reads the command line, moves into the station folder,

@@ -24,9 +24,9 @@
 #include "app/Choosers.h"
 #include "app/HyperLink.h"
 #include "app/IndividualInformation.h"
-#include "app/KestruneApp.h"
 #include "app/MainTestPanel.h"
 #include "app/Prompter.h"
+#include "app/StartupOptions.h"
 #include "app/ToolbarIcons.h"
 #include "app/ViewFrame.h"
 #include "app/WaveViews.h"
@@ -490,7 +490,7 @@ CKestruneDlg::StartResult CKestruneDlg::Start(const StartupOptions& options) {
     cutTool_ = 0;
     waveSet_.viewStart = 0.0;
     waveSet_.viewEnd = -1.0;
-    ProcessRandom().Seed(static_cast<uint32_t>(services_.clock.Now()));
+    services_.random.Seed(static_cast<uint32_t>(services_.clock.Now()));
 
     const QString station = options.stationDir.isEmpty() ? QDir::currentPath() : options.stationDir;
     QString reason;
@@ -519,7 +519,7 @@ CKestruneDlg::StartResult CKestruneDlg::Start(const StartupOptions& options) {
                               .prompter = services_.prompter,
                               .sound = services_.sound,
                               .clock = clock,
-                              .random = ProcessRandom(),
+                              .random = services_.random,
                               .stationFolder = station});
         // Not exec(): the panel hides itself while the session's windows are
         // up, and hiding a dialog ends its exec() loop. It runs modal on a
@@ -691,7 +691,7 @@ void CKestruneDlg::ShowAutoTest() {
                               .prompter = services_.prompter,
                               .output = *services_.sound,
                               .clock = *services_.soundClock,
-                              .random = ProcessRandom(),
+                              .random = services_.random,
                               .stationFolder = QDir::currentPath()});
     } else {
         dispatcher = std::make_unique<UnavailableTestDispatcher>(services_.prompter);

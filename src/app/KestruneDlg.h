@@ -22,6 +22,7 @@ class QToolBar;
 
 namespace kestrune {
 class Clock;
+class CrtRandom;
 namespace audio {
 class SoundOutput;
 class WaitClock;
@@ -67,6 +68,9 @@ class CKestruneDlg final : public QMainWindow {
         ColorChooser& colors;
         UrlOpener& urls;
         const Clock& clock;
+        /** Every random draw of the program (stimulus order, pair choice);
+         *  Start seeds it with the clock's time. */
+        CrtRandom& random;
         /** The scenario file dialog of the test launcher; null: the
          *  program's own (MakeScenarioFileChooser). */
         FileChooser* scenarios = nullptr;

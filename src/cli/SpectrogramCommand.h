@@ -34,7 +34,7 @@ std::optional<SpectrogramRequest> ParseSpectrogramArgs(const std::vector<std::st
  */
 int RunSpectrogram(const SpectrogramRequest& request, std::ostream& out, std::ostream& err);
 
-/** Parse then run; usage errors give status 1. */
+/** Parse then run; usage errors give status 2. */
 int SpectrogramCommand(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
 
 }  // namespace kestrune::cli

@@ -116,11 +116,12 @@ class MainWindowTest : public QObject {
     std::unique_ptr<FakeColors> colors_;
     std::unique_ptr<FakeOpener> opener_;
     std::unique_ptr<FakeClock> clock_;
+    CrtRandom random_;
     std::unique_ptr<CKestruneDlg> window_;
 
     void MakeWindow() {
         window_ = std::make_unique<CKestruneDlg>(CKestruneDlg::Services{
-            *prompter_, *chooser_, *colors_, *opener_, *clock_, scenarioChooser_.get()});
+            *prompter_, *chooser_, *colors_, *opener_, *clock_, random_, scenarioChooser_.get()});
     }
     StartupOptions Options(bool workspace) const {
         StartupOptions options;
@@ -263,7 +264,7 @@ class MainWindowTest : public QObject {
         ExpectMessages({text});
         QVERIFY(window_->Db() == nullptr);
         QVERIFY(!window_->PanelMode());
-        QCOMPARE(ProcessRandom().State(), static_cast<uint32_t>(kStartTime));
+        QCOMPARE(random_.State(), static_cast<uint32_t>(kStartTime));
         QVERIFY(!QFile::exists(station_->filePath(QStringLiteral("TestData.db"))));
 
         Show();
@@ -324,7 +325,7 @@ class MainWindowTest : public QObject {
         audio::ManualWaitClock soundClock;
         audio::VirtualOutput sound(soundClock);
         window_ = std::make_unique<CKestruneDlg>(
-            CKestruneDlg::Services{*prompter_, *chooser_, *colors_, *opener_, *clock_,
+            CKestruneDlg::Services{*prompter_, *chooser_, *colors_, *opener_, *clock_, random_,
                                    scenarioChooser_.get(), &sound, &soundClock});
         // The panel hides itself for the entry form; the start-up must go on
         // running it until the subject comes back and closes it.

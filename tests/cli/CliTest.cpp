@@ -1,6 +1,8 @@
 #include "cli/Commands.h"
 
 #include <QCoreApplication>
+#include <QProcess>
+#include <QStringList>
 
 #include <gtest/gtest.h>
 
@@ -39,13 +41,6 @@ void ExpectFailure(const Result& r, const std::string& errorPrefix) {
     EXPECT_EQ(r.err.rfind(errorPrefix, 0), 0u) << r.err;
 }
 
-void ExpectUsage(const std::vector<std::string>& args, const std::string& usage) {
-    const Result r = RunArgs(args);
-    EXPECT_EQ(r.status, kExitUsage) << args.size();
-    EXPECT_EQ(r.out, "");
-    EXPECT_NE(r.err.find(usage), std::string::npos) << r.err;
-}
-
 // A canonical PCM file, built byte by byte, little-endian.
 std::string WaveBytes(std::uint16_t channels, std::uint32_t rate, std::uint16_t bits,
                       std::uint32_t dataSize) {
@@ -71,54 +66,172 @@ class CliTest : public ::testing::Test {
     kestrune::testing::ScratchDir scratch_;
 };
 
-TEST_F(CliTest, WaveInfoReportsTheFormatAfterReading) {
-    EXPECT_EQ(RunArgs({"wave-info", scratch_.Write("mono.wav", WaveBytes(1, 11025, 8, 300))}).out,
-              "channels=1 rate=11025 bits=8 block=1 samples=300 data_offset=44 data_size=300\n");
-
-    // Two channels arrive as one: the block and the count are per left sample.
-    const Result stereo =
-        RunArgs({"wave-info", scratch_.Write("stereo.wav", WaveBytes(2, 44100, 16, 400))});
-    EXPECT_EQ(stereo.status, kExitOk);
-    EXPECT_EQ(stereo.out,
-              "channels=1 rate=44100 bits=16 block=2 samples=100 data_offset=44 data_size=400\n");
-    EXPECT_EQ(stereo.err, "");
-}
-
-TEST_F(CliTest, WaveInfoNamesTheReadersFailure) {
-    const Result missing = RunArgs({"wave-info", scratch_.File("absent.wav")});
-    EXPECT_EQ(missing.status, kExitFailed);
-    EXPECT_EQ(missing.out, "error=CannotOpen\n");
-
+TEST_F(CliTest, WaveInfoReportsTheFormatAsRead) {
     std::string notWave = WaveBytes(1, 44100, 16, 8);
     notWave.replace(8, 4, "AVI ");
-    const Result bad = RunArgs({"wave-info", scratch_.Write("movie.wav", notWave)});
-    EXPECT_EQ(bad.status, kExitFailed);
-    EXPECT_EQ(bad.out, "error=NotWave\n");
+    const struct {
+        std::string name, bytes;
+        int status;
+        std::string out;
+    } rows[] = {
+        {"mono.wav", WaveBytes(1, 11025, 8, 300), kExitOk,
+         "channels=1 rate=11025 bits=8 block=1 samples=300 data_offset=44 data_size=300\n"},
+        // Two channels arrive as one: the block and the count are per left sample.
+        {"stereo.wav", WaveBytes(2, 44100, 16, 400), kExitOk,
+         "channels=1 rate=44100 bits=16 block=2 samples=100 data_offset=44 data_size=400\n"},
+        {"movie.wav", notWave, kExitFailed, "error=NotWave\n"},
+        {"absent.wav", "", kExitFailed, "error=CannotOpen\n"},
+    };
+    for (const auto& row : rows) {
+        const std::string path =
+            row.bytes.empty() ? scratch_.File(row.name) : scratch_.Write(row.name, row.bytes);
+        const Result r = RunArgs({"wave-info", path});
+        EXPECT_EQ(r.status, row.status) << row.name;
+        EXPECT_EQ(r.out, row.out) << row.name;
+        EXPECT_EQ(r.err, "") << row.name;
+    }
 }
 
 TEST_F(CliTest, IniGetPrintsTheStoredBytes) {
     const std::string path = scratch_.Write(
         "s.ini", std::string("[INFO]\r\nTESTTYPE=SYLLABLE\r\nNAME=\x82\xa0\x82\xa2 ;c\r\n"
                              "[DATA1]\r\nFILEPATH=D:\\wav\\\r\n"));
-    EXPECT_EQ(RunArgs({"ini-get", path, "INFO", "TESTTYPE"}).out, "SYLLABLE\n");
-    EXPECT_EQ(RunArgs({"ini-get", path, "INFO", "NAME"}).out, "\x82\xa0\x82\xa2 \n");
-    EXPECT_EQ(RunArgs({"ini-get", path, "DATA1", "FILEPATH"}).out, "D:\\wav\\\n");
-    const Result missing = RunArgs({"ini-get", path, "INFO", "TOTAL"});
-    EXPECT_EQ(missing.status, kExitOk);
-    EXPECT_EQ(missing.out, "Notfound\n");
-    EXPECT_EQ(RunArgs({"ini-get", scratch_.File("none.ini"), "INFO", "TESTTYPE"}).out,
-              "Notfound\n");
+    const struct {
+        std::string file, section, key, out;
+    } rows[] = {
+        {path, "INFO", "TESTTYPE", "SYLLABLE\n"},
+        {path, "INFO", "NAME", "\x82\xa0\x82\xa2 \n"},
+        {path, "DATA1", "FILEPATH", "D:\\wav\\\n"},
+        {path, "INFO", "TOTAL", "Notfound\n"},
+        {scratch_.File("none.ini"), "INFO", "TESTTYPE", "Notfound\n"},
+    };
+    for (const auto& row : rows) {
+        const Result r = RunArgs({"ini-get", row.file, row.section, row.key});
+        EXPECT_EQ(r.status, kExitOk) << row.key;
+        EXPECT_EQ(r.out, row.out) << row.key;
+    }
 }
 
-TEST_F(CliTest, WrongCommandLinesGetUsage) {
-    for (const auto& args : std::vector<std::vector<std::string>>{{},
-                                                                  {"frobnicate"},
-                                                                  {"wave-info"},
-                                                                  {"wave-info", "a", "b"},
-                                                                  {"ini-get", "f", "INFO"}}) {
-        ExpectUsage(args, "usage: kestrune-cli");
+// --- the command line --------------------------------------------------------
+
+// What Parse made of a command line, in one string.
+std::string Describe(const CommandLine& line) {
+    switch (line.action) {
+        case CommandLine::Action::Help:
+            return "help";
+        case CommandLine::Action::Version:
+            return "version";
+        case CommandLine::Action::Error:
+            return "error: " + line.error;
+        case CommandLine::Action::Run:
+            break;
     }
-    EXPECT_EQ(RunArgs({"help"}).status, kExitOk);
+    std::string text;
+    for (const auto& word : line.command->words) text += word + ' ';
+    for (const auto& arg : line.args) text += '<' + arg + "> ";
+    return text + "station=" + line.options.station + " database=" + line.options.database;
+}
+
+TEST(CliParseTest, ReadsOptionsBeforeTheCommandAndArgumentsAfterIt) {
+    const struct {
+        std::vector<std::string> args;
+        std::string parsed;
+    } rows[] = {
+        {{"--station=/tmp", "db", "check"}, "db check station=/tmp database="},
+        {{"--database", "sqlite:///x.db", "--station", "駅", "db", "init"},
+         "db init station=駅 database=sqlite:///x.db"},
+        {{"-station", "s", "--database=postgresql://u@h/k", "db", "init"},
+         "db init station=s database=postgresql://u@h/k"},
+        // After the command everything is its argument, bytes as given.
+        {{"ini-get", "--station", "\x82\xa0", "-h"},
+         "ini-get <--station> <\x82\xa0> <-h> station= database="},
+        {{"--", "wave-info", "--version"}, "wave-info <--version> station= database="},
+        {{"help"}, "help"},
+        {{"--station", "s", "-h", "db", "check"}, "help"},
+        {{"--version", "db", "check"}, "version"},
+        {{"-v"}, "version"},
+        {{}, "error: no command given"},
+        {{"--station", "x"}, "error: no command given"},
+        {{"frobnicate"}, "error: unknown command 'frobnicate'"},
+        {{"wave-info"}, "error: wave-info takes FILE"},
+        {{"wave-info", "a", "b"}, "error: wave-info takes FILE"},
+        {{"ini-get", "f", "INFO"}, "error: ini-get takes FILE SECTION KEY"},
+        {{"db"}, "error: db needs init or check"},
+        {{"db", "drop"}, "error: db needs init or check"},
+        {{"db", "init", "extra"}, "error: db init takes no arguments"},
+        {{"--station"}, "error: missing value after '--station'"},
+        {{"--station=", "db", "init"}, "error: --station needs a folder"},
+        {{"--database", "", "db", "init"}, "error: --database needs a value"},
+        {{"--frobnicate", "db", "check"}, "error: unknown option 'frobnicate'"},
+    };
+    for (const auto& row : rows) EXPECT_EQ(Describe(Parse(row.args)), row.parsed) << row.parsed;
+}
+
+TEST(CliParseTest, HelpListsEveryCommandInColumns) {
+    EXPECT_NE(
+        UsageText().find("\n  db init                      create the tables, or bring an older "
+                         "schema up to date\n  db check                     the database "
+                         "and its schema version, then each table\n                      "
+                         "         with its row count\n"),
+        std::string::npos)
+        << UsageText();
+}
+
+// Both programs, run as a user would: what they print and their exit status.
+TEST(CliProgramTest, AnswerHelpAndVersionAndMistakesInOneLine) {
+    int argc = 1;
+    char name[] = "cli_tests";
+    char* argv[] = {name, nullptr};
+    QCoreApplication app(argc, argv);
+    const QString cli = QStringLiteral(KESTRUNE_CLI), program = QStringLiteral(KESTRUNE_PROGRAM);
+    const auto launch = [](const QString& path, const QStringList& args) {
+        QProcess run;
+        run.start(path, args);
+        EXPECT_TRUE(run.waitForFinished(60000)) << args.join(' ').toStdString();
+        return Result{run.exitCode(), run.readAllStandardOutput().toStdString(),
+                      run.readAllStandardError().toStdString()};
+    };
+    const struct {
+        QString path;
+        QStringList args;
+        std::string outStart;
+    } answers[] = {
+        {cli, {"--version"}, "kestrune-cli " KESTRUNE_VERSION "\n"},
+        {cli, {"help"}, "usage: kestrune-cli [--station DIR]"},
+        {program, {"--version"}, "kestrune " KESTRUNE_VERSION "\n"},
+    };
+    for (const auto& row : answers) {
+        const Result r = launch(row.path, row.args);
+        EXPECT_EQ(r.status, 0) << row.outStart;
+        EXPECT_EQ(r.out.rfind(row.outStart, 0), 0u) << r.out;
+        EXPECT_EQ(r.err, "");
+    }
+    const struct {
+        QString path;
+        QStringList args;
+        std::string err;
+    } mistakes[] = {
+        {cli,
+         {"frobnicate"},
+         "kestrune-cli: unknown command 'frobnicate'; see kestrune-cli --help\n"},
+        {cli,
+         {"--station"},
+         "kestrune-cli: missing value after '--station'; see kestrune-cli --help\n"},
+        {program, {"--frobnicate"}, "kestrune: unknown option 'frobnicate'; see kestrune --help\n"},
+        {program,
+         {"--audio=alsa"},
+         "kestrune: --audio takes portaudio or virtual, not \"alsa\"; see kestrune --help\n"},
+    };
+    for (const auto& row : mistakes) {
+        const Result r = launch(row.path, row.args);
+        EXPECT_EQ(r.status, 2) << row.err;
+        EXPECT_EQ(r.out, "");
+        EXPECT_EQ(r.err, row.err);
+    }
+    // The option reaches the command, which then cannot connect.
+    const Result station = launch(cli, {"--station=/nonexistent/station", "db", "check"});
+    EXPECT_EQ(station.status, kExitFailed);
+    EXPECT_EQ(station.err.rfind("Failed to connect database\r\n", 0), 0u) << station.err;
 }
 
 // --- the database commands -------------------------------------------------
@@ -206,21 +319,6 @@ TEST_F(CliDbTest, ConnectionFailuresPrintTheConnectionTextAndExitTwo) {
                   "kestrune-cli: bad database URL 'mysql://x/y': ");
     ::setenv("KESTRUNE_DATABASE", "nonsense", 1);
     ExpectFailure(RunArgs({"db", "init"}), "kestrune-cli: KESTRUNE_DATABASE: bad database URL");
-}
-
-TEST_F(CliDbTest, WrongDbCommandLinesGetUsage) {
-    for (const auto& args :
-         std::vector<std::vector<std::string>>{{"db"},
-                                               {"db", "drop"},
-                                               {"db", "init", "extra"},
-                                               {"--station"},
-                                               {"--station", "x"},
-                                               {"--database", "", "db", "init"}}) {
-        ExpectUsage(args, "usage: kestrune-cli [--station DIR] [--database URL]");
-    }
-    // The file commands are unaffected by the database options.
-    EXPECT_EQ(Station({"ini-get", (station_ / "none.ini").string(), "INFO", "TESTTYPE"}).out,
-              "Notfound\n");
 }
 
 }  // namespace
