@@ -17,6 +17,7 @@
 #include "app/WaveViews.h"
 #include "core/dsp/ViewRules.h"
 #include "core/util/Clock.h"
+#include "core/util/Random.h"
 #include "core/wave/WaveFile.h"
 
 using namespace kestrune;
@@ -48,6 +49,7 @@ class ViewTest : public QObject {
     NoColors colors_;
     FakeOpener opener_;
     FakeClock clock_;
+    CrtRandom random_;
     std::unique_ptr<CKestruneDlg> window_;
 
     // A 16-bit 22050 Hz wave whose sample j is j (a ramp), or a loud sine.
@@ -82,7 +84,7 @@ class ViewTest : public QObject {
     void init() {
         prompter_.messages.clear();
         window_ = std::make_unique<CKestruneDlg>(
-            CKestruneDlg::Services{prompter_, files_, colors_, opener_, clock_});
+            CKestruneDlg::Services{prompter_, files_, colors_, opener_, clock_, random_});
         window_->show();
         QVERIFY(QTest::qWaitForWindowExposed(window_.get()));
     }
