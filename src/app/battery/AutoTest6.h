@@ -99,6 +99,11 @@ class CAutoTest6 final : public QDialog {
     /** The instruction picture file shown ("" without pictures). */
     QString PictureFile() const;
 
+    /** Runs the test as a modal window until it closes (practice and the
+     *  launcher). Unlike exec() it lives on while the ending hides it for
+     *  the result window and shows it again. */
+    int RunModal();
+
     /** The close box, Escape and "終了": before the end of a test run, ask,
      *  then keep the table as it stands. */
     void reject() override;
@@ -124,7 +129,8 @@ class CAutoTest6 final : public QDialog {
     void OnAnswer(VowelAnswerKind kind);
     void ShowProgress(const VowelProgress& progress);
     void RunTrial(const VowelStep& step);
-    void Play(const VowelTrial& trial);
+    /** False (after showing why) when the trial's recordings cannot be played. */
+    bool Play(const VowelTrial& trial);
     /** A 2000 Hz tone of 100 ms on the sound output. */
     void Beep();
     void StoreRecord(const VowelRecord& record);
@@ -140,6 +146,10 @@ class CAutoTest6 final : public QDialog {
     StepRunner* runner_ = nullptr;
     VowelSelection selection_;
     bool started_ = false;
+    /** A trial whose recordings failed at play time: "開始" plays it again. */
+    std::optional<VowelTrial> pendingTrial_;
+    /** How long the stimulus cancelled by the last answer still sounds. */
+    std::uint64_t soundingMs_ = 0;
     bool ended_ = false;
     QString finalText_;
 
