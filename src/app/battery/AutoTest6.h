@@ -92,7 +92,9 @@ class CAutoTest6 final : public QDialog {
     const VowelTestSetup& Setup() const { return setup_; }
     /** The session's subject registered again with a corrected name or age:
      *  the evaluation reads the new age and the results go to the new
-     *  workbook. The scenario stays the one the test was opened with. */
+     *  workbook. The scenario stays the one the test was opened with (the
+     *  session makes the test anew when the corrected age needs the other
+     *  scenario and nothing has been answered yet). */
     void UpdateSubject(int age, const QString& resultPath);
     /** The directions this test opened (null when the scenario could not be read). */
     CDirections* Directions() const { return directions_; }

@@ -1,6 +1,7 @@
 #include "app/battery/TestDispatcher.h"
 
 #include "app/Prompter.h"
+#include "audio/WaitClock.h"
 #include "core/battery/Stimulus.h"
 #include "core/registry/Mappings.h"
 #include "store/Database.h"
