@@ -201,8 +201,11 @@ class AutoTest6Test : public QObject {
         QVERIFY(std::abs(crossings - 400) <= 2);
         // Seven steps over three rests: the rest point is 1; a rest after each answer.
         QCOMPARE(dialog->Session()->RestPoint(), 1);
+        // (the first rest came before the first trial)
         QTRY_COMPARE(prompter_->MessageTexts(),
                      QStringList({QStringLiteral("疲れだね、ちょうど休みましょう！"),
+                                  QStringLiteral("始めましょう！"),
+                                  QStringLiteral("疲れだね、ちょうど休みましょう！"),
                                   QStringLiteral("始めましょう！")}));
         QVERIFY(!ui.Button("confirmButton")->isEnabled());  // 2 s before the next trial
         WaitForAnswerPanel(*dialog);
