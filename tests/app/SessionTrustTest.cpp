@@ -73,6 +73,7 @@ class SessionTrustTest : public QObject {
     std::unique_ptr<audio::ManualWaitClock> clock_;
     std::unique_ptr<audio::VirtualOutput> output_;
     std::unique_ptr<CrtRandom> random_;
+    std::unique_ptr<ManualTimers> timers_;
     std::unique_ptr<CMainTestPanel> panel_;
 
     QString Path(const char* name) const { return folder_->filePath(QString::fromLatin1(name)); }
@@ -85,13 +86,13 @@ class SessionTrustTest : public QObject {
                                      .clock = *clock_,
                                      .random = *random_,
                                      .stationFolder = folder_->path(),
-                                     .outputCloseMs = 40});
+                                     .timers = timers_.get()});
         panel_->show();
     }
 
     VowelTestServices Services(audio::SoundOutput& sound) {
-        return VowelTestServices{station_->Db(), *prompter_, sound,          *clock_,
-                                 *random_,       40,         folder_->path()};
+        return VowelTestServices{station_->Db(), *prompter_,    sound,          *clock_,
+                                 *random_,       timers_.get(), folder_->path()};
     }
 
     qint64 Rows(const char* table) {
@@ -117,6 +118,8 @@ class SessionTrustTest : public QObject {
         station_ = std::make_unique<Station>();
         prompter_ = std::make_unique<FakePrompter>();
         output_.reset();
+        timers_ = std::make_unique<ManualTimers>();
+        timers_->SetRunFreely(true);
         clock_ = std::make_unique<audio::ManualWaitClock>(1'700'000'000, 10'000);
         output_ = std::make_unique<audio::VirtualOutput>(*clock_);
         random_ = std::make_unique<CrtRandom>();
