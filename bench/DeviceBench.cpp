@@ -35,6 +35,7 @@
 #include "audio/PlaybackWorker.h"
 #include "audio/PortAudioOutput.h"
 #include "audio/WaitClock.h"
+#include "core/battery/Stimulus.h"
 
 namespace kestrune::audio {
 namespace {
@@ -109,7 +110,7 @@ void BM_AnswerToNextStimulusFirstFrame(benchmark::State& state) {
         latencies.clear();
         cancels.clear();
         PlaybackWorker worker(device, clock);
-        worker.Start(format, stimulus, 3);
+        worker.Start(format, stimulus, 3, kestrune::RepeatWaitMs(format.sampleRate, 22050));
         while (!device.Sounding()) std::this_thread::yield();
         for (int trial = 1; trial <= kTrials; ++trial) {
             device.ClearMark();
@@ -119,7 +120,8 @@ void BM_AnswerToNextStimulusFirstFrame(benchmark::State& state) {
             const auto confirmed = std::chrono::steady_clock::now();
             worker.Cancel();
             const auto cancelled = std::chrono::steady_clock::now();
-            worker.Start(trial % 2 == 0 ? format : other, stimulus, 3);
+            worker.Start(trial % 2 == 0 ? format : other, stimulus, 3,
+                         kestrune::RepeatWaitMs(22050, 22050));
             while (!device.Sounding()) std::this_thread::yield();
             const auto sounding = std::chrono::steady_clock::now();
             latencies.push_back(

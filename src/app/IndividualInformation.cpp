@@ -6,6 +6,7 @@
 #include <string>
 
 #include "core/registry/Mappings.h"
+#include "store/Schema.h"
 
 namespace kestrune::app {
 
@@ -92,6 +93,11 @@ store::DbResult<store::Done> CIndividualInformation::RemoveRecord(qint64 id) {
 
 store::DbResult<bool> CIndividualInformation::UpdateRecord(qint64 id) {
     return registry_.Update(FromFields(id));
+}
+
+QString CIndividualInformation::ReservedRecord(qint64 id) const {
+    if (id != store::kPracticeSubjectId) return {};
+    return QStringLiteral("The practice subject PRACTICE (ID 1) can not be changed or deleted!");
 }
 
 }  // namespace kestrune::app

@@ -31,6 +31,7 @@ class CIndividualInformation final : public RegistryDialog {
     store::DbResult<qint64> AddRecord() override;
     store::DbResult<store::Done> RemoveRecord(qint64 id) override;
     store::DbResult<bool> UpdateRecord(qint64 id) override;
+    QString ReservedRecord(qint64 id) const override;
 
   private:
     store::Subject FromFields(qint64 id) const;

@@ -53,13 +53,6 @@ QComboBox* MakeHiddenCombo(const QString& name, const QStringList& items, int in
     return combo;
 }
 
-/** The local calendar year of a clock time. */
-int LocalYear(std::time_t now) {
-    std::tm parts{};
-    localtime_r(&now, &parts);
-    return parts.tm_year + 1900;
-}
-
 }  // namespace
 
 CInformation::CInformation(store::Database& db, const Clock& clock, Prompter& prompter,
@@ -240,6 +233,7 @@ void CInformation::OnNext() {
         prompter_.Message(this, QStringLiteral("年齢を正確に入力して下さい!"));
         return;
     }
+    if (beforeRegistering_ && !beforeRegistering_(age)) return;
     const int birthYear = BirthYearForAge(LocalYear(clock_.Now()), age);
     if (!Register(birthYear)) return;
     emit registered(*subjectId_);

@@ -3,7 +3,9 @@
 #include <QString>
 #include <QWidget>
 
+#include <functional>
 #include <optional>
+#include <utility>
 
 #include "store/Registry.h"
 
@@ -41,6 +43,13 @@ class CInformation final : public QWidget {
      *  tried): "次へ　＞" then corrects the registered subject's name and
      *  year of birth instead of inserting another subject. */
     void SetSessionTestExists(bool exists) { sessionTestExists_ = exists; }
+
+    /** Asked with the entered age before "次へ　＞" writes anything: false
+     *  (after it has said why) keeps the form as it is and registers
+     *  nothing. The session checks the scenario for that age here. */
+    void SetBeforeRegistering(std::function<bool(int age)> check) {
+        beforeRegistering_ = std::move(check);
+    }
 
     /** The registered subject's key as text ("" before registration). */
     QString SubjectId() const;
@@ -86,6 +95,7 @@ class CInformation final : public QWidget {
     const Clock& clock_;
     Prompter& prompter_;
     bool sessionTestExists_ = false;
+    std::function<bool(int age)> beforeRegistering_;
     std::optional<qint64> subjectId_;
 
     QLineEdit* nameEdit_ = nullptr;

@@ -18,6 +18,7 @@
 #include "app/HyperLink.h"
 #include "app/KestruneDlg.h"
 #include "app/Prompter.h"
+#include "app/StationLog.h"
 #include "app/ToolbarIcons.h"
 #include "audio/PortAudioOutput.h"
 #include "audio/SoundOutput.h"
@@ -101,6 +102,9 @@ int CKestruneApp::Run(int argc, char** argv) {
         return kExitUsage;
     }
     options.stationDir = QDir::currentPath();
+    if (!InstallStationLog(options.stationDir))
+        std::fprintf(stderr, "kestrune: cannot write %s\n",
+                     qPrintable(StationLogPath(options.stationDir)));
 
     // The sound output the test dialogs play through. Nothing is opened
     // yet: a station without a sound card starts all the same, and a device

@@ -9,9 +9,11 @@
 
 #include "app/Fonts.h"
 #include "app/Prompter.h"
+#include "app/StationLog.h"
 #include "app/battery/Directions.h"
 #include "audio/WaitClock.h"
 #include "core/battery/Stimulus.h"
+#include "core/battery/VowelStimulus.h"
 #include "core/util/Clock.h"
 #include "sheet/SpreadSheet.h"
 
@@ -44,17 +46,9 @@ QString SessionScenarioPath(const QString& stationFolder, bool practice, int age
 
 bool WriteRegistrationRows(const QString& resultPath, const CInformation::Entries& entries,
                            std::time_t now, QString* error) {
-    const QString folder = QFileInfo(resultPath).absolutePath();
-    if (!QDir().mkpath(folder)) {
-        *error = QStringLiteral("Can not make the folder %1").arg(folder);
-        return false;
-    }
     auto text = [](const QString& value) { return value.toStdString(); };
-    sheet::CSpreadSheet sheet(text(resultPath), "Result", false);
-    sheet.BeginTransaction();
     // A subject registering again (back from the directions, or another
     // session under the same name) appends to the sheet already there.
-    bool ok = sheet.SheetExists() || sheet.AddHeaders({"a", "b", "c", "d", "e", "f", "g"}, false);
     const std::vector<sheet::Row> rows{
         {text(entries.fullName) + " voice separation test result"},
         {""},
@@ -68,10 +62,12 @@ bool WriteRegistrationRows(const QString& resultPath, const CInformation::Entrie
         {""},
         {""},
     };
-    for (const sheet::Row& row : rows) ok = ok && sheet.AddRow(row);
-    ok = ok && sheet.Commit();
-    if (!ok) *error = QString::fromStdString(sheet.LastError());
-    return ok;
+    std::string failure;
+    if (sheet::AppendRows(text(resultPath), "Result", {"a", "b", "c", "d", "e", "f", "g"}, rows,
+                          &failure))
+        return true;
+    *error = QString::fromStdString(failure);
+    return false;
 }
 
 CMainTestPanel::CMainTestPanel(const Services& services, QWidget* parent)
@@ -156,11 +152,13 @@ void CMainTestPanel::StartPractice() {
     setup.subjectId = kPracticeSubject;
     setup.scenarioPath = SessionScenarioPath(services_.stationFolder, true, 0);
     setup.selfEvaluation = kHearingNotKnown;
+    qCInfo(lcSession).noquote() << "practice started:" << setup.scenarioPath;
     CAutoTest6 test(TestServices(), setup);
     if (!test.Loaded()) return;
     hide();
-    test.exec();
+    test.RunModal();
     show();
+    qCInfo(lcSession) << "practice ended";
 }
 
 void CMainTestPanel::StartSession() {
@@ -168,6 +166,7 @@ void CMainTestPanel::StartSession() {
     hide();
     if (!entryForm_) {
         entryForm_ = new CInformation(services_.db, services_.clock, services_.prompter);
+        entryForm_->SetBeforeRegistering([this](int age) { return SessionScenarioUsable(age); });
         connect(entryForm_, &CInformation::registered, this, &CMainTestPanel::OnRegistered);
         connect(entryForm_, &CInformation::backRequested, this, &CMainTestPanel::OnBackToPanel);
         connect(entryForm_, &CInformation::sessionEndRequested, this, &CMainTestPanel::EndSession);
@@ -176,6 +175,17 @@ void CMainTestPanel::StartSession() {
     entryForm_->raise();
     entryForm_->activateWindow();
     practiceButton_->setEnabled(false);
+    qCInfo(lcSession) << "session started";
+}
+
+bool CMainTestPanel::SessionScenarioUsable(int age) {
+    const QString path = SessionScenarioPath(services_.stationFolder, false, age);
+    const auto refusal = CheckVowelScenario(Scenario::Load(path.toStdString()), path.toStdString());
+    if (!refusal) return true;
+    const QString text = QString::fromStdString(*refusal);
+    qCWarning(lcSession).noquote() << "scenario refused before registration:" << text;
+    services_.prompter.Message(entryForm_, text);
+    return false;
 }
 
 void CMainTestPanel::OnBackToPanel() {
@@ -185,14 +195,27 @@ void CMainTestPanel::OnBackToPanel() {
 void CMainTestPanel::OnRegistered(qint64 subjectId) {
     const CInformation::Entries entries = entryForm_->Current();
     resultPath_ = SessionResultPath(services_.stationFolder, entries.fullName);
+    qCInfo(lcSession).noquote() << "subject registered: key" << subjectId << "workbook"
+                                << resultPath_;
     QString error;
-    if (!WriteRegistrationRows(resultPath_, entries, services_.clock.Now(), &error))
+    if (!WriteRegistrationRows(resultPath_, entries, services_.clock.Now(), &error)) {
+        qCWarning(lcSession).noquote() << "workbook not written:" << resultPath_ << "-" << error;
         services_.prompter.Message(entryForm_, error);
+    }
     entryForm_->hide();
     // From now on "次へ　＞" corrects this subject's row rather than adding
     // another, also when the test below cannot be opened.
     entryForm_->SetSessionTestExists(true);
 
+    const QString scenarioPath = SessionScenarioPath(services_.stationFolder, false, entries.age);
+    if (sessionTest_ && sessionTest_->Setup().scenarioPath != scenarioPath &&
+        (!sessionTest_->Session() || sessionTest_->Session()->AnswersGiven() == 0)) {
+        // The corrected age belongs to the other scenario and nothing has
+        // been answered yet: the test is made anew on that scenario.
+        qCInfo(lcSession).noquote()
+            << "age corrected before the first answer: scenario" << scenarioPath;
+        delete sessionTest_.data();
+    }
     if (sessionTest_) {
         sessionTest_->UpdateSubject(entries.age, resultPath_);
         if (CDirections* directions = sessionTest_->Directions()) directions->show();
@@ -201,7 +224,7 @@ void CMainTestPanel::OnRegistered(qint64 subjectId) {
     VowelTestSetup setup;
     setup.subjectId = static_cast<int>(subjectId);
     setup.age = entries.age;
-    setup.scenarioPath = SessionScenarioPath(services_.stationFolder, false, entries.age);
+    setup.scenarioPath = scenarioPath;
     setup.selfEvaluation = entries.hearingCode;
     setup.resultPath = resultPath_;
     setup.session = true;
@@ -221,6 +244,7 @@ void CMainTestPanel::OnBackToEntryForm() {
 }
 
 void CMainTestPanel::EndSession() {
+    qCInfo(lcSession) << "session ended";
     // Called from the handlers of the windows going away: they are deleted
     // once those handlers have returned.
     for (QWidget* window : std::initializer_list<QWidget*>{sessionTest_, entryForm_}) {

@@ -91,6 +91,8 @@ class CMainTestPanel final : public QDialog {
     void EndSession();
     VowelTestServices TestServices() const;
     bool SoundAvailable();
+    /** The measured scenario for that age can run; otherwise says why. */
+    bool SessionScenarioUsable(int age);
 
     Services services_;
     QPointer<CInformation> entryForm_;

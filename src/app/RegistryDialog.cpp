@@ -230,6 +230,12 @@ void RegistryDialog::SaveNewRecord() {
 }
 
 void RegistryDialog::OnDelete() {
+    if (const QTreeWidgetItem* row = SelectedRow(); row != nullptr && KeyOf(row) != 0) {
+        if (const QString reserved = ReservedRecord(KeyOf(row)); !reserved.isEmpty()) {
+            prompter_.Message(this, reserved);
+            return;
+        }
+    }
     if (!prompter_.Confirm(this, QStringLiteral("Are you sure to delete the selected record?"))) {
         return;
     }
@@ -258,6 +264,12 @@ void RegistryDialog::OnDelete() {
 }
 
 void RegistryDialog::OnUpdate() {
+    if (const QTreeWidgetItem* row = SelectedRow(); row != nullptr && KeyOf(row) != 0) {
+        if (const QString reserved = ReservedRecord(KeyOf(row)); !reserved.isEmpty()) {
+            prompter_.Message(this, reserved);
+            return;
+        }
+    }
     if (!prompter_.Confirm(this, QStringLiteral("Are you sure to update the selected record?"))) {
         return;
     }

@@ -79,6 +79,9 @@ class RegistryDialog : public QDialog {
     virtual store::DbResult<store::Done> RemoveRecord(qint64 id) = 0;
     /** Writes the fields into the record; false when it no longer exists. */
     virtual store::DbResult<bool> UpdateRecord(qint64 id) = 0;
+    /** The message refusing any change or deletion of a record that must
+     *  stay as it is; "" for the others. */
+    virtual QString ReservedRecord(qint64) const { return {}; }
 
   private:
     void OnSelectionChanged();

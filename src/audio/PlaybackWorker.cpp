@@ -1,7 +1,5 @@
 #include "audio/PlaybackWorker.h"
 
-#include "core/battery/Stimulus.h"
-
 namespace kestrune::audio {
 
 PlaybackWorker::~PlaybackWorker() {
@@ -9,13 +7,24 @@ PlaybackWorker::~PlaybackWorker() {
 }
 
 void PlaybackWorker::Start(const WaveFormat& format, std::vector<uint8_t> samples, int repeatCount,
-                           Events events) {
+                           uint64_t waitMs, Events events) {
     Cancel();
     running_.store(true);
-    thread_ = std::jthread([this, format, samples = std::move(samples), repeatCount,
+    sentBytes_.store(0);
+    rate_ = format.sampleRate;
+    frameBytes_ = format.bitsPerSample / 8u;
+    thread_ = std::jthread([this, format, samples = std::move(samples), repeatCount, waitMs,
                             events = std::move(events)](std::stop_token stop) mutable {
-        Run(stop, format, std::move(samples), repeatCount, std::move(events));
+        Run(stop, format, std::move(samples), repeatCount, waitMs, std::move(events));
     });
+}
+
+uint64_t PlaybackWorker::SoundingMs() const {
+    const uint64_t sent = sentBytes_.load();
+    const uint64_t played = output_.IsOpen() ? output_.PositionBytes() : sent;
+    if (sent <= played || rate_ == 0 || frameBytes_ == 0) return 0;
+    const uint64_t frames = (sent - played) / frameBytes_;
+    return (frames * 1000 + rate_ - 1) / rate_;
 }
 
 void PlaybackWorker::Cancel() {
@@ -27,17 +36,17 @@ void PlaybackWorker::Cancel() {
 }
 
 void PlaybackWorker::Run(std::stop_token stop, WaveFormat format, std::vector<uint8_t> samples,
-                         int repeatCount, Events events) {
+                         int repeatCount, uint64_t wait, Events events) {
     if (events.started) events.started(clock_.TickMs());
     if (!output_.Open(format, format.sampleRate) && events.outputError) events.outputError();
 
-    const uint32_t frameBytes = format.bitsPerSample / 8u;
-    const auto frames = static_cast<uint32_t>(frameBytes == 0 ? 0 : samples.size() / frameBytes);
-    const uint64_t wait = RepeatWaitMs(format.sampleRate, frames);
     bool sent = false;
     for (int i = 0; i < repeatCount; ++i) {
         if (stop.stop_requested()) break;
-        sent = output_.Write(samples.data(), samples.size()) || sent;
+        if (output_.Write(samples.data(), samples.size())) {
+            sent = true;
+            sentBytes_.fetch_add(samples.size());
+        }
         if (!clock_.SleepUntil(clock_.TickMs() + wait, stop)) break;
     }
     if (stop.stop_requested()) {

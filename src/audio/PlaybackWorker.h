@@ -3,9 +3,9 @@
 // the subject answers, rolls back or closes the test.
 //
 // For each repetition the worker queues the whole buffer on the device and
-// then waits RepeatWaitMs() (the stimulus player's rule, shared with the
-// playing plan) on its WaitClock: the buffer's playing time in whole
-// milliseconds plus 300. After the last wait it closes the device.
+// then waits on its WaitClock for as long as the caller says (the test's
+// stimulus player decides how long). After the last wait it closes the
+// device.
 //
 // Cancel() ends the thread at once: repetitions not yet queued are never
 // played, the repetition already queued plays to its end, and the device is
@@ -48,11 +48,11 @@ class PlaybackWorker {
     /**
      * Starts the thread playing `samples` (mono, `format.bitsPerSample`)
      * `repeatCount` times at `format.sampleRate` frames per second - the
-     * playback rate, after any speed change. A worker that is still running
-     * is cancelled first.
+     * playback rate, after any speed change - waiting `waitMs` after each
+     * write. A worker that is still running is cancelled first.
      */
     void Start(const WaveFormat& format, std::vector<uint8_t> samples, int repeatCount,
-               Events events = {});
+               uint64_t waitMs, Events events = {});
 
     /** Ends the thread now and waits for it. Not from the worker's callbacks. */
     void Cancel();
@@ -60,13 +60,22 @@ class PlaybackWorker {
     /** True from Start() until the thread has finished or been cancelled. */
     bool Running() const { return running_.load(); }
 
+    /** After Cancel(): how long what this worker sent still plays, in whole
+     *  milliseconds rounded up (0 when all of it has been heard). The owner
+     *  waits that long before it opens the device again, so the repetition
+     *  already sent is not cut off. */
+    uint64_t SoundingMs() const;
+
   private:
     void Run(std::stop_token stop, WaveFormat format, std::vector<uint8_t> samples, int repeatCount,
-             Events events);
+             uint64_t waitMs, Events events);
 
     SoundOutput& output_;
     WaitClock& clock_;
     std::atomic<bool> running_{false};
+    std::atomic<uint64_t> sentBytes_{0};
+    uint32_t rate_ = 0;
+    uint32_t frameBytes_ = 0;
     std::jthread thread_;
 };
 

@@ -171,3 +171,38 @@ bool CSpreadSheet::CommitText() {
 }
 
 }  // namespace kestrune::sheet
+
+namespace kestrune::sheet {
+
+bool AppendRows(const std::string& path, const std::string& sheetName, const Row& header,
+                const std::vector<Row>& rows, std::string* error) {
+    const std::filesystem::path folder = std::filesystem::path(path).parent_path();
+    std::error_code made;
+    if (!folder.empty()) std::filesystem::create_directories(folder, made);
+    if (made) {
+        *error = "Can not make the folder " + folder.string();
+        return false;
+    }
+    CSpreadSheet sheet(path, sheetName, false);
+    sheet.BeginTransaction();
+    bool ok = true;
+    std::size_t first = 0;
+    if (!sheet.SheetExists()) {
+        Row top = header;
+        if (top.empty() && !rows.empty()) {
+            // A sheet's header row is as wide as its widest row.
+            std::size_t width = 0;
+            for (const Row& row : rows) width = std::max(width, row.size());
+            top = rows.front();
+            for (std::size_t c = top.size(); c < width; ++c) top.push_back(std::to_string(c));
+            first = 1;
+        }
+        ok = top.empty() || sheet.AddHeaders(top, true);
+    }
+    for (std::size_t r = first; ok && r < rows.size(); ++r) ok = sheet.AddRow(rows[r]);
+    ok = ok && sheet.Commit();
+    if (!ok) *error = sheet.LastError();
+    return ok;
+}
+
+}  // namespace kestrune::sheet

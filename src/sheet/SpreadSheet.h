@@ -97,3 +97,17 @@ class CSpreadSheet {
 };
 
 }  // namespace kestrune::sheet
+
+namespace kestrune::sheet {
+
+/**
+ * Appends `rows` to sheet `sheetName` of the workbook at `path` in one
+ * commit, making its folder when missing. A sheet that does not exist yet
+ * first gets `header` as its header row; with an empty `header` the first of
+ * `rows` becomes the header row, widened with numbered columns to the widest
+ * row. False with `error` set when nothing could be written.
+ */
+bool AppendRows(const std::string& path, const std::string& sheetName, const Row& header,
+                const std::vector<Row>& rows, std::string* error);
+
+}  // namespace kestrune::sheet

@@ -4,6 +4,7 @@
 
 #include "core/registry/Mappings.h"
 #include "store/Dialect.h"
+#include "store/Schema.h"
 
 namespace kestrune::store {
 namespace {
@@ -48,6 +49,10 @@ DbResult<qint64> NewestKey(Database& db, const Statement& readBack) {
     }
     result.value = rows.value.front().At(0).toLongLong();
     return result;
+}
+
+DbError Reserved(const Statement& refused) {
+    return DbError{QString::fromUtf8(kPracticeSubjectReserved), refused.Display()};
 }
 
 }  // namespace
@@ -96,10 +101,14 @@ DbResult<qint64> SubjectRegistry::Add(const Subject& subject) {
 }
 
 DbResult<Done> SubjectRegistry::Remove(qint64 id) {
-    return db_.Execute({QStringLiteral("delete from IndividualInfo where IIID = ?"), {id}});
+    const Statement remove{QStringLiteral("delete from IndividualInfo where IIID = ?"), {id}};
+    if (id == kPracticeSubjectId) return {{}, Reserved(remove)};
+    return db_.Execute(remove);
 }
 
 DbResult<bool> SubjectRegistry::Update(const Subject& subject) {
+    if (subject.id == kPracticeSubjectId)
+        return {false, Reserved({QStringLiteral("update IndividualInfo where IIID = ?"), {1}})};
     return db_.UpdateRow(QStringLiteral("IndividualInfo"), QStringLiteral("IIID"), subject.id,
                          {{QStringLiteral("IIName"), TextValue(subject.name)},
                           {QStringLiteral("IIAge"), subject.birthYear},
@@ -117,6 +126,8 @@ DbResult<std::vector<ListEntry>> SubjectRegistry::Search(const QString& namePart
 
 DbResult<bool> SubjectRegistry::UpdateNameAndBirthYear(qint64 id, const QString& name,
                                                        int birthYear) {
+    if (id == kPracticeSubjectId)
+        return {false, Reserved({QStringLiteral("update IndividualInfo where IIID = ?"), {1}})};
     return db_.UpdateRow(
         QStringLiteral("IndividualInfo"), QStringLiteral("IIID"), id,
         {{QStringLiteral("IIName"), TextValue(name)}, {QStringLiteral("IIAge"), birthYear}});

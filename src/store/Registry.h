@@ -38,7 +38,13 @@ struct ListEntry {
     QString text;
 };
 
-/** The subjects' table as the registry and the entry form use it. */
+/** Why the practice subject's row is refused a change or a deletion. */
+inline constexpr const char* kPracticeSubjectReserved =
+    "The practice subject PRACTICE (ID 1) is reserved and can not be changed or deleted";
+
+/** The subjects' table as the registry and the entry form use it. The
+ *  practice subject (kPracticeSubjectId) is never changed or deleted: those
+ *  calls fail with kPracticeSubjectReserved and leave the row alone. */
 class SubjectRegistry {
   public:
     explicit SubjectRegistry(Database& db) : db_(db) {}

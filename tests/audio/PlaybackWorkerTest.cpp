@@ -30,6 +30,13 @@ std::vector<uint8_t> Noise(std::size_t bytes) {
     return out;
 }
 
+// The stimulus player's wait after each write of `bytes` in `format`.
+uint64_t PlayerWait(const WaveFormat& format, const std::vector<uint8_t>& bytes) {
+    const uint32_t frameBytes = format.bitsPerSample / 8u;
+    return kestrune::RepeatWaitMs(format.sampleRate,
+                                  static_cast<uint32_t>(bytes.size() / frameBytes));
+}
+
 struct Recorder {
     std::vector<uint64_t> starts;
     int errors = 0;
@@ -55,7 +62,7 @@ TEST(PlaybackWorker, PlaysEachRepetitionExactlyAfterTheWaitThenClosesTheDevice) 
         ASSERT_EQ(kestrune::RepeatWaitMs(11025, 5512), wait);
         {
             PlaybackWorker worker(out, clock);
-            worker.Start(format, buffer, 3, recorder.Events());
+            worker.Start(format, buffer, 3, PlayerWait(format, buffer), recorder.Events());
             EXPECT_TRUE(worker.Running());
             for (int i = 0; i < 3; ++i) {
                 ASSERT_TRUE(clock.WaitForSleepers(1));
@@ -85,7 +92,7 @@ TEST(PlaybackWorker, CancelDropsTheRepetitionsNotSentAndLetsTheSentOnePlayOut) {
     Recorder recorder;
     const std::vector<uint8_t> buffer = Noise(2 * 8000);  // 1 s of 16-bit at 8 kHz
     PlaybackWorker worker(out, clock);
-    worker.Start(Mono(16, 8000), buffer, 3, recorder.Events());
+    worker.Start(Mono(16, 8000), buffer, 3, PlayerWait(Mono(16, 8000), buffer), recorder.Events());
     ASSERT_TRUE(clock.WaitForSleepers(1));
     // Counted while the worker runs: a sanitizer may add a helper thread of
     // its own at the first thread start.
@@ -111,7 +118,7 @@ TEST(PlaybackWorker, CancelDropsTheRepetitionsNotSentAndLetsTheSentOnePlayOut) {
 
     // When the owner silences the device, the sound ends at that tick.
     const std::vector<uint8_t> longer = Noise(2 * 8000 * 5);
-    worker.Start(Mono(16, 8000), longer, 3, recorder.Events());
+    worker.Start(Mono(16, 8000), longer, 3, PlayerWait(Mono(16, 8000), longer), recorder.Events());
     ASSERT_TRUE(clock.WaitForSleepers(1));
     clock.AdvanceMs(333);
     worker.Cancel();
@@ -130,7 +137,7 @@ TEST(PlaybackWorker, CancelBeforeTheFirstWriteSendsNothingAndClosesTheDevice) {
     VirtualOutput out(clock);
     PlaybackWorker worker(out, clock);
     // The stop request may come before or after the first write.
-    worker.Start(Mono(8, 8000), Noise(8000), 3);
+    worker.Start(Mono(8, 8000), Noise(8000), 3, PlayerWait(Mono(8, 8000), Noise(8000)));
     worker.Cancel();
     clock.AdvanceMs(10000);
     // Either nothing was sent (and the device is closed again) or exactly one
@@ -147,7 +154,8 @@ TEST(PlaybackWorker, DestroyingAPlayingWorkerJoinsItsThread) {
     std::size_t threads = 0;
     {
         PlaybackWorker worker(out, clock);
-        worker.Start(Mono(8, 8000), Noise(8000), 5, recorder.Events());
+        worker.Start(Mono(8, 8000), Noise(8000), 5, PlayerWait(Mono(8, 8000), Noise(8000)),
+                     recorder.Events());
         ASSERT_TRUE(clock.WaitForSleepers(1));
         threads = ThreadCount() - 1;  // see CancelDropsTheRepetitionsNotSent...
     }
@@ -162,10 +170,11 @@ TEST(PlaybackWorker, StartingAgainCancelsTheRunningStimulus) {
     ManualWaitClock clock;
     VirtualOutput out(clock);
     PlaybackWorker worker(out, clock);
-    worker.Start(Mono(8, 1000), Noise(100), 3);
+    worker.Start(Mono(8, 1000), Noise(100), 3, PlayerWait(Mono(8, 1000), Noise(100)));
     ASSERT_TRUE(clock.WaitForSleepers(1));
     const std::vector<uint8_t> next = Noise(50);
-    worker.Start(Mono(8, 1000), next, 1);  // reopens the device: the first is cut off
+    worker.Start(Mono(8, 1000), next, 1,
+                 PlayerWait(Mono(8, 1000), next));  // reopens the device: the first is cut off
     ASSERT_TRUE(clock.WaitForSleepers(1));
     clock.AdvanceToNextWake();
     worker.Cancel();
@@ -181,7 +190,8 @@ TEST(PlaybackWorker, ADeviceThatDoesNotOpenIsReportedAndTheWaitsGoOn) {
     VirtualOutput out(clock);
     Recorder recorder;
     PlaybackWorker worker(out, clock);
-    worker.Start(Mono(24, 1000), Noise(300), 2, recorder.Events());  // 100 frames
+    worker.Start(Mono(24, 1000), Noise(300), 2, PlayerWait(Mono(24, 1000), Noise(300)),
+                 recorder.Events());  // 100 frames
     for (int i = 0; i < 2; ++i) {
         ASSERT_TRUE(clock.WaitForSleepers(1));
         EXPECT_EQ(clock.NextWake(), 100 + (i + 1) * 400u);
@@ -198,7 +208,8 @@ TEST(PlaybackWorker, OnTheSystemClockCancelEndsALongWaitAtOnce) {
     VirtualOutput out(clock);
     Recorder recorder;
     PlaybackWorker worker(out, clock);
-    worker.Start(Mono(16, 1000), Noise(2 * 5000), 3, recorder.Events());  // waits 5.3 s
+    worker.Start(Mono(16, 1000), Noise(2 * 5000), 3, PlayerWait(Mono(16, 1000), Noise(2 * 5000)),
+                 recorder.Events());  // waits 5.3 s
     std::this_thread::sleep_for(std::chrono::milliseconds(30));
     const auto before = std::chrono::steady_clock::now();
     worker.Cancel();

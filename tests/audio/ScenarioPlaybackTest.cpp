@@ -100,7 +100,8 @@ std::vector<HeardSegment> PlayToTheEnd(const ProcessedStimulus& stimulus) {
     ManualWaitClock clock(0, kStartTick);
     VirtualOutput out(clock);
     PlaybackWorker worker(out, clock);
-    worker.Start(stimulus.format, stimulus.samples, stimulus.repeatCount);
+    worker.Start(stimulus.format, stimulus.samples, stimulus.repeatCount,
+                 PlanPlayback(stimulus).waitMs);
     for (int i = 0; i < stimulus.repeatCount; ++i) {
         EXPECT_TRUE(clock.WaitForSleepers(1));
         clock.AdvanceToNextWake();
@@ -206,14 +207,14 @@ TEST_F(ScenarioPlayback, CancellingMidPlaybackFallsSilentWhenTheOwnerStopsAndLea
 
     // The first stimulus plays out; the subject answers in the second one's
     // first repetition, 250 ms into its 522 ms.
-    worker.Start(first.format, first.samples, first.repeatCount);
+    worker.Start(first.format, first.samples, first.repeatCount, PlanPlayback(first).waitMs);
     for (int i = 0; i < first.repeatCount; ++i) {
         ASSERT_TRUE(clock.WaitForSleepers(1));
         clock.AdvanceToNextWake();
     }
     ASSERT_TRUE(WaitUntilStopped(worker));
     const uint64_t secondStart = clock.TickMs();
-    worker.Start(second.format, second.samples, second.repeatCount);
+    worker.Start(second.format, second.samples, second.repeatCount, PlanPlayback(second).waitMs);
     ASSERT_TRUE(clock.WaitForSleepers(1));
     // Counted while the worker runs: a sanitizer may add a helper thread of
     // its own at the first thread start.

@@ -1,6 +1,7 @@
 #include "app/battery/AutoTest6.h"
 
 #include <QDir>
+#include <QEventLoop>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QKeyEvent>
@@ -14,17 +15,21 @@
 #include <cstring>
 #include <numbers>
 #include <string>
+#include <utility>
 
 #include "app/Fonts.h"
 #include "app/Picture.h"
 #include "app/Prompter.h"
+#include "app/StationLog.h"
 #include "app/StepRunner.h"
 #include "app/battery/Directions.h"
 #include "app/battery/Output.h"
 #include "audio/PlaybackWorker.h"
 #include "core/battery/Stimulus.h"
+#include "core/battery/VowelStimulus.h"
 #include "sheet/SpreadSheet.h"
 #include "store/Database.h"
+#include "store/Results.h"
 
 namespace kestrune::app {
 
@@ -34,34 +39,8 @@ QString FromUtf8(std::string_view text) {
     return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
 }
 
-// The 16-bit samples of a loaded recording.
-std::vector<std::int16_t> Samples16(const LoadedStimulus& loaded) {
-    std::vector<std::int16_t> samples(loaded.sampleCount);
-    std::memcpy(samples.data(), loaded.samples.data(), samples.size() * sizeof(std::int16_t));
-    return samples;
-}
-
 constexpr const char* kVowelButtonNames[kVowelCount] = {"vowelA", "vowelI", "vowelU", "vowelE",
                                                         "vowelO"};
-
-constexpr std::uint32_t kBeepRate = 22050;
-constexpr std::uint64_t kBeepMs = 100;
-constexpr double kBeepHz = 2000.0;
-
-// 100 ms of a 2000 Hz tone at half scale, 16-bit mono.
-std::vector<std::uint8_t> BeepTone() {
-    const std::size_t count = kBeepRate * kBeepMs / 1000;
-    std::vector<std::uint8_t> bytes(count * 2);
-    for (std::size_t n = 0; n < count; ++n) {
-        const auto v =
-            static_cast<std::int16_t>(16383.0 * std::sin(2.0 * std::numbers::pi * kBeepHz *
-                                                         static_cast<double>(n) / kBeepRate));
-        const auto u = static_cast<std::uint16_t>(v);
-        bytes[2 * n] = static_cast<std::uint8_t>(u & 0xFF);
-        bytes[2 * n + 1] = static_cast<std::uint8_t>(u >> 8);
-    }
-    return bytes;
-}
 
 }  // namespace
 
@@ -74,11 +53,16 @@ CAutoTest6::CAutoTest6(const VowelTestServices& services, const VowelTestSetup& 
       runner_(new StepRunner(this, services.timers)) {
     const bool practice = setup_.subjectId == 1;
     const Scenario scenario = Scenario::Load(setup_.scenarioPath.toStdString());
-    if (scenario.Opened()) {
+    // A scenario the test cannot run is refused before anything is stored.
+    if (const auto refusal = CheckVowelScenario(scenario, setup_.scenarioPath.toStdString())) {
+        const QString text = QString::fromStdString(*refusal);
+        qCWarning(lcSession).noquote() << "scenario refused:" << text;
+        services_.prompter.Message(this, text);
+    } else {
         session_ = std::make_unique<VowelDiscriminationTest>(
             ReadVowelSettings(scenario), practice, setup_.age, services_.random, services_.clock);
-    } else {
-        services_.prompter.Message(this, QString::fromUtf8(kLoadingScenarioFailedMessage));
+        qCInfo(lcSession).noquote() << "vowel test opened: subject" << setup_.subjectId
+                                    << "scenario" << setup_.scenarioPath;
     }
     setWindowTitle(QString::fromUtf8(practice ? kVowelPracticeCaption : kVowelTestCaption));
 
@@ -246,6 +230,16 @@ void CAutoTest6::UpdateMarks() {
 }
 
 void CAutoTest6::OnStart() {
+    if (pendingTrial_ && !ended_) {
+        // The trial that could not be played, once more.
+        startButton_->setEnabled(false);
+        const VowelTrial trial = *std::exchange(pendingTrial_, std::nullopt);
+        VowelStep step;
+        step.next = trial;
+        step.progress = session_->Progress();
+        RunTrial(step);
+        return;
+    }
     if (!session_ || started_) return;
     started_ = true;
     startButton_->setEnabled(false);
@@ -276,8 +270,10 @@ void CAutoTest6::OnAnswer(VowelAnswerKind kind) {
     SetAnswering(false);
     runner_->Cancel();
     worker_->Cancel();
-    services_.output.Close();
-    if (session_->Settings().beep) Beep();
+    // The repetition already sent plays to its end; nothing opens the
+    // device again before it has.
+    soundingMs_ = worker_->SoundingMs();
+    if (session_->Settings().beep && soundingMs_ == 0) Beep();
     StoreRecord(*step->record);
     selection_.Clear();
     UpdateMarks();
@@ -288,6 +284,9 @@ void CAutoTest6::OnAnswer(VowelAnswerKind kind) {
 void CAutoTest6::RunTrial(const VowelStep& step) {
     ShowProgress(step.progress);
     StepSequence sequence;
+    const std::uint64_t sounding = std::exchange(soundingMs_, 0);
+    const bool beep = session_->Settings().beep && step.record;
+    if (beep && sounding > 0) sequence.Then(sounding, "beep", [this] { Beep(); });
     if (!step.next) {
         sequence.Then(500, "ending", [this] { RunEnding(); });
         runner_->Start(std::move(sequence));
@@ -295,7 +294,7 @@ void CAutoTest6::RunTrial(const VowelStep& step) {
     }
     const VowelTrial trial = *step.next;
     // The beep sounds out before the next stimulus opens the device again.
-    std::uint64_t playDelay = session_->Settings().beep && step.record ? kBeepMs : 0;
+    std::uint64_t playDelay = beep ? kBeepMs : sounding;
     if (step.rest) {
         sequence.Do("rest", [this] {
             services_.prompter.Message(this, QString::fromUtf8(kVowelRestMessage));
@@ -304,35 +303,52 @@ void CAutoTest6::RunTrial(const VowelStep& step) {
         playDelay = std::max<std::uint64_t>(playDelay, 2000);
     }
     sequence.Then(playDelay, "play", [this, trial] {
-        SetAnswering(true);
-        Play(trial);
+        if (Play(trial)) {
+            SetAnswering(true);
+            return;
+        }
+        // Nothing plays, so nothing may be answered: "開始" tries the trial again.
+        runner_->Cancel();
+        pendingTrial_ = trial;
+        startButton_->setEnabled(true);
     });
     sequence.Then(1000, "guide",
                   [this] { guide_->setText(QString::fromUtf8(kVowelSelectTwoGuide)); });
     runner_->Start(std::move(sequence));
 }
 
-void CAutoTest6::Play(const VowelTrial& trial) {
-    const LoadedStimulus masked = LoadStimulus(trial.maskedFile, kVowelMaskedMissingMessage);
-    if (!masked.ok) {
-        services_.prompter.Message(this, QString::fromStdString(masked.message));
-        return;
+bool CAutoTest6::Play(const VowelTrial& trial) {
+    VowelStimulus stimulus = PrepareVowelStimulus(trial);
+    if (!stimulus.ok) {
+        qCWarning(lcSession).noquote()
+            << "stimulus failed:" << QString::fromStdString(trial.maskedFile) << "+"
+            << QString::fromStdString(trial.maskingFile) << "-"
+            << QString::fromStdString(stimulus.message)
+                   .replace(QLatin1Char('\n'), QLatin1Char(' '));
+        services_.prompter.Message(this, QString::fromStdString(stimulus.message));
+        return false;
     }
-    const LoadedStimulus masking = LoadStimulus(trial.maskingFile, kVowelMaskingMissingMessage);
-    if (!masking.ok) {
-        services_.prompter.Message(this, QString::fromStdString(masking.message));
-        return;
-    }
-    if (masked.format.bitsPerSample != 16 || masking.format.bitsPerSample != 16) {
-        services_.prompter.Message(this, QString::fromUtf8(kInvalidSampleBitsMessage));
-        return;
-    }
-    const std::vector<std::int16_t> mixed =
-        MixVowels(Samples16(masking), Samples16(masked), trial.level);
-    std::vector<std::uint8_t> bytes(mixed.size() * sizeof(std::int16_t));
-    std::memcpy(bytes.data(), mixed.data(), bytes.size());
+    qCInfo(lcSession).noquote() << "stimulus played at"
+                                << QString::fromStdString(FormatLocalTime(services_.clock.Now()))
+                                << "masked" << QString::fromStdString(trial.maskedFile) << "masking"
+                                << QString::fromStdString(trial.maskingFile) << "level"
+                                << trial.level << "repetitions" << trial.repeatCount;
     session_->PlayStarted();
-    worker_->Start(masking.format, std::move(bytes), trial.repeatCount);
+    audio::PlaybackWorker::Events events;
+    events.outputError = [this] {
+        // From the worker's thread: the message belongs to the window's.
+        QMetaObject::invokeMethod(
+            this,
+            [this] {
+                qCWarning(lcSession) << "sound output could not be opened";
+                services_.prompter.Message(this, QString::fromUtf8(kAudioOutputErrorMessage));
+            },
+            Qt::QueuedConnection);
+    };
+    const std::uint64_t wait = RepeatWaitMs(stimulus.format.sampleRate, stimulus.sampleCount);
+    worker_->Start(stimulus.format, std::move(stimulus.bytes), trial.repeatCount, wait,
+                   std::move(events));
+    return true;
 }
 
 void CAutoTest6::Beep() {
@@ -343,45 +359,42 @@ void CAutoTest6::Beep() {
 }
 
 void CAutoTest6::StoreRecord(const VowelRecord& record) {
-    store::Values values{
-        {QStringLiteral("IIID"), setup_.subjectId},
-        {QStringLiteral("NSMRVolume"), record.volume},
-        {QStringLiteral("NSMRSelfevaluation"), setup_.selfEvaluation},
-        {QStringLiteral("NSMRTime"), QString::fromStdString(record.timeText)},
-        {QStringLiteral("NSMRDuration"), QString::fromStdString(record.durationText)},
-        {QStringLiteral("NSMRMaskingContent"), QString::fromStdString(record.maskingContent)},
-        {QStringLiteral("NSMRMaskedContent"), QString::fromStdString(record.maskedContent)},
-        {QStringLiteral("NSMRSNR"), record.snr},
-        {QStringLiteral("NSMRRecognise"), QString::fromStdString(record.recognised)},
-        {QStringLiteral("NSMRState"), record.state},
-    };
-    if (record.validity) values.emplace_back(QStringLiteral("NSMRValidity"), *record.validity);
-    values.emplace_back(QStringLiteral("NSMROther"), QString::fromStdString(record.other));
-    const auto result =
-        services_.db.Insert(QStringLiteral("NewSyllableMaskRecord"), QString(), values);
-    if (!result.Ok()) services_.prompter.Message(this, result.error->Text());
+    store::VowelAnswerRow row;
+    row.subjectId = setup_.subjectId;
+    row.volume = record.volume;
+    row.selfEvaluation = setup_.selfEvaluation;
+    row.time = QString::fromStdString(record.timeText);
+    row.duration = QString::fromStdString(record.durationText);
+    row.maskingContent = QString::fromStdString(record.maskingContent);
+    row.maskedContent = QString::fromStdString(record.maskedContent);
+    row.snr = record.snr;
+    row.recognised = QString::fromStdString(record.recognised);
+    row.state = record.state;
+    row.validity = record.validity;
+    row.other = QString::fromStdString(record.other);
+    const auto result = store::AddVowelAnswer(services_.db, row);
+    if (!result.Ok()) {
+        qCWarning(lcSession).noquote()
+            << "answer not stored in" << services_.db.location().Describe() << "-"
+            << result.error->message;
+        services_.prompter.Message(this, result.error->Text());
+        return;
+    }
+    qCInfo(lcSession).noquote() << "answer stored: subject" << row.subjectId << "at" << row.time
+                                << "masking" << row.maskingContent << "masked" << row.maskedContent
+                                << "level" << row.snr << "recognised" << row.recognised << "state"
+                                << row.state << "validity"
+                                << (row.validity ? QString::number(*row.validity) : QString());
 }
 
 bool CAutoTest6::WriteRows(const std::vector<std::vector<std::string>>& rows) {
     if (setup_.resultPath.isEmpty() || rows.empty()) return true;
-    sheet::CSpreadSheet sheet(setup_.resultPath.toStdString(), "Result", false);
-    sheet.BeginTransaction();
-    bool ok = true;
-    std::size_t first = 0;
-    if (!sheet.SheetExists()) {
-        // A workbook sheet needs a header row as wide as its widest row: the
-        // table's first row, its further columns numbered.
-        std::size_t width = 0;
-        for (const auto& row : rows) width = std::max(width, row.size());
-        sheet::Row header = rows.front();
-        for (std::size_t c = header.size(); c < width; ++c) header.push_back(std::to_string(c));
-        ok = sheet.AddHeaders(header, true);
-        first = 1;
-    }
-    for (std::size_t r = first; r < rows.size(); ++r) ok = sheet.AddRow(rows[r]) && ok;
-    ok = sheet.Commit() && ok;
-    if (!ok) services_.prompter.Message(this, QString::fromStdString(sheet.LastError()));
-    return ok;
+    std::string error;
+    if (sheet::AppendRows(setup_.resultPath.toStdString(), "Result", {}, rows, &error)) return true;
+    qCWarning(lcSession).noquote()
+        << "workbook not written:" << setup_.resultPath << "-" << QString::fromStdString(error);
+    services_.prompter.Message(this, QString::fromStdString(error));
+    return false;
 }
 
 void CAutoTest6::RunEnding() {
@@ -390,6 +403,7 @@ void CAutoTest6::RunEnding() {
     const VowelEnding ending = session_->Ending();
     WriteRows(ending.rows);  // empty in practice
     finalText_ = QString::fromStdString(ending.finalText);
+    qCInfo(lcSession) << "vowel test ended: subject" << setup_.subjectId;
     const bool wasVisible = isVisible();
     hide();
     COutput output(this, services_.timers);
@@ -413,6 +427,17 @@ void CAutoTest6::keyPressEvent(QKeyEvent* event) {
         }
     }
     QDialog::keyPressEvent(event);
+}
+
+int CAutoTest6::RunModal() {
+    // Not QDialog::exec(): hiding an exec()'d dialog ends it, and the ending
+    // hides the test while the result window is up.
+    setWindowModality(Qt::ApplicationModal);
+    QEventLoop loop;
+    connect(this, &QDialog::finished, &loop, &QEventLoop::quit);
+    show();
+    if (isVisible()) loop.exec();
+    return result();
 }
 
 void CAutoTest6::reject() {

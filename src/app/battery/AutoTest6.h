@@ -93,12 +93,19 @@ class CAutoTest6 final : public QDialog {
     const VowelTestSetup& Setup() const { return setup_; }
     /** The session's subject registered again with a corrected name or age:
      *  the evaluation reads the new age and the results go to the new
-     *  workbook. The scenario stays the one the test was opened with. */
+     *  workbook. The scenario stays the one the test was opened with (the
+     *  session makes the test anew when the corrected age needs the other
+     *  scenario and nothing has been answered yet). */
     void UpdateSubject(int age, const QString& resultPath);
     /** The directions this test opened (null when the scenario could not be read). */
     CDirections* Directions() const { return directions_; }
     /** The instruction picture file shown ("" without pictures). */
     QString PictureFile() const;
+
+    /** Runs the test as a modal window until it closes (practice and the
+     *  launcher). Unlike exec() it lives on while the ending hides it for
+     *  the result window and shows it again. */
+    int RunModal();
 
     /** The close box, Escape and "終了": before the end of a test run, ask,
      *  then keep the table as it stands. */
@@ -125,7 +132,8 @@ class CAutoTest6 final : public QDialog {
     void OnAnswer(VowelAnswerKind kind);
     void ShowProgress(const VowelProgress& progress);
     void RunTrial(const VowelStep& step);
-    void Play(const VowelTrial& trial);
+    /** False (after showing why) when the trial's recordings cannot be played. */
+    bool Play(const VowelTrial& trial);
     /** A 2000 Hz tone of 100 ms on the sound output. */
     void Beep();
     void StoreRecord(const VowelRecord& record);
@@ -141,6 +149,10 @@ class CAutoTest6 final : public QDialog {
     StepRunner* runner_ = nullptr;
     VowelSelection selection_;
     bool started_ = false;
+    /** A trial whose recordings failed at play time: "開始" plays it again. */
+    std::optional<VowelTrial> pendingTrial_;
+    /** How long the stimulus cancelled by the last answer still sounds. */
+    std::uint64_t soundingMs_ = 0;
     bool ended_ = false;
     QString finalText_;
 

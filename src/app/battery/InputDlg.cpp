@@ -15,6 +15,7 @@
 #include "core/text/Encoding.h"
 #include "core/util/Clock.h"
 #include "store/Database.h"
+#include "store/Results.h"
 
 namespace kestrune::app {
 
@@ -151,17 +152,13 @@ void CInputDlg::OnPause() {
 }
 
 void CInputDlg::OnSameAsBefore() {
-    const auto rows = db_.Query(
-        {QStringLiteral("SELECT * FROM TestRecord WHERE TRID= (SELECT max(TRID) FROM TestRecord "
-                        "WHERE TRContent<>'')"),
-         {}});
-    if (!rows.Ok()) {
-        prompter_.Message(this, rows.error->Text());
+    const auto last = store::LastTypedAnswer(db_);
+    if (!last.Ok()) {
+        prompter_.Message(this, last.error->Text());
         return;
     }
     // No earlier answer: the edit keeps what was typed.
-    if (rows.value.empty()) return;
-    edit_->setText(rows.value.front().Text(QStringLiteral("TRContent")));
+    if (last.value) edit_->setText(*last.value);
 }
 
 void CInputDlg::OnVolume() {

@@ -1,7 +1,11 @@
 #include "app/battery/TestDispatcher.h"
 
 #include "app/Prompter.h"
+#include "audio/WaitClock.h"
+#include "core/battery/Stimulus.h"
+#include "core/registry/Mappings.h"
 #include "store/Database.h"
+#include "store/Registry.h"
 
 namespace kestrune::app {
 
@@ -11,6 +15,11 @@ QString TestTypeName(TestKind kind) {
 }
 
 void UnavailableTestDispatcher::Run(TestKind type, const TestStart&, QWidget* parent) {
+    if (type == TestKind::VowelDiscrimination) {
+        // The test exists; what is missing is the sound system.
+        prompter_.Message(parent, QString::fromUtf8(kAudioOutputErrorMessage));
+        return;
+    }
     prompter_.Message(
         parent, TestTypeName(type) + QStringLiteral(" tests are not available in this version"));
 }
@@ -28,14 +37,15 @@ void BatteryTestDispatcher::Run(TestKind type, const TestStart& start, QWidget* 
     setup.subjectId = start.subjectId;
     setup.selfEvaluation = start.selfEvaluation;
     setup.scenarioPath = start.scenarioPath;
-    const auto age = services_.db.Query(
-        {QStringLiteral("SELECT IIAge FROM IndividualInfo WHERE IIID = ?"), {start.subjectId}});
-    if (!age.Ok())
-        services_.prompter.Message(parent, age.error->Text());
-    else if (!age.value.empty())
-        setup.age = static_cast<int>(age.value.front().Int(QStringLiteral("IIAge")));
+    // The registry keeps the year of birth; the evaluation needs the age.
+    store::SubjectRegistry registry(services_.db);
+    const auto subject = registry.Load(start.subjectId);
+    if (!subject.Ok())
+        services_.prompter.Message(parent, subject.error->Text());
+    else if (subject.value)
+        setup.age = AgeForBirthYear(LocalYear(services_.clock.Now()), subject.value->birthYear);
     CAutoTest6 dialog(services_, setup, parent);
-    if (dialog.Loaded()) dialog.exec();
+    if (dialog.Loaded()) dialog.RunModal();
 }
 
 }  // namespace kestrune::app

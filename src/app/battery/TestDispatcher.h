@@ -32,9 +32,10 @@ class TestDispatcher {
 };
 
 /**
- * The dispatcher of this version: no test dialog is built yet, so every
- * type is answered with "<TESTTYPE> tests are not available in this
- * version". Each test dialog, once built, takes its type over.
+ * The dispatcher of a program without a sound system: the vowel test, which
+ * exists, is answered with "Audio output error!" as the session panel does;
+ * every other type with "<TESTTYPE> tests are not available in this
+ * version" (their dialogs are not built yet).
  */
 class UnavailableTestDispatcher final : public TestDispatcher {
   public:
@@ -47,8 +48,9 @@ class UnavailableTestDispatcher final : public TestDispatcher {
 
 /**
  * The dispatcher of the built test dialogs: VowelDiscrimination runs
- * CAutoTest6 modally (the subject's age read from the subject registry, no
- * result workbook); every other type still gets the "not available" text.
+ * CAutoTest6 modally (the subject's age computed from the year of birth in
+ * the subject registry, no result workbook); every other type still gets
+ * the "not available" text.
  */
 class BatteryTestDispatcher final : public TestDispatcher {
   public:

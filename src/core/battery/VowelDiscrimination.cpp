@@ -202,6 +202,7 @@ VowelAverages ComputeVowelAverages(const VowelPairTable& pairs) {
     int hearingSum = 0;
     int hearingCount = 0;
     int separationSum = 0;
+    int averagesSeparation = 0;
     for (int i = 0; i < kVowelCount; ++i) {
         for (int j = 0; j < kVowelCount; ++j) {
             const VowelPair& p = pairs[static_cast<size_t>(VowelPairIndex(i, j))];
@@ -211,10 +212,13 @@ VowelAverages ComputeVowelAverages(const VowelPairTable& pairs) {
                 ++hearingCount;
             } else {
                 separationSum += p.level;
+                ++averagesSeparation;
             }
         }
     }
     VowelAverages averages;
+    averages.hearingPairs = hearingCount;
+    averages.separationPairs = averagesSeparation;
     if (hearingCount > 0) averages.hearing = static_cast<double>(hearingSum) / hearingCount;
     averages.separation = separationSum / 20.0;
     return averages;
@@ -270,8 +274,11 @@ std::vector<std::vector<std::string>> VowelThresholdRows(const VowelPairTable& p
         rows.push_back(std::move(row));
     }
     const VowelAverages averages = ComputeVowelAverages(pairs);
-    rows.push_back({"Average of hearing thresthold:", FormatReal(averages.hearing)});
-    rows.push_back({"Average of separation thresthold:", FormatReal(averages.separation)});
+    auto average = [](int pairs, double value) { return pairs > 0 ? FormatReal(value) : "Null"; };
+    rows.push_back(
+        {"Average of hearing thresthold:", average(averages.hearingPairs, averages.hearing)});
+    rows.push_back({"Average of separation thresthold:",
+                    average(averages.separationPairs, averages.separation)});
     return rows;
 }
 

@@ -217,6 +217,8 @@ struct VowelStep {
 struct VowelAverages {
     double hearing = 0.0;     ///< mean of finished i = j pairs (0 when none)
     double separation = 0.0;  ///< sum of finished i != j pairs / 20
+    int hearingPairs = 0;     ///< finished i = j pairs
+    int separationPairs = 0;  ///< finished i != j pairs
 };
 
 VowelAverages ComputeVowelAverages(const VowelPairTable& pairs);
@@ -231,7 +233,9 @@ std::string_view VowelEvaluationText(int age, int estimated);
  *  thank-you text. */
 std::string VowelFinalText(VowelRunType type, int age, int estimated);
 
-/** The rows of sheet "Result": the threshold table with both averages. */
+/** The rows of sheet "Result": the threshold table with both averages; an
+ *  average over no finished pair is "Null", like an unfinished pair, so a
+ *  table written when a run is closed early never looks like a result. */
 std::vector<std::vector<std::string>> VowelThresholdRows(const VowelPairTable& pairs);
 
 /** The end of a run. */

@@ -77,4 +77,14 @@ int BirthYearForAge(int currentYear, int age) {
     return currentYear - age + 1;
 }
 
+int LocalYear(std::time_t now) {
+    std::tm parts{};
+    localtime_r(&now, &parts);
+    return parts.tm_year + 1900;
+}
+
+int AgeForBirthYear(int currentYear, int birthYear) {
+    return currentYear - birthYear + 1;
+}
+
 }  // namespace kestrune

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <ctime>
+
 #include <string>
 #include <string_view>
 
@@ -32,5 +34,12 @@ bool IsAcceptableAge(int age);
 
 /** Year of birth stored for an age entered in a given year: year - age + 1. */
 int BirthYearForAge(int currentYear, int age);
+
+/** The local calendar year of a clock time. */
+int LocalYear(std::time_t now);
+
+/** The age of a subject whose stored year of birth is `birthYear`, in a
+ *  given year: the inverse of BirthYearForAge, year - birthYear + 1. */
+int AgeForBirthYear(int currentYear, int birthYear);
 
 }  // namespace kestrune
