@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <random>
@@ -240,6 +241,11 @@ TEST(RasterTest, ThreadedSpectrogramMatchesTheSequentialPass) {
             ComputeSpectrogram(wave, {row.n, row.s, 44100}, visible, 2);
         for (int f : visible)
             for (int k = 0; k < got.bins; ++k) ASSERT_EQ(sparse.At(f, k), got.At(f, k));
+        // ... and holds rows for those only; the others read as silence.
+        ASSERT_EQ(sparse.levels.size(), visible.size() * static_cast<std::size_t>(got.bins));
+        for (int f = 0; f < got.frames; ++f)
+            if (std::find(visible.begin(), visible.end(), f) == visible.end())
+                for (int k = 0; k < got.bins; ++k) ASSERT_EQ(sparse.At(f, k), 0);
     }
     // With S > N every frame is silent.
     const WaveSamples wave{bytes.data(), 20000, 16};
