@@ -9,6 +9,8 @@
 #   entry-form.png        the subject's entry form, a name and an age typed in
 #   directions.png        the directions of the vowel test, after "次へ　＞"
 #   vowel-test.png        the vowel test window with its first trial on
+#   sentence-whole.png    a spoken sentence as waveform and spectrogram
+#   sentence-zoomed.png   the same sentence zoomed in twice on its middle
 #
 # Run it again whenever one of these windows changes. Not part of CI; it
 # overwrites the same files on every run.
@@ -275,6 +277,27 @@ sleep 0.5
 xdotool key --clearmodifiers i
 registry=$(window_named 被験者の情報)
 capture "$registry" subject-registry.png
+stop "$pid"
+
+# (e) A spoken sentence, made here with espeak-ng in the kit's voice and
+# rate (22050 Hz, 16 bit), as waveform and spectrogram: whole, then zoomed.
+espeak-ng -v ja -s 140 -w "$work/sentence-raw.wav" "きょうは いい てんき ですね"
+sox "$work/sentence-raw.wav" -r 22050 -b 16 -c 1 "$work/waves/きょうはいいてんきですね.wav" gain -n -1
+launch --workspace "$work/waves/きょうはいいてんきですね.wav"
+sentence=$(window_named Kestrune "the sentence on the command line")
+capture "$sentence" sentence-whole.png
+# The zoom-in tool is the toolbar's fifth button (at 123, 33 in the window);
+# each click in the wave view (its middle at 420, 170) halves the range
+# around the clicked sample.
+xdotool windowactivate --sync "$sentence" >/dev/null 2>&1 || true
+xdotool mousemove --window "$sentence" 123 33 click 1
+sleep 0.3
+for _ in 1 2; do
+    xdotool mousemove --window "$sentence" 420 170 click 1
+    sleep 0.3
+done
+xdotool mousemove 0 0
+capture "$sentence" sentence-zoomed.png
 stop "$pid"
 
 # (d) A subject's session, from a normal start again: after the registry

@@ -17,6 +17,7 @@
 #include <QToolBar>
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 
 #include "app/AboutDlg.h"
@@ -185,6 +186,33 @@ void CKestruneDlg::BuildMenus() {
         radioMenu(QStringLiteral("S&hifted samples(Bytes)"), "shiftMenu", {64, 128, 256, 512, 1024},
                   "actionShift", [this](uint32_t shift) { shiftSamples_ = shift; });
     shifts.at(shiftSamples_)->setChecked(true);
+
+    // How the spectrogram is shown: redrawn at once, from the same wave.
+    auto twoWayMenu = [&](const QString& caption, const char* name,
+                          std::array<std::pair<QString, const char*>, 2> items, bool& option) {
+        QMenu* menu = options->addMenu(caption);
+        menu->setObjectName(QString::fromLatin1(name));
+        auto* group = new QActionGroup(menu);
+        for (int i = 0; i < 2; ++i) {
+            QAction* item = menu->addAction(items[static_cast<std::size_t>(i)].first);
+            item->setObjectName(QString::fromLatin1(items[static_cast<std::size_t>(i)].second));
+            item->setCheckable(true);
+            item->setChecked(option == (i == 1));
+            group->addAction(item);
+            connect(item, &QAction::triggered, this, [this, &option, i] {
+                option = i == 1;
+                DrawSpectrum();
+            });
+        }
+    };
+    twoWayMenu(QStringLiteral("Spectrogram &window"), "spectrumWindowMenu",
+               {{{QStringLiteral("&Rectangular"), "actionWindowRectangular"},
+                 {QStringLiteral("&Hann"), "actionWindowHann"}}},
+               hannWindow_);
+    twoWayMenu(QStringLiteral("Spectrogram &level scale"), "levelScaleMenu",
+               {{{QStringLiteral("&Magnitude / 256"), "actionLevelsMagnitude"},
+                 {QStringLiteral("&Decibels"), "actionLevelsDecibels"}}},
+               decibelLevels_);
 
     QMenu* operate = bar->addMenu(QStringLiteral("Operate(&O)"));
     operate->setObjectName(QStringLiteral("operateMenu"));
@@ -385,7 +413,9 @@ void CKestruneDlg::BuildWorkspace() {
                         .options =
                             [this] {
                                 return ViewOptions{waveBackgroundColor_, spectrumBackgroundColor_,
-                                                   standardLineColor_, frameLength_, shiftSamples_};
+                                                   standardLineColor_,   frameLength_,
+                                                   shiftSamples_,        hannWindow_,
+                                                   decibelLevels_};
                             },
                         .status = statusBar()},
                        this);

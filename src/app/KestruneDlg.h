@@ -141,6 +141,9 @@ class CKestruneDlg final : public QMainWindow {
     QColor SpectrumBackgroundColor() const { return spectrumBackgroundColor_; }
     uint32_t FrameLength() const { return frameLength_; }
     uint32_t ShiftSamples() const { return shiftSamples_; }
+    /** The spectrogram's window function: Hann (else rectangular), and its level scale. */
+    bool HannWindow() const { return hannWindow_; }
+    bool DecibelLevels() const { return decibelLevels_; }
     /** 1 zoom in, -1 zoom out, 0 none. */
     int ZoomTool() const { return zoomTool_; }
     /** -1 cut left, 1 cut right, 0 none. */
@@ -187,6 +190,8 @@ class CKestruneDlg final : public QMainWindow {
     QColor standardLineColor_{255, 0, 255};
     uint32_t frameLength_ = 2048;
     uint32_t shiftSamples_ = 128;
+    bool hannWindow_ = false;
+    bool decibelLevels_ = false;
     int zoomTool_ = 0;
     int cutTool_ = 0;
 

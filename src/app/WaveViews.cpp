@@ -105,6 +105,8 @@ CWaveViews::CWaveViews(Parts parts, QObject* parent) : QObject(parent), parts_(s
     parts_.workspace->installEventFilter(this);
     parts_.waveView->installEventFilter(this);
     parts_.waveView->setMouseTracking(true);
+    parts_.spectrumView->installEventFilter(this);
+    parts_.spectrumView->setMouseTracking(true);
 }
 
 CWaveViews::~CWaveViews() {
@@ -197,6 +199,7 @@ void CWaveViews::DrawScales(std::uint32_t length) {
 
 void CWaveViews::DrawLegends() {
     const WaveSet& set = parts_.waves;
+    const bool decibels = parts_.options().decibelLevels;
     QFont font = parts_.levelStrip->font();
     font.setPixelSize(9);
     {
@@ -209,9 +212,10 @@ void CWaveViews::DrawLegends() {
             p.setPen(ToColor(dsp::LevelColor(v)));
             p.drawLine(0, h - v, w / 2 - 1, h - v);
             if (v % 16 == 0)
-                p.drawText(
-                    QRect(w / 2, h - v - 8, w, 12), Qt::AlignLeft | Qt::AlignTop,
-                    QString::fromStdString(dsp::LevelLegendLabel(v, set.format.bitsPerSample)));
+                p.drawText(QRect(w / 2, h - v - 8, w, 12), Qt::AlignLeft | Qt::AlignTop,
+                           QString::fromStdString(
+                               decibels ? dsp::DecibelLegendLabel(v)
+                                        : dsp::LevelLegendLabel(v, set.format.bitsPerSample)));
         }
     }
     {
@@ -248,23 +252,33 @@ void CWaveViews::DrawSpectrum() {
     const int bits = set.format.bitsPerSample;
     const std::uint32_t count = set.sampleCounts[last];
     const auto bytes = static_cast<std::size_t>(count) * static_cast<std::size_t>(bits / 8);
-    key->samples.assign(set.samples[last].begin(),
-                        set.samples[last].begin() + static_cast<std::ptrdiff_t>(bytes));
     key->n = options.frameLength;
     key->s = options.shiftSamples;
     key->rate = set.format.sampleRate;
     key->bits = bits;
     key->width = size.width();
     key->height = size.height();
-    key->hann = hann_;
-    if (pending_ && *pending_->key == *key) return;  // already on its way
+    key->hann = options.hannWindow;
+    key->decibels = options.decibelLevels;
+    // Compared against the wave in place: a long wave is copied only when
+    // it changed, not at every drawing.
+    const std::uint8_t* data = set.samples[last].data();
+    auto same = [&](const Key& other) {
+        return other.n == key->n && other.s == key->s && other.rate == key->rate &&
+               other.bits == key->bits && other.width == key->width &&
+               other.height == key->height && other.hann == key->hann &&
+               other.decibels == key->decibels && other.samples.size() == bytes &&
+               std::memcmp(other.samples.data(), data, bytes) == 0;
+    };
+    if (pending_ && same(*pending_->key)) return;  // already on its way
     if (pending_) pending_->cancel = true;
     pending_.reset();
-    if (shownKey_ && *shownKey_ == *key && !spectrumImage_.isNull()) {
+    if (shownKey_ && same(*shownKey_) && !spectrumImage_.isNull()) {
         // Same wave and framing: the kept levels, over the current background.
         ShowSpectrogram(nullptr);
         return;
     }
+    key->samples.assign(data, data + bytes);
     const dsp::WaveSamples wave{key->samples.data(), count, bits};
     const int frames = dsp::SpectrogramFrameCount(count, static_cast<int>(key->s));
     const auto visible = dsp::VisibleFrames(frames, key->width);
@@ -275,7 +289,7 @@ void CWaveViews::DrawSpectrum() {
         const dsp::SpectrogramLevels levels =
             dsp::ComputeSpectrogram(wave,
                                     {static_cast<int>(key->n), static_cast<int>(key->s),
-                                     static_cast<int>(key->rate), key->hann},
+                                     static_cast<int>(key->rate), key->hann, key->decibels},
                                     visible, threads);
         ShowSpectrogram(&levels);
         return;
@@ -295,9 +309,9 @@ void CWaveViews::DrawSpectrum() {
         progress_->show();
     }
     pool_.start([this, job, wave, visible, threads] {
-        const dsp::SpectrogramParams params{static_cast<int>(job->key->n),
-                                            static_cast<int>(job->key->s),
-                                            static_cast<int>(job->key->rate), job->key->hann};
+        const dsp::SpectrogramParams params{
+            static_cast<int>(job->key->n), static_cast<int>(job->key->s),
+            static_cast<int>(job->key->rate), job->key->hann, job->key->decibels};
         auto progress = [this, job](int done) {
             QMetaObject::invokeMethod(
                 this,
@@ -440,6 +454,47 @@ void CWaveViews::Cut(int sample) {
     emit WaveCut();
 }
 
+QString CWaveViews::WaveReadout(QPoint inside) const {
+    const WaveSet& set = parts_.waves;
+    const QSize size = parts_.waveView->contentsRect().size();
+    if (set.waveCount == 0 || set.format.sampleRate == 0 || set.viewEnd <= set.viewStart ||
+        !QRect(QPoint(0, 0), size).contains(inside))
+        return {};
+    const dsp::ViewRange range{set.viewStart, set.viewEnd};
+    const std::int64_t sample = dsp::SampleAtColumn(inside.x(), size.width(), range);
+    // Zoomed while the range is not the whole of the longest wave.
+    std::uint32_t longest = 0;
+    for (int i = 0; i < set.waveCount; ++i)
+        longest = std::max(longest, set.sampleCounts[static_cast<std::size_t>(i)]);
+    const bool zoomed = set.viewStart != 0.0 || set.viewEnd != longest - 1.0;
+    const int amplitude =
+        dsp::AmplitudeAtRow(inside.y(), size.height(), set.format.bitsPerSample, zoomed);
+    const double ms = static_cast<double>(sample) / set.format.sampleRate * 1000.0;
+    return QStringLiteral("t = %1 ms, amplitude = %2").arg(ms, 0, 'f', 1).arg(amplitude);
+}
+
+QString CWaveViews::SpectrumReadout(QPoint inside) const {
+    if (!shownKey_ || pending_ || shownKey_->rate == 0 || shownKey_->bits < 8) return {};
+    const Key& key = *shownKey_;
+    if (!QRect(0, 0, key.width, key.height).contains(inside)) return {};
+    const int bin = dsp::SpectrogramBinAtRow(inside.y(), key.height, static_cast<int>(key.n));
+    if (bin < 0) return {};
+    const auto samples =
+        static_cast<std::uint32_t>(key.samples.size() / static_cast<std::size_t>(key.bits / 8));
+    const double ms =
+        dsp::SpectrogramTimeMs(inside.x(), key.width, samples, static_cast<int>(key.s), key.rate);
+    const auto hertz = static_cast<std::int64_t>(key.rate) * bin / key.n;
+    return QStringLiteral("t = %1 ms, f = %2 Hz").arg(ms, 0, 'f', 1).arg(hertz);
+}
+
+void CWaveViews::ShowReadout(const QString& text) {
+    if (parts_.status == nullptr) return;
+    if (text.isEmpty())
+        parts_.status->clearMessage();
+    else
+        parts_.status->showMessage(text);
+}
+
 bool CWaveViews::eventFilter(QObject* watched, QEvent* event) {
     if (event->type() == QEvent::Paint) {
         const QImage* image = nullptr;
@@ -456,8 +511,16 @@ bool CWaveViews::eventFilter(QObject* watched, QEvent* event) {
     } else if (event->type() == QEvent::MouseButtonPress && watched == parts_.workspace) {
         auto* mouse = static_cast<QMouseEvent*>(event);
         if (mouse->button() == Qt::LeftButton) OnViewClick(mouse->position().toPoint());
+    } else if (event->type() == QEvent::MouseMove && watched == parts_.spectrumView) {
+        const QPoint at = static_cast<QMouseEvent*>(event)->position().toPoint();
+        ShowReadout(SpectrumReadout(at - parts_.spectrumView->contentsRect().topLeft()));
+    } else if (event->type() == QEvent::Leave &&
+               (watched == parts_.waveView || watched == parts_.spectrumView)) {
+        ShowReadout({});
     } else if (event->type() == QEvent::MouseMove && watched == parts_.waveView) {
         auto* mouse = static_cast<QMouseEvent*>(event);
+        ShowReadout(
+            WaveReadout(mouse->position().toPoint() - parts_.waveView->contentsRect().topLeft()));
         const QPoint point = parts_.waveView->mapTo(parts_.workspace, mouse->position().toPoint());
         if ((parts_.zoomTool != 0 || parts_.cutTool != 0) && InsideWaveView(point, nullptr)) {
             const ToolCursor which = parts_.zoomTool == 1    ? ToolCursor::ZoomIn

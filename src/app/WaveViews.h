@@ -36,6 +36,8 @@ struct ViewOptions {
     QColor standardLine{255, 0, 255};
     std::uint32_t frameLength = 2048;
     std::uint32_t shiftSamples = 128;
+    bool hannWindow = false;     ///< spectrogram frames through a Hann window (else rectangular)
+    bool decibelLevels = false;  ///< spectrogram coloured on the decibel scale
 };
 
 /** The four tool cursors, 32 x 32, drawn here (zoom in, zoom out, cut left, cut right). */
@@ -101,9 +103,14 @@ class CWaveViews final : public QObject {
     /** A left click at `point` (workspace coordinates): applies the armed tool. */
     void OnViewClick(QPoint point);
 
-    /** Use a Hann window for the spectrogram instead of the rectangular one. */
-    void SetHannWindow(bool hann) { hann_ = hann; }
-    bool HannWindow() const { return hann_; }
+    /**
+     * The status bar's pointer readout at a point of a view's inside:
+     * "t = 12.3 ms, amplitude = -456" over the wave view (the sample under
+     * the column, the value of the row); "t = 12.3 ms, f = 1076 Hz" over
+     * the spectrogram. Empty where nothing is shown.
+     */
+    QString WaveReadout(QPoint inside) const;
+    QString SpectrumReadout(QPoint inside) const;
 
     /** True while a spectrogram is being computed. */
     bool SpectrumPending() const { return pending_ != nullptr; }
@@ -128,9 +135,9 @@ class CWaveViews final : public QObject {
     void ReleaseTools();
     bool InsideWaveView(QPoint point, QPoint* local) const;
     void Cut(int sample);
+    void ShowReadout(const QString& text);
 
     Parts parts_;
-    bool hann_ = false;
     std::vector<dsp::WaveSummary> summaries_;
     std::vector<const std::uint8_t*> summaryKeys_;
     std::vector<std::uint32_t> summaryCounts_;
@@ -143,6 +150,7 @@ class CWaveViews final : public QObject {
         std::uint32_t n = 0, s = 0, rate = 0;
         int bits = 0, width = 0, height = 0;
         bool hann = false;
+        bool decibels = false;
         bool operator==(const Key&) const = default;
     };
     std::shared_ptr<const Key> shownKey_;

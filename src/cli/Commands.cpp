@@ -138,7 +138,8 @@ const std::vector<Command>& Commands() {
          IniGet},
         {{"spectrogram"},
          {"FILE", "OUT.png|--levels"},
-         "the spectrogram as the workspace draws it, or the\nlevels of every frame as CSV",
+         "the workspace's spectrogram of the wave as a PNG, or\none CSV line per frame (its index, "
+         "then the level\nof each bin 0 ... N/2 - 1); defaults 2048, 128, 800x256",
          Spectrogram,
          "[--frame N] [--shift S] [--size WxH]"},
         {{"db", "init"}, {}, "create the tables, or bring an older schema up to date", DbInit},

@@ -2,6 +2,7 @@
 // the cut tools, the repaint rule and the spectrogram worker.
 
 #include <QAction>
+#include <QStatusBar>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -53,11 +54,11 @@ class ViewTest : public QObject {
     std::unique_ptr<CKestruneDlg> window_;
 
     // A 16-bit 22050 Hz wave whose sample j is j (a ramp), or a loud sine.
-    QString Wave(const char* name, int count, bool sine = false) {
+    QString Wave(const char* name, int count, bool sine = false, int amplitude = 20000) {
         std::vector<uint8_t> bytes;
         for (int j = 0; j < count; ++j) {
             const int v =
-                sine ? static_cast<int>(20000 * std::sin(2 * std::numbers::pi * j / 20.0)) : j;
+                sine ? static_cast<int>(amplitude * std::sin(2 * std::numbers::pi * j / 20.0)) : j;
             bytes.push_back(static_cast<uint8_t>(v & 0xFF));
             bytes.push_back(static_cast<uint8_t>((v >> 8) & 0xFF));
         }
@@ -225,6 +226,130 @@ class ViewTest : public QObject {
         QVERIFY(window_->Views().SpectrumPending());
         QTRY_VERIFY(!window_->Views().SpectrumPending());
         QVERIFY(spectrum->Image() != image);
+    }
+
+    // Coloured pixels of the spectrogram as shown.
+    int SpectrumPixels() {
+        const QImage image = window_->findChild<ViewFrame*>("spectrumView")->Image();
+        int coloured = 0;
+        for (int y = 0; y < image.height(); ++y)
+            for (int x = 0; x < image.width(); ++x)
+                coloured += image.pixel(x, y) != qRgb(255, 255, 255);
+        return coloured;
+    }
+
+    void spectrogramWindowAndLevelScaleOptions() {
+        // A 1102.5 Hz sine, amplitude 60 (half a second, drawn at once): its
+        // bins are level 5 on the magnitude scale, so nothing is drawn.
+        window_->OpenWaveFiles({Wave("quiet.wav", 11025, true, 60)});
+        QVERIFY(!window_->Views().SpectrumPending());
+        QCOMPARE(SpectrumPixels(), 0);
+        QVERIFY(!window_->DecibelLevels());
+        QVERIFY(window_->findChild<QAction*>("actionLevelsMagnitude")->isChecked());
+        // The decibel scale shows it (about 55 dB below full scale), at once.
+        window_->findChild<QAction*>("actionLevelsDecibels")->trigger();
+        QVERIFY(window_->DecibelLevels());
+        QVERIFY(window_->findChild<QAction*>("actionLevelsDecibels")->isChecked());
+        QVERIFY(!window_->findChild<QAction*>("actionLevelsMagnitude")->isChecked());
+        QTRY_VERIFY(!window_->Views().SpectrumPending());
+        const int rectangular = SpectrumPixels();
+        QVERIFY(rectangular > 0);
+        // Back to the magnitude scale: nothing again.
+        window_->findChild<QAction*>("actionLevelsMagnitude")->trigger();
+        QTRY_VERIFY(!window_->Views().SpectrumPending());
+        QCOMPARE(SpectrumPixels(), 0);
+
+        // A loud tone between two bins leaks far across the rectangular
+        // window's bins; the Hann window keeps it near the tone.
+        window_->OpenWaveFiles({Wave("loud.wav", 11025, true)});
+        QTRY_VERIFY(!window_->Views().SpectrumPending());
+        const int leaking = SpectrumPixels();
+        QVERIFY(!window_->HannWindow());
+        window_->findChild<QAction*>("actionWindowHann")->trigger();
+        QVERIFY(window_->HannWindow());
+        QVERIFY(window_->findChild<QAction*>("actionWindowHann")->isChecked());
+        QTRY_VERIFY(!window_->Views().SpectrumPending());
+        const int hann = SpectrumPixels();
+        QVERIFY2(hann > 0 && 2 * hann < leaking,
+                 qPrintable(QStringLiteral("%1 / %2").arg(hann).arg(leaking)));
+        window_->findChild<QAction*>("actionWindowRectangular")->trigger();
+        QVERIFY(!window_->HannWindow());
+        QTRY_VERIFY(!window_->Views().SpectrumPending());
+        QCOMPARE(SpectrumPixels(), leaking);
+
+        // The options stay as chosen when the wave set changes.
+        window_->findChild<QAction*>("actionLevelsDecibels")->trigger();
+        window_->OpenWaveFiles({Wave("quiet2.wav", 11025, true, 60)});
+        QVERIFY(window_->DecibelLevels());
+        QTRY_VERIFY(!window_->Views().SpectrumPending());
+        QCOMPARE(SpectrumPixels(), rectangular);
+    }
+
+    void pointerReadoutInTheStatusBar() {
+        window_->OpenWaveFiles({Wave("ramp.wav", 22050)});  // one second
+        QTRY_VERIFY(!window_->Views().SpectrumPending());
+        ViewFrame* view = WaveView();
+        const QRect inside = view->contentsRect();
+        const int w = inside.width();
+        const int h = inside.height();
+        QStatusBar* status = window_->statusBar();
+        struct Row {
+            int x, y;
+            QString text;
+        };
+        // Column x shows sample ceil(x 22049 / W); row y the lowest value drawn there.
+        auto sampleAt = [&](int x) { return (qint64(x) * 22049 + w - 1) / w; };
+        auto ms = [](qint64 sample) { return QString::number(sample / 22.05, 'f', 1); };
+        const Row rows[] = {
+            {1, 0,
+             QStringLiteral("t = %1 ms, amplitude = %2")
+                 .arg(ms(sampleAt(1)))
+                 .arg(dsp::AmplitudeAtRow(0, h, 16, false))},
+            {w / 2, (h - 1) / 2,
+             QStringLiteral("t = %1 ms, amplitude = %2")
+                 .arg(ms(sampleAt(w / 2)))
+                 .arg(dsp::AmplitudeAtRow((h - 1) / 2, h, 16, false))},
+            {w - 1, h - 1,
+             QStringLiteral("t = %1 ms, amplitude = -32768").arg(ms(sampleAt(w - 1)))},
+        };
+        for (const Row& row : rows) {
+            QTest::mouseMove(view, inside.topLeft() + QPoint(row.x, row.y));
+            QTRY_COMPARE(status->currentMessage(), row.text);
+        }
+        // Zoomed, the columns cover the visible range only.
+        Tool("toolZoomIn")->trigger();
+        ClickView(w / 2);
+        const auto& set = window_->Waves();
+        const int first = int(set.viewStart);
+        const int span = int(set.viewEnd) - first;
+        QTest::mouseMove(view, inside.topLeft() + QPoint(w / 4, h / 2));
+        QTRY_COMPARE(status->currentMessage(),
+                     QStringLiteral("t = %1 ms, amplitude = %2")
+                         .arg(ms(first + (qint64(w / 4) * span + w - 1) / w))
+                         .arg(dsp::AmplitudeAtRow(h / 2, h, 16, true)));
+
+        // Over the spectrogram: time along, frequency up (N = 2048 at 22050 Hz).
+        ViewFrame* spectrum = window_->findChild<ViewFrame*>("spectrumView");
+        const QRect area = spectrum->contentsRect();
+        const int sh = area.height();
+        // The bottom row shows the last of the bins that share it (four
+        // bins per row when N / 2 exceeds the height).
+        const int bin = dsp::SpectrogramBinAtRow(sh - 1, sh, 2048);
+        QVERIFY(bin >= 0 && bin < 1024 / sh + 1);
+        QTest::mouseMove(spectrum, area.topLeft() + QPoint(0, sh - 1));
+        QTRY_COMPARE(status->currentMessage(),
+                     QStringLiteral("t = 0.0 ms, f = %1 Hz").arg(22050 * bin / 2048));
+        // With N / 2 > H only bins below H are drawn: the lowest rows.
+        const int y = sh - 20;
+        const int middleBin = dsp::SpectrogramBinAtRow(y, sh, 2048);
+        QVERIFY(middleBin > 0);
+        const int x = area.width() / 2;
+        // 22050 / 128 = 172 frames of 128 samples.
+        const double t = 172.0 * 128 * x / area.width() / 22.05;
+        QTest::mouseMove(spectrum, area.topLeft() + QPoint(x, y));
+        QTRY_COMPARE(
+            status->currentMessage(),
+            QStringLiteral("t = %1 ms, f = %2 Hz").arg(t, 0, 'f', 1).arg(22050 * middleBin / 2048));
     }
 };
 

@@ -114,6 +114,7 @@ class CFft {
     Complex* spectrum_;   ///< N bins; the upper half is filled on demand
     Complex* output_;     ///< N values after Inverse
     bool upperHalfValid_ = true;
+    const void* plans_ = nullptr;  ///< this size's shared plans (looked up once, not per frame)
 };
 
 }  // namespace kestrune::dsp

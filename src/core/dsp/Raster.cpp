@@ -2,8 +2,36 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <new>
+
+#if defined(__linux__)
+#include <sys/mman.h>
+#endif
 
 namespace kestrune::dsp {
+
+namespace {
+constexpr std::size_t kLargeBuffer = std::size_t{4} << 20;
+constexpr std::size_t kHugePage = std::size_t{2} << 20;
+}  // namespace
+
+void* AllocateLarge(std::size_t bytes) {
+    if (bytes < kLargeBuffer) return ::operator new(bytes);
+    const std::size_t rounded = (bytes + kHugePage - 1) / kHugePage * kHugePage;
+    void* memory = std::aligned_alloc(kHugePage, rounded);
+    if (memory == nullptr) throw std::bad_alloc();
+#if defined(__linux__) && defined(MADV_HUGEPAGE)
+    ::madvise(memory, rounded, MADV_HUGEPAGE);  // advice only: fine if refused
+#endif
+    return memory;
+}
+
+void FreeLarge(void* memory, std::size_t bytes) {
+    if (bytes < kLargeBuffer)
+        ::operator delete(memory);
+    else
+        std::free(memory);
+}
 
 void Canvas::Fill(std::uint32_t pixel) {
     for (int y = 0; y < height; ++y) std::fill_n(pixels + y * stride, width, pixel);

@@ -107,14 +107,52 @@ class WaveSummary {
 void DrawTraceEnvelope(Canvas& canvas, const WaveSamples& wave, const WaveSummary& summary,
                        const TraceMapping& mapping, std::uint32_t pixel);
 
-/** Frame levels of a spectrogram, frame after frame, `bins` levels each. */
+/**
+ * Memory for large buffers (the levels of a long wave run to tens of
+ * megabytes): from 4 MB on it is asked for in huge pages where the system
+ * offers them, so filling it does not stop at every 4 kB page.
+ */
+void* AllocateLarge(std::size_t bytes);
+void FreeLarge(void* memory, std::size_t bytes);
+
+template <typename T>
+struct LargeBufferAllocator {
+    using value_type = T;
+    LargeBufferAllocator() = default;
+    template <typename U>
+    LargeBufferAllocator(const LargeBufferAllocator<U>&) {}
+    T* allocate(std::size_t count) { return static_cast<T*>(AllocateLarge(count * sizeof(T))); }
+    void deallocate(T* memory, std::size_t count) { FreeLarge(memory, count * sizeof(T)); }
+    template <typename U>
+    bool operator==(const LargeBufferAllocator<U>&) const {
+        return true;
+    }
+};
+
+/**
+ * Frame levels of a spectrogram, `bins` levels per computed frame. Dense
+ * (`rows` empty): every frame, frame after frame. Sparse: only the frames
+ * asked for, `rows[f]` being frame f's row in `levels` (-1: not computed,
+ * reads as level 0), so a long wave's view holds a few hundred rows, not
+ * all of its frames.
+ */
 struct SpectrogramLevels {
     int frames = 0;
     int bins = 0;
-    std::vector<std::uint16_t> levels;  ///< frames x bins; only owned frames filled when sparse
+    std::vector<std::uint16_t, LargeBufferAllocator<std::uint16_t>> levels;  ///< rows x bins
+    std::vector<int> rows;
 
+    /** Where frame f's levels go (null when the frame has no row). */
+    std::uint16_t* Row(int frame) {
+        const int row = rows.empty() ? frame : rows[static_cast<std::size_t>(frame)];
+        return row < 0
+                   ? nullptr
+                   : levels.data() + static_cast<std::size_t>(row) * static_cast<std::size_t>(bins);
+    }
     int At(int frame, int bin) const {
-        return levels[static_cast<std::size_t>(frame) * static_cast<std::size_t>(bins) +
+        const int row = rows.empty() ? frame : rows[static_cast<std::size_t>(frame)];
+        if (row < 0) return 0;
+        return levels[static_cast<std::size_t>(row) * static_cast<std::size_t>(bins) +
                       static_cast<std::size_t>(bin)];
     }
 };

@@ -54,9 +54,12 @@ class FrameWorker {
             fft_.Forward();
             fft_.GetMagnitudes(magnitudes_);
         }
-        std::uint16_t* row = out_.levels.data() + static_cast<std::size_t>(frame) * out_.bins;
+        std::uint16_t* row = out_.Row(frame);
+        if (row == nullptr) return;
         for (int k = 0; k < out_.bins; ++k) {
-            const int level = SpectrumLevel(magnitudes_[static_cast<std::size_t>(k)]);
+            const double magnitude = magnitudes_[static_cast<std::size_t>(k)];
+            const int level =
+                params_.decibels ? DecibelLevel(magnitude, n) : SpectrumLevel(magnitude);
             row[k] = static_cast<std::uint16_t>(std::clamp(level, 0, 65535));
         }
     }
@@ -119,13 +122,21 @@ SpectrogramLevels ComputeSpectrogram(const WaveSamples& wave, const SpectrogramP
     if (params.frameLength < 2 || params.shift < 1) return out;
     out.frames = SpectrogramFrameCount(wave.count, params.shift);
     out.bins = params.frameLength / 2;
-    out.levels.assign(static_cast<std::size_t>(out.frames) * static_cast<std::size_t>(out.bins), 0);
     std::vector<int> wanted = frames;
-    if (wanted.empty()) {
+    std::erase_if(wanted, [&](int f) { return f < 0 || f >= out.frames; });
+    std::size_t rowCount = static_cast<std::size_t>(out.frames);
+    if (frames.empty()) {
         wanted.resize(static_cast<std::size_t>(out.frames));
         for (int f = 0; f < out.frames; ++f) wanted[static_cast<std::size_t>(f)] = f;
+    } else {
+        // Rows for the frames asked for only (in the order asked, once each).
+        out.rows.assign(static_cast<std::size_t>(out.frames), -1);
+        rowCount = 0;
+        for (int f : wanted)
+            if (out.rows[static_cast<std::size_t>(f)] < 0)
+                out.rows[static_cast<std::size_t>(f)] = static_cast<int>(rowCount++);
     }
-    std::erase_if(wanted, [&](int f) { return f < 0 || f >= out.frames; });
+    out.levels.assign(rowCount * static_cast<std::size_t>(out.bins), 0);
     const int count = static_cast<int>(wanted.size());
     threads = std::clamp(threads, 1, std::max(1, count / 16));
     std::atomic<int> done{0};

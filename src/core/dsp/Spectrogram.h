@@ -18,6 +18,8 @@ struct SpectrogramParams {
     int sampleRate = 44100;
     /** Multiply each frame by a Hann window before the transform (rectangular by default). */
     bool hann = false;
+    /** Levels on the decibel scale (DecibelLevel) instead of magnitude / 256. */
+    bool decibels = false;
 };
 
 /**
@@ -25,7 +27,7 @@ struct SpectrogramParams {
  * the transform of the window after f + 1 pushes of S samples: the N
  * samples that end at sample (f + 1) S, with zeros before the wave's start
  * (and all zeros when S > N, since every push is then ignored). A frame's
- * level is (int)(|X[k]| / sqrt(N) / 256).
+ * level is (int)(|X[k]| / sqrt(N) / 256), or its DecibelLevel.
  *
  * `frames` lists the frames wanted (VisibleFrames for a view); empty means
  * all. Other frames' levels stay 0. The work is split over `threads`

@@ -1,5 +1,7 @@
 #include "core/dsp/ViewRules.h"
 
+#include <algorithm>
+#include <cmath>
 #include <cstdio>
 
 namespace kestrune::dsp {
@@ -94,6 +96,72 @@ ScaleSpec ZoomedTimeScale(double viewStart, double viewEnd, std::uint32_t sample
 
 ScaleSpec ZoomedSideScale() {
     return {0, 256, 4, 8, ""};
+}
+
+std::int64_t SampleAtColumn(int x, int width, const ViewRange& range) {
+    const auto first = static_cast<std::int64_t>(static_cast<int>(range.start));
+    const auto span = static_cast<std::int64_t>(static_cast<int>(range.end)) - first;
+    if (width <= 0 || span <= 0 || x <= 0) return first;
+    // Smallest j with j W / span >= x.
+    return first + (static_cast<std::int64_t>(x) * span + width - 1) / width;
+}
+
+int AmplitudeAtRow(int y, int height, int bits, bool zoomed) {
+    // The value whose row is y: search the one the rule itself puts there, so
+    // the readout agrees with the trace pixel for pixel.
+    auto row = [&](int v) {
+        return zoomed ? ZoomedWaveY(v, height, bits) : WaveY(v, height, bits);
+    };
+    int low = bits == 16 ? -32768 : 0;
+    int high = bits == 16 ? 32767 : 255;
+    // Rows fall as values rise: find the smallest v with row(v) <= y.
+    while (low < high) {
+        const int middle = low + (high - low) / 2;
+        if (row(middle) <= y)
+            high = middle;
+        else
+            low = middle + 1;
+    }
+    return bits == 16 ? low : low - 128;
+}
+
+double SpectrogramTimeMs(int x, int width, std::uint32_t samples, int shift,
+                         std::uint32_t sampleRate) {
+    if (width <= 0 || shift <= 0 || sampleRate == 0) return 0.0;
+    const auto frames = static_cast<std::int64_t>(samples / static_cast<std::uint32_t>(shift));
+    const double covered = static_cast<double>(frames) * shift;
+    return covered * x / width / sampleRate * 1000.0;
+}
+
+int SpectrogramBinAtRow(int y, int height, int frameLength) {
+    const int bins = frameLength / 2;
+    if (height <= 0 || bins <= 0 || y < 0 || y >= height) return -1;
+    const double perBin = static_cast<double>(height) / bins;
+    // Bin k covers rows H - (int)(k p) - r - 1 for r < p: the largest k whose
+    // first row is at or below y.
+    const int drawn = std::min(bins, height);  // bins at and above H are not drawn
+    int k = std::min(static_cast<int>((height - 1 - y) / perBin), drawn - 1);
+    while (k + 1 < drawn && height - static_cast<int>((k + 1) * perBin) - 1 >= y) ++k;
+    while (k > 0 && height - static_cast<int>(k * perBin) - 1 < y) --k;
+    // Above the top drawn bin's rows nothing is drawn.
+    if (height - static_cast<int>(k * perBin) - 1 - y >= perBin) return -1;
+    return k;
+}
+
+int DecibelLevel(double magnitude, int frameLength) {
+    const double fullScale = 32768.0 * std::sqrt(static_cast<double>(frameLength)) / 2.0;
+    if (!(magnitude > 0.0) || fullScale <= 0.0) return 0;
+    const double below = 20.0 * std::log10(magnitude / fullScale);  // <= 0 up to full scale
+    const double level = 256.0 + 256.0 * below / kDecibelSpan;
+    if (level <= 0.0) return 0;
+    return static_cast<int>(std::min(level, 65535.0));
+}
+
+std::string DecibelLegendLabel(int level) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%d",
+                  static_cast<int>(std::lround((level - 256) * kDecibelSpan / 256.0)));
+    return text;
 }
 
 std::string LevelLegendLabel(int level, int bits) {

@@ -31,6 +31,15 @@ Rgb LevelColor(int level);
 inline int SpectrumLevel(double magnitude) {
     return static_cast<int>(magnitude / 256.0);
 }
+/**
+ * The other colouring of the spectrogram, in decibels: level 256 is the bin
+ * of a full-scale sine at a bin's frequency (magnitude 32768 sqrt(N) / 2), and
+ * every 4 dB below it is 16 levels less, so the colour scale spans 64 dB and
+ * the "not drawn" band (8 and below) is what lies more than 62 dB down.
+ * Louder bins are above 256 (red); silence is 0.
+ */
+int DecibelLevel(double magnitude, int frameLength);
+inline constexpr double kDecibelSpan = 64.0;
 /** Levels of 8 and below leave the background. */
 inline bool LevelDrawn(int level) {
     return level > 8;
@@ -80,6 +89,8 @@ ScaleSpec ZoomedSideScale();
 
 /** The label of level v in the level legend: "%dk" of v x 256 / 1000 for 16 bits, else "%d". */
 std::string LevelLegendLabel(int level, int bits);
+/** The label of level v on the decibel scale: its dB against full scale, "0" at 256, "-64" at 0. */
+std::string DecibelLegendLabel(int level);
 
 /** The visible sample range of the wave view (inclusive, in doubles as the set keeps it). */
 struct ViewRange {
@@ -100,5 +111,25 @@ struct ZoomStep {
 ZoomStep ZoomIn(const ViewRange& range, int sample, double longest);
 /** Doubles the range around the view (refused when 2L would exceed M). */
 ZoomStep ZoomOut(const ViewRange& range, double longest);
+
+// The pointer readout of the status bar: what lies under a view pixel.
+
+/**
+ * The sample under column x of the wave view showing `range` (the whole
+ * waves are 0 ... M - 1): the first j whose column (j - (int)start) W / span
+ * reaches x, span = (int)end - (int)start.
+ */
+std::int64_t SampleAtColumn(int x, int width, const ViewRange& range);
+/**
+ * The sample value drawn at row y: the inverse of WaveY (or ZoomedWaveY), as
+ * a signed amplitude (8-bit bytes less 128, as the amplitude scale shows
+ * them). Rounded so that the value's own row is y again where one maps there.
+ */
+int AmplitudeAtRow(int y, int height, int bits, bool zoomed);
+/** The time at column x of a spectrogram of `samples` samples cut into hops of S, in ms. */
+double SpectrogramTimeMs(int x, int width, std::uint32_t samples, int shift,
+                         std::uint32_t sampleRate);
+/** The bin drawn at row y of a spectrogram H high with N / 2 bins (-1 above the top bin). */
+int SpectrogramBinAtRow(int y, int height, int frameLength);
 
 }  // namespace kestrune::dsp

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cmath>
 #include <cstdint>
 #include <random>
 #include <vector>
@@ -239,6 +241,11 @@ TEST(RasterTest, ThreadedSpectrogramMatchesTheSequentialPass) {
             ComputeSpectrogram(wave, {row.n, row.s, 44100}, visible, 2);
         for (int f : visible)
             for (int k = 0; k < got.bins; ++k) ASSERT_EQ(sparse.At(f, k), got.At(f, k));
+        // ... and holds rows for those only; the others read as silence.
+        ASSERT_EQ(sparse.levels.size(), visible.size() * static_cast<std::size_t>(got.bins));
+        for (int f = 0; f < got.frames; ++f)
+            if (std::find(visible.begin(), visible.end(), f) == visible.end())
+                for (int k = 0; k < got.bins; ++k) ASSERT_EQ(sparse.At(f, k), 0);
     }
     // With S > N every frame is silent.
     const WaveSamples wave{bytes.data(), 20000, 16};
@@ -267,6 +274,30 @@ TEST(RasterTest, HannWindowLowersTheLeakageOfAnOffBinSine) {
     EXPECT_GT(plain.At(3, 300), 0);
     EXPECT_EQ(hann.At(3, 300), 0);
     EXPECT_GT(hann.At(3, 100), 100);
+}
+
+TEST(RasterTest, DecibelLevelsShowWhatTheMagnitudeScaleLeavesOut) {
+    // Bin-centred sines (bin 64 of 2048): full scale, and 52 dB down, whose
+    // magnitude level (80 sqrt(2048) / 2 / 256 = 7) is not drawn.
+    struct Row {
+        int amplitude, magnitudeLevel, decibelLevel;
+    };
+    for (const Row& row : {Row{32767, 2895, 255}, Row{80, 7, 47}}) {
+        std::vector<std::int16_t> values(4096);
+        for (std::size_t t = 0; t < values.size(); ++t)
+            values[t] = static_cast<std::int16_t>(
+                std::lround(row.amplitude * std::sin(2 * 3.141592653589793 * 64 * t / 2048)));
+        const auto bytes = Bytes16(values);
+        const WaveSamples wave{bytes.data(), 4096, 16};
+        const auto linear = ComputeSpectrogram(wave, {2048, 2048, 44100, false, false});
+        const auto decibels = ComputeSpectrogram(wave, {2048, 2048, 44100, false, true});
+        SCOPED_TRACE(row.amplitude);
+        // Frame 1 holds the whole tone.
+        EXPECT_NEAR(linear.At(1, 64), row.magnitudeLevel, 1);
+        EXPECT_NEAR(decibels.At(1, 64), row.decibelLevel, 1);
+        EXPECT_EQ(LevelDrawn(decibels.At(1, 64)), true);
+        EXPECT_EQ(decibels.At(1, 500), 0);  // nothing between the bins of a centred sine
+    }
 }
 
 }  // namespace

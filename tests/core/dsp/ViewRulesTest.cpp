@@ -2,6 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
+#include <cstdint>
+#include <utility>
+#include <vector>
+
 namespace kestrune::dsp {
 namespace {
 
@@ -131,6 +136,110 @@ TEST(ViewRulesTest, ZoomInAndOut) {
         EXPECT_EQ(got.range, row.expected.range)
             << row.name << ": " << got.range.start << " ... " << got.range.end;
     }
+}
+
+}  // namespace
+}  // namespace kestrune::dsp
+
+namespace kestrune::dsp {
+namespace {
+
+TEST(ViewRulesTest, DecibelLevelsAgainstAFullScaleSine) {
+    struct Row {
+        double db;  // against the full-scale sine's bin
+        int level;
+    };
+    const Row rows[] = {
+        {0.0, 256},  {6.0, 280}, {-3.9, 240}, {-32.0, 128},
+        {-61.5, 10}, {-62.1, 7}, {-64.1, 0},  {-120.0, 0},
+    };
+    for (int n : {256, 512, 1024, 2048, 4096}) {
+        const double fullScale = 32768.0 * std::sqrt(double(n)) / 2.0;
+        for (const Row& row : rows)
+            EXPECT_EQ(DecibelLevel(fullScale * std::pow(10.0, row.db / 20.0), n), row.level)
+                << "N " << n << ", " << row.db << " dB";
+        EXPECT_EQ(DecibelLevel(0.0, n), 0);
+    }
+    const std::pair<int, const char*> labels[] = {
+        {256, "0"}, {240, "-4"}, {128, "-32"}, {0, "-64"}};
+    for (const auto& [level, text] : labels) EXPECT_EQ(DecibelLegendLabel(level), text);
+}
+
+TEST(ViewRulesTest, AmplitudeReadoutLandsOnTheRowItCameFrom) {
+    struct Row {
+        int height, bits;
+        bool zoomed;
+    };
+    const Row rows[] = {{204, 16, false}, {204, 16, true}, {204, 8, false},
+                        {204, 8, true},   {37, 16, false}, {300, 8, false}};
+    for (const Row& row : rows) {
+        auto y = [&](int v) {
+            return row.zoomed ? ZoomedWaveY(v, row.height, row.bits)
+                              : WaveY(v, row.height, row.bits);
+        };
+        const int low = row.bits == 16 ? -32768 : 0;
+        const int high = row.bits == 16 ? 32767 : 255;
+        for (int v = low; v <= high; v += row.bits == 16 ? 97 : 1) {
+            const int readout = AmplitudeAtRow(y(v), row.height, row.bits, row.zoomed);
+            const int value = row.bits == 16 ? readout : readout + 128;
+            EXPECT_EQ(y(value), y(v)) << row.height << "/" << row.bits << " v " << v;
+            EXPECT_LE(value, v);  // the lowest value of its row
+        }
+    }
+    EXPECT_EQ(AmplitudeAtRow(0, 204, 8, false), 126);  // bytes 254 and 255
+    EXPECT_EQ(AmplitudeAtRow(203, 204, 16, false), -32768);
+}
+
+TEST(ViewRulesTest, SampleUnderAColumn) {
+    struct Row {
+        ViewRange range;
+        int width;
+    };
+    const Row rows[] = {{{0, 9}, 400}, {{0, 99999}, 636}, {{251, 750}, 636}, {{0, 1}, 5}};
+    for (const Row& row : rows) {
+        const auto first = static_cast<std::int64_t>(row.range.start);
+        const auto span = static_cast<std::int64_t>(row.range.end) - first;
+        auto column = [&](std::int64_t j) { return (j - first) * row.width / span; };
+        for (int x = 1; x < row.width; ++x) {
+            const std::int64_t j = SampleAtColumn(x, row.width, row.range);
+            EXPECT_GE(column(j), x) << x;
+            EXPECT_LT(column(j - 1), x) << x;
+        }
+    }
+    // Ten samples over 400 columns: sample 9 sits at x = 400, sample 1 at 44.
+    EXPECT_EQ(SampleAtColumn(44, 400, {0, 9}), 1);
+    EXPECT_EQ(SampleAtColumn(45, 400, {0, 9}), 2);
+}
+
+TEST(ViewRulesTest, BinUnderARowIsTheBinDrawnThere) {
+    struct Row {
+        int height, frameLength;
+    };
+    const Row rows[] = {{275, 256}, {275, 512}, {275, 4096}, {100, 256}, {256, 512}, {7, 8}};
+    for (const Row& row : rows) {
+        // The rows each bin paints (later bins over earlier ones).
+        const int bins = row.frameLength / 2;
+        const double p = double(row.height) / bins;
+        std::vector<int> owner(static_cast<std::size_t>(row.height), -1);
+        for (int k = 0; k < bins && k < row.height; ++k)
+            for (int r = 0; r < p; ++r) {
+                const int y = row.height - static_cast<int>(k * p) - r - 1;
+                if (y >= 0) owner[static_cast<std::size_t>(y)] = k;
+            }
+        for (int y = 0; y < row.height; ++y)
+            EXPECT_EQ(SpectrogramBinAtRow(y, row.height, row.frameLength),
+                      owner[static_cast<std::size_t>(y)])
+                << row.height << "/" << row.frameLength << " y " << y;
+    }
+    EXPECT_EQ(SpectrogramBinAtRow(-1, 100, 256), -1);
+    EXPECT_EQ(SpectrogramBinAtRow(100, 100, 256), -1);
+}
+
+TEST(ViewRulesTest, SpectrogramTimeRunsOverTheFramedSamples) {
+    // 44100 samples in hops of 128: 344 frames cover 44032 samples.
+    EXPECT_DOUBLE_EQ(SpectrogramTimeMs(0, 600, 44100, 128, 44100), 0.0);
+    EXPECT_DOUBLE_EQ(SpectrogramTimeMs(600, 600, 44100, 128, 44100), 44032.0 / 44.1);
+    EXPECT_DOUBLE_EQ(SpectrogramTimeMs(300, 600, 44100, 128, 44100), 22016.0 / 44.1);
 }
 
 }  // namespace
