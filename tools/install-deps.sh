@@ -10,7 +10,7 @@ packages=(
   qt6-base-dev libqt6sql6-sqlite libqt6sql6-psql postgresql
   fonts-ipafont-gothic fonts-motoya-l-maruberi xvfb xauth
   libxlsxwriter-dev libzip-dev libasound2-dev libreoffice-calc-nogui
-  portaudio19-dev libfftw3-dev libsamplerate0-dev libfreexl-dev
+  portaudio19-dev libfftw3-dev libpng-dev libsamplerate0-dev libfreexl-dev
   espeak-ng sox imagemagick
   stress-ng
 )
