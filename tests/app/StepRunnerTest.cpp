@@ -90,6 +90,7 @@ class StepRunnerTest : public QObject {
         timers_.AdvanceMs(5);
         QCOMPARE(labels_, QStringList{"a"});
         if (!fromAStep) stop();
+        QVERIFY(fromAStep || !timers_.NextDueMs());  // stopped at once
         timers_.AdvanceMs(1000);
         QCOMPARE(labels_, fromAStep ? QStringList({"a", "b"}) : QStringList{"a"});
         QCOMPARE(watched.isNull(), destroy);
