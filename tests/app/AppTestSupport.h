@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QAbstractButton>
 #include <QComboBox>
 #include <QInputMethodEvent>
 #include <QLineEdit>
@@ -19,8 +20,13 @@
 #include "app/HyperLink.h"
 #include "app/Prompter.h"
 #include "store/Database.h"
+#include "store/Registry.h"
 
 namespace kestrune::app::testing {
+
+/** What closing a window of the subject's session asks. */
+inline const QString kSessionEndQuestion =
+    QStringLiteral("テストがまだ終わりません，\n 確かに終了しますか?");
 
 /** Answers confirmations from a script and remembers every box shown. */
 class FakePrompter final : public Prompter {
@@ -112,6 +118,16 @@ class Station {
     std::unique_ptr<store::Database> db_;
 };
 
+/** A stored subject as "name|sex|year of birth|handuse|education|description". */
+inline QString StoredSubject(store::Database& db, qint64 key) {
+    const auto loaded = store::SubjectRegistry(db).Load(key);
+    if (!loaded.Ok() || !loaded.value) qFatal("subject %lld not loaded", key);
+    const store::Subject& s = *loaded.value;
+    return QStringLiteral("%1|%2|%3|%4|%5|%6")
+        .arg(s.name, QString(QChar(s.sex)), QString::number(s.birthYear),
+             QString::number(s.handuse), QString::number(s.education), s.description);
+}
+
 /** A window's controls by object name; a missing control is a broken test set-up. */
 struct Controls {
     const QWidget* window = nullptr;
@@ -126,6 +142,12 @@ struct Controls {
     QComboBox* Combo(const char* name) const { return Get<QComboBox>(name); }
     QPushButton* Button(const char* name) const { return Get<QPushButton>(name); }
     QTreeWidget* List() const { return Get<QTreeWidget>("list"); }
+    /** The captions of the named buttons, in order. */
+    QStringList Captions(std::initializer_list<const char*> names) const {
+        QStringList texts;
+        for (const char* name : names) texts << Get<QAbstractButton>(name)->text();
+        return texts;
+    }
 };
 
 inline void Click(QWidget* widget) {

@@ -1,11 +1,12 @@
-// The listening tests' shared windows: the directions, the text entry and
-// the result window, driven through their controls on the offscreen
-// platform. The directions set the speaker through the fake ALSA mixer of
-// the audio tests (a card whose "Master" runs from 0 to 87).
+// The listening tests' shared windows: the directions, the text entry, the
+// volume dialog and the result window, driven through their controls on the
+// offscreen platform. The speaker is the fake ALSA mixer of the audio tests
+// (a card whose "Master" runs from 0 to 87).
 
 #include <QImage>
 #include <QLabel>
 #include <QSignalSpy>
+#include <QSlider>
 #include <QTemporaryDir>
 
 #include <memory>
@@ -13,6 +14,7 @@
 #include "AppTestSupport.h"
 #include "app/Fonts.h"
 #include "app/Timers.h"
+#include "app/Volume.h"
 #include "app/battery/Directions.h"
 #include "app/battery/InputDlg.h"
 #include "app/battery/Output.h"
@@ -27,7 +29,6 @@ using namespace kestrune::app::testing;
 
 namespace {
 
-const QString kEndSession = QStringLiteral("テストがまだ終わりません，\n 確かに終了しますか?");
 const QString kQuitTest =
     QStringLiteral("The test is not finished yet, and really want to quit the test?");
 
@@ -50,6 +51,29 @@ class BatteryDialogsTest : public QObject {
   private:
     QTemporaryDir dir_;
     std::unique_ptr<FakePrompter> prompter_;
+    std::unique_ptr<Station> station_;
+    std::unique_ptr<FakeClock> clock_;
+    std::unique_ptr<CInputDlg> input_;
+    std::unique_ptr<CVolume> volume_;
+
+    /** A text entry on a fresh station, shown, and its controls. */
+    Controls ShowInput() {
+        station_ = std::make_unique<Station>();
+        clock_ = std::make_unique<FakeClock>(1'700'000'000);
+        input_ = std::make_unique<CInputDlg>(station_->Db(), *clock_, *prompter_);
+        input_->show();
+        return Controls{input_.get()};
+    }
+    QSlider* Slider() { return Controls{volume_.get()}.Get<QSlider>("volumeSlider"); }
+    QString VolumeText() { return Controls{volume_.get()}.Get<QLabel>("volumeText")->text(); }
+    QPushButton* VolumeEnd() { return Controls{volume_.get()}.Button("endButton"); }
+    void OpenVolume(int percent) {
+        volume_ = std::make_unique<CVolume>();
+        volume_->SetVolume(percent);
+        QCOMPARE(VolumeText(), QStringLiteral("Volume"));
+        volume_->show();
+        QVERIFY(QTest::qWaitForWindowExposed(volume_.get()));
+    }
 
     std::unique_ptr<CDirections> Directions(int number, CDirections::Use use, int volume = 60) {
         auto dialog = std::make_unique<CDirections>(number, use, *prompter_, dir_.path());
@@ -62,11 +86,14 @@ class BatteryDialogsTest : public QObject {
   private slots:
     void init() {
         prompter_ = std::make_unique<FakePrompter>();
-        audio::testing::UseAlsaConfig(dir_.path().toStdString(), "Master Playback Volume", 87);
+        audio::testing::UseAlsaConfig(dir_.path().toStdString(),
+                                      "Master Playback Volume|PCM Playback Volume", 87);
     }
     void cleanup() {
         QCOMPARE(prompter_->unscripted, 0);
         QVERIFY(prompter_->answers.empty());
+        input_.reset();
+        volume_.reset();
         QFile::remove(dir_.filePath(QStringLiteral("headphone.jpg")));
     }
 
@@ -168,17 +195,21 @@ class BatteryDialogsTest : public QObject {
     }
 
     void showsItsTestsTextAndSetsTheSpeaker() {
+        CDirections byDefault(2, CDirections::Use::Modal, *prompter_, dir_.path());
+        QCOMPARE(byDefault.Volume(), 60);
+        byDefault.show();
+        QCOMPARE(CardValue(), 52);  // (int)(87 * 0.6)
+
         auto dialog = Directions(4, CDirections::Use::Modal, 40);
         const Controls ui{dialog.get()};
         QCOMPARE(dialog->windowTitle(), QStringLiteral("操作指示"));
         QVERIFY(dialog->windowFlags().testFlag(Qt::WindowStaysOnTopHint));
-        const auto* text = dialog->findChild<QLabel*>(QStringLiteral("directionText"));
+        const auto* text = ui.Get<QLabel>("directionText");
         QCOMPARE(text->text(), DirectionText(4));
-        QCOMPARE(ui.Button("nextButton")->text(), QStringLiteral("次へ　＞"));
-        QCOMPARE(ui.Button("backButton")->text(), QStringLiteral("＜　戻る"));
-        ExpectFont(text, kRoundedFace, 18);
-        ExpectFont(ui.Button("nextButton"), kRoundedFace, 18);
-        ExpectFont(ui.Button("backButton"), kRoundedFace, 18);
+        QCOMPARE(ui.Captions({"nextButton", "backButton"}), QStringList({"次へ　＞", "＜　戻る"}));
+        for (const QWidget* widget : std::initializer_list<const QWidget*>{
+                 text, ui.Button("nextButton"), ui.Button("backButton")})
+            ExpectFont(widget, kRoundedFace, 18);
         QCOMPARE(CardValue(), 34);  // (int)(87 * 40 / 100)
 
         // Set once, when the dialog opens: showing it again leaves the speaker.
@@ -190,22 +221,18 @@ class BatteryDialogsTest : public QObject {
         QCOMPARE(CardValue(), 10);
     }
 
-    void defaultVolumeIsSixtyPercent() {
-        CDirections dialog(2, CDirections::Use::Modal, *prompter_, dir_.path());
-        QCOMPARE(dialog.Volume(), 60);
-        dialog.show();
-        QCOMPARE(CardValue(), 52);  // (int)(87 * 0.6)
-    }
-
+    // Stretched over the whole frame inside its border, both ways; without
+    // the file the frame stays empty and nothing is said.
     void drawsTheHeadphonePictureStretched() {
+        auto without = Directions(6, CDirections::Use::Modal);
+        without->repaint();
+        QVERIFY(prompter_->messages.empty());
         QImage red(8, 4, QImage::Format_RGB32);
         red.fill(Qt::red);
         QVERIFY(red.save(dir_.filePath(QStringLiteral("headphone.jpg")), "JPG"));
         auto dialog = Directions(6, CDirections::Use::Modal);
         QCOMPARE(dialog->HeadphonePath(), dir_.filePath(QStringLiteral("headphone.jpg")));
-        auto* frame = dialog->findChild<QWidget*>(QStringLiteral("pictureFrame"));
-        const QImage drawn = frame->grab().toImage();
-        // Stretched over the whole frame inside its border, both ways.
+        const QImage drawn = Controls{dialog.get()}.Get<QWidget>("pictureFrame")->grab().toImage();
         for (const QPoint p : {QPoint(3, 3), QPoint(drawn.width() - 4, drawn.height() - 4),
                                QPoint(drawn.width() / 2, drawn.height() / 2)}) {
             const QColor c = drawn.pixelColor(p);
@@ -213,41 +240,29 @@ class BatteryDialogsTest : public QObject {
         }
     }
 
-    void aMissingHeadphonePictureLeavesTheFrameEmptyAndQuiet() {
-        auto dialog = Directions(6, CDirections::Use::Modal);
-        dialog->repaint();
-        QVERIFY(prompter_->messages.empty());
-        QVERIFY(dialog->isVisible());
+    // Run modally "次へ　＞" ends the dialog and "＜　戻る" does nothing; in the
+    // session both hide it and hand over by their signals.
+    void nextAndBackByUse_data() {
+        QTest::addColumn<bool>("session");
+        QTest::newRow("modal") << false;
+        QTest::newRow("session") << true;
     }
-
-    void modalNextEndsTheDialogAndBackStays() {
-        auto dialog = Directions(3, CDirections::Use::Modal);
+    void nextAndBackByUse() {
+        QFETCH(bool, session);
+        auto dialog = Directions(3, session ? CDirections::Use::Session : CDirections::Use::Modal);
         const Controls ui{dialog.get()};
         QSignalSpy next(dialog.get(), &CDirections::nextRequested);
         QSignalSpy back(dialog.get(), &CDirections::backRequested);
         Click(ui.Button("backButton"));
-        QVERIFY(dialog->isVisible());
-        QCOMPARE(back.count(), 0);
-        Click(ui.Button("nextButton"));
-        QVERIFY(!dialog->isVisible());
-        QCOMPARE(dialog->result(), int(QDialog::Accepted));
-        QCOMPARE(next.count(), 0);
-        QVERIFY(prompter_->confirmations.isEmpty());
-    }
-
-    void sessionButtonsHideAndHandOver() {
-        auto dialog = Directions(6, CDirections::Use::Session);
-        const Controls ui{dialog.get()};
-        QSignalSpy next(dialog.get(), &CDirections::nextRequested);
-        QSignalSpy back(dialog.get(), &CDirections::backRequested);
-        Click(ui.Button("backButton"));
-        QVERIFY(!dialog->isVisible());
-        QCOMPARE(back.count(), 1);
+        QCOMPARE(dialog->isVisible(), !session);
+        QCOMPARE(back.count(), int(session));
         dialog->show();
         Click(ui.Button("nextButton"));
         QVERIFY(!dialog->isVisible());
-        QCOMPARE(next.count(), 1);
-        QCOMPARE(back.count(), 1);
+        QCOMPARE(next.count(), int(session));
+        QCOMPARE(back.count(), int(session));
+        if (!session) QCOMPARE(dialog->result(), int(QDialog::Accepted));
+        QVERIFY(prompter_->confirmations.isEmpty());
     }
 
     void closingAsksAndEndsTheSessionOnOk_data() {
@@ -273,7 +288,7 @@ class BatteryDialogsTest : public QObject {
         QVERIFY(!dialog->isVisible());
         QCOMPARE(end.count(), 1);
         QCOMPARE(dialog->result(), int(QDialog::Rejected));
-        QCOMPARE(prompter_->confirmations, QStringList({kEndSession, kEndSession}));
+        QCOMPARE(prompter_->confirmations, QStringList({kSessionEndQuestion, kSessionEndQuestion}));
     }
 
     // --- Text entry ---------------------------------------------------------
@@ -288,131 +303,166 @@ class BatteryDialogsTest : public QObject {
     }
 
     void inputShowsThePromptAndKeepsTheConfirmedAnswer() {
-        Station station;
-        FakeClock clock(1'700'000'000);
-        CInputDlg dialog(station.Db(), clock, *prompter_);
-        const Controls ui{&dialog};
-        QCOMPARE(dialog.windowTitle(), QStringLiteral("入力して下さい"));
-        QCOMPARE(dialog.Prompt(), QStringLiteral("Please input:"));
-        dialog.SetTitle(QStringLiteral("第3問"));
-        dialog.SetPrompt(
+        const Controls ui = ShowInput();
+        QCOMPARE(input_->windowTitle(), QStringLiteral("入力して下さい"));
+        QCOMPARE(input_->Prompt(), QStringLiteral("Please input:"));
+        input_->SetTitle(QStringLiteral("第3問"));
+        input_->SetPrompt(
             QStringLiteral("聞こえた文をひらがなで入力してください。"
                            "分からないときは少しだけでも構いません。"));
-        QCOMPARE(dialog.windowTitle(), QStringLiteral("第3問"));
-        QCOMPARE(ui.Button("confirmButton")->text(), QStringLiteral("確認"));
-        QCOMPARE(ui.Button("quitButton")->text(), QStringLiteral("終了"));
-        QCOMPARE(ui.Button("sameButton")->text(), QStringLiteral("前回と同じ"));
-        QCOMPARE(ui.Button("volumeButton")->text(), QStringLiteral("音量を調整する"));
+        QCOMPARE(input_->windowTitle(), QStringLiteral("第3問"));
+        QCOMPARE(ui.Captions({"confirmButton", "quitButton", "sameButton", "volumeButton"}),
+                 QStringList({"確認", "終了", "前回と同じ", "音量を調整する"}));
         ExpectFont(ui.Edit("answerEdit"), kGothicFace, 15);
-        dialog.show();
-        QVERIFY(QTest::qWaitForWindowActive(&dialog));
+        QVERIFY(QTest::qWaitForWindowActive(input_.get()));
         QCOMPARE(QApplication::focusWidget(), ui.Edit("answerEdit"));
         // The prompt area is tall enough for its two lines.
         QVERIFY(ui.Get<QWidget>("promptArea")->height() >= 2 * kInstructionLinePitch);
 
-        QCOMPARE(dialog.Answer(), QString());
+        QCOMPARE(input_->Answer(), QString());
         Type(ui.Edit("answerEdit"), QStringLiteral("きょうははれ"));
         Click(ui.Button("confirmButton"));
-        QCOMPARE(dialog.result(), int(QDialog::Accepted));
-        QCOMPARE(dialog.Answer(), QStringLiteral("きょうははれ"));
+        QCOMPARE(input_->result(), int(QDialog::Accepted));
+        QCOMPARE(input_->Answer(), QStringLiteral("きょうははれ"));
     }
 
     void quitAsksFirst() {
-        Station station;
-        FakeClock clock;
-        CInputDlg dialog(station.Db(), clock, *prompter_);
-        dialog.show();
-        const Controls ui{&dialog};
+        const Controls ui = ShowInput();
         Type(ui.Edit("answerEdit"), QStringLiteral("abc"));
         prompter_->answers = {false, true};
         Click(ui.Button("quitButton"));
-        QVERIFY(dialog.isVisible());
+        QVERIFY(input_->isVisible());
         Click(ui.Button("quitButton"));
-        QVERIFY(!dialog.isVisible());
-        QCOMPARE(dialog.result(), int(QDialog::Rejected));
-        QCOMPARE(dialog.Answer(), QString());  // dropped
+        QVERIFY(!input_->isVisible());
+        QCOMPARE(input_->result(), int(QDialog::Rejected));
+        QCOMPARE(input_->Answer(), QString());  // dropped
         QCOMPARE(prompter_->confirmations, QStringList({kQuitTest, kQuitTest}));
     }
 
     void pausesAddUpAndBlockAnswering() {
-        Station station;
-        FakeClock clock(1'700'000'000);
-        CInputDlg dialog(station.Db(), clock, *prompter_);
-        dialog.show();
-        const Controls ui{&dialog};
-        QCOMPARE(dialog.OpenedAt(), 1'700'000'000);
-        QCOMPARE(dialog.PausedAt(), 1'700'000'000);
-        QCOMPARE(dialog.ResumedAt(), 1'700'000'000);
+        const Controls ui = ShowInput();
+        QCOMPARE(input_->OpenedAt(), 1'700'000'000);
+        QCOMPARE(input_->PausedAt(), 1'700'000'000);
+        QCOMPARE(input_->ResumedAt(), 1'700'000'000);
         QPushButton* pause = ui.Button("pauseButton");
-        QCOMPARE(pause->text(), QStringLiteral("一時停止"));
+        // Paused: only "終了" and the pause button itself answer.
+        const auto expect = [&](bool paused, const char* caption) {
+            QCOMPARE(input_->IsPaused(), paused);
+            QCOMPARE(pause->text(), QString::fromUtf8(caption));
+            QCOMPARE(ui.Button("confirmButton")->isEnabled(), !paused);
+            QCOMPARE(ui.Button("sameButton")->isEnabled(), !paused);
+            QVERIFY(ui.Button("quitButton")->isEnabled());
+        };
+        expect(false, "一時停止");
+        clock_->AdvanceMs(4000);
+        Click(pause);
+        expect(true, "続く");
+        QCOMPARE(input_->PausedAt(), 1'700'000'004);
+        QCOMPARE(input_->PausedSeconds(), 0);  // a running pause is not counted yet
 
-        clock.AdvanceMs(4000);
+        clock_->AdvanceMs(7000);
         Click(pause);
-        QVERIFY(dialog.IsPaused());
-        QCOMPARE(pause->text(), QStringLiteral("続く"));
-        QVERIFY(!ui.Button("confirmButton")->isEnabled());
-        QVERIFY(!ui.Button("sameButton")->isEnabled());
-        QVERIFY(ui.Button("quitButton")->isEnabled());
-        QCOMPARE(dialog.PausedAt(), 1'700'000'004);
-        QCOMPARE(dialog.PausedSeconds(), 0);  // a running pause is not counted yet
+        expect(false, "一時停止");
+        QCOMPARE(input_->ResumedAt(), 1'700'000'011);
+        QCOMPARE(input_->PausedSeconds(), 7);
 
-        clock.AdvanceMs(7000);
+        clock_->AdvanceMs(1500);
         Click(pause);
-        QVERIFY(!dialog.IsPaused());
-        QCOMPARE(pause->text(), QStringLiteral("一時停止"));
-        QVERIFY(ui.Button("confirmButton")->isEnabled());
-        QVERIFY(ui.Button("sameButton")->isEnabled());
-        QCOMPARE(dialog.ResumedAt(), 1'700'000'011);
-        QCOMPARE(dialog.PausedSeconds(), 7);
-
-        clock.AdvanceMs(1500);
+        clock_->AdvanceMs(1500);
         Click(pause);
-        clock.AdvanceMs(1500);
-        Click(pause);
-        QCOMPARE(dialog.PausedSeconds(), 9);  // wall clock 12.5 s -> 14 s: two seconds
-        QCOMPARE(dialog.OpenedAt(), 1'700'000'000);
+        QCOMPARE(input_->PausedSeconds(), 9);  // wall clock 12.5 s -> 14 s: two seconds
+        QCOMPARE(input_->OpenedAt(), 1'700'000'000);
     }
 
     void sameAsBeforeFillsTheNewestNonEmptyAnswer() {
-        Station station;
-        FakeClock clock;
-        CInputDlg dialog(station.Db(), clock, *prompter_);
-        dialog.show();
-        const Controls ui{&dialog};
+        const Controls ui = ShowInput();
         Type(ui.Edit("answerEdit"), QStringLiteral("typed"));
         Click(ui.Button("sameButton"));
         QCOMPARE(ui.Edit("answerEdit")->text(), QStringLiteral("typed"));  // nothing stored yet
-
-        auto insert = [&](qint64 subject, const QString& content) {
-            const auto added = station.Db().Insert(
+        // The newest row has no answer: skipped.
+        for (const auto& [subject, content] :
+             {std::pair(5, QStringLiteral("あめがふる")),
+              std::pair(7, QStringLiteral("O'Hara 50%")), std::pair(9, QString())}) {
+            const auto added = station_->Db().Insert(
                 QStringLiteral("TestRecord"), QStringLiteral("TRID"),
                 {{QStringLiteral("IIID"), subject}, {QStringLiteral("TRContent"), content}});
-            QVERIFY2(added.Ok(), added.Ok() ? "" : qPrintable(added.error->Text()));
-        };
-        insert(5, QStringLiteral("あめがふる"));
-        insert(7, QStringLiteral("O'Hara 50%"));
-        insert(9, QString());  // the newest row has no answer: skipped
+            QVERIFY(added.Ok());
+        }
         Click(ui.Button("sameButton"));
         QCOMPARE(ui.Edit("answerEdit")->text(), QStringLiteral("O'Hara 50%"));
         QVERIFY(prompter_->messages.empty());
     }
 
     void volumeButtonKeepsThePercentageChosen() {
-        Station station;
-        FakeClock clock;
-        CInputDlg dialog(station.Db(), clock, *prompter_);
+        const Controls ui = ShowInput();
         QList<int> offered;
-        dialog.SetVolumeRunner([&](QWidget* parent, int percent) {
-            if (parent != &dialog) qFatal("volume dialog without its parent");
+        input_->SetVolumeRunner([&](QWidget* parent, int percent) {
+            if (parent != input_.get()) qFatal("volume dialog without its parent");
             offered << percent;
             return percent + 15;
         });
-        dialog.SetVolume(45);
-        dialog.show();
-        Click(Controls{&dialog}.Button("volumeButton"));
-        Click(Controls{&dialog}.Button("volumeButton"));
+        input_->SetVolume(45);
+        Click(ui.Button("volumeButton"));
+        Click(ui.Button("volumeButton"));
         QCOMPARE(offered, QList<int>({45, 60}));
-        QCOMPARE(dialog.Volume(), 75);
+        QCOMPARE(input_->Volume(), 75);
+    }
+
+    // --- Volume dialog ------------------------------------------------------
+
+    void volumeOpensAtTheGivenPercentageAndSetsTheSpeaker() {
+        OpenVolume(60);
+        QCOMPARE(volume_->windowTitle(), QStringLiteral("音量を調整する"));
+        QCOMPARE(Controls{volume_.get()}.Get<QLabel>("promptText")->text(),
+                 QStringLiteral("今適切な音量を調整してください"));
+        QCOMPARE(VolumeEnd()->text(), QStringLiteral("終了"));
+        QVERIFY(VolumeEnd()->isDefault());
+        QCOMPARE(Slider()->maximum(), 87);
+        QCOMPARE(Slider()->pageStep(), 4);
+        QCOMPARE(Slider()->value(), 52);  // (int)(87 * 0.6)
+        QCOMPARE(VolumeText(), QStringLiteral("60"));
+        QCOMPARE(CardValue(), 52);  // set before the slider is touched
+        QVERIFY(volume_->Mixer().IsOpen());
+
+        Slider()->setFocus();
+        QTest::keyClick(Slider(), Qt::Key_End);
+        QCOMPARE(VolumeText(), QStringLiteral("100"));
+        QCOMPARE(CardValue(), 87);
+        QTest::keyClick(Slider(), Qt::Key_PageDown);
+        QCOMPARE(Slider()->value(), 83);
+        QCOMPARE(volume_->Volume(), 95);  // 83 * 100 / 87
+        QTest::keyClick(Slider(), Qt::Key_Home);
+        QCOMPARE(volume_->Volume(), 0);
+        QCOMPARE(VolumeText(), QStringLiteral("0"));
+        QCOMPARE(CardValue(), 0);
+    }
+
+    // Ending by the button or the close box closes the mixer, leaves the
+    // speaker as set and returns the percentage as given.
+    void volumeEndedUntouchedReturnsTheSamePercentage() {
+        OpenVolume(33);  // 28 of 87 would read back as 32
+        QCOMPARE(Slider()->value(), 28);
+        Click(VolumeEnd());
+        QCOMPARE(volume_->result(), int(QDialog::Accepted));
+        QCOMPARE(volume_->Volume(), 33);
+        QVERIFY(!volume_->Mixer().IsOpen());
+        QCOMPARE(CardValue(), 28);
+
+        OpenVolume(50);
+        QVERIFY(volume_->close());
+        QVERIFY(!volume_->Mixer().IsOpen());
+        QCOMPARE(volume_->Volume(), 50);
+
+        // Without a sound card the slider is empty and the percentage kept.
+        audio::testing::UseAlsaConfig(dir_.path().toStdString(), "");
+        OpenVolume(60);
+        QVERIFY(!volume_->Mixer().IsOpen());
+        QCOMPARE(Slider()->maximum(), 0);
+        QCOMPARE(VolumeText(), QStringLiteral("60"));
+        Slider()->setFocus();
+        QTest::keyClick(Slider(), Qt::Key_End);
+        Click(VolumeEnd());
+        QCOMPARE(volume_->Volume(), 60);
     }
 
     // --- Result window ------------------------------------------------------

@@ -144,13 +144,7 @@ class MainWindowTest : public QObject {
     /** Writes a PCM file whose sample bytes are `seed`, seed + 1, ... */
     QString Wave(const QString& name, uint32_t rate, uint16_t bits, uint16_t channels = 1,
                  uint32_t frames = 200, uint8_t seed = 1) {
-        WaveFormat format;
-        format.formatTag = 1;
-        format.channels = channels;
-        format.sampleRate = rate;
-        format.blockAlign = static_cast<uint16_t>(channels * bits / 8);
-        format.bytesPerSecond = rate * format.blockAlign;
-        format.bitsPerSample = bits;
+        const WaveFormat format = PcmFormat(channels, rate, bits);
         std::vector<uint8_t> bytes(std::size_t{frames} * format.blockAlign);
         for (std::size_t i = 0; i < bytes.size(); ++i) bytes[i] = static_cast<uint8_t>(seed + i);
         const QString path = files_->filePath(name);
@@ -292,24 +286,33 @@ class MainWindowTest : public QObject {
         window_.reset();
     }
 
-    void emptyStationRunsSessionPanelAndEndsWithoutQuestion() {
-        MakeWindow();
-        QString title;
-        bool isPanel = false, windowHidden = false;
+    // A normal start runs the session panel. It hides itself for the entry
+    // form; the start-up must go on running it until the subject comes back
+    // and closes it (the close box asks: Cancel keeps it, OK ends the program).
+    void emptyStationRunsTheSessionPanelUntilItCloses() {
+        audio::ManualWaitClock soundClock;
+        audio::VirtualOutput sound(soundClock);
+        window_ = std::make_unique<CKestruneDlg>(
+            CKestruneDlg::Services{*prompter_, *chooser_, *colors_, *opener_, *clock_,
+                                   scenarioChooser_.get(), &sound, &soundClock});
+        bool windowHidden = false, formShown = false, panelBack = false;
         OnNextModal([&](QWidget* modal) {
-            title = modal->windowTitle();
-            isPanel = qobject_cast<CMainTestPanel*>(modal) != nullptr;
             windowHidden = !window_->isVisible();
-            // The panel's close box asks; Cancel keeps it, OK ends the program.
-            prompter_->answers = {false, true};
-            auto* panel = qobject_cast<QDialog*>(modal);
-            panel->reject();
-            if (!panel->isVisible()) return;
-            panel->reject();
+            Click(Controls{modal}.Button("sessionButton"));
+            auto* panel = qobject_cast<CMainTestPanel*>(modal);
+            QTimer::singleShot(0, panel, [&, panel] {
+                CInformation* form = panel ? panel->EntryForm() : nullptr;
+                formShown = form != nullptr && form->isVisible() && !panel->isVisible();
+                if (!formShown) return;
+                Click(Controls{form}.Button("backButton"));
+                panelBack = panel->isVisible();
+                prompter_->answers = {false, true};
+                panel->reject();
+                if (panel->isVisible()) panel->reject();
+            });
         });
         QCOMPARE(window_->Start(Options(false)), CKestruneDlg::StartResult::SessionEnded);
-        QCOMPARE(title, QStringLiteral("聴力検査"));
-        QVERIFY(isPanel && windowHidden);
+        QVERIFY(windowHidden && formShown && panelBack);
         QVERIFY(QFile::exists(station_->filePath(QStringLiteral("TestData.db"))));
         QVERIFY(window_->PanelMode());
         QVERIFY(prompter_->messages.empty());
@@ -321,49 +324,17 @@ class MainWindowTest : public QObject {
         window_.reset();
     }
 
-    void sessionPanelKeepsRunningWhileTheSessionWindowsAreUp() {
-        audio::ManualWaitClock soundClock;
-        audio::VirtualOutput sound(soundClock);
-        window_ = std::make_unique<CKestruneDlg>(
-            CKestruneDlg::Services{*prompter_, *chooser_, *colors_, *opener_, *clock_, random_,
-                                   scenarioChooser_.get(), &sound, &soundClock});
-        // The panel hides itself for the entry form; the start-up must go on
-        // running it until the subject comes back and closes it.
-        bool formShown = false, panelBack = false;
-        OnNextModal([&](QWidget* modal) {
-            Click(Controls{modal}.Button("sessionButton"));
-            auto* panel = qobject_cast<CMainTestPanel*>(modal);
-            QTimer::singleShot(0, panel, [&, panel] {
-                CInformation* form = panel->EntryForm();
-                formShown = form != nullptr && form->isVisible() && !panel->isVisible();
-                if (!formShown) return;
-                Click(Controls{form}.Button("backButton"));
-                panelBack = panel->isVisible();
-                prompter_->answers = {true};
-                panel->reject();
-            });
-        });
-        QCOMPARE(window_->Start(Options(false)), CKestruneDlg::StartResult::SessionEnded);
-        QVERIFY(formShown);
-        QVERIFY(panelBack);
-        QCOMPARE(prompter_->confirmations, QStringList{QStringLiteral("Really want to quit?")});
-        window_.reset();
-    }
-
     void registriesOpenWithTheDatabase() {
         StartWorkspace();
         QVERIFY(window_->Db() != nullptr);
-        QString opened;
-        OnNextModal([&](QWidget* modal) {
-            if (qobject_cast<CAudioInfo*>(modal) != nullptr) opened = QStringLiteral("audio");
-        });
-        Action("actionAudioInformation")->trigger();
-        OnNextModal([&](QWidget* modal) {
-            if (qobject_cast<CIndividualInformation*>(modal) != nullptr)
-                opened += QStringLiteral("+subjects");
-        });
-        Click(ToolButton("actionIndividualInformation"));
-        QCOMPARE(opened, QStringLiteral("audio+subjects"));
+        QStringList opened;
+        for (QWidget* trigger :
+             {ToolButton("actionAudioInformation"), ToolButton("actionIndividualInformation")}) {
+            OnNextModal([&](QWidget* modal) { opened << modal->metaObject()->className(); });
+            Click(trigger);
+        }
+        QCOMPARE(opened, QStringList({"kestrune::app::CAudioInfo",
+                                      "kestrune::app::CIndividualInformation"}));
         QVERIFY(prompter_->messages.empty());
     }
 
@@ -417,49 +388,51 @@ class MainWindowTest : public QObject {
         QCOMPARE(window_->Waves().waveCount, 0);
         ExpectMessages({});
 
-        // A 24-bit file: its rate is taken into the empty set, its depth refused.
-        OpenThroughButton(Wave("deep.wav", 11025, 24));
-        ExpectMessages({"Unavailable bits per sample is found in the wave file!"});
-        QCOMPARE(window_->Waves().waveCount, 0);
-        QCOMPARE(Checked("sampleRateMenu"), QStringLiteral("11025"));
-        QCOMPARE(Checked("bitsMenu"), QStringLiteral("16"));
-        QCOMPARE(Snapshot(), kWorkspaceOff);
-
-        // 22050 Hz into the empty set switches the format and its check mark.
-        OpenThroughButton(Wave("first.wav", 22050, 16));
-        ExpectMessages({});
-        QCOMPARE(window_->Waves().waveCount, 1);
+        // One set, file after file, through the button, the menu item and the
+        // toolbar in turn: the message, the waves then open and the format
+        // checked in the Options menu.
+        const struct {
+            const char* name;
+            uint32_t rate;
+            uint16_t bits, channels;
+            const char* message;
+            int waves;
+            const char* format;
+        } steps[] = {
+            // A 24-bit file: its rate is taken into the empty set, its depth refused.
+            {"deep.wav", 11025, 24, 1, "Unavailable bits per sample is found in the wave file!", 0,
+             "11025 16"},
+            {"first.wav", 22050, 16, 1, "", 1, "22050 16"},  // switches the format
+            {"cd.wav", 44100, 16, 1, "Can not change \"sample rate\" now!", 1, "22050 16"},
+            {"byte.wav", 22050, 8, 1, "Different BitsPerSample wave file can not be added in!", 1,
+             "22050 16"},
+            // A stereo file: the warning, then it opens as its left channel.
+            {"stereo.wav", 22050, 16, 2,
+             "The wave file is not single channel! \n The right channel would be ignored!", 2,
+             "22050 16"},
+            {"w3.wav", 22050, 16, 1, "", 3, "22050 16"},
+            {"w4.wav", 22050, 16, 1, "", 4, "22050 16"},
+            {"w5.wav", 22050, 16, 1, "", 5, "22050 16"},
+            // Five waves at most; the sixth is refused and the set stays as it was.
+            {"sixth.wav", 22050, 16, 1, "Beyond the limitation of opened wave files!", 5,
+             "22050 16"},
+        };
+        int surface = 0;
+        for (const auto& step : steps) {
+            chooser_->openAnswers.push_back(
+                Wave(QString::fromLatin1(step.name), step.rate, step.bits, step.channels));
+            if (surface % 3 == 0) Click(Button("openButton"));
+            if (surface % 3 == 1) Action("actionOpenWave")->trigger();
+            if (surface++ % 3 == 2) Click(ToolButton("actionOpenWave"));
+            ExpectMessages(*step.message ? QStringList{step.message} : QStringList{});
+            QCOMPARE(window_->Waves().waveCount, step.waves);
+            QCOMPARE(Checked("sampleRateMenu") + ' ' + Checked("bitsMenu"), step.format);
+            QCOMPARE(Snapshot(), step.waves > 0 ? kWavesOn : kWorkspaceOff);
+        }
         QCOMPARE(window_->Waves().format.sampleRate, 22050u);
-        QCOMPARE(Checked("sampleRateMenu"), QStringLiteral("22050"));
-        QCOMPARE(Snapshot(), kWavesOn);
-
-        OpenThroughButton(Wave("cd.wav", 44100, 16));
-        ExpectMessages({"Can not change \"sample rate\" now!"});
-        QCOMPARE(Checked("sampleRateMenu"), QStringLiteral("22050"));
-
-        chooser_->openAnswers.push_back(Wave("byte.wav", 22050, 8));
-        Action("actionOpenWave")->trigger();  // the menu item runs the same command
-        ExpectMessages({"Different BitsPerSample wave file can not be added in!"});
-        QCOMPARE(Checked("bitsMenu"), QStringLiteral("16"));
-
-        // A stereo file: the warning, then it opens as its left channel.
-        chooser_->openAnswers.push_back(Wave("stereo.wav", 22050, 16, 2));
-        Click(ToolButton("actionOpenWave"));
-        ExpectMessages(
-            {"The wave file is not single channel! \n The right channel would be ignored!"});
-        QCOMPARE(window_->Waves().waveCount, 2);
         QCOMPARE(window_->Waves().format.channels, uint16_t{1});
         QCOMPARE(window_->Waves().names[1], std::string("stereo.wav"));
-
-        // Five waves at most; the sixth is refused and the set stays as it was.
-        for (int i = 3; i <= 5; ++i)
-            OpenThroughButton(Wave(QStringLiteral("w%1.wav").arg(i), 22050, 16));
-        ExpectMessages({});
-        OpenThroughButton(Wave("sixth.wav", 22050, 16));
-        ExpectMessages({"Beyond the limitation of opened wave files!"});
-        QCOMPARE(window_->Waves().waveCount, 5);
         QCOMPARE(window_->Waves().names[4], std::string("w5.wav"));
-        QCOMPARE(Snapshot(), kWavesOn);
     }
 
     void startupFilesOpenLikeOpenWave() {

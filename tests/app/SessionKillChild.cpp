@@ -48,13 +48,8 @@ int main(int argc, char** argv) {
 
     SilentPrompter prompter;
     SoundBench bench;
-    CMainTestPanel panel({.db = *db,
-                          .prompter = prompter,
-                          .sound = &bench.output,
-                          .clock = bench.clock,
-                          .random = bench.random,
-                          .stationFolder = folder,
-                          .timers = &bench.timers});
+    const auto made = MakePanel(*db, prompter, bench, folder);
+    CMainTestPanel& panel = *made;
     panel.show();
     if (!ClickWhenReady(&panel, "sessionButton")) return Fail("no session button");
     if (!RegisterSubject(panel, QStringLiteral("KILL O'HARA"), 30)) return Fail("no entry form");
@@ -65,11 +60,10 @@ int main(int argc, char** argv) {
     std::printf("registered\n");
     std::fflush(stdout);
 
-    const Listener listener{{{{0, 0}, -12}, {{0, 1}, -100}, {{2, 3}, 50}, {{4, 4}, -7}}};
     int answered = 0;
     while (!test->Session()->Over()) {
         Trial trial;
-        if (!AnswerTrial(*test, bench.clock, bench.output, listener, &trial))
+        if (!AnswerTrial(*test, bench.clock, bench.output, kKitListener, &trial))
             return Fail("no trial");
         std::printf("answered %d\n", ++answered);
         std::fflush(stdout);

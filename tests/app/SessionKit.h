@@ -14,6 +14,7 @@
 #include <cmath>
 #include <cstdint>
 #include <map>
+#include <memory>
 #include <utility>
 #include <vector>
 
@@ -159,6 +160,18 @@ inline bool RegisterSubject(CMainTestPanel& panel, const QString& name, int age)
     return ClickWhenReady(form, "nextButton");
 }
 
+/** The session panel on the station folder, playing on the bench. */
+inline std::unique_ptr<CMainTestPanel> MakePanel(store::Database& db, Prompter& prompter,
+                                                 SoundBench& bench, const QString& folder) {
+    return std::make_unique<CMainTestPanel>(CMainTestPanel::Services{.db = db,
+                                                                     .prompter = prompter,
+                                                                     .sound = &bench.output,
+                                                                     .clock = bench.clock,
+                                                                     .random = bench.random,
+                                                                     .stationFolder = folder,
+                                                                     .timers = &bench.timers});
+}
+
 /** A scripted listener: hears the masked vowel of a pair down to its
  *  threshold (dB) and answers "わからない" below it. */
 struct Listener {
@@ -170,6 +183,10 @@ struct Listener {
         return found != thresholds.end() && level >= found->second;
     }
 };
+
+/** Hears あ under あ down to -12 dB, い under あ always, え under う never,
+ *  お under お down to -7 dB. */
+inline const Listener kKitListener{{{{0, 0}, -12}, {{0, 1}, -100}, {{2, 3}, 50}, {{4, 4}, -7}}};
 
 /** What one answer was given to. */
 struct Trial {

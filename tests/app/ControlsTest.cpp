@@ -1,0 +1,566 @@
+// The workspace's own controls. The scale bar: its layout for the
+// workspace's scales, worked out by hand for the strip sizes the main window
+// gives them, then the same scales painted into images with known
+// backgrounds and checked pixel by pixel. CPicture: loading .bmp, .jpg and
+// .png files made here, what a failed load leaves, and drawing stretched
+// into a rectangle. The hyperlink: its target, colours before and after a
+// click, the look options, and what reaches the desktop's handler.
+
+#include <QApplication>
+#include <QFile>
+#include <QImage>
+#include <QLabel>
+#include <QPainter>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QUrl>
+
+#include <climits>
+#include <set>
+#include <utility>
+#include <vector>
+
+#include "AppTestSupport.h"
+#include "app/AboutDlg.h"
+#include "app/HyperLink.h"
+#include "app/Picture.h"
+#include "app/ScaleBar.h"
+
+using namespace kestrune::app;
+using namespace kestrune::app::testing;
+
+namespace {
+
+const QColor kOutside(255, 0, 255);  // around the strip: must never change
+const QColor kFore(200, 0, 0);       // lines, told apart from the black text
+
+CScaleBar Bar(const ScaleBarParams& params) {
+    CScaleBar bar;
+    bar.SetMin(params.minValue);
+    bar.SetMax(params.maxValue);
+    bar.SetTickStep(params.tickStep);
+    bar.SetLabelEvery(params.labelEvery);
+    bar.SetVertical(params.vertical);
+    bar.SetUnit(params.unit);
+    bar.SetForeColor(kFore);
+    return bar;
+}
+
+std::vector<int> Values(const ScaleBarGeometry& g, bool labelledOnly) {
+    std::vector<int> values;
+    for (const auto& tick : g.ticks) {
+        if (!labelledOnly || tick.labelled) values.push_back(tick.value);
+    }
+    return values;
+}
+
+const ScaleTick& TickOf(const ScaleBarGeometry& g, int value) {
+    for (const auto& tick : g.ticks) {
+        if (tick.value == value) return tick;
+    }
+    qFatal("no tick for %d", value);
+}
+
+/** from, below, step as values; 64-bit so that steps at the ends of int do not wrap. */
+std::vector<int> Range(const QList<qint64>& spec) {
+    std::vector<int> values;
+    for (qint64 v = spec[0]; v < spec[1]; v += spec[2]) values.push_back(int(v));
+    return values;
+}
+
+QImage Canvas(QSize size, const QRect& strip, const QColor& stripColor) {
+    QImage image(size, QImage::Format_RGB32);
+    image.fill(kOutside);
+    QPainter(&image).fillRect(strip, stripColor);
+    return image;
+}
+
+/** The bounding box of the text ink (dark, not the line colour) inside `area`. */
+QRect InkBox(const QImage& image, const QRect& area) {
+    QRect box;
+    for (int y = area.top(); y <= area.bottom(); ++y) {
+        for (int x = area.left(); x <= area.right(); ++x) {
+            const QColor c = image.pixelColor(x, y);
+            if (c != kFore && qGray(c.rgb()) < 140) box |= QRect(x, y, 1, 1);
+        }
+    }
+    return box;
+}
+
+int ChangedOutside(const QImage& image, const QRect& strip) {
+    int changed = 0;
+    for (int y = 0; y < image.height(); ++y) {
+        for (int x = 0; x < image.width(); ++x) {
+            if (!strip.contains(x, y) && image.pixelColor(x, y) != kOutside) ++changed;
+        }
+    }
+    return changed;
+}
+
+/** Compares every pixel of `area` (strip coordinates) with `lines` in the fore colour on `back`. */
+void ExpectLines(const QImage& image, const QRect& strip, const QRect& area,
+                 const std::set<std::pair<int, int>>& lines, const QColor& back) {
+    for (int y = area.top(); y <= area.bottom(); ++y) {
+        for (int x = area.left(); x <= area.right(); ++x) {
+            const QColor want = lines.count({x, y}) ? kFore : back;
+            QVERIFY2(image.pixelColor(strip.left() + x, strip.top() + y) == want,
+                     qPrintable(QStringLiteral("pixel %1,%2").arg(x).arg(y)));
+        }
+    }
+}
+
+const QRgb kRed = qRgb(255, 0, 0), kBlue = qRgb(0, 0, 255), kWhite = qRgb(255, 255, 255);
+
+// Left half red, right half blue.
+QImage TwoColours(int width = 4, int height = 2) {
+    QImage image(width, height, QImage::Format_RGB32);
+    for (int y = 0; y < height; ++y) {
+        for (int x = 0; x < width; ++x) image.setPixel(x, y, x < width / 2 ? kRed : kBlue);
+    }
+    return image;
+}
+
+bool Near(QRgb pixel, QRgb expected, int tolerance) {
+    return std::abs(qRed(pixel) - qRed(expected)) <= tolerance &&
+           std::abs(qGreen(pixel) - qGreen(expected)) <= tolerance &&
+           std::abs(qBlue(pixel) - qBlue(expected)) <= tolerance;
+}
+
+const QUrl kMail(QStringLiteral("mailto:kestrune@example.org"));
+
+/** How many pixels of the widget's picture have exactly that colour. */
+int PixelsOf(QWidget* widget, const QColor& color) {
+    const QImage image = widget->grab().toImage();
+    int count = 0;
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x)
+            if (image.pixelColor(x, y).rgb() == color.rgb()) ++count;
+    return count;
+}
+
+}  // namespace
+
+Q_DECLARE_METATYPE(ScaleBarParams)
+
+class ControlsTest : public QObject {
+    Q_OBJECT
+
+  private:
+    QTemporaryDir dir_;
+
+    QString Save(const QImage& image, const QString& name, const char* format) {
+        const QString path = dir_.filePath(name);
+        if (!image.save(path, format, 100)) qFatal("cannot write %s", qPrintable(path));
+        return path;
+    }
+    QString WriteBytes(const QString& name, const QByteArray& bytes) {
+        QFile file(dir_.filePath(name));
+        if (!file.open(QIODevice::WriteOnly)) qFatal("cannot write %s", qPrintable(name));
+        file.write(bytes);
+        return file.fileName();
+    }
+
+  private slots:
+    // The workspace's scales in the strips the main window gives them, worked
+    // out by hand: the 16-bit amplitude (21 x 137 dialog units, 31 x 222 px:
+    // y = (int)(222 - (v + 32) * 207 / 64)), the 8-bit one, the frequency of
+    // a 44100 Hz set (22 x 180 dialog units, 33 x 292 px) and the time of a
+    // one-second wave (441 x 15 dialog units, 661 x 24 px; x = (int)(v * 0.641)).
+    // Labels count from the start of the range (a zoomed time scale), not
+    // from value 0; an interval of 0 labels only the first tick, a negative
+    // one labels like its magnitude. One pixel per tick is enough, and
+    // ranges and steps at the ends of int neither overflow nor wrap.
+    void layout_data() {
+        QTest::addColumn<ScaleBarParams>("params");
+        QTest::addColumn<QSize>("strip");
+        QTest::addColumn<QList<qint64>>("ticks");     // from, below, step
+        QTest::addColumn<QList<qint64>>("labelled");  // from, below, step
+        // "v@x,y": the tick line of v starts at x,y; "v>x,y": its label's
+        // anchor; "v=t": its label text; "unit>x,y": the unit's anchor.
+        QTest::addColumn<QStringList>("probes");
+        const auto row = [](const char* name, ScaleBarParams params, QSize strip,
+                            QList<qint64> ticks, QList<qint64> labelled, QStringList probes) {
+            QTest::newRow(name) << params << strip << ticks << labelled << probes;
+        };
+        row("16 bits", {-32, 32, 1, 8, 1, "k"}, {31, 222}, {-32, 32, 1}, {-32, 32, 8},
+            {"-31@25,218", "31@25,18", "0@25,118", "0>25,110", "0=0", "-8=-8", "1=", "24>25,32",
+             "unit>25,0"});
+        row("8 bits", {-128, 128, 4, 8, 1}, {31, 222}, {-128, 128, 4}, {-128, 128, 32},
+            {"124@25,18"});
+        row("frequency", {0, 22, 1, 2, 1, "KHz"}, {33, 292}, {0, 22, 1}, {0, 22, 2},
+            {"0@27,292", "1@27,279", "21@27,27", "20>27,32", "unit>27,0"});
+        row("time", {0, 1000, 50, 2, 0, "ms"}, {661, 24}, {0, 1000, 50}, {0, 1000, 100},
+            {"50@32,3", "100@64,1", "100>64,6", "900=900", "950@608,3", "unit>651,0"});
+        row("labels from the start", {13, 63, 5, 2, 0}, {120, 24}, {13, 63, 5}, {13, 63, 10},
+            {"18@10,3"});
+        row("label interval 0", {-5, 5, 1, 0, 0}, {120, 24}, {-5, 5, 1}, {-5, -4, 1}, {});
+        row("label interval -2", {-5, 5, 1, -2, 0}, {120, 24}, {-5, 5, 1}, {-5, 5, 2}, {});
+        row("400 ticks on 420 px", {0, 10000, 25, 5, 0}, {420, 24}, {0, 10000, 25}, {0, 10000, 125},
+            {"9975@399,3"});
+        row("21 px wide", {0, 1, 1, 5, 0}, {21, 24}, {0, 1, 1}, {0, 1, 1}, {});
+        row("16 px high", {0, 1, 1, 5, 1}, {31, 16}, {0, 1, 1}, {0, 1, 1}, {"0@25,16"});
+        row("ends of int", {INT_MIN, INT_MAX, INT_MAX, INT_MAX, 0}, {40, 24},
+            {INT_MIN, INT_MAX, INT_MAX}, {INT_MIN, INT_MIN + 1, 1},
+            {"-2147483648=-2147483648", "2147483646@19,3"});  // 4294967294 * 20 / 4294967295
+    }
+    void layout() {
+        QFETCH(ScaleBarParams, params);
+        QFETCH(QSize, strip);
+        QFETCH(QList<qint64>, ticks);
+        QFETCH(QList<qint64>, labelled);
+        QFETCH(QStringList, probes);
+        const auto g = LayOutScaleBar(params, strip);
+        QVERIFY(g.drawn);
+        QCOMPARE(Values(g, false), Range(ticks));
+        QCOMPARE(Values(g, true), Range(labelled));
+        for (const QString& probe : probes) {
+            int at = 1;
+            while (!QStringLiteral("@>=").contains(probe[at])) ++at;
+            const QString key = probe.left(at), value = probe.mid(at + 1);
+            const QChar kind = probe[at];
+            const auto xy = [&value] {
+                return QPoint(value.section(',', 0, 0).toInt(), value.section(',', 1).toInt());
+            };
+            if (key == QStringLiteral("unit"))
+                QCOMPARE(g.unit.anchor, xy());
+            else if (kind == '@')
+                QCOMPARE(TickOf(g, key.toInt()).line.from, xy());
+            else if (kind == '>')
+                QCOMPARE(TickOf(g, key.toInt()).label.anchor, xy());
+            else
+                QCOMPARE(TickOf(g, key.toInt()).label.text, value);
+        }
+        // Labels and unit of a vertical scale end at their anchor, else centre on it.
+        for (const auto& tick : g.ticks)
+            if (tick.labelled) QCOMPARE(tick.label.alignRight, bool(params.vertical));
+        if (!params.unit.isEmpty()) QCOMPARE(g.unit.alignRight, bool(params.vertical));
+    }
+
+    // Empty or reversed ranges, bad steps, ticks closer than a pixel and
+    // strips too small for the arrow: no layout, and drawing leaves every
+    // pixel as it was, not even the background.
+    void nothingToDraw_data() {
+        QTest::addColumn<ScaleBarParams>("params");
+        QTest::addColumn<QSize>("strip");
+        QTest::newRow("min = max") << ScaleBarParams{7, 7, 1, 5, 0} << QSize(400, 24);
+        QTest::newRow("min > max") << ScaleBarParams{10, -10, 1, 5, 1} << QSize(31, 222);
+        QTest::newRow("step 0") << ScaleBarParams{0, 100, 0, 5, 0} << QSize(400, 24);
+        QTest::newRow("step < 0") << ScaleBarParams{0, 100, -5, 5, 1} << QSize(31, 222);
+        QTest::newRow("10000 on 420 px, step 24")
+            << ScaleBarParams{0, 10000, 24, 5, 0} << QSize(420, 24);
+        QTest::newRow("20 px wide") << ScaleBarParams{0, 1, 1, 5, 0} << QSize(20, 24);
+        QTest::newRow("15 px high") << ScaleBarParams{0, 1, 1, 5, 1} << QSize(31, 15);
+        QTest::newRow("empty strip") << ScaleBarParams{0, 1, 1, 5, 0} << QSize(0, 0);
+        QTest::newRow("invalid size") << ScaleBarParams{0, 1, 1, 5, 1} << QSize();
+        QTest::newRow("full int range")
+            << ScaleBarParams{INT_MIN, INT_MAX, 1, 5, 0} << QSize(4000, 24);
+    }
+    void nothingToDraw() {
+        QFETCH(ScaleBarParams, params);
+        QFETCH(QSize, strip);
+        const auto g = LayOutScaleBar(params, strip);
+        QVERIFY(!g.drawn);
+        QVERIFY(g.ticks.empty());
+
+        const QRect rect(QPoint(0, 0), strip);
+        QImage image = Canvas({4000, 240}, rect, QColor(77, 77, 77));
+        const QImage before = image;
+        CScaleBar bar = Bar(params);
+        QVERIFY(!bar.Draw(image, rect));
+        QCOMPARE(image, before);
+        QImage null;
+        QVERIFY(!Bar({0, 1, 1, 5, 0}).Draw(null));
+    }
+
+    // The time scale painted into a strip inside a bigger image, over a
+    // stripe of another colour: the rows above the labels hold exactly the
+    // ticks, axis and arrow on the colour found at (2, 3); labels and the
+    // unit are ink centred on their anchors; nothing outside changes.
+    void horizontalPixels() {
+        const QRect strip(10, 20, 661, 24);
+        const QColor back(200, 220, 240);
+        QImage image = Canvas({700, 60}, strip, back);
+        QPainter(&image).fillRect(QRect(strip.left() + 300, strip.top(), 100, 24), Qt::green);
+        CScaleBar bar = Bar({0, 1000, 50, 2, 0, QStringLiteral("ms")});
+        QVERIFY(bar.Draw(image, strip));
+        QCOMPARE(bar.GetBackColor(), back);
+        QCOMPARE(ChangedOutside(image, strip), 0);
+
+        std::set<std::pair<int, int>> lines;
+        for (int offset = 0; offset < 1000; offset += 50) {
+            for (int y = offset % 100 == 0 ? 1 : 3; y <= 5; ++y)
+                lines.insert({offset * 641 / 1000, y});
+        }
+        for (int x = 0; x <= 636; ++x) lines.insert({x, 6});
+        for (int k = 1; k <= 4; ++k) {
+            lines.insert({636 - k, 6 + k});
+            lines.insert({636 - k, 6 - k});
+        }
+        // Rows 0 ... 6 left of the unit carry no text: compare every pixel;
+        // below them, the lower arrow stroke without its end point.
+        ExpectLines(image, strip, QRect(0, 0, 640, 7), lines, back);
+        ExpectLines(image, strip, QRect(630, 7, 10, 5), lines, back);
+        for (int y = strip.top(); y <= strip.bottom(); ++y) {
+            for (int x = strip.left(); x <= strip.right(); ++x)
+                QVERIFY(image.pixelColor(x, y) != QColor(Qt::green));
+        }
+        for (int value = 100; value < 1000; value += 100) {
+            const int x = strip.left() + value * 641 / 1000;
+            const QRect ink = InkBox(image, QRect(x - 20, strip.top() + 7, 41, 17));
+            QVERIFY2(!ink.isNull() && qAbs(ink.center().x() - x) <= 2,
+                     qPrintable(QString::number(value)));
+            for (int y = ink.top(); y <= ink.bottom(); ++y) {  // black, not the line colour
+                for (int px = ink.left(); px <= ink.right(); ++px) {
+                    const QColor c = image.pixelColor(px, y);
+                    QVERIFY(c.red() - c.green() < 8);
+                }
+            }
+        }
+        QVERIFY(InkBox(image, QRect(strip.left() + 45, strip.top() + 7, 5, 17)).isNull());
+        // The unit "ms" is centred at W - 10 on top.
+        const QRect unit = InkBox(image, QRect(strip.left() + 640, strip.top(), 21, 12));
+        QVERIFY(!unit.isNull());
+        QVERIFY(qAbs(unit.center().x() - (strip.left() + 651)) <= 2);
+    }
+
+    // The 16-bit amplitude scale painted: ticks to the right of the axis,
+    // the axis column, the arrow head, labels left of the axis, right-aligned.
+    void verticalPixels() {
+        const QRect strip(5, 7, 31, 222);
+        const QColor back(212, 208, 200);
+        QImage image = Canvas({50, 240}, strip, back);
+        QVERIFY(Bar({-32, 32, 1, 8, 1, QStringLiteral("k")}).Draw(image, strip));
+        QCOMPARE(ChangedOutside(image, strip), 0);
+
+        std::set<std::pair<int, int>> lines;
+        for (int off = 0; off < 64; ++off) {
+            for (int x = 25; x <= (off % 8 == 0 ? 30 : 28); ++x)
+                lines.insert({x, static_cast<int>(222 - off * 207.0 / 64)});
+        }
+        for (int y = 15; y <= 221; ++y) lines.insert({25, y});
+        for (int k = 1; k <= 4; ++k) {
+            lines.insert({25 - k, 15 + k});
+            lines.insert({25 + k, 15 + k});
+        }
+        ExpectLines(image, strip, QRect(25, 0, 6, 222), lines, back);
+        ExpectLines(image, strip, QRect(21, 16, 4, 4), lines, back);
+        // Label "0" sits left of the axis around its tick (y = 118); "-32"
+        // at the bottom is cut by the strip's edge but still shows.
+        const QRect zero = InkBox(image, QRect(strip.left(), strip.top() + 100, 25, 36));
+        QVERIFY(!zero.isNull());
+        QVERIFY(zero.right() <= strip.left() + 24 && zero.right() >= strip.left() + 17);
+        QVERIFY(qAbs(zero.center().y() - (strip.top() + 118)) <= 3);
+        QVERIFY(!InkBox(image, QRect(strip.left(), strip.top() + 212, 25, 10)).isNull());
+        QVERIFY(InkBox(image, QRect(strip.left(), strip.top() + 126, 25, 6)).isNull());
+    }
+
+    // A strip too low to hold (2, 3): the back colour as set serves.
+    void backColourOfAStripTooLow() {
+        const QRect low(0, 10, 120, 2);
+        QImage image = Canvas({120, 24}, low, QColor(9, 9, 9));
+        CScaleBar bar = Bar({0, 10, 1, 5, 0});
+        bar.SetBackColor(10, 20, 30);
+        QVERIFY(bar.Draw(image, low));
+        QCOMPARE(bar.GetBackColor(), QColor(10, 20, 30));
+        QCOMPARE(image.pixelColor(55, 10), QColor(10, 20, 30));
+        QCOMPARE(ChangedOutside(image, low), 0);
+    }
+
+    // Painting through a caller's painter keeps to the strip and gives the
+    // painter back as it came.
+    void painterIsRestored() {
+        const QRect strip(20, 20, 60, 24);
+        QImage image = Canvas({100, 60}, strip, Qt::white);
+        QPainter painter(&image);
+        painter.setPen(QColor(0, 255, 0));
+        painter.setFont(QFont(QStringLiteral("DejaVu Serif"), 20));
+        QVERIFY(Bar({0, 4, 1, 2, 0}).Draw(painter, strip, Qt::white));
+        QCOMPARE(painter.pen().color(), QColor(0, 255, 0));
+        QCOMPARE(painter.font().pointSize(), 20);
+        QVERIFY(painter.transform().isIdentity());
+        QVERIFY(!painter.hasClipping());
+        painter.end();
+        QCOMPARE(image.pixelColor(20 + 10, 20 + 3), kFore);  // tick at 1: x = 40 / 4
+        QCOMPARE(ChangedOutside(image, strip), 0);
+    }
+
+    // --- CPicture -------------------------------------------------------------
+
+    void LoadsEachFormatWithItsSizes_data() {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QByteArray>("format");
+        QTest::addColumn<int>("tolerance");
+        QTest::newRow("bmp") << "pic1.bmp" << QByteArray("BMP") << 0;
+        QTest::newRow("png") << "pic2.png" << QByteArray("PNG") << 0;
+        QTest::newRow("jpg") << "headphone.jpg" << QByteArray("JPG") << 60;
+        QTest::newRow("png named bmp") << "pic3.bmp" << QByteArray("PNG") << 0;  // content decides
+    }
+    void LoadsEachFormatWithItsSizes() {
+        QFETCH(QString, name);
+        QFETCH(QByteArray, format);
+        QFETCH(int, tolerance);
+        const QString path = Save(TwoColours(16, 8), name, format.constData());
+        CPicture picture;
+        QVERIFY(!picture.IsLoaded());
+        QVERIFY(picture.Load(path));
+        QCOMPARE(picture.Width(), 16);
+        QCOMPARE(picture.Height(), 8);
+        QCOMPARE(picture.ByteSize(), QFileInfo(path).size());
+        QVERIFY(Near(picture.Image().pixel(1, 1), kRed, tolerance));
+        QVERIFY(Near(picture.Image().pixel(14, 6), kBlue, tolerance));
+    }
+
+    void AFailedLoadLeavesNoPicture() {
+        const QString good = Save(TwoColours(6, 3), "good.png", "PNG");
+        QFile goodFile(good);
+        QVERIFY(goodFile.open(QIODevice::ReadOnly));
+        const QString cut = WriteBytes("cut.png", goodFile.read(20));
+        // Each bad file, and the size ByteSize reports after the failure.
+        const std::vector<std::pair<QString, qint64>> bad = {
+            {dir_.filePath("missing.bmp"), 0},
+            {WriteBytes("empty.bmp", {}), 0},
+            {WriteBytes("text.jpg", "not a picture at all\r\n"), 22},
+            {cut, 20}};
+        CPicture picture;
+        for (const auto& [path, size] : bad) {
+            QVERIFY(picture.Load(good));
+            QVERIFY2(!picture.Load(path), qPrintable(path));
+            QVERIFY(!picture.IsLoaded());
+            QCOMPARE(picture.Width(), 0);
+            QCOMPARE(picture.Height(), 0);
+            QCOMPARE(picture.ByteSize(), size);
+        }
+        QImage target(8, 8, QImage::Format_RGB32);
+        target.fill(Qt::white);
+        QPainter painter(&target);
+        QVERIFY(!picture.Show(&painter, target.rect()));  // nothing stale is drawn
+        painter.end();
+        QCOMPARE(target.pixel(4, 4), kWhite);
+
+        QVERIFY(picture.Load(Save(TwoColours(10, 5), "second.bmp", "BMP")));
+        QCOMPARE(picture.Width(), 10);
+        picture.FreePictureData();
+        QVERIFY(!picture.IsLoaded());
+        QCOMPARE(picture.Height(), 0);
+        QCOMPARE(picture.ByteSize(), 0);
+    }
+
+    void ShowStretchesOverTheWholeRectangle() {
+        CPicture picture;
+        QImage canvas(40, 12, QImage::Format_RGB32);
+        canvas.fill(Qt::white);
+        {
+            QPainter painter(&canvas);
+            QVERIFY(!picture.Show(&painter, QRect(0, 0, 40, 12)));  // nothing loaded
+            QVERIFY(picture.Load(Save(TwoColours(), "small.bmp", "BMP")));
+            QVERIFY(!picture.Show(nullptr, QRect(0, 0, 40, 12)));
+            QVERIFY(picture.Show(&painter, QRect(10, 2, 20, 8)));
+        }
+        // The 4 x 2 picture fills 20 x 8 pixels from (10, 2): its aspect ratio
+        // is not kept, and nothing outside the rectangle is touched.
+        QCOMPARE(canvas.pixel(10, 2), kRed);
+        QCOMPARE(canvas.pixel(19, 9), kRed);
+        QCOMPARE(canvas.pixel(20, 2), kBlue);
+        QCOMPARE(canvas.pixel(29, 9), kBlue);
+        for (const QPoint outside : {QPoint(9, 5), QPoint(30, 5), QPoint(15, 1), QPoint(15, 10)})
+            QCOMPARE(canvas.pixel(outside), kWhite);
+    }
+
+    void APainterThatCannotDrawIsReported() {
+        FakePrompter prompter;
+        CPicture picture(&prompter);
+        QVERIFY(picture.Load(Save(TwoColours(), "p.png", "PNG")));
+        QPainter inactive;
+        QVERIFY(!picture.Show(&inactive, QRect(0, 0, 10, 10)));
+        QCOMPARE(prompter.MessageTexts(), QStringList{"Can not allocate enough memory\t"});
+        QCOMPARE(prompter.messages[0].caption, QStringLiteral("CPicture Error"));
+    }
+
+    // --- The hyperlink --------------------------------------------------------
+
+    void clickOpensTargetAndTurnsVisited() {
+        FakeOpener opener;
+        CHyperLink link(QStringLiteral("kestrune@example.org"), nullptr, &opener);
+        link.SetURL(kMail.toString());
+        link.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&link));
+        QCOMPARE(link.TextColor(), QColor(0, 0, 255));
+        QVERIFY(PixelsOf(&link, QColor(0, 0, 255)) > 0);
+        QCOMPARE(link.toolTip(), kMail.toString());
+        QCOMPARE(link.cursor().shape(), Qt::PointingHandCursor);
+
+        // Neither a right click nor a left press released outside the link counts.
+        QTest::mouseClick(&link, Qt::RightButton);
+        QTest::mousePress(&link, Qt::LeftButton, {}, QPoint(2, 2));
+        QTest::mouseRelease(&link, Qt::LeftButton, {}, QPoint(link.width() + 20, 2));
+        QVERIFY(opener.opened.empty());
+        QVERIFY(!link.Visited());
+
+        QTest::mouseClick(&link, Qt::LeftButton);
+        QCOMPARE(opener.opened, std::vector<QUrl>{kMail});
+        QVERIFY(link.Visited());
+        QCOMPARE(link.TextColor(), QColor(85, 26, 139));
+        QCOMPARE(PixelsOf(&link, QColor(0, 0, 255)), 0);
+        QVERIFY(PixelsOf(&link, QColor(85, 26, 139)) > 0);
+
+        // It stays visited, also when the handler refuses the next target.
+        opener.accept = false;
+        QTest::mouseClick(&link, Qt::LeftButton);
+        QCOMPARE(opener.opened.size(), size_t{2});
+        QCOMPARE(link.TextColor(), QColor(85, 26, 139));
+    }
+
+    void targetDefaultsToTheText() {
+        FakeOpener opener;
+        CHyperLink link(QStringLiteral("Contact"), nullptr, &opener);
+        QCOMPARE(link.URL(), QStringLiteral("Contact"));
+        link.Follow();
+        QCOMPARE(opener.opened, std::vector<QUrl>{QUrl(QStringLiteral("http://contact"))});
+        // A link with a target and no text shows the target.
+        CHyperLink bare(QString(), nullptr, &opener);
+        bare.SetURL(QStringLiteral("mailto:someone@example.org"));
+        QCOMPARE(bare.text(), QStringLiteral("mailto:someone@example.org"));
+    }
+
+    void underlineAndAdjustToFit() {
+        CHyperLink link(QStringLiteral("kestrune@example.org"));
+        QVERIFY(link.Underline() && link.font().underline());
+        link.SetUnderline(false);
+        QVERIFY(!link.font().underline());
+        // The family and size stay the surrounding window's.
+        QCOMPARE(link.font().pointSizeF(), QApplication::font().pointSizeF());
+
+        // Adjust-to-fit gives the control its text's size, keeping its corner.
+        link.setGeometry(10, 20, 400, 60);
+        link.SetAdjustToFit(true);
+        QCOMPARE(link.size(), link.sizeHint());
+        QCOMPARE(link.pos(), QPoint(10, 20));
+        link.SetAdjustToFit(false);
+        link.setGeometry(10, 20, 400, 60);
+        link.SetURL(kMail.toString());
+        QCOMPARE(link.size(), QSize(400, 60));
+    }
+
+    void aboutBoxShowsVersionAndLink() {
+        FakeOpener opener;
+        CAboutDlg about(nullptr, &opener);
+        const Controls ui{&about};
+        QCOMPARE(about.windowTitle(), QStringLiteral("About Kestrune"));
+        QCOMPARE(ui.Get<QLabel>("versionText")->text(), QStringLiteral("Kestrune Version 8.0"));
+        QVERIFY(!ui.Get<QLabel>("icon")->pixmap().isNull());
+        auto* link = ui.Get<CHyperLink>("contactLink");
+        QCOMPARE(link->text(), QStringLiteral("kestrune@example.org"));
+        QVERIFY(link->Underline());
+        about.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&about));
+        QTest::mouseClick(link, Qt::LeftButton);
+        QCOMPARE(opener.opened, std::vector<QUrl>{kMail});
+        Click(ui.Button("okButton"));
+        QCOMPARE(about.result(), int(QDialog::Accepted));
+        QVERIFY(!about.isVisible());
+    }
+};
+
+QTEST_MAIN(ControlsTest)
+#include "ControlsTest.moc"
