@@ -5,8 +5,6 @@
 
 #include <gtest/gtest.h>
 
-#include <chrono>
-#include <filesystem>
 #include <vector>
 
 #include "DeviceTestSupport.h"
@@ -30,17 +28,6 @@ std::vector<uint8_t> Noise(std::size_t bytes) {
     return out;
 }
 
-struct Recorder {
-    std::vector<uint64_t> starts;
-    int errors = 0;
-    int finished = 0;
-
-    PlaybackWorker::Events Events() {
-        return {[this](uint64_t tick) { starts.push_back(tick); }, [this] { ++errors; },
-                [this] { ++finished; }};
-    }
-};
-
 }  // namespace
 
 TEST(PlaybackWorker, PlaysEachRepetitionExactlyAfterTheWaitThenClosesTheDevice) {
@@ -62,11 +49,11 @@ TEST(PlaybackWorker, PlaysEachRepetitionExactlyAfterTheWaitThenClosesTheDevice) 
                 ASSERT_EQ(clock.NextWake(), 5000 + (i + 1) * wait);
                 clock.AdvanceToNextWake();
             }
-            EXPECT_TRUE(WaitUntilStopped(worker));
+            EXPECT_TRUE(recorder.finished.WaitFor(1));
         }
         EXPECT_EQ(recorder.starts, std::vector<uint64_t>{5000});
-        EXPECT_EQ(recorder.errors, 0);
-        EXPECT_EQ(recorder.finished, 1);
+        EXPECT_EQ(recorder.errors.Value(), 0);
+        EXPECT_EQ(recorder.finished.Value(), 1);
         EXPECT_FALSE(out.IsOpen());
         const auto heard = out.Heard();
         ASSERT_EQ(heard.size(), 3u);
@@ -94,13 +81,11 @@ TEST(PlaybackWorker, CancelDropsTheRepetitionsNotSentAndLetsTheSentOnePlayOut) {
     ASSERT_TRUE(clock.WaitForSleepers(1));
     clock.AdvanceMs(400);  // mid-way through it
 
-    const auto before = std::chrono::steady_clock::now();
-    worker.Cancel();
-    EXPECT_LT(std::chrono::steady_clock::now() - before, std::chrono::milliseconds(500));
+    worker.Cancel();  // on a clock that stands still: the wait must end by itself
     EXPECT_FALSE(worker.Running());
     EXPECT_EQ(ThreadCount(), threads);
     EXPECT_FALSE(clock.NextWake().has_value());
-    EXPECT_EQ(recorder.finished, 0);
+    EXPECT_EQ(recorder.finished.Value(), 0);
 
     clock.AdvanceMs(10000);
     auto heard = out.Heard();
@@ -155,7 +140,7 @@ TEST(PlaybackWorker, DestroyingAPlayingWorkerJoinsItsThread) {
     EXPECT_FALSE(clock.NextWake().has_value());
     clock.AdvanceMs(60000);
     EXPECT_EQ(out.Heard().size(), 1u);
-    EXPECT_EQ(recorder.finished, 0);
+    EXPECT_EQ(recorder.finished.Value(), 0);
 }
 
 TEST(PlaybackWorker, StartingAgainCancelsTheRunningStimulus) {
@@ -187,9 +172,8 @@ TEST(PlaybackWorker, ADeviceThatDoesNotOpenIsReportedAndTheWaitsGoOn) {
         EXPECT_EQ(clock.NextWake(), 100 + (i + 1) * 400u);
         clock.AdvanceToNextWake();
     }
-    EXPECT_TRUE(WaitUntilStopped(worker));
-    EXPECT_EQ(recorder.errors, 1);
-    EXPECT_EQ(recorder.finished, 1);
+    EXPECT_TRUE(recorder.finished.WaitFor(1));
+    EXPECT_EQ(recorder.errors.Value(), 1);
     EXPECT_TRUE(out.Heard().empty());
 }
 
@@ -198,21 +182,16 @@ TEST(PlaybackWorker, OnTheSystemClockCancelEndsALongWaitAtOnce) {
     VirtualOutput out(clock);
     Recorder recorder;
     PlaybackWorker worker(out, clock);
-    worker.Start(Mono(16, 1000), Noise(2 * 5000), 3, recorder.Events());  // waits 5.3 s
-    std::this_thread::sleep_for(std::chrono::milliseconds(30));
-    const auto before = std::chrono::steady_clock::now();
+    // An hour of sound: a wait that a stop request did not end would hold
+    // Cancel for that hour.
+    worker.Start(Mono(8, 1000), Noise(3600 * 1000), 3, recorder.Events());
+    ASSERT_TRUE(recorder.started.WaitFor(1));
     worker.Cancel();
-    EXPECT_LT(std::chrono::steady_clock::now() - before, std::chrono::milliseconds(500));
     EXPECT_FALSE(worker.Running());
-    ASSERT_EQ(recorder.starts.size(), 1u);
-    // Roughly 30 ms of the first repetition played on the real clock.
-    const auto heard = out.Heard();
-    ASSERT_EQ(heard.size(), 1u);
-    EXPECT_NEAR(heard[0].startMs, static_cast<double>(recorder.starts[0]), 50);
-    EXPECT_GE(heard[0].Frames(), 20u);
-    EXPECT_LT(heard[0].Frames(), 5000u);
+    EXPECT_EQ(recorder.finished.Value(), 0);
+    EXPECT_LE(out.Heard().size(), 1u);
 
-    // A sleep that is not interrupted ends when its tick comes.
+    // A sleep that is not interrupted ends when its tick comes, not before.
     std::stop_source never;
     const uint64_t start = clock.TickMs();
     EXPECT_TRUE(clock.SleepUntil(start + 20, never.get_token()));

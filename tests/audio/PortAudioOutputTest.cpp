@@ -8,11 +8,8 @@
 
 #include <gtest/gtest.h>
 
-#include <atomic>
-#include <chrono>
 #include <cmath>
 #include <fstream>
-#include <thread>
 #include <vector>
 
 #include "DeviceTestSupport.h"
@@ -53,27 +50,18 @@ std::vector<uint8_t> Tone(uint16_t bits, uint32_t rate, double seconds) {
     return out;
 }
 
-bool WaitFor(const std::atomic<int>& counter, int value) {
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-    while (counter.load() < value) {
-        if (std::chrono::steady_clock::now() > deadline) return false;
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    }
-    return true;
-}
-
 // The null device as the default, set before the output exists, and an
 // output that counts its done calls.
 class PortAudioOutputTest : public ::testing::Test {
   protected:
     void SetUp() override {
-        out.SetDoneCallback([this] { done.fetch_add(1); });
+        out.SetDoneCallback([this] { done.Raise(); });
     }
 
     kestrune::testing::ScratchDir home_;
     const bool configured_ = (UseAsoundrc(home_, kNullDevice), true);
     PortAudioOutput out;
-    std::atomic<int> done{0};
+    EventCount done;
 };
 
 }  // namespace
@@ -81,13 +69,13 @@ class PortAudioOutputTest : public ::testing::Test {
 TEST_F(PortAudioOutputTest, PlaysAToneOnTheNullDeviceToTheEndFor16And8Bits) {
     for (const auto& [bits, rate] : {std::pair<uint16_t, uint32_t>{16, 22050}, {8, 11025}}) {
         SCOPED_TRACE(bits);
-        const int before = done.load();
+        const int before = done.Value();
         ASSERT_TRUE(out.Open(Mono(bits, rate), rate));
         EXPECT_TRUE(out.IsOpen());
         EXPECT_TRUE(out.Done());
         const std::vector<uint8_t> tone = Tone(bits, rate, 0.2);
         ASSERT_TRUE(out.Write(tone.data(), tone.size()));
-        ASSERT_TRUE(WaitFor(done, before + 1));
+        ASSERT_TRUE(done.WaitFor(before + 1));
         EXPECT_TRUE(out.Done());
         EXPECT_EQ(out.PositionBytes(), tone.size());
         out.Close();
@@ -101,11 +89,10 @@ TEST_F(PortAudioOutputTest, QueuedBuffersAllPlayAndStopStartsOver) {
     const std::vector<uint8_t> tone = Tone(16, 44100, 0.05);
     out.Pause();  // nothing moves while paused, so all three queue up
     for (int i = 0; i < 3; ++i) ASSERT_TRUE(out.Write(tone.data(), tone.size()));
-    std::this_thread::sleep_for(std::chrono::milliseconds(50));
     EXPECT_EQ(out.PositionBytes(), 0u);
     EXPECT_FALSE(out.Done());
     out.Resume();
-    ASSERT_TRUE(WaitFor(done, 1));
+    ASSERT_TRUE(done.WaitFor(1));
     EXPECT_EQ(out.PositionBytes(), 3 * tone.size());
 
     out.Pause();
@@ -118,7 +105,7 @@ TEST_F(PortAudioOutputTest, QueuedBuffersAllPlayAndStopStartsOver) {
     EXPECT_EQ(out.PositionBytes(), 0u);
     out.Resume();
     ASSERT_TRUE(out.Write(tone.data(), tone.size()));
-    ASSERT_TRUE(WaitFor(done, 2));
+    ASSERT_TRUE(done.WaitFor(2));
     EXPECT_EQ(out.PositionBytes(), tone.size());
 }
 
@@ -127,7 +114,7 @@ TEST_F(PortAudioOutputTest, OpeningAgainInTheSameFormatKeepsTheStreamAndDropsThe
     ASSERT_EQ(out.StreamOpens(), 1u);
     const std::vector<uint8_t> tone = Tone(16, 22050, 0.05);
     ASSERT_TRUE(out.Write(tone.data(), tone.size()));
-    ASSERT_TRUE(WaitFor(done, 1));
+    ASSERT_TRUE(done.WaitFor(1));
     ASSERT_EQ(out.PositionBytes(), tone.size());
 
     // A stimulus cut off while paused, with more of it queued.
@@ -143,12 +130,11 @@ TEST_F(PortAudioOutputTest, OpeningAgainInTheSameFormatKeepsTheStreamAndDropsThe
     EXPECT_EQ(out.PositionBytes(), 0u);
     ASSERT_TRUE(out.Write(tone.data(), tone.size()));
     EXPECT_FALSE(out.Done());
-    ASSERT_TRUE(WaitFor(done, 2));  // not paused any more
+    ASSERT_TRUE(done.WaitFor(2));  // not paused any more
     EXPECT_TRUE(out.Done());
     // Only the new buffer played: none of the dropped second of tone.
     EXPECT_EQ(out.PositionBytes(), tone.size());
-    std::this_thread::sleep_for(std::chrono::milliseconds(50));
-    EXPECT_EQ(done.load(), 2);
+    EXPECT_EQ(done.Value(), 2);
 
     // Another rate or sample size is a new stream, and it plays.
     ASSERT_TRUE(out.Open(Mono(16, 44100), 44100));
@@ -158,7 +144,7 @@ TEST_F(PortAudioOutputTest, OpeningAgainInTheSameFormatKeepsTheStreamAndDropsThe
     EXPECT_EQ(out.StreamOpens(), 3u);
     EXPECT_EQ(out.PositionBytes(), 0u);
     ASSERT_TRUE(out.Write(tone8.data(), tone8.size()));
-    ASSERT_TRUE(WaitFor(done, 3));
+    ASSERT_TRUE(done.WaitFor(3));
     EXPECT_EQ(out.PositionBytes(), tone8.size());
 
     // A format it refuses closes the stream, as before.

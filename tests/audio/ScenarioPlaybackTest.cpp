@@ -7,11 +7,9 @@
 
 #include <gtest/gtest.h>
 
-#include <chrono>
 #include <cmath>
 #include <filesystem>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "DeviceTestSupport.h"
@@ -100,12 +98,13 @@ std::vector<HeardSegment> PlayToTheEnd(const ProcessedStimulus& stimulus) {
     ManualWaitClock clock(0, kStartTick);
     VirtualOutput out(clock);
     PlaybackWorker worker(out, clock);
-    worker.Start(stimulus.format, stimulus.samples, stimulus.repeatCount);
+    Recorder recorder;
+    worker.Start(stimulus.format, stimulus.samples, stimulus.repeatCount, recorder.Events());
     for (int i = 0; i < stimulus.repeatCount; ++i) {
         EXPECT_TRUE(clock.WaitForSleepers(1));
         clock.AdvanceToNextWake();
     }
-    EXPECT_TRUE(WaitUntilStopped(worker));
+    EXPECT_TRUE(recorder.finished.WaitFor(1));
     EXPECT_FALSE(out.IsOpen());
     return out.Heard();
 }
@@ -206,12 +205,13 @@ TEST_F(ScenarioPlayback, CancellingMidPlaybackFallsSilentWhenTheOwnerStopsAndLea
 
     // The first stimulus plays out; the subject answers in the second one's
     // first repetition, 250 ms into its 522 ms.
-    worker.Start(first.format, first.samples, first.repeatCount);
+    Recorder recorder;
+    worker.Start(first.format, first.samples, first.repeatCount, recorder.Events());
     for (int i = 0; i < first.repeatCount; ++i) {
         ASSERT_TRUE(clock.WaitForSleepers(1));
         clock.AdvanceToNextWake();
     }
-    ASSERT_TRUE(WaitUntilStopped(worker));
+    ASSERT_TRUE(recorder.finished.WaitFor(1));
     const uint64_t secondStart = clock.TickMs();
     worker.Start(second.format, second.samples, second.repeatCount);
     ASSERT_TRUE(clock.WaitForSleepers(1));

@@ -5,8 +5,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <atomic>
 #include <chrono>
+#include <future>
 #include <thread>
 
 #include "StoreFixture.h"
@@ -14,8 +14,6 @@
 
 namespace kestrune::store::testing {
 namespace {
-
-using namespace std::chrono_literals;
 
 const QString kConnectPrefix = "Failed to connect database\r\n Error message:";
 
@@ -212,31 +210,34 @@ TEST(SqliteConnectionTest, AFileThatIsNoDatabaseGivesTheConnectionText) {
     EXPECT_EQ(kestrune::testing::ScratchDir::Read(path).size(), 4096u);
 }
 
-// Another program keeps the file locked for longer than the busy timeout
-// (a rollback-journal database under an exclusive transaction).
+// Another program keeps the file locked (a rollback-journal database under
+// an exclusive transaction): the connection waits out its busy timeout of
+// 5 s (on pretended sleeps) and then gives up.
 TEST(SqliteConnectionTest, AFileLockedByAnotherProgramGivesTheConnectionText) {
     kestrune::testing::ScratchDir dir;
     const DatabaseLocation location = SqliteAt(dir.File("TestData.db"));
-    std::atomic<bool> locked{false};
-    std::atomic<bool> done{false};
+    std::promise<void> locked;
+    std::promise<void> done;
     std::thread holder([&] {
         RawConnection raw(location);
         raw.Exec("PRAGMA journal_mode = DELETE");
         raw.Exec("CREATE TABLE Other (x INTEGER)");
         raw.Exec("BEGIN EXCLUSIVE");
         raw.Exec("INSERT INTO Other VALUES (1)");
-        locked = true;
-        while (!done) std::this_thread::sleep_for(10ms);
+        locked.set_value();
+        done.get_future().wait();
         raw.Exec("ROLLBACK");
     });
-    while (!locked) std::this_thread::sleep_for(5ms);
-    const auto start = std::chrono::steady_clock::now();
+    locked.get_future().wait();
+    SqliteSleeps::Pretend(true);
+    const SqliteSleeps before = SqliteSleeps::SoFar();
     const QString reason = RefusedReason(location);
-    const auto waited = std::chrono::steady_clock::now() - start;
-    done = true;
+    const SqliteSleeps after = SqliteSleeps::SoFar();
+    SqliteSleeps::Pretend(false);
+    done.set_value();
     holder.join();
     EXPECT_EQ(reason, "database is locked");
-    EXPECT_GE(waited, 4s);  // it waited for the lock before giving up
+    EXPECT_GE(after.total - before.total, std::chrono::milliseconds(5000));
 }
 
 // ------------------------------------------------------------------ PostgreSQL connections

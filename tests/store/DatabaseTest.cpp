@@ -7,8 +7,8 @@
 #include <sys/wait.h>
 
 #include <atomic>
-#include <chrono>
 #include <csignal>
+#include <future>
 #include <map>
 #include <string>
 #include <thread>
@@ -21,8 +21,6 @@ extern char** environ;
 
 namespace kestrune::store::testing {
 namespace {
-
-using namespace std::chrono_literals;
 
 qint64 InsertTrial(Database& db, const QString& content, const QVariant& duration = 1) {
     return Must(db.Insert("BasicRecord", "BRID",
@@ -325,34 +323,51 @@ TEST_P(StoreTest, TablesMadeWithoutAVersionAreAdoptedWithTheirRows) {
 
 // ------------------------------------------------------------------ concurrency
 
-// Another program holds the write lock for a moment (an analysis in another
-// window, a second station on the server): reads go on, and a write waits
-// for the lock instead of failing.
-TEST_P(OpenStoreTest, AWriteWaitsForAnotherConnectionsLock) {
+// Another program holds the write lock (an analysis in another window, a
+// second station on the server): reads go on, and a write waits for the lock
+// instead of failing - until the busy timeout runs out, when it fails.
+TEST_P(OpenStoreTest, AWriteWaitsForAnotherConnectionsLockUntilTheBusyTimeout) {
     InsertTrial(*db, "first");
-    std::atomic<bool> locked{false};
-    std::atomic<bool> lockFailed{false};
-    std::thread other([&] {
-        RawConnection raw(Location());
-        const bool sqlite = GetParam() == Engine::Sqlite;
-        lockFailed = !raw.Exec(sqlite ? "BEGIN IMMEDIATE" : "BEGIN") ||
-                     !raw.Exec("INSERT INTO BasicRecord (BRContent) VALUES ('other')") ||
-                     (!sqlite && !raw.Exec("LOCK TABLE BasicRecord IN EXCLUSIVE MODE"));
-        locked = true;
-        if (lockFailed) return;
-        std::this_thread::sleep_for(700ms);
-        raw.Exec("COMMIT");
-    });
-    while (!locked) std::this_thread::sleep_for(5ms);
-    ASSERT_FALSE(lockFailed);
-    // Reading does not wait: the other program's row is not committed yet.
-    EXPECT_EQ(Count(*db, "BasicRecord"), 1);
-    const auto start = std::chrono::steady_clock::now();
-    const auto key = db->Insert("BasicRecord", "BRID", {{"BRContent", "mine"}});
-    const auto waited = std::chrono::steady_clock::now() - start;
-    other.join();
-    ASSERT_TRUE(key.Ok()) << S(key.error->Text());
-    EXPECT_GT(waited, 300ms);
+    const bool sqlite = GetParam() == Engine::Sqlite;
+    for (const bool released : {true, false}) {
+        SCOPED_TRACE(released ? "released" : "kept");
+        SqliteSleeps::Pretend(!released);  // the SQLite timeout then runs out at once
+        std::promise<bool> locked;
+        std::atomic<bool> writerReturned{false};
+        std::thread other([&] {
+            RawConnection raw(Location());
+            const bool ok = raw.Exec(sqlite ? "BEGIN IMMEDIATE" : "BEGIN") &&
+                            raw.Exec("INSERT INTO BasicRecord (BRContent) VALUES ('other')") &&
+                            (sqlite || raw.Exec("LOCK TABLE BasicRecord IN EXCLUSIVE MODE"));
+            const long sleepsBefore = SqliteSleeps::SoFar().count;
+            locked.set_value(ok);
+            // Let go once our write is seen waiting for the lock.
+            auto waiting = [&] {
+                return sqlite
+                           ? SqliteSleeps::SoFar().count > sleepsBefore
+                           : raw.Scalar("SELECT COUNT(*) FROM pg_locks WHERE NOT granted").toInt() >
+                                 0;
+            };
+            while (ok && !writerReturned && !(released && waiting())) std::this_thread::yield();
+            raw.Exec(released ? "COMMIT" : "ROLLBACK");
+        });
+        const bool ok = locked.get_future().get();
+        // Reading does not wait: the other program's row is not committed yet.
+        EXPECT_EQ(Count(*db, "BasicRecord"), released ? 1 : 3);
+        const auto key =
+            ok ? db->Insert("BasicRecord", "BRID", {{"BRContent", "mine"}}) : DbResult<qint64>{};
+        writerReturned = true;
+        other.join();
+        SqliteSleeps::Pretend(false);
+        ASSERT_TRUE(ok);
+        if (released) {
+            ASSERT_TRUE(key.Ok()) << S(key.error->Text());
+        } else {
+            ASSERT_FALSE(key.Ok());
+            EXPECT_NE(key.error->message.indexOf("lock", 0, Qt::CaseInsensitive), -1)
+                << S(key.error->Text());
+        }
+    }
     EXPECT_EQ(Count(*db, "BasicRecord"), 3);
 }
 

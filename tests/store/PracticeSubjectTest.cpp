@@ -14,8 +14,7 @@
 namespace kestrune::store::testing {
 namespace {
 
-const QString kPracticeRow =
-    QStringLiteral("1|PRACTICE|NULL|NULL|NULL|NULL|練習用（被験者ではありません）");
+const QString kPracticeRow = "1|PRACTICE|NULL|NULL|NULL|NULL|練習用（被験者ではありません）";
 
 // Every IndividualInfo row in key order, its columns joined by "|" with
 // NULL for no value, so whole rows are compared at once.
@@ -36,28 +35,10 @@ qint64 AddSubject(Database& db, const QString& name) {
     return Must(SubjectRegistry(db).Add({0, name, 'M', 1970, 0, 12, QString()}));
 }
 
-// A database as this program left it at schema version 1: the tables made by
-// version 1's step, that version recorded, and then `rows` written. All
-// through a plain connection, so the store's migration has not run yet.
-void MakeVersionOne(const DatabaseLocation& location, const QStringList& rows) {
-    RawConnection raw(location);
-    ASSERT_TRUE(raw.IsOpen()) << S(raw.LastError());
-    QStringList statements = MigrationStep(1, Dialect::For(location.engine));
-    statements
-        << QStringLiteral("CREATE TABLE %1 (version INTEGER NOT NULL)")
-               .arg(QLatin1String(kVersionTable))
-        << QStringLiteral("INSERT INTO %1 (version) VALUES (1)").arg(QLatin1String(kVersionTable))
-        << rows;
-    for (const QString& sql : statements) {
-        ASSERT_TRUE(raw.Exec(sql)) << S(sql) << ": " << S(raw.LastError());
-    }
-}
-
 TEST_P(StoreTest, ANewDatabaseHoldsOnlyThePracticeSubjectAndRegistersFromKeyTwo) {
     {
         auto db = Open();
         ASSERT_TRUE(db);
-        EXPECT_EQ(db->SchemaVersion(), CurrentSchemaVersion());
         EXPECT_EQ(SubjectRows(*db), QStringList{kPracticeRow});
         // Both ways of adding a subject go on after the practice subject.
         EXPECT_EQ(AddSubject(*db, "Aoki"), 2);
@@ -71,78 +52,86 @@ TEST_P(StoreTest, ANewDatabaseHoldsOnlyThePracticeSubjectAndRegistersFromKeyTwo)
     EXPECT_EQ(Count(*db, "KestruneSchema"), 1);
 }
 
-TEST_P(StoreTest, AVersionOneDatabaseWithSubjectsKeepsThemAndTheirKeys) {
-    // Three subjects registered at version 1, the first of them removed
-    // again: key 1 is free, yet no practice row may appear there or anywhere.
-    MakeVersionOne(Location(), {"INSERT INTO IndividualInfo (IIName, IISex) VALUES ('Aoki', 'M')",
-                                "INSERT INTO IndividualInfo (IIName, IISex) VALUES ('Baba', 'F')",
-                                "INSERT INTO IndividualInfo (IIName, IIAge) VALUES ('Chiba', 1950)",
-                                "DELETE FROM IndividualInfo WHERE IIName = 'Aoki'",
-                                "INSERT INTO TestRecord (IIID, TRContent) VALUES (2, 'answer')"});
-    if (HasFatalFailure()) return;
-    const QStringList before = {"2|Baba|F|NULL|NULL|NULL|NULL", "3|Chiba|NULL|1950|NULL|NULL|NULL"};
-    {
-        auto db = Open();
-        ASSERT_TRUE(db);
-        EXPECT_EQ(db->SchemaVersion(), CurrentSchemaVersion());
-        EXPECT_EQ(SubjectRows(*db), before);
-        EXPECT_EQ(Scalar(*db, "SELECT IIID FROM TestRecord").toLongLong(), 2);
-        // The key counter carries on where version 1 left it.
-        EXPECT_EQ(AddSubject(*db, "Daido"), 4);
-    }
-    RawConnection raw(Location());
-    ASSERT_TRUE(raw.IsOpen()) << S(raw.LastError());
-    EXPECT_EQ(raw.Scalar("SELECT version FROM KestruneSchema").toInt(), CurrentSchemaVersion());
-    EXPECT_EQ(raw.Scalar("SELECT COUNT(*) FROM KestruneSchema").toInt(), 1);
-    EXPECT_EQ(raw.Scalar("SELECT COUNT(*) FROM IndividualInfo").toInt(), 3);
-}
+// Databases made before the current schema, through a plain connection so
+// that the store's migration has not run yet.
+struct OlderDatabase {
+    const char* what;
+    bool versionOne;  // the tables of version 1's step with that version recorded
+    QStringList statements;
+    QStringList subjects;  // after the first Open
+    qint64 nextKey;        // the next subject's key (0: not tried)
+};
 
-TEST_P(StoreTest, AVersionOneDatabaseWithoutSubjectsGetsThePracticeSubject) {
-    MakeVersionOne(Location(), {"INSERT INTO BasicRecord (IIID, BRContent) VALUES (1, 'kept')"});
-    if (HasFatalFailure()) return;
-    {
-        auto db = Open();
-        ASSERT_TRUE(db);
-        EXPECT_EQ(db->SchemaVersion(), CurrentSchemaVersion());
-        EXPECT_EQ(SubjectRows(*db), QStringList{kPracticeRow});
-        EXPECT_EQ(Scalar(*db, "SELECT BRContent FROM BasicRecord").toString(), "kept");
-        EXPECT_EQ(AddSubject(*db, "Aoki"), 2);
-    }
-    auto db = Open();
-    ASSERT_TRUE(db);
-    EXPECT_EQ(Count(*db, "IndividualInfo"), 2);
-    EXPECT_EQ(Count(*db, "KestruneSchema"), 1);
-}
+const OlderDatabase kOlder[] = {
+    // Key 1 is free again, yet no practice row may appear there or anywhere;
+    // the key counter carries on where version 1 left it.
+    {"version 1 with subjects",
+     true,
+     {"INSERT INTO IndividualInfo (IIName, IISex) VALUES ('Aoki', 'M')",
+      "INSERT INTO IndividualInfo (IIName, IISex) VALUES ('Baba', 'F')",
+      "INSERT INTO IndividualInfo (IIName, IIAge) VALUES ('Chiba', 1950)",
+      "DELETE FROM IndividualInfo WHERE IIName = 'Aoki'",
+      "INSERT INTO BasicRecord (IIID, BRContent) VALUES (2, 'kept')"},
+     {"2|Baba|F|NULL|NULL|NULL|NULL", "3|Chiba|NULL|1950|NULL|NULL|NULL"},
+     4},
+    {"version 1 without subjects",
+     true,
+     {"INSERT INTO BasicRecord (IIID, BRContent) VALUES (1, 'kept')"},
+     {kPracticeRow},
+     2},
+    // The practice row takes key 1; no removed subject's key is given again.
+    {"version 1 with every subject removed",
+     true,
+     {"INSERT INTO IndividualInfo (IIName) VALUES ('Aoki')",
+      "INSERT INTO IndividualInfo (IIName) VALUES ('Baba')",
+      "INSERT INTO IndividualInfo (IIName) VALUES ('Chiba')", "DELETE FROM IndividualInfo",
+      "INSERT INTO BasicRecord (IIID, BRContent) VALUES (3, 'kept')"},
+     {kPracticeRow},
+     4},
+    // Adopted tables made by hand (no version record), IIID a plain key.
+    {"a hand-made subject table without auto-numbering",
+     false,
+     {"CREATE TABLE IndividualInfo (IIID INTEGER PRIMARY KEY NOT NULL, IIName TEXT, IISex TEXT, "
+      "IIAge INTEGER, IIHanduse INTEGER, IIEducation INTEGER, IIDescription TEXT)"},
+     {kPracticeRow},
+     0},
+};
 
-TEST_P(StoreTest, AnEmptiedSubjectTableGetsKeyOneAndNeverReusesOldKeys) {
-    // Every subject of version 1 removed again: the practice row still takes
-    // key 1, and the next subject does not get a removed subject's key.
-    MakeVersionOne(Location(), {"INSERT INTO IndividualInfo (IIName) VALUES ('Aoki')",
-                                "INSERT INTO IndividualInfo (IIName) VALUES ('Baba')",
-                                "INSERT INTO IndividualInfo (IIName) VALUES ('Chiba')",
-                                "DELETE FROM IndividualInfo"});
-    if (HasFatalFailure()) return;
-    auto db = Open();
-    ASSERT_TRUE(db);
-    EXPECT_EQ(SubjectRows(*db), QStringList{kPracticeRow});
-    EXPECT_EQ(AddSubject(*db, "Daido"), 4);
-}
-
-TEST_P(StoreTest, AHandMadeSubjectTableWithoutAutoNumberingTakesThePracticeRow) {
-    // Adopted tables made by hand (no version record): IIID a plain key.
-    {
+TEST_P(StoreTest, AnOlderDatabaseGetsThePracticeSubjectOnlyWithoutSubjects) {
+    for (const OlderDatabase& older : kOlder) {
+        SCOPED_TRACE(older.what);
+        if (&older != kOlder) NewDatabase();  // a database of its own for each
+        QStringList statements;
+        if (older.versionOne) {
+            statements = MigrationStep(1, Dialect::For(Location().engine));
+            statements << QStringLiteral("CREATE TABLE %1 (version INTEGER NOT NULL)")
+                              .arg(QLatin1String(kVersionTable))
+                       << QStringLiteral("INSERT INTO %1 (version) VALUES (1)")
+                              .arg(QLatin1String(kVersionTable));
+        }
+        {
+            RawConnection raw(Location());
+            for (const QString& sql : statements + older.statements) {
+                ASSERT_TRUE(raw.Exec(sql)) << S(sql) << ": " << S(raw.LastError());
+            }
+        }
+        {
+            auto db = Open();
+            ASSERT_TRUE(db);
+            EXPECT_EQ(db->SchemaVersion(), CurrentSchemaVersion());
+            EXPECT_EQ(SubjectRows(*db), older.subjects);
+            if (older.nextKey != 0) {
+                EXPECT_EQ(AddSubject(*db, "Daido"), older.nextKey);
+            }
+        }
         RawConnection raw(Location());
-        ASSERT_TRUE(raw.IsOpen()) << S(raw.LastError());
-        ASSERT_TRUE(
-            raw.Exec("CREATE TABLE IndividualInfo (IIID INTEGER PRIMARY KEY NOT NULL, "
-                     "IIName TEXT, IISex TEXT, IIAge INTEGER, IIHanduse INTEGER, "
-                     "IIEducation INTEGER, IIDescription TEXT)"))
-            << S(raw.LastError());
+        EXPECT_EQ(raw.Scalar("SELECT COUNT(*) FROM KestruneSchema").toInt(), 1);
+        EXPECT_EQ(raw.Scalar("SELECT COUNT(*) FROM IndividualInfo").toInt(),
+                  older.subjects.size() + (older.nextKey != 0));
+        if (older.versionOne) {
+            EXPECT_EQ(raw.Scalar("SELECT BRContent FROM BasicRecord").toString(), "kept");
+        }
     }
-    auto db = Open();
-    ASSERT_TRUE(db);
-    EXPECT_EQ(db->SchemaVersion(), CurrentSchemaVersion());
-    EXPECT_EQ(SubjectRows(*db), QStringList{kPracticeRow});
 }
 
 }  // namespace
