@@ -36,16 +36,12 @@ const char kNullDevice[] = "pcm.!default { type null }\nctl.!default { type hw c
 // `seconds` of a 1 kHz tone.
 std::vector<uint8_t> Tone(uint16_t bits, uint32_t rate, double seconds) {
     std::vector<uint8_t> out;
-    const auto frames = static_cast<std::size_t>(rate * seconds);
-    for (std::size_t i = 0; i < frames; ++i) {
+    for (std::size_t i = 0; i < static_cast<std::size_t>(rate * seconds); ++i) {
         const double v = std::sin(2 * M_PI * 1000.0 * static_cast<double>(i) / rate);
-        if (bits == 8) {
-            out.push_back(static_cast<uint8_t>(128 + static_cast<int>(100 * v)));
-        } else {
-            const auto s = static_cast<uint16_t>(static_cast<int16_t>(20000 * v));
-            out.push_back(static_cast<uint8_t>(s & 0xff));
-            out.push_back(static_cast<uint8_t>(s >> 8));
-        }
+        const auto s =
+            static_cast<uint16_t>(static_cast<int16_t>(bits == 8 ? 128 + 100 * v : 20000 * v));
+        out.push_back(static_cast<uint8_t>(s & 0xff));
+        if (bits == 16) out.push_back(static_cast<uint8_t>(s >> 8));
     }
     return out;
 }
@@ -154,6 +150,17 @@ TEST_F(PortAudioOutputTest, OpeningAgainInTheSameFormatKeepsTheStreamAndDropsThe
     EXPECT_FALSE(out.IsOpen());
 }
 
+TEST_F(PortAudioOutputTest, RefusesFormatsItDoesNotPlayAndTheFactoryMakesIt) {
+    EXPECT_FALSE(out.Open(Mono(24, 22050), 22050));
+    WaveFormat stereo = Mono(16, 22050);
+    stereo.channels = 2;
+    EXPECT_FALSE(out.Open(stereo, 22050));
+    SystemWaitClock clock;
+    const auto made = MakeSoundOutput("portaudio", clock);
+    ASSERT_NE(dynamic_cast<PortAudioOutput*>(made.get()), nullptr);
+    EXPECT_TRUE(made->Open(Mono(16, 8000), 8000));
+}
+
 TEST(PortAudioOutput, WithoutADeviceOpenFails) {
     kestrune::testing::ScratchDir home;
     UseAsoundrc(home, "pcm.!default { type hw card 31 }\nctl.!default { type hw card 31 }\n");
@@ -162,21 +169,4 @@ TEST(PortAudioOutput, WithoutADeviceOpenFails) {
     EXPECT_FALSE(out.IsOpen());
     const uint8_t bytes[2] = {};
     EXPECT_FALSE(out.Write(bytes, 2));
-}
-
-TEST_F(PortAudioOutputTest, RefusesFormatsItDoesNotPlay) {
-    EXPECT_FALSE(out.Open(Mono(24, 22050), 22050));
-    WaveFormat stereo = Mono(16, 22050);
-    stereo.channels = 2;
-    EXPECT_FALSE(out.Open(stereo, 22050));
-    EXPECT_TRUE(out.Open(Mono(16, 22050), 22050));
-}
-
-TEST(PortAudioOutput, TheFactoryMakesItForPortaudio) {
-    kestrune::testing::ScratchDir home;
-    UseAsoundrc(home, kNullDevice);
-    SystemWaitClock clock;
-    const auto out = MakeSoundOutput("portaudio", clock);
-    ASSERT_NE(dynamic_cast<PortAudioOutput*>(out.get()), nullptr);
-    EXPECT_TRUE(out->Open(Mono(16, 8000), 8000));
 }

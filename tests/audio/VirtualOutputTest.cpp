@@ -19,25 +19,19 @@ namespace {
 
 // A ramp of distinct values: frame i is i + first (8 bits, wrapping in
 // 0 ... 255) or (i * 37 + first) - 16000 (16 bits, little-endian).
-std::vector<uint8_t> Ramp(uint16_t bits, std::size_t frames, int first = 0) {
-    std::vector<uint8_t> bytes;
-    for (std::size_t i = 0; i < frames; ++i) {
-        const int value = static_cast<int>(i) + first;
-        if (bits == 8) {
-            bytes.push_back(static_cast<uint8_t>(value & 0xff));
-        } else {
-            const auto v =
-                static_cast<uint16_t>(static_cast<int16_t>((value * 37) % 32000 - 16000));
-            bytes.push_back(static_cast<uint8_t>(v & 0xff));
-            bytes.push_back(static_cast<uint8_t>(v >> 8));
-        }
-    }
-    return bytes;
-}
-
 int RampValue(uint16_t bits, std::size_t i, int first = 0) {
     const int value = static_cast<int>(i) + first;
     return bits == 8 ? (value & 0xff) : (value * 37) % 32000 - 16000;
+}
+
+std::vector<uint8_t> Ramp(uint16_t bits, std::size_t frames, int first = 0) {
+    std::vector<uint8_t> bytes;
+    for (std::size_t i = 0; i < frames; ++i) {
+        const auto v = static_cast<uint16_t>(RampValue(bits, i, first));
+        bytes.push_back(static_cast<uint8_t>(v & 0xff));
+        if (bits == 16) bytes.push_back(static_cast<uint8_t>(v >> 8));
+    }
+    return bytes;
 }
 
 }  // namespace
@@ -153,8 +147,11 @@ TEST(VirtualOutput, PauseHoldsResumeGoesOnStopAndCloseSilenceAtTheirTick) {
     EXPECT_EQ(heard[2].Sample(0), 0);
 }
 
-TEST(VirtualOutput, RefusesWhatTheDeviceCannotPlay) {
+TEST(VirtualOutput, RefusesWhatTheDeviceCannotPlayAndTheFactoryMakesIt) {
     ManualWaitClock clock;
+    EXPECT_NE(dynamic_cast<VirtualOutput*>(MakeSoundOutput("virtual", clock).get()), nullptr);
+    EXPECT_EQ(MakeSoundOutput("alsa", clock), nullptr);
+    EXPECT_EQ(MakeSoundOutput("", clock), nullptr);
     VirtualOutput out(clock);
     EXPECT_FALSE(out.Open(Mono(24, 44100), 44100));
     EXPECT_FALSE(out.Open(Mono(16, 44100), 0));
@@ -174,11 +171,4 @@ TEST(VirtualOutput, RefusesWhatTheDeviceCannotPlay) {
     clock.AdvanceMs(100);
     EXPECT_TRUE(out.Heard().empty());
     EXPECT_EQ(out.OpenCount(), 2);
-}
-
-TEST(SoundOutputFactory, MakesTheNamedDevice) {
-    ManualWaitClock clock;
-    EXPECT_NE(dynamic_cast<VirtualOutput*>(MakeSoundOutput("virtual", clock).get()), nullptr);
-    EXPECT_EQ(MakeSoundOutput("alsa", clock), nullptr);
-    EXPECT_EQ(MakeSoundOutput("", clock), nullptr);
 }

@@ -88,7 +88,15 @@ const OlderDatabase kOlder[] = {
       "INSERT INTO BasicRecord (IIID, BRContent) VALUES (3, 'kept')"},
      {kPracticeRow},
      4},
-    // Adopted tables made by hand (no version record), IIID a plain key.
+    // Adopted tables made by hand (no version record), with their rows.
+    {"a hand-made subject table with a subject",
+     false,
+     {"CREATE TABLE IndividualInfo (IIID INTEGER PRIMARY KEY, IIName TEXT, IISex TEXT, "
+      "IIAge INTEGER, IIHanduse INTEGER, IIEducation INTEGER, IIDescription TEXT)",
+      "INSERT INTO IndividualInfo (IIID, IIName) VALUES (41, 'Kept')"},
+     {"41|Kept|NULL|NULL|NULL|NULL|NULL"},
+     0},
+    // The same without auto-numbering (IIID a plain key) and no subject.
     {"a hand-made subject table without auto-numbering",
      false,
      {"CREATE TABLE IndividualInfo (IIID INTEGER PRIMARY KEY NOT NULL, IIName TEXT, IISex TEXT, "
