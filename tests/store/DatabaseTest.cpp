@@ -310,10 +310,12 @@ TEST_P(OpenStoreTest, AWriteWaitsForAnotherConnectionsLockUntilTheBusyTimeout) {
             locked.set_value(ok);
             // Let go once our write is seen waiting for the lock.
             auto waiting = [&] {
-                return sqlite
-                           ? SqliteSleeps::SoFar().count > sleepsBefore
-                           : raw.Scalar("SELECT COUNT(*) FROM pg_locks WHERE NOT granted").toInt() >
-                                 0;
+                return sqlite ? SqliteSleeps::SoFar().count > sleepsBefore
+                              : raw.Scalar(
+                                       "SELECT COUNT(*) FROM pg_locks l JOIN pg_database d "
+                                       "ON d.oid = l.database WHERE NOT l.granted AND "
+                                       "d.datname = current_database()")
+                                        .toInt() > 0;
             };
             while (ok && !writerReturned && !(released && waiting())) std::this_thread::yield();
             raw.Exec(released ? "COMMIT" : "ROLLBACK");
