@@ -97,19 +97,15 @@ void CloseFake(snd_ctl_ext_t* ext) {
     delete Of(ext);
 }
 
-const snd_ctl_ext_callback_t kCallbacks = [] {
-    snd_ctl_ext_callback_t callbacks{};
-    callbacks.close = CloseFake;
-    callbacks.elem_count = ElemCount;
-    callbacks.elem_list = ElemList;
-    callbacks.find_elem = FindElem;
-    callbacks.get_attribute = GetAttribute;
-    callbacks.get_integer_info = GetIntegerInfo;
-    callbacks.read_integer = ReadInteger;
-    callbacks.write_integer = WriteInteger;
-    callbacks.read_event = ReadEvent;
-    return callbacks;
-}();
+const snd_ctl_ext_callback_t kCallbacks = {.close = CloseFake,
+                                           .elem_count = ElemCount,
+                                           .elem_list = ElemList,
+                                           .find_elem = FindElem,
+                                           .get_attribute = GetAttribute,
+                                           .get_integer_info = GetIntegerInfo,
+                                           .read_integer = ReadInteger,
+                                           .write_integer = WriteInteger,
+                                           .read_event = ReadEvent};
 
 }  // namespace
 
@@ -148,11 +144,10 @@ SND_CTL_PLUGIN_DEFINE_FUNC(kestrunefake) {
     fake->maximum = maximum;
     fake->ext.version = SND_CTL_EXT_VERSION;
     fake->ext.card_idx = 0;
-    std::strncpy(fake->ext.id, "Fake", sizeof(fake->ext.id) - 1);
-    std::strncpy(fake->ext.driver, "Fake", sizeof(fake->ext.driver) - 1);
-    std::strncpy(fake->ext.name, "Fake mixer", sizeof(fake->ext.name) - 1);
-    std::strncpy(fake->ext.longname, "Fake mixer for tests", sizeof(fake->ext.longname) - 1);
-    std::strncpy(fake->ext.mixername, "Fake", sizeof(fake->ext.mixername) - 1);
+    for (char* field : {fake->ext.id, fake->ext.driver, fake->ext.name, fake->ext.longname,
+                        fake->ext.mixername}) {
+        std::strcpy(field, "Fake");
+    }
     fake->ext.callback = &kCallbacks;
     fake->ext.private_data = fake;
     const int created = snd_ctl_ext_create(&fake->ext, name, mode);

@@ -8,11 +8,8 @@
 
 #include <gtest/gtest.h>
 
-#include <atomic>
-#include <chrono>
 #include <cmath>
 #include <fstream>
-#include <thread>
 #include <vector>
 
 #include "DeviceTestSupport.h"
@@ -39,27 +36,14 @@ const char kNullDevice[] = "pcm.!default { type null }\nctl.!default { type hw c
 // `seconds` of a 1 kHz tone.
 std::vector<uint8_t> Tone(uint16_t bits, uint32_t rate, double seconds) {
     std::vector<uint8_t> out;
-    const auto frames = static_cast<std::size_t>(rate * seconds);
-    for (std::size_t i = 0; i < frames; ++i) {
+    for (std::size_t i = 0; i < static_cast<std::size_t>(rate * seconds); ++i) {
         const double v = std::sin(2 * M_PI * 1000.0 * static_cast<double>(i) / rate);
-        if (bits == 8) {
-            out.push_back(static_cast<uint8_t>(128 + static_cast<int>(100 * v)));
-        } else {
-            const auto s = static_cast<uint16_t>(static_cast<int16_t>(20000 * v));
-            out.push_back(static_cast<uint8_t>(s & 0xff));
-            out.push_back(static_cast<uint8_t>(s >> 8));
-        }
+        const auto s =
+            static_cast<uint16_t>(static_cast<int16_t>(bits == 8 ? 128 + 100 * v : 20000 * v));
+        out.push_back(static_cast<uint8_t>(s & 0xff));
+        if (bits == 16) out.push_back(static_cast<uint8_t>(s >> 8));
     }
     return out;
-}
-
-bool WaitFor(const std::atomic<int>& counter, int value) {
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-    while (counter.load() < value) {
-        if (std::chrono::steady_clock::now() > deadline) return false;
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    }
-    return true;
 }
 
 // The null device as the default, set before the output exists, and an
@@ -67,13 +51,13 @@ bool WaitFor(const std::atomic<int>& counter, int value) {
 class PortAudioOutputTest : public ::testing::Test {
   protected:
     void SetUp() override {
-        out.SetDoneCallback([this] { done.fetch_add(1); });
+        out.SetDoneCallback([this] { done.Raise(); });
     }
 
     kestrune::testing::ScratchDir home_;
     const bool configured_ = (UseAsoundrc(home_, kNullDevice), true);
     PortAudioOutput out;
-    std::atomic<int> done{0};
+    EventCount done;
 };
 
 }  // namespace
@@ -81,13 +65,13 @@ class PortAudioOutputTest : public ::testing::Test {
 TEST_F(PortAudioOutputTest, PlaysAToneOnTheNullDeviceToTheEndFor16And8Bits) {
     for (const auto& [bits, rate] : {std::pair<uint16_t, uint32_t>{16, 22050}, {8, 11025}}) {
         SCOPED_TRACE(bits);
-        const int before = done.load();
+        const int before = done.Value();
         ASSERT_TRUE(out.Open(Mono(bits, rate), rate));
         EXPECT_TRUE(out.IsOpen());
         EXPECT_TRUE(out.Done());
         const std::vector<uint8_t> tone = Tone(bits, rate, 0.2);
         ASSERT_TRUE(out.Write(tone.data(), tone.size()));
-        ASSERT_TRUE(WaitFor(done, before + 1));
+        ASSERT_TRUE(done.WaitFor(before + 1));
         EXPECT_TRUE(out.Done());
         EXPECT_EQ(out.PositionBytes(), tone.size());
         out.Close();
@@ -101,11 +85,10 @@ TEST_F(PortAudioOutputTest, QueuedBuffersAllPlayAndStopStartsOver) {
     const std::vector<uint8_t> tone = Tone(16, 44100, 0.05);
     out.Pause();  // nothing moves while paused, so all three queue up
     for (int i = 0; i < 3; ++i) ASSERT_TRUE(out.Write(tone.data(), tone.size()));
-    std::this_thread::sleep_for(std::chrono::milliseconds(50));
     EXPECT_EQ(out.PositionBytes(), 0u);
     EXPECT_FALSE(out.Done());
     out.Resume();
-    ASSERT_TRUE(WaitFor(done, 1));
+    ASSERT_TRUE(done.WaitFor(1));
     EXPECT_EQ(out.PositionBytes(), 3 * tone.size());
 
     out.Pause();
@@ -118,7 +101,7 @@ TEST_F(PortAudioOutputTest, QueuedBuffersAllPlayAndStopStartsOver) {
     EXPECT_EQ(out.PositionBytes(), 0u);
     out.Resume();
     ASSERT_TRUE(out.Write(tone.data(), tone.size()));
-    ASSERT_TRUE(WaitFor(done, 2));
+    ASSERT_TRUE(done.WaitFor(2));
     EXPECT_EQ(out.PositionBytes(), tone.size());
 }
 
@@ -127,7 +110,7 @@ TEST_F(PortAudioOutputTest, OpeningAgainInTheSameFormatKeepsTheStreamAndDropsThe
     ASSERT_EQ(out.StreamOpens(), 1u);
     const std::vector<uint8_t> tone = Tone(16, 22050, 0.05);
     ASSERT_TRUE(out.Write(tone.data(), tone.size()));
-    ASSERT_TRUE(WaitFor(done, 1));
+    ASSERT_TRUE(done.WaitFor(1));
     ASSERT_EQ(out.PositionBytes(), tone.size());
 
     // A stimulus cut off while paused, with more of it queued.
@@ -143,12 +126,11 @@ TEST_F(PortAudioOutputTest, OpeningAgainInTheSameFormatKeepsTheStreamAndDropsThe
     EXPECT_EQ(out.PositionBytes(), 0u);
     ASSERT_TRUE(out.Write(tone.data(), tone.size()));
     EXPECT_FALSE(out.Done());
-    ASSERT_TRUE(WaitFor(done, 2));  // not paused any more
+    ASSERT_TRUE(done.WaitFor(2));  // not paused any more
     EXPECT_TRUE(out.Done());
     // Only the new buffer played: none of the dropped second of tone.
     EXPECT_EQ(out.PositionBytes(), tone.size());
-    std::this_thread::sleep_for(std::chrono::milliseconds(50));
-    EXPECT_EQ(done.load(), 2);
+    EXPECT_EQ(done.Value(), 2);
 
     // Another rate or sample size is a new stream, and it plays.
     ASSERT_TRUE(out.Open(Mono(16, 44100), 44100));
@@ -158,7 +140,7 @@ TEST_F(PortAudioOutputTest, OpeningAgainInTheSameFormatKeepsTheStreamAndDropsThe
     EXPECT_EQ(out.StreamOpens(), 3u);
     EXPECT_EQ(out.PositionBytes(), 0u);
     ASSERT_TRUE(out.Write(tone8.data(), tone8.size()));
-    ASSERT_TRUE(WaitFor(done, 3));
+    ASSERT_TRUE(done.WaitFor(3));
     EXPECT_EQ(out.PositionBytes(), tone8.size());
 
     // A format it refuses closes the stream, as before.
@@ -166,6 +148,17 @@ TEST_F(PortAudioOutputTest, OpeningAgainInTheSameFormatKeepsTheStreamAndDropsThe
     stereo.channels = 2;
     EXPECT_FALSE(out.Open(stereo, 44100));
     EXPECT_FALSE(out.IsOpen());
+}
+
+TEST_F(PortAudioOutputTest, RefusesFormatsItDoesNotPlayAndTheFactoryMakesIt) {
+    EXPECT_FALSE(out.Open(Mono(24, 22050), 22050));
+    WaveFormat stereo = Mono(16, 22050);
+    stereo.channels = 2;
+    EXPECT_FALSE(out.Open(stereo, 22050));
+    SystemWaitClock clock;
+    const auto made = MakeSoundOutput("portaudio", clock);
+    ASSERT_NE(dynamic_cast<PortAudioOutput*>(made.get()), nullptr);
+    EXPECT_TRUE(made->Open(Mono(16, 8000), 8000));
 }
 
 TEST(PortAudioOutput, WithoutADeviceOpenFails) {
@@ -176,21 +169,4 @@ TEST(PortAudioOutput, WithoutADeviceOpenFails) {
     EXPECT_FALSE(out.IsOpen());
     const uint8_t bytes[2] = {};
     EXPECT_FALSE(out.Write(bytes, 2));
-}
-
-TEST_F(PortAudioOutputTest, RefusesFormatsItDoesNotPlay) {
-    EXPECT_FALSE(out.Open(Mono(24, 22050), 22050));
-    WaveFormat stereo = Mono(16, 22050);
-    stereo.channels = 2;
-    EXPECT_FALSE(out.Open(stereo, 22050));
-    EXPECT_TRUE(out.Open(Mono(16, 22050), 22050));
-}
-
-TEST(PortAudioOutput, TheFactoryMakesItForPortaudio) {
-    kestrune::testing::ScratchDir home;
-    UseAsoundrc(home, kNullDevice);
-    SystemWaitClock clock;
-    const auto out = MakeSoundOutput("portaudio", clock);
-    ASSERT_NE(dynamic_cast<PortAudioOutput*>(out.get()), nullptr);
-    EXPECT_TRUE(out->Open(Mono(16, 8000), 8000));
 }

@@ -31,23 +31,16 @@ bool Export(const std::string& file, const std::string& sheet, const Row& header
 }  // namespace
 
 TEST(SpreadSheet, PathsEndingInXlsAreWorkbooksStoredAsXlsx) {
-    EXPECT_TRUE(IsWorkbookPath("Data/a.xls"));
-    EXPECT_TRUE(IsWorkbookPath("Data/a.XLS"));
-    EXPECT_TRUE(IsWorkbookPath("a.xlsx"));
+    for (const auto& [path, stored] : {std::pair{"Data/山田.xls", "Data/山田.xlsx"},
+                                       {"B.XLS", "B.xlsx"},
+                                       {"c.xlsx", "c.xlsx"}}) {
+        EXPECT_TRUE(IsWorkbookPath(path));
+        EXPECT_EQ(WorkbookPathFor(path), stored);
+        EXPECT_EQ(CSpreadSheet(path, "Result", true).Path(), stored);
+    }
     EXPECT_FALSE(IsWorkbookPath("a.csv"));
     EXPECT_FALSE(IsWorkbookPath("xls"));
-    EXPECT_EQ(WorkbookPathFor("Data/山田.xls"), "Data/山田.xlsx");
-    EXPECT_EQ(WorkbookPathFor("B.XLS"), "B.xlsx");
-    EXPECT_EQ(WorkbookPathFor("c.xlsx"), "c.xlsx");
-
-    CSpreadSheet sheet("x.xls", "Result", true);
-    EXPECT_TRUE(sheet.IsWorkbook());
-    EXPECT_EQ(sheet.Path(), "x.xlsx");
-    EXPECT_EQ(sheet.SheetName(), "Result");
-    EXPECT_EQ(sheet.Separator(), ",;.?");
-    CSpreadSheet text("x.txt", "\t", true);
-    EXPECT_FALSE(text.IsWorkbook());
-    EXPECT_EQ(text.Separator(), "\t");
+    EXPECT_EQ(CSpreadSheet("x.txt", "\t", true).Separator(), "\t");
 }
 
 TEST(SpreadSheet, ReopeningASheetBacksItUpOnceAndAppendsAfterItsRows) {

@@ -1,21 +1,56 @@
 #include "StoreFixture.h"
 
 #include <QCoreApplication>
-#include <QVariant>
+#include <QSqlError>
+#include <QSqlQuery>
 
+#include <sqlite3.h>
 #include <unistd.h>
 
 #include <atomic>
+#include <filesystem>
+#include <mutex>
 
 namespace kestrune::store::testing {
 namespace {
 
-QString NewConnectionName() {
-    static std::atomic<int> counter{0};
-    return QStringLiteral("kestrune-test-raw-%1").arg(++counter);
+std::mutex sleepMutex;
+SqliteSleeps sleeps;
+bool pretendSleeps = false;
+sqlite3_vfs countingVfs;
+int (*systemSleep)(sqlite3_vfs*, int) = nullptr;
+
+int CountingSleep(sqlite3_vfs* vfs, int microseconds) {
+    {
+        std::lock_guard lock(sleepMutex);
+        ++sleeps.count;
+        sleeps.total += std::chrono::microseconds(microseconds);
+        if (pretendSleeps) return microseconds;
+    }
+    return systemSleep(vfs, microseconds);
+}
+
+/** The system's file-system layer with only its sleep replaced, as default. */
+void InstallCountingSleep() {
+    sqlite3_vfs* system = sqlite3_vfs_find(nullptr);
+    countingVfs = *system;
+    countingVfs.zName = "kestrune-test";
+    systemSleep = system->xSleep;
+    countingVfs.xSleep = CountingSleep;
+    sqlite3_vfs_register(&countingVfs, 1);
 }
 
 }  // namespace
+
+SqliteSleeps SqliteSleeps::SoFar() {
+    std::lock_guard lock(sleepMutex);
+    return sleeps;
+}
+
+void SqliteSleeps::Pretend(bool pretend) {
+    std::lock_guard lock(sleepMutex);
+    pretendSleeps = pretend;
+}
 
 std::optional<DatabaseLocation> TestServer() {
     const QString url = qEnvironmentVariable("KESTRUNE_TEST_POSTGRES_URL");
@@ -26,17 +61,17 @@ std::optional<DatabaseLocation> TestServer() {
     return server;
 }
 
-RawConnection::RawConnection(const DatabaseLocation& location) : name_(NewConnectionName()) {
-    if (location.engine == Engine::Sqlite) {
-        db_ = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), name_);
-        db_.setDatabaseName(location.sqlitePath);
-    } else {
-        db_ = QSqlDatabase::addDatabase(QStringLiteral("QPSQL"), name_);
+RawConnection::RawConnection(const DatabaseLocation& location) {
+    static std::atomic<int> counter{0};
+    name_ = QStringLiteral("kestrune-test-raw-%1").arg(++counter);
+    const bool sqlite = location.engine == Engine::Sqlite;
+    db_ = QSqlDatabase::addDatabase(sqlite ? "QSQLITE" : "QPSQL", name_);
+    db_.setDatabaseName(sqlite ? location.sqlitePath : location.name);
+    if (!sqlite) {
         db_.setHostName(location.host);
         db_.setPort(location.port);
         db_.setUserName(location.user);
         db_.setPassword(location.password);
-        db_.setDatabaseName(location.name);
     }
     if (!db_.open()) error_ = db_.lastError().text();
 }
@@ -56,55 +91,41 @@ bool RawConnection::Exec(const QString& sql) {
 
 QVariant RawConnection::Scalar(const QString& sql) {
     QSqlQuery query(db_);
-    if (!query.exec(sql)) {
-        error_ = query.lastError().text();
-        return QVariant();
-    }
+    if (!query.exec(sql)) error_ = query.lastError().text();
     return query.next() ? query.value(0) : QVariant();
 }
 
-ScratchDatabase::ScratchDatabase(Engine engine) {
-    if (engine == Engine::Sqlite) {
-        location_ = DatabaseLocation::StationFile(QString::fromStdString(dir_.Path().string()));
-        return;
-    }
-    server_ = TestServer();
-    if (!server_) {
-        skipped_ = true;
-        return;
-    }
+void StoreTest::SetUp() {
+    if (GetParam() == Engine::Postgres && !TestServer()) GTEST_SKIP() << kNoServerMessage;
+    NewDatabase();
+}
+
+void StoreTest::NewDatabase() {
     static std::atomic<int> counter{0};
+    const int number = ++counter;
+    if (GetParam() == Engine::Sqlite) {
+        const auto folder = dir_.Path() / std::to_string(number);
+        std::filesystem::create_directory(folder);
+        location_ = DatabaseLocation::StationFile(QString::fromStdString(folder.string()));
+        return;
+    }
+    TearDown();
+    server_ = TestServer();
     location_ = *server_;
-    location_.name = QStringLiteral("kestrune_test_%1_%2").arg(::getpid()).arg(++counter);
+    location_.name = QStringLiteral("kestrune_test_%1_%2").arg(::getpid()).arg(number);
     RawConnection admin(*server_);
-    if (!admin.IsOpen() || !admin.Exec(QStringLiteral("CREATE DATABASE %1").arg(location_.name))) {
-        problem_ = QStringLiteral("cannot create a test database on %1: %2")
-                       .arg(server_->Describe(), admin.LastError());
+    if (!admin.Exec(QStringLiteral("CREATE DATABASE %1").arg(location_.name))) {
         server_.reset();
+        FAIL() << "cannot create a test database: " << S(admin.LastError());
     }
 }
 
-ScratchDatabase::~ScratchDatabase() {
+void StoreTest::TearDown() {
     if (!server_) return;
     RawConnection admin(*server_);
-    if (!admin.Exec(
-            QStringLiteral("DROP DATABASE IF EXISTS %1 WITH (FORCE)").arg(location_.name))) {
-        ADD_FAILURE() << "cannot drop " << location_.name.toStdString() << ": "
-                      << admin.LastError().toStdString();
-    }
-}
-
-void StoreTest::SetUp() {
-    scratch_ = std::make_unique<ScratchDatabase>(GetParam());
-    if (scratch_->Skipped()) GTEST_SKIP() << kNoServerMessage;
-    ASSERT_TRUE(scratch_->Problem().isEmpty()) << scratch_->Problem().toStdString();
-}
-
-void OpenStoreTest::SetUp() {
-    StoreTest::SetUp();
-    if (IsSkipped() || HasFatalFailure()) return;
-    db = Open();
-    ASSERT_TRUE(db);
+    EXPECT_TRUE(admin.Exec("DROP DATABASE IF EXISTS " + location_.name + " WITH (FORCE)"))
+        << S(admin.LastError());
+    server_.reset();
 }
 
 std::unique_ptr<Database> StoreTest::Open() {
@@ -114,8 +135,20 @@ std::unique_ptr<Database> StoreTest::Open() {
     return db;
 }
 
-std::string EngineName(const ::testing::TestParamInfo<Engine>& info) {
-    return info.param == Engine::Sqlite ? "Sqlite" : "Postgres";
+void OpenStoreTest::SetUp() {
+    StoreTest::SetUp();
+    if (IsSkipped() || HasFatalFailure()) return;
+    db = Open();
+    ASSERT_TRUE(db);
 }
 
 }  // namespace kestrune::store::testing
+
+// The Qt SQL drivers are plugins, and loading them needs an application
+// object; one lives for the whole test run.
+int main(int argc, char** argv) {
+    ::testing::InitGoogleTest(&argc, argv);
+    kestrune::store::testing::InstallCountingSleep();
+    QCoreApplication app(argc, argv);
+    return RUN_ALL_TESTS();
+}

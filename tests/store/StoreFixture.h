@@ -1,12 +1,11 @@
 #pragma once
 
 #include <QSqlDatabase>
-#include <QSqlError>
-#include <QSqlQuery>
 #include <QString>
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <memory>
 #include <optional>
 #include <ostream>
@@ -31,7 +30,6 @@ namespace kestrune::store::testing {
 
 /** The server named by KESTRUNE_TEST_POSTGRES_URL; nullopt when unset. */
 std::optional<DatabaseLocation> TestServer();
-
 inline constexpr const char* kNoServerMessage = "KESTRUNE_TEST_POSTGRES_URL is not set";
 
 inline std::string S(const QString& text) {
@@ -60,6 +58,21 @@ inline qint64 Count(Database& db, const QString& table) {
 }
 
 /**
+ * SQLite's waits for a lock held by another connection (the busy timeout),
+ * as the test sees them: every connection in the test process sleeps through
+ * a file-system layer that counts the sleeps and adds up their length, and
+ * that only pretends to sleep while told to, so that a busy timeout runs out
+ * at once. Installed by main() before any connection opens.
+ */
+struct SqliteSleeps {
+    long count = 0;
+    std::chrono::microseconds total{0};
+
+    static SqliteSleeps SoFar();
+    static void Pretend(bool pretend);
+};
+
+/**
  * A plain Qt SQL connection beside the store's own, for looking at a
  * database from outside (another program) or changing it behind the
  * store's back. Removed with the object.
@@ -68,8 +81,6 @@ class RawConnection {
   public:
     explicit RawConnection(const DatabaseLocation& location);
     ~RawConnection();
-    RawConnection(const RawConnection&) = delete;
-    RawConnection& operator=(const RawConnection&) = delete;
 
     bool IsOpen() const { return db_.isOpen(); }
     QString LastError() const { return error_; }
@@ -85,50 +96,41 @@ class RawConnection {
 };
 
 /**
- * A database of its own for one test: a fresh SQLite station folder, or a
- * fresh database created on the test server and dropped afterwards.
+ * The suite shared by both engines. Each test has a database of its own: a
+ * fresh SQLite station folder, or a fresh database created on the test
+ * server and dropped afterwards (skipped when there is no server).
  */
-class ScratchDatabase {
-  public:
-    explicit ScratchDatabase(Engine engine);
-    ~ScratchDatabase();
-    ScratchDatabase(const ScratchDatabase&) = delete;
-    ScratchDatabase& operator=(const ScratchDatabase&) = delete;
+class StoreTest : public ::testing::TestWithParam<Engine> {
+  protected:
+    void SetUp() override;
+    void TearDown() override;
 
-    /** Empty when ready; otherwise why the database could not be made. */
-    const QString& Problem() const { return problem_; }
-    bool Skipped() const { return skipped_; }
+    /** Replaces the test's database with another new one. */
+    void NewDatabase();
+    /** Opens the test's database; fails the test when that fails. */
+    std::unique_ptr<Database> Open();
     const DatabaseLocation& Location() const { return location_; }
-    const kestrune::testing::ScratchDir& Dir() const { return dir_; }
 
   private:
     kestrune::testing::ScratchDir dir_;
     DatabaseLocation location_;
     std::optional<DatabaseLocation> server_;
-    QString problem_;
-    bool skipped_ = false;
-};
-
-/** The test suite shared by both engines. */
-class StoreTest : public ::testing::TestWithParam<Engine> {
-  protected:
-    void SetUp() override;
-
-    /** Opens the test's database; fails the test when that fails. */
-    std::unique_ptr<Database> Open();
-    const DatabaseLocation& Location() const { return scratch_->Location(); }
-
-    std::unique_ptr<ScratchDatabase> scratch_;
 };
 
 /** The same suite with the test's database already open as `db`. */
 class OpenStoreTest : public StoreTest {
   protected:
     void SetUp() override;
+    void TearDown() override {
+        db.reset();
+        StoreTest::TearDown();
+    }
 
     std::unique_ptr<Database> db;
 };
 
-std::string EngineName(const ::testing::TestParamInfo<Engine>& info);
+inline std::string EngineName(const ::testing::TestParamInfo<Engine>& info) {
+    return info.param == Engine::Sqlite ? "Sqlite" : "Postgres";
+}
 
 }  // namespace kestrune::store::testing
