@@ -12,7 +12,7 @@ packages=(
   libxlsxwriter-dev libzip-dev libasound2-dev libreoffice-calc-nogui
   portaudio19-dev libfftw3-dev libpng-dev libsamplerate0-dev libfreexl-dev
   espeak-ng sox imagemagick
-  stress-ng
+  stress-ng ccache
 )
 
 missing=()

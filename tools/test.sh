@@ -26,6 +26,13 @@ step() {
 step "dependencies"
 bash tools/install-deps.sh
 
+# Repeated runs on one machine reuse earlier compilations; paths below the
+# checkout are taken relative to it, so another clone of the same commit hits.
+if command -v ccache >/dev/null; then
+  export CMAKE_CXX_COMPILER_LAUNCHER=${CMAKE_CXX_COMPILER_LAUNCHER:-ccache}
+  export CCACHE_BASEDIR=${CCACHE_BASEDIR:-$PWD}
+fi
+
 step "source format"
 if git rev-parse --is-inside-work-tree >/dev/null 2>&1; then
   git ls-files -z -- '*.cpp' '*.h' | xargs -0 clang-format --dry-run --Werror
