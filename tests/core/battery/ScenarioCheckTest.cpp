@@ -13,6 +13,7 @@
 #include <utility>
 #include <vector>
 
+#include "core/CoreTestSupport.h"
 #include "core/battery/VowelStimulus.h"
 #include "core/registry/Mappings.h"
 #include "support/ScratchDir.h"
@@ -33,24 +34,17 @@ struct ScenarioText {
     std::optional<std::pair<int, int>> dropKey;  ///< this pair's BEGIN is left out
 
     std::string Text(const std::string& folder) const {
-        std::string text = "[INFO]\nTESTTYPE=NEWSYLLABLEMASKING\nTOTAL=1\nFILEPATH=" + folder +
-                           "/\n[DATA]\nVOLUME=60\nINTERVAL=" + interval + "\nTYPE=" + type +
-                           "\nMISSPERMISSION=" + misses +
-                           "\nRESTPERMISSION=0\nONEPLAYTIMES=" + onePlay +
-                           "\nTWOPLAYTIMES=" + twoPlay + "\n";
-        for (int i = 0; i < 5; ++i) {
-            text += "[DATA" + std::to_string(i + 1) + "]\n";
-            for (int j = 0; j < 5; ++j) {
+        return testing::VowelScenarioText(
+            "TOTAL=1\nFILEPATH=" + folder + "/\n",
+            "VOLUME=60\nINTERVAL=" + interval + "\nTYPE=" + type + "\nMISSPERMISSION=" + misses +
+                "\nRESTPERMISSION=0\nONEPLAYTIMES=" + onePlay + "\nTWOPLAYTIMES=" + twoPlay + "\n",
+            [this](int i, int j) {
                 const auto found = pairs.find({i, j});
-                const auto [begin, end] = found == pairs.end()
-                                              ? std::pair<std::string, std::string>{"-20", "-10"}
-                                              : found->second;
-                const std::string n = std::to_string(j + 1);
-                if (dropKey != std::pair{i, j}) text += "BEGIN" + n + "=" + begin + "\n";
-                text += "END" + n + "=" + end + "\n";
-            }
-        }
-        return text;
+                auto pair = found == pairs.end() ? std::pair<std::string, std::string>{"-20", "-10"}
+                                                 : found->second;
+                if (dropKey == std::pair{i, j}) pair.first = "";
+                return pair;
+            });
     }
 };
 
