@@ -1,6 +1,7 @@
 #include "cli/Commands.h"
 
 #include <QCoreApplication>
+#include <QFileInfo>
 #include <QProcess>
 #include <QStringList>
 
@@ -15,6 +16,7 @@
 #include <utility>
 #include <vector>
 
+#include "core/wave/WaveFile.h"
 #include "store/Database.h"
 #include "support/ScratchDir.h"
 
@@ -41,54 +43,36 @@ void ExpectFailure(const Result& r, const std::string& errorPrefix) {
     EXPECT_EQ(r.err.rfind(errorPrefix, 0), 0u) << r.err;
 }
 
-// A canonical PCM file, built byte by byte, little-endian.
-std::string WaveBytes(std::uint16_t channels, std::uint32_t rate, std::uint16_t bits,
-                      std::uint32_t dataSize) {
-    const std::uint32_t block = channels * bits / 8u;
-    std::string s;
-    const auto put = [&s](std::uint32_t v, int bytes) {
-        for (int i = 0; i < bytes; ++i) s.push_back(static_cast<char>((v >> (8 * i)) & 0xFF));
-    };
-    s += "RIFF";
-    put(36 + dataSize, 4);
-    s += "WAVEfmt ";
-    for (const auto& [value, bytes] : std::vector<std::pair<std::uint32_t, int>>{
-             {16, 4}, {1, 2}, {channels, 2}, {rate, 4}, {rate * block, 4}, {block, 2}, {bits, 2}}) {
-        put(value, bytes);
-    }
-    s += "data";
-    put(dataSize, 4);
-    return s.append(dataSize, '\x01');
-}
-
 class CliTest : public ::testing::Test {
   protected:
     kestrune::testing::ScratchDir scratch_;
 };
 
 TEST_F(CliTest, WaveInfoReportsTheFormatAsRead) {
-    std::string notWave = WaveBytes(1, 44100, 16, 8);
-    notWave.replace(8, 4, "AVI ");
+    const auto wave = [this](const char* name, const WaveFormat& format) {
+        const std::vector<std::uint8_t> bytes(400, 1);
+        EXPECT_TRUE(WriteWaveFile(scratch_.File(name), format, bytes.data(),
+                                  400 * 8 / format.bitsPerSample));
+        return scratch_.File(name);
+    };
     const struct {
-        std::string name, bytes;
+        std::string path;
         int status;
         std::string out;
     } rows[] = {
-        {"mono.wav", WaveBytes(1, 11025, 8, 300), kExitOk,
-         "channels=1 rate=11025 bits=8 block=1 samples=300 data_offset=44 data_size=300\n"},
+        {wave("mono.wav", PcmFormat(1, 11025, 8)), kExitOk,
+         "channels=1 rate=11025 bits=8 block=1 samples=400 data_offset=44 data_size=400\n"},
         // Two channels arrive as one: the block and the count are per left sample.
-        {"stereo.wav", WaveBytes(2, 44100, 16, 400), kExitOk,
+        {wave("stereo.wav", PcmFormat(2, 44100, 16)), kExitOk,
          "channels=1 rate=44100 bits=16 block=2 samples=100 data_offset=44 data_size=400\n"},
-        {"movie.wav", notWave, kExitFailed, "error=NotWave\n"},
-        {"absent.wav", "", kExitFailed, "error=CannotOpen\n"},
+        {scratch_.Write("movie.wav", std::string("RIFF....AVI LIST")), kExitFailed,
+         "error=NotWave\n"},
+        {scratch_.File("absent.wav"), kExitFailed, "error=CannotOpen\n"},
     };
     for (const auto& row : rows) {
-        const std::string path =
-            row.bytes.empty() ? scratch_.File(row.name) : scratch_.Write(row.name, row.bytes);
-        const Result r = RunArgs({"wave-info", path});
-        EXPECT_EQ(r.status, row.status) << row.name;
-        EXPECT_EQ(r.out, row.out) << row.name;
-        EXPECT_EQ(r.err, "") << row.name;
+        const Result r = RunArgs({"wave-info", row.path});
+        EXPECT_EQ(std::tie(r.status, r.out, r.err), std::tuple(row.status, row.out, ""))
+            << row.path;
     }
 }
 
@@ -191,42 +175,28 @@ TEST(CliProgramTest, AnswerHelpAndVersionAndMistakesInOneLine) {
         return Result{run.exitCode(), run.readAllStandardOutput().toStdString(),
                       run.readAllStandardError().toStdString()};
     };
+    // Answers start with their first line; a mistake is one line on stderr and exit 2.
     const struct {
         QString path;
-        QStringList args;
-        std::string outStart;
-    } answers[] = {
-        {cli, {"--version"}, "kestrune-cli " KESTRUNE_VERSION "\n"},
-        {cli, {"help"}, "usage: kestrune-cli [--station DIR]"},
-        {program, {"--version"}, "kestrune " KESTRUNE_VERSION "\n"},
+        QString args;
+        std::string out, mistake;
+    } rows[] = {
+        {cli, "--version", "kestrune-cli " KESTRUNE_VERSION "\n", ""},
+        {cli, "help", "usage: kestrune-cli [--station DIR]", ""},
+        {program, "--version", "kestrune " KESTRUNE_VERSION "\n", ""},
+        {cli, "frobnicate", "", "unknown command 'frobnicate'"},
+        {cli, "--station", "", "missing value after '--station'"},
+        {program, "--frobnicate", "", "unknown option 'frobnicate'"},
+        {program, "--audio=alsa", "", "--audio takes portaudio or virtual, not \"alsa\""},
     };
-    for (const auto& row : answers) {
-        const Result r = launch(row.path, row.args);
-        EXPECT_EQ(r.status, 0) << row.outStart;
-        EXPECT_EQ(r.out.rfind(row.outStart, 0), 0u) << r.out;
-        EXPECT_EQ(r.err, "");
-    }
-    const struct {
-        QString path;
-        QStringList args;
-        std::string err;
-    } mistakes[] = {
-        {cli,
-         {"frobnicate"},
-         "kestrune-cli: unknown command 'frobnicate'; see kestrune-cli --help\n"},
-        {cli,
-         {"--station"},
-         "kestrune-cli: missing value after '--station'; see kestrune-cli --help\n"},
-        {program, {"--frobnicate"}, "kestrune: unknown option 'frobnicate'; see kestrune --help\n"},
-        {program,
-         {"--audio=alsa"},
-         "kestrune: --audio takes portaudio or virtual, not \"alsa\"; see kestrune --help\n"},
-    };
-    for (const auto& row : mistakes) {
-        const Result r = launch(row.path, row.args);
-        EXPECT_EQ(r.status, 2) << row.err;
-        EXPECT_EQ(r.out, "");
-        EXPECT_EQ(r.err, row.err);
+    for (const auto& row : rows) {
+        const Result r = launch(row.path, row.args.split(' '));
+        const std::string name = QFileInfo(row.path).fileName().toStdString();
+        EXPECT_EQ(r.status, row.mistake.empty() ? 0 : 2) << row.out << row.mistake;
+        EXPECT_EQ(row.out.empty() ? r.out : r.out.substr(0, row.out.size()), row.out);
+        EXPECT_EQ(r.err, row.mistake.empty()
+                             ? ""
+                             : name + ": " + row.mistake + "; see " + name + " --help\n");
     }
     // The option reaches the command, which then cannot connect.
     const Result station = launch(cli, {"--station=/nonexistent/station", "db", "check"});

@@ -2,14 +2,12 @@
 
 #include <gtest/gtest.h>
 
-#include <cmath>
-#include <cstdio>
 #include <fstream>
-#include <numbers>
 #include <sstream>
 #include <vector>
 
 #include "cli/Commands.h"
+#include "core/CoreTestSupport.h"
 #include "core/wave/WaveFile.h"
 #include "support/ScratchDir.h"
 
@@ -17,42 +15,31 @@ namespace kestrune::cli {
 namespace {
 
 // One second of a 2756.25 Hz tone (bin 128 of 1024 at 22050 Hz), 16-bit.
-std::string ToneWave(const std::string& dir) {
-    std::vector<std::uint8_t> bytes;
-    for (int j = 0; j < 22050; ++j) {
-        const int v = static_cast<int>(
-            std::lround(16000 * std::sin(2 * std::numbers::pi * 128 * j / 1024.0)));
-        bytes.push_back(static_cast<std::uint8_t>(v & 0xFF));
-        bytes.push_back(static_cast<std::uint8_t>((v >> 8) & 0xFF));
-    }
-    const std::string path = dir + "/tone.wav";
-    WriteWaveFile(path, WaveFormat{1, 1, 22050, 44100, 2, 16, 0}, bytes.data(), 22050);
-    return path;
+std::string ToneWave(const kestrune::testing::ScratchDir& dir) {
+    const auto bytes = kestrune::testing::Bytes16(kestrune::testing::Sine(22050, 16000, 128, 1024));
+    EXPECT_TRUE(WriteWaveFile(dir.File("tone.wav"), PcmFormat(1, 22050, 16), bytes.data(), 22050));
+    return dir.File("tone.wav");
 }
 
 TEST(SpectrogramCommandTest, LevelsAreOneCsvLinePerFrame) {
     kestrune::testing::ScratchDir dir;
     std::ostringstream out, err;
-    ASSERT_EQ(SpectrogramCommand(
-                  {ToneWave(dir.Path().string()), "--levels", "--frame", "1024", "--shift", "512"},
-                  out, err),
+    ASSERT_EQ(SpectrogramCommand({ToneWave(dir), "--levels", "--frame", "1024", "--shift", "512"},
+                                 out, err),
               kExitOk);
     std::istringstream lines(out.str());
-    std::string line;
     int frames = 0;
-    while (std::getline(lines, line)) {
+    for (std::string line; std::getline(lines, line); ++frames) {
         std::vector<int> fields;
         std::stringstream cells(line);
-        std::string cell;
-        while (std::getline(cells, cell, ',')) fields.push_back(std::stoi(cell));
+        for (std::string cell; std::getline(cells, cell, ',');) fields.push_back(std::stoi(cell));
         ASSERT_EQ(fields.size(), 1u + 512u);
         EXPECT_EQ(fields[0], frames);
-        if (frames >= 1) {  // from the second frame on the window is full of tone
-            // 16000 x sqrt(1024) / 2 / 256 = 1000 at the tone's bin, nothing far off it.
-            EXPECT_EQ(fields[1 + 128], 1000) << "frame " << frames;
-            EXPECT_EQ(fields[1 + 300], 0) << "frame " << frames;
+        // From the second frame on the window is full of tone: 16000 x sqrt(1024) / 2 / 256
+        // = 1000 at the tone's bin, nothing far off it.
+        if (frames >= 1) {
+            EXPECT_EQ(std::pair(fields[1 + 128], fields[1 + 300]), std::pair(1000, 0));
         }
-        ++frames;
     }
     EXPECT_EQ(frames, 22050 / 512);
 }
@@ -61,20 +48,14 @@ TEST(SpectrogramCommandTest, WritesAPngOfTheRequestedSize) {
     kestrune::testing::ScratchDir dir;
     std::ostringstream out, err;
     const std::string png = dir.Path().string() + "/out.png";
-    ASSERT_EQ(
-        SpectrogramCommand({ToneWave(dir.Path().string()), png, "--size", "320x100"}, out, err),
-        kExitOk)
+    ASSERT_EQ(SpectrogramCommand({ToneWave(dir), png, "--size", "320x100"}, out, err), kExitOk)
         << err.str();
-    std::ifstream file(png, std::ios::binary);
-    std::vector<unsigned char> head(24);
-    file.read(reinterpret_cast<char*>(head.data()), 24);
-    ASSERT_EQ(file.gcount(), 24);
+    // The signature, then the IHDR chunk's width and height (big-endian).
+    const auto head = kestrune::testing::ScratchDir::Read(png);
+    ASSERT_GE(head.size(), 24u);
     EXPECT_EQ(std::string(head.begin() + 1, head.begin() + 4), "PNG");
-    const auto be32 = [&](int at) {
-        return (head[at] << 24) | (head[at + 1] << 16) | (head[at + 2] << 8) | head[at + 3];
-    };
-    EXPECT_EQ(be32(16), 320);
-    EXPECT_EQ(be32(20), 100);
+    EXPECT_EQ((std::vector<int>(head.begin() + 16, head.begin() + 24)),
+              (std::vector<int>{0, 0, 320 >> 8, 320 & 0xFF, 0, 0, 0, 100}));
 }
 
 TEST(SpectrogramCommandTest, BadArgumentsAndFiles) {

@@ -4,6 +4,8 @@
 
 #include <vector>
 
+#include "core/CoreTestSupport.h"
+
 namespace kestrune {
 namespace {
 
@@ -13,15 +15,6 @@ std::vector<std::int16_t> Silence(std::size_t n) {
 
 void Fill(std::vector<std::int16_t>& s, std::size_t from, std::size_t to, std::int16_t v) {
     for (std::size_t i = from; i < to; ++i) s[i] = v;
-}
-
-std::vector<std::uint8_t> LittleEndian(const std::vector<std::int16_t>& s) {
-    std::vector<std::uint8_t> bytes;
-    for (std::int16_t v : s) {
-        bytes.push_back(static_cast<std::uint8_t>(v & 0xFF));
-        bytes.push_back(static_cast<std::uint8_t>((static_cast<std::uint16_t>(v) >> 8) & 0xFF));
-    }
-    return bytes;
 }
 
 // A burst of samples 1000..1999 inside silence: the counter reaches 50 on the
@@ -91,7 +84,7 @@ TEST(SoundExtentTest, ByteBufferGivesTheSameAnswer) {
     auto s = Silence(3000);
     Fill(s, 300, 1700, -1200);
     Fill(s, 2000, 2600, 900);
-    const auto bytes = LittleEndian(s);
+    const auto bytes = kestrune::testing::Bytes16(s);
     const SoundExtent fromBytes = FindSoundExtent16(bytes, -49, 49);
     EXPECT_EQ(fromBytes.start, 300u);
     EXPECT_EQ(fromBytes.end, 2599u);

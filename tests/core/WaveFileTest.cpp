@@ -13,6 +13,7 @@
 
 #include <gtest/gtest.h>
 
+#include "core/CoreTestSupport.h"
 #include "support/ScratchDir.h"
 
 namespace kestrune {
@@ -73,11 +74,7 @@ Bytes BuildWave(const WaveLayout& s) {
     return bytes;
 }
 
-Bytes Pattern(std::size_t n, uint8_t seed = 1) {
-    Bytes b(n);
-    for (std::size_t i = 0; i < n; ++i) b[i] = static_cast<uint8_t>(seed + i * 7);
-    return b;
-}
+using kestrune::testing::Pattern;
 
 class WaveFileTest : public ::testing::Test {
   protected:

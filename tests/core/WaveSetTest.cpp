@@ -12,6 +12,7 @@
 
 #include <gtest/gtest.h>
 
+#include "core/CoreTestSupport.h"
 #include "support/ScratchDir.h"
 
 namespace kestrune {
@@ -45,10 +46,9 @@ WaveFormat Pcm(uint32_t rate, uint16_t bits, uint16_t channels = 1) {
     return PcmFormat(channels, rate, bits);
 }
 
+// Bytes seed, seed + 3, ...
 Bytes Pattern(std::size_t n, uint8_t seed) {
-    Bytes b(n);
-    for (std::size_t i = 0; i < n; ++i) b[i] = static_cast<uint8_t>(seed + i * 3);
-    return b;
+    return kestrune::testing::Pattern(n, seed, 3);
 }
 
 class WaveSetTest : public ::testing::Test {

@@ -13,6 +13,7 @@
 #include <utility>
 #include <vector>
 
+#include "core/CoreTestSupport.h"
 #include "core/battery/VowelStimulus.h"
 #include "core/registry/Mappings.h"
 #include "support/ScratchDir.h"
@@ -33,26 +34,21 @@ struct ScenarioText {
     std::optional<std::pair<int, int>> dropKey;  ///< this pair's BEGIN is left out
 
     std::string Text(const std::string& folder) const {
-        std::string text = "[INFO]\nTESTTYPE=NEWSYLLABLEMASKING\nTOTAL=1\nFILEPATH=" + folder +
-                           "/\n[DATA]\nVOLUME=60\nINTERVAL=" + interval + "\nTYPE=" + type +
-                           "\nMISSPERMISSION=" + misses +
-                           "\nRESTPERMISSION=0\nONEPLAYTIMES=" + onePlay +
-                           "\nTWOPLAYTIMES=" + twoPlay + "\n";
-        for (int i = 0; i < 5; ++i) {
-            text += "[DATA" + std::to_string(i + 1) + "]\n";
-            for (int j = 0; j < 5; ++j) {
+        return testing::VowelScenarioText(
+            "TOTAL=1\nFILEPATH=" + folder + "/\n",
+            "VOLUME=60\nINTERVAL=" + interval + "\nTYPE=" + type + "\nMISSPERMISSION=" + misses +
+                "\nRESTPERMISSION=0\nONEPLAYTIMES=" + onePlay + "\nTWOPLAYTIMES=" + twoPlay + "\n",
+            [this](int i, int j) {
                 const auto found = pairs.find({i, j});
-                const auto [begin, end] = found == pairs.end()
-                                              ? std::pair<std::string, std::string>{"-20", "-10"}
-                                              : found->second;
-                const std::string n = std::to_string(j + 1);
-                if (dropKey != std::pair{i, j}) text += "BEGIN" + n + "=" + begin + "\n";
-                text += "END" + n + "=" + end + "\n";
-            }
-        }
-        return text;
+                auto pair = found == pairs.end() ? std::pair<std::string, std::string>{"-20", "-10"}
+                                                 : found->second;
+                if (dropKey == std::pair{i, j}) pair.first = "";
+                return pair;
+            });
     }
 };
+
+const std::string kLoadFailed = "Loading configuration file failed!\n";
 
 class VowelScenarioCheck : public ::testing::Test {
   protected:
@@ -83,68 +79,46 @@ TEST_F(VowelScenarioCheck, AUsableScenarioPasses) {
 }
 
 TEST_F(VowelScenarioCheck, ValuesTheTestCannotUseAreRefusedByKey) {
-    const std::string load = "Loading configuration file failed!\n";
-    struct Case {
-        const char* name;
+    const std::string type = ": must be TEST, MAKEUP, TRY or TRAIN";
+    const std::string interval = ": must be a whole number other than 0";
+    const struct {
         ScenarioText text;
         std::string line;
+    } cases[] = {
+        {{.type = "try"}, "[DATA] TYPE=try" + type},
+        {{.type = "Notfound"}, "[DATA] TYPE=Notfound" + type},
+        {{.interval = "0"}, "[DATA] INTERVAL=0" + interval},
+        {{.interval = "-3dB"}, "[DATA] INTERVAL=-3dB" + interval},
+        {{.twoPlay = "0"}, "[DATA] TWOPLAYTIMES=0: must be a whole number of at least 1"},
+        {{.misses = "one"}, "[DATA] MISSPERMISSION=one: must be a whole number"},
+        {{.pairs = {{{3, 4}, {"x", "-6"}}}}, "[DATA4] BEGIN5=x: must be a whole number"},
+        {{.pairs = {{{1, 0}, {"0", "-1.5"}}}}, "[DATA2] END1=-1.5: must be a whole number"},
+        {{.dropKey = std::pair{4, 2}}, "[DATA5] BEGIN3=Notfound: must be a whole number"},
     };
-    auto with = [](auto change) {
-        ScenarioText text;
-        change(text);
-        return text;
-    };
-    const std::vector<Case> cases = {
-        {"lower-case type", with([](ScenarioText& t) { t.type = "try"; }),
-         "[DATA] TYPE=try: must be TEST, MAKEUP, TRY or TRAIN"},
-        {"no type", with([](ScenarioText& t) { t.type = "Notfound"; }),
-         "[DATA] TYPE=Notfound: must be TEST, MAKEUP, TRY or TRAIN"},
-        {"interval 0", with([](ScenarioText& t) { t.interval = "0"; }),
-         "[DATA] INTERVAL=0: must be a whole number other than 0"},
-        {"interval text", with([](ScenarioText& t) { t.interval = "-3dB"; }),
-         "[DATA] INTERVAL=-3dB: must be a whole number other than 0"},
-        {"no repetition", with([](ScenarioText& t) { t.twoPlay = "0"; }),
-         "[DATA] TWOPLAYTIMES=0: must be a whole number of at least 1"},
-        {"misses not a number", with([](ScenarioText& t) { t.misses = "one"; }),
-         "[DATA] MISSPERMISSION=one: must be a whole number"},
-        {"begin not a number", with([](ScenarioText& t) {
-             t.pairs[{3, 4}] = {"x", "-6"};
-         }),
-         "[DATA4] BEGIN5=x: must be a whole number"},
-        {"end a real", with([](ScenarioText& t) {
-             t.pairs[{1, 0}] = {"0", "-1.5"};
-         }),
-         "[DATA2] END1=-1.5: must be a whole number"},
-        {"begin missing", with([](ScenarioText& t) {
-             t.dropKey = std::pair{4, 2};
-         }),
-         "[DATA5] BEGIN3=Notfound: must be a whole number"},
-    };
-    for (const Case& c : cases) EXPECT_EQ(Check(c.text), load + c.line) << c.name;
+    for (const auto& c : cases) EXPECT_EQ(Check(c.text), kLoadFailed + c.line) << c.line;
 }
 
 TEST_F(VowelScenarioCheck, TheFirstRecordingTheTestCannotPlayIsNamed) {
-    const std::string load = "Loading configuration file failed!\n";
     // Pair (0,1) loads 2.wav (masked) before 1.wav (masking); then 3.wav.
     std::filesystem::remove(File(1));
     std::filesystem::remove(File(3));
-    EXPECT_EQ(Check(ScenarioText{}), load + File(1) + " can not be opened");
+    EXPECT_EQ(Check(ScenarioText{}), kLoadFailed + File(1) + " can not be opened");
     WriteVowel(1, 16, 100);
-    EXPECT_EQ(Check(ScenarioText{}), load + File(3) + " can not be opened");
+    EXPECT_EQ(Check(ScenarioText{}), kLoadFailed + File(3) + " can not be opened");
     dir_.Write("3.wav", std::string("RIFF....AVI LIST"));
-    EXPECT_EQ(Check(ScenarioText{}), load + File(3) + " is not a wave file");
+    EXPECT_EQ(Check(ScenarioText{}), kLoadFailed + File(3) + " is not a wave file");
     WriteVowel(3, 8, 100);
-    EXPECT_EQ(Check(ScenarioText{}), load + File(3) + " is not a 16-bit wave file");
+    EXPECT_EQ(Check(ScenarioText{}), kLoadFailed + File(3) + " is not a 16-bit wave file");
     WriteVowel(3, 16, 0);
-    EXPECT_EQ(Check(ScenarioText{}), load + File(3) + " holds no samples");
+    EXPECT_EQ(Check(ScenarioText{}), kLoadFailed + File(3) + " holds no samples");
     WriteVowel(2, 16, 0);
-    EXPECT_EQ(Check(ScenarioText{}), load + File(2) + " holds no samples");
+    EXPECT_EQ(Check(ScenarioText{}), kLoadFailed + File(2) + " holds no samples");
 }
 
 TEST_F(VowelScenarioCheck, AScenarioFileThatCannotBeReadIsNamed) {
     const std::string path = dir_.File("missing.ini");
     EXPECT_EQ(CheckVowelScenario(Scenario::Load(path), path),
-              "Loading configuration file failed!\n" + path + " can not be read");
+              kLoadFailed + path + " can not be read");
 }
 
 TEST_F(VowelScenarioCheck, ATrialMixesItsRecordingsOrSaysWhichFailed) {

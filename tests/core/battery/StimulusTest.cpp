@@ -10,6 +10,7 @@
 #include <tuple>
 #include <vector>
 
+#include "core/CoreTestSupport.h"
 #include "core/battery/Stimulus.h"
 #include "support/ScratchDir.h"
 
@@ -22,21 +23,12 @@ WaveFormat Mono(std::uint16_t bits, std::uint32_t rate = 44100) {
 
 // 16-bit samples that are never 0, so silence is visible everywhere.
 std::vector<std::uint8_t> Ramp16(std::uint32_t count) {
-    std::vector<std::uint8_t> bytes;
-    for (std::uint32_t i = 0; i < count; ++i) {
-        const int value = i % 2 ? -1 - static_cast<int>(i % 3000) : 1 + static_cast<int>(i % 3000);
-        const auto v = static_cast<std::uint16_t>(static_cast<std::int16_t>(value));
-        bytes.push_back(static_cast<std::uint8_t>(v & 0xFF));
-        bytes.push_back(static_cast<std::uint8_t>(v >> 8));
-    }
-    return bytes;
+    return testing::Bytes16(
+        testing::Wave(count, [](int i) { return i % 2 ? -1 - i % 3000 : 1 + i % 3000; }));
 }
 
 std::vector<std::uint8_t> Ramp8(std::uint32_t count) {  // never 127
-    std::vector<std::uint8_t> bytes;
-    for (std::uint32_t i = 0; i < count; ++i)
-        bytes.push_back(static_cast<std::uint8_t>(128 + i % 100));
-    return bytes;
+    return testing::Wave<std::uint8_t>(count, [](int i) { return 128 + i % 100; });
 }
 
 std::int16_t At16(const std::vector<std::uint8_t>& b, std::size_t i) {

@@ -9,6 +9,7 @@
 #include <tuple>
 #include <vector>
 
+#include "core/CoreTestSupport.h"
 #include "core/battery/VowelDiscrimination.h"
 
 namespace kestrune {
@@ -61,21 +62,14 @@ VowelStep Answer(VowelDiscriminationTest& test, bool correct) {
 }
 
 TEST(VowelScenarioTest, ReadsKeysAndPairTable) {
-    std::string text =
-        "[INFO]\nTESTTYPE=NEWSYLLABLEMASKING\nTOTAL=3\nFILEPATH="
-        "wav\\\nPICTURENUMBER=2\n"
-        "[DATA]\nVOLUME=60\nINTERVAL=-5\nTYPE="
-        "MAKEUP\nMISSPERMISSION=2\nRESTPERMISSION=9\n"
-        "ONEPLAYTIMES=1\nTWOPLAYTIMES=2\nBEEP=1\n";
-    for (int i = 1; i <= 5; ++i) {
-        text += "[DATA" + std::to_string(i) + "]\n";
-        for (int j = 1; j <= 5; ++j) {
-            // Pair (2, 4) begins below its end; all others run from -i down to -20.
-            const bool closed = i == 2 && j == 4;
-            text += "BEGIN" + std::to_string(j) + "=" + std::to_string(closed ? -30 : -i) + "\n";
-            text += "END" + std::to_string(j) + "=-20\n";
-        }
-    }
+    // Pair (1, 3) begins below its end; pair (i, j) otherwise runs from -(i + 1) down to -20.
+    const std::string text = testing::VowelScenarioText(
+        "TOTAL=3\nFILEPATH=wav\\\nPICTURENUMBER=2\n",
+        "VOLUME=60\nINTERVAL=-5\nTYPE=MAKEUP\nMISSPERMISSION=2\nRESTPERMISSION=9\n"
+        "ONEPLAYTIMES=1\nTWOPLAYTIMES=2\nBEEP=1\n",
+        [](int i, int j) {
+            return std::pair{std::to_string(i == 1 && j == 3 ? -30 : -i - 1), "-20"s};
+        });
     const VowelSettings s = ReadVowelSettings(Scenario::FromText(text, "/station"));
     // REST 9 allows five rests; AUTOCONFIRM is missing.
     EXPECT_EQ(std::tie(s.total, s.filePath, s.volume, s.interval, s.type, s.restPermission,

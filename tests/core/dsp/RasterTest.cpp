@@ -6,8 +6,10 @@
 #include <cmath>
 #include <cstdint>
 #include <random>
+#include <tuple>
 #include <vector>
 
+#include "core/CoreTestSupport.h"
 #include "core/dsp/Fft.h"
 #include "core/dsp/Spectrogram.h"
 
@@ -28,16 +30,9 @@ struct Image {
         View().Fill(kWhite);
     }
     dsp::Canvas View() { return {pixels.data() + (width + 2) + 1, width, height, width + 2}; }
+    // Nothing draws the sentinel, so a lost one was overwritten.
     bool GuardIntact() const {
-        for (int x = 0; x < width + 2; ++x)
-            if (pixels[static_cast<std::size_t>(x)] != kSentinel ||
-                pixels[static_cast<std::size_t>((height + 1) * (width + 2) + x)] != kSentinel)
-                return false;
-        for (int y = 0; y < height + 2; ++y)
-            if (pixels[static_cast<std::size_t>(y * (width + 2))] != kSentinel ||
-                pixels[static_cast<std::size_t>(y * (width + 2) + width + 1)] != kSentinel)
-                return false;
-        return true;
+        return std::count(pixels.begin(), pixels.end(), kSentinel) == 2 * (width + height + 2);
     }
     std::uint32_t At(int x, int y) { return View().At(x, y); }
     int Count(std::uint32_t pixel) {
@@ -48,14 +43,7 @@ struct Image {
     }
 };
 
-std::vector<std::uint8_t> Bytes16(const std::vector<std::int16_t>& values) {
-    std::vector<std::uint8_t> bytes;
-    for (std::int16_t v : values) {
-        bytes.push_back(static_cast<std::uint8_t>(v & 0xFF));
-        bytes.push_back(static_cast<std::uint8_t>((static_cast<std::uint16_t>(v) >> 8) & 0xFF));
-    }
-    return bytes;
-}
+using kestrune::testing::Bytes16;
 
 TEST(RasterTest, LinesCoverTheirStartAndStopBeforeTheirEnd) {
     Image image(10, 10);
@@ -73,8 +61,7 @@ TEST(RasterTest, LinesCoverTheirStartAndStopBeforeTheirEnd) {
 }
 
 TEST(RasterTest, TenSamplesOverFourHundredPixels) {
-    const std::vector<std::int16_t> values(10, 32767);
-    const auto bytes = Bytes16(values);
+    const auto bytes = Bytes16(std::vector<std::int16_t>(10, 32767));
     Image image(401, 50);  // one column more than the view, to see x = 400
     Canvas canvas = image.View();
     canvas.width = 400;
@@ -103,59 +90,45 @@ TEST(RasterTest, ZeroLineAndArrowOverTheTraces) {
     Canvas canvas = image.View();
     const Rgb magenta{255, 0, 255};
     ASSERT_TRUE(RenderWholeWaves(canvas, {{{bytes.data(), 4, 16}}}, {255, 255, 255}, magenta));
-    EXPECT_EQ(image.At(0, 20), magenta.Pixel());   // (H - 1) / 2 = 20
-    EXPECT_EQ(image.At(98, 20), magenta.Pixel());  // up to W - 2
-    EXPECT_EQ(image.At(99, 20), magenta.Pixel());  // the arrow starts at W - 1
-    EXPECT_EQ(image.At(96, 17), magenta.Pixel());
-    EXPECT_EQ(image.At(96, 23), magenta.Pixel());
+    // The line at (H - 1) / 2 = 20 up to W - 2, the arrow from W - 1 back.
+    for (const auto& [x, y] : {std::pair{0, 20}, {98, 20}, {99, 20}, {96, 17}, {96, 23}})
+        EXPECT_EQ(image.At(x, y), magenta.Pixel()) << x << "," << y;
     EXPECT_EQ(image.At(94, 15), kWhite);  // the arrow stops before (W - 6, c - 5)
 }
 
 // The envelope path must give exactly the polyline's pixels.
 TEST(RasterTest, EnvelopeEqualsThePolylineOnRandomWaves) {
     std::mt19937 gen(42);
+    const std::uint32_t count = 100000;
+    // A random walk with jumps: slow stretches and full-scale steps.
+    int value = 0;
+    const auto walk = kestrune::testing::Wave(count, [&](int) {
+        value += static_cast<int>(gen() % 2001) - 1000;
+        if (gen() % 500 == 0) value = static_cast<int>(gen() % 65536) - 32768;
+        return value = std::clamp(value, -32768, 32767);
+    });
     for (int bits : {16, 8}) {
-        const std::uint32_t count = 100000;
-        std::vector<std::uint8_t> bytes(count * (bits / 8));
-        // A random walk with jumps: slow stretches and full-scale steps.
-        int value = 0;
-        for (std::uint32_t j = 0; j < count; ++j) {
-            value += static_cast<int>(gen() % 2001) - 1000;
-            if (gen() % 500 == 0) value = static_cast<int>(gen() % 65536) - 32768;
-            value = std::clamp(value, -32768, 32767);
-            if (bits == 16) {
-                bytes[2 * j] = static_cast<std::uint8_t>(value & 0xFF);
-                bytes[2 * j + 1] = static_cast<std::uint8_t>((value >> 8) & 0xFF);
-            } else {
-                bytes[j] = static_cast<std::uint8_t>((value + 32768) >> 8);
-            }
-        }
-        const WaveSamples wave{bytes.data(), count, bits};
-        const WaveSamples shorter{bytes.data(), 61234, bits};
+        const auto bytes = bits == 16 ? Bytes16(walk)
+                                      : kestrune::testing::Wave<std::uint8_t>(
+                                            count, [&](int j) { return (walk[j] + 32768) >> 8; });
+        const WaveSamples wave{bytes.data(), count, bits}, shorter{bytes.data(), 61234, bits};
         const WaveSummary summary(wave);
         for (int width : {1, 7, 400, 641, 1920}) {
-            struct Case {
-                const char* name;
-                TraceMapping mapping;
-                const WaveSamples* samples;
-            };
-            std::vector<Case> cases{
-                {"whole", WholeWaveMapping(count, count, width, 256, bits), &wave},
-                {"shorter", WholeWaveMapping(shorter.count, count, width, 256, bits), &shorter}};
-            TraceMapping zoomed;
+            TraceMapping zoomed, zoomedPastTheEnd;
             ASSERT_TRUE(ZoomedMapping(count, {12345, 77000}, width, 256, bits, zoomed));
-            cases.push_back({"zoomed", zoomed, &wave});
-            ASSERT_TRUE(ZoomedMapping(shorter.count, {50000, 99999}, width, 256, bits, zoomed));
-            cases.push_back({"zoomed past the end", zoomed, &shorter});
-            for (const Case& c : cases) {
-                SCOPED_TRACE(::testing::Message()
-                             << c.name << " bits " << bits << " width " << width);
-                Image full(width + 1, 256);
-                Image fast(width + 1, 256);
-                Canvas fullCanvas = full.View();
-                Canvas fastCanvas = fast.View();
-                DrawTracePolyline(fullCanvas, *c.samples, c.mapping, kBlack);
-                DrawTraceEnvelope(fastCanvas, *c.samples, summary, c.mapping, kBlack);
+            ASSERT_TRUE(
+                ZoomedMapping(shorter.count, {50000, 99999}, width, 256, bits, zoomedPastTheEnd));
+            const std::tuple<const char*, TraceMapping, const WaveSamples*> cases[] = {
+                {"whole", WholeWaveMapping(count, count, width, 256, bits), &wave},
+                {"shorter", WholeWaveMapping(shorter.count, count, width, 256, bits), &shorter},
+                {"zoomed", zoomed, &wave},
+                {"zoomed past the end", zoomedPastTheEnd, &shorter}};
+            for (const auto& [name, mapping, samples] : cases) {
+                SCOPED_TRACE(::testing::Message() << name << " bits " << bits << " w " << width);
+                Image full(width + 1, 256), fast(width + 1, 256);
+                Canvas fullCanvas = full.View(), fastCanvas = fast.View();
+                DrawTracePolyline(fullCanvas, *samples, mapping, kBlack);
+                DrawTraceEnvelope(fastCanvas, *samples, summary, mapping, kBlack);
                 ASSERT_GT(full.Count(kBlack), 0);
                 ASSERT_EQ(full.pixels, fast.pixels);
             }
@@ -262,10 +235,7 @@ TEST(RasterTest, ACancelledSpectrogramReturnsNothing) {
 }
 
 TEST(RasterTest, HannWindowLowersTheLeakageOfAnOffBinSine) {
-    std::vector<std::int16_t> values(8192);
-    for (std::size_t t = 0; t < values.size(); ++t)
-        values[t] =
-            static_cast<std::int16_t>(20000 * std::sin(2 * 3.141592653589793 * 100.5 * t / 2048));
+    const auto values = kestrune::testing::Sine(8192, 20000, 100.5, 2048);  // off the bins
     const auto bytes = Bytes16(values);
     const WaveSamples wave{bytes.data(), 8192, 16};
     const auto plain = ComputeSpectrogram(wave, {2048, 2048, 44100, false});
