@@ -1,7 +1,7 @@
 // Sessions whose stored data can be trusted, through the real windows with
 // the virtual sound output on a manual clock: what is refused before it is
-// written, trials that cannot play, the result window, the age evaluated,
-// the practice subject kept and the station log.
+// written, trials that cannot play, the result window, the age evaluated
+// and the station log.
 
 #include <QApplication>
 #include <QFile>
@@ -10,7 +10,6 @@
 
 #include "AppTestSupport.h"
 #include "SessionKit.h"
-#include "app/IndividualInformation.h"
 #include "app/StationLog.h"
 #include "app/battery/AutoTest1.h"
 #include "app/battery/TestDispatcher.h"
@@ -307,24 +306,6 @@ class SessionTrustTest : public QObject {
         QVERIFY(panel_->SessionDirections()->isVisible());
         QCOMPARE(Rows("IndividualInfo"), 2);  // corrected, not registered twice
         prompter_->answers = {true};
-    }
-
-    void theRegistryRefusesToChangeOrDeleteThePracticeSubject() {
-        CIndividualInformation registry(station_->Db(), *prompter_,
-                                        store::SubjectRegistry::AllSubjects());
-        registry.show();
-        Controls ui{&registry};
-        ClickRow(ui.List(), 0);
-        QCOMPARE(ui.Edit("idEdit")->text(), QStringLiteral("1"));
-        prompter_->answers = {true, true};
-        Click(ui.Button("deleteButton"));
-        Type(ui.Edit("nameEdit"), QStringLiteral("Someone"));
-        Click(ui.Button("updateButton"));
-        const QString refusal =
-            QStringLiteral("The practice subject PRACTICE (ID 1) can not be changed or deleted!");
-        QCOMPARE(prompter_->MessageTexts(), QStringList({refusal, refusal}));
-        QVERIFY(prompter_->confirmations.isEmpty());
-        QCOMPARE(StoredSubject(station_->Db(), 1).section('|', 0, 0), QStringLiteral("PRACTICE"));
     }
 
     void theStationLogTellsWhatHappened() {

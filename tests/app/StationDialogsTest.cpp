@@ -458,6 +458,20 @@ class StationDialogsTest : public QObject {
         QVERIFY(prompter_->messages.empty());
     }
 
+    // The practice subject is neither deleted nor changed, and nothing is asked.
+    void thePracticeSubjectStaysAsItIs() {
+        Open(false);
+        ClickRow(ui_.List(), 0);
+        Click(ui_.Button("deleteButton"));
+        Type(ui_.Edit("nameEdit"), QStringLiteral("Someone"));
+        Click(ui_.Button("updateButton"));
+        const QString refusal =
+            QStringLiteral("The practice subject PRACTICE (ID 1) can not be changed or deleted!");
+        QCOMPARE(prompter_->MessageTexts(), QStringList({refusal, refusal}));
+        QVERIFY(prompter_->confirmations.isEmpty());
+        QCOMPARE(Stored(1).section('|', 0, 0), QStringLiteral("PRACTICE"));
+    }
+
     void deleteAndUpdateWithNothingSelected() {
         Open(true);
         Answer(true, "deleteButton");
