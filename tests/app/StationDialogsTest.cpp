@@ -861,17 +861,6 @@ class StationDialogsTest : public QObject {
                  QStringLiteral("HANAKO|U|1974|3|6|"));
     }
 
-    void theCloseBoxAsksBeforeEndingTheSession() {
-        OpenForm();
-        QSignalSpy ended(form_.get(), &CInformation::sessionEndRequested);
-        prompter_->answers = {false, true};
-        form_->close();
-        QVERIFY(form_->isVisible() && ended.isEmpty());
-        form_->close();
-        QVERIFY(!form_->isVisible() && ended.size() == 1);
-        QCOMPARE(prompter_->confirmations, QStringList(2, kSessionEndQuestion));
-    }
-
     void looksAsTheSubjectExpects() {
         OpenForm();
         QCOMPARE(form_->windowTitle(), QStringLiteral("個人情報入力してください"));
