@@ -160,16 +160,19 @@ inline bool RegisterSubject(CMainTestPanel& panel, const QString& name, int age)
     return ClickWhenReady(form, "nextButton");
 }
 
-/** The session panel on the station folder, playing on the bench. */
+/** The session panel on the station folder, playing on the bench (or on
+ *  `sound`, with the bench's clock). */
 inline std::unique_ptr<CMainTestPanel> MakePanel(store::Database& db, Prompter& prompter,
-                                                 SoundBench& bench, const QString& folder) {
-    return std::make_unique<CMainTestPanel>(CMainTestPanel::Services{.db = db,
-                                                                     .prompter = prompter,
-                                                                     .sound = &bench.output,
-                                                                     .clock = bench.clock,
-                                                                     .random = bench.random,
-                                                                     .stationFolder = folder,
-                                                                     .timers = &bench.timers});
+                                                 SoundBench& bench, const QString& folder,
+                                                 audio::SoundOutput* sound = nullptr) {
+    return std::make_unique<CMainTestPanel>(
+        CMainTestPanel::Services{.db = db,
+                                 .prompter = prompter,
+                                 .sound = sound != nullptr ? sound : &bench.output,
+                                 .clock = bench.clock,
+                                 .random = bench.random,
+                                 .stationFolder = folder,
+                                 .timers = &bench.timers});
 }
 
 /** A scripted listener: hears the masked vowel of a pair down to its
