@@ -293,7 +293,7 @@ class MainWindowTest : public QObject {
         audio::ManualWaitClock soundClock;
         audio::VirtualOutput sound(soundClock);
         window_ = std::make_unique<CKestruneDlg>(
-            CKestruneDlg::Services{*prompter_, *chooser_, *colors_, *opener_, *clock_,
+            CKestruneDlg::Services{*prompter_, *chooser_, *colors_, *opener_, *clock_, random_,
                                    scenarioChooser_.get(), &sound, &soundClock});
         bool windowHidden = false, formShown = false, panelBack = false;
         OnNextModal([&](QWidget* modal) {

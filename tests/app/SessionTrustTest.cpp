@@ -275,11 +275,13 @@ class SessionTrustTest : public QObject {
             ResultWatch watch(*test);
             if (!AnswerAll(*test)) return;
             hiddenForResult = watch.testHidden;
-            // Leaves the run to itself: the window must come back and stay.
-            QTimer::singleShot(100, this, [&] {
-                CAutoTest6* again = ModalTest();
-                backAfterResult = again != nullptr && again->isVisible() && again->Ended();
-                if (again) again->reject();
+            // Leaves the run to itself: the window must come back after the result.
+            QTimer::singleShot(0, this, [&] {
+                backAfterResult = QTest::qWaitFor([] {
+                    CAutoTest6* again = ModalTest();
+                    return again != nullptr && again->isVisible() && again->Ended();
+                });
+                if (CAutoTest6* again = ModalTest()) again->reject();
             });
         });
         if (launcher) {
