@@ -31,6 +31,7 @@ bash tools/install-deps.sh
 if command -v ccache >/dev/null; then
   export CMAKE_CXX_COMPILER_LAUNCHER=${CMAKE_CXX_COMPILER_LAUNCHER:-ccache}
   export CCACHE_BASEDIR=${CCACHE_BASEDIR:-$PWD}
+  export CCACHE_NOHASHDIR=${CCACHE_NOHASHDIR:-true}
 fi
 
 step "source format"
