@@ -37,7 +37,8 @@ TEST_P(OpenStoreTest, AVowelAnswerIsStoredColumnByColumn) {
     untyped.recognised.clear();
     Must(AddVowelAnswer(*db, untyped));
 
-    const auto rows = Rows(*db, "SELECT * FROM NewSyllableMaskRecord ORDER BY NSMRRecognise DESC");
+    const auto rows =
+        Rows(*db, "SELECT * FROM NewSyllableMaskRecord ORDER BY NSMRValidity IS NULL");
     ASSERT_EQ(rows.size(), 2u);
     const Row& row = rows[0];
     EXPECT_EQ(row.Int("IIID"), 7);
