@@ -87,7 +87,7 @@ void ManualTimers::Remove(Timer* timer) {
     timer->key_.reset();
 }
 
-void ManualTimers::Fire(const Key& key) {
+void ManualTimers::Fire(Key key) {
     Timer* timer = running_.at(key);
     Remove(timer);
     nowMs_ = std::max(nowMs_, key.first);

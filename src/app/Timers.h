@@ -68,7 +68,7 @@ class ManualTimers final : public Timers {
 
     void Add(Timer* timer, std::uint64_t ms);
     void Remove(Timer* timer);
-    void Fire(const Key& key);
+    void Fire(Key key);  // by value: firing removes the map entry it came from
     void PostStep();
 
     std::uint64_t nowMs_ = 0;

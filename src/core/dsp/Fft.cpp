@@ -22,10 +22,24 @@ struct Plans {
     fftw_plan inverse = nullptr;  ///< c2c forward sign, in place (see Inverse)
 };
 
+// The process's plans; given back to FFTW, with its planner's memory, when
+// the process ends (no engine runs then).
+struct PlanCache {
+    std::mutex mutex;
+    std::map<int, Plans> plans;
+    ~PlanCache() {
+        for (auto& entry : plans) {
+            fftw_destroy_plan(entry.second.forward);
+            fftw_destroy_plan(entry.second.inverse);
+        }
+        fftw_cleanup();
+    }
+};
+
 const Plans& PlansFor(int size) {
-    static std::mutex mutex;
-    static std::map<int, Plans> plans;
-    std::lock_guard lock(mutex);
+    static PlanCache cache;
+    std::map<int, Plans>& plans = cache.plans;
+    std::lock_guard lock(cache.mutex);
     auto it = plans.find(size);
     if (it != plans.end()) return it->second;
     double* in = fftw_alloc_real(static_cast<std::size_t>(size));
