@@ -27,7 +27,7 @@ std::optional<SpectrogramRequest> ParseSpectrogramArgs(const std::vector<std::st
                                                        std::string* error);
 
 /**
- * Draws the spectrogram of the wave with the view's pixel rules into a PNG
+ * Draws the spectrogram of the wave exactly as the workspace view does, into a PNG
  * file, or prints one CSV line per frame (its index, then the integer
  * levels of bins 0 ... N/2 - 1). Exit status 0, or 2 with "error=..." on
  * `out` for a file that cannot be read or written.

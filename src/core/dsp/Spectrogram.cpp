@@ -141,10 +141,10 @@ SpectrogramLevels ComputeSpectrogram(const WaveSamples& wave, const SpectrogramP
     threads = std::clamp(threads, 1, std::max(1, count / 16));
     std::atomic<int> done{0};
     // Contiguous slices, so most frames within a slice slide by S samples.
-    auto work = [&](int part) {
+    auto work = [&](int slice) {
         FrameWorker worker(wave, params, out);
-        const int from = static_cast<int>(static_cast<std::int64_t>(count) * part / threads);
-        const int to = static_cast<int>(static_cast<std::int64_t>(count) * (part + 1) / threads);
+        const int from = static_cast<int>(static_cast<std::int64_t>(count) * slice / threads);
+        const int to = static_cast<int>(static_cast<std::int64_t>(count) * (slice + 1) / threads);
         for (int i = from; i < to; ++i) {
             if (cancel != nullptr && cancel->load(std::memory_order_relaxed)) return;
             worker.Run(wanted[static_cast<std::size_t>(i)]);
@@ -156,7 +156,7 @@ SpectrogramLevels ComputeSpectrogram(const WaveSamples& wave, const SpectrogramP
         work(0);
     } else {
         std::vector<std::jthread> pool;
-        for (int part = 0; part < threads; ++part) pool.emplace_back(work, part);
+        for (int slice = 0; slice < threads; ++slice) pool.emplace_back(work, slice);
     }
     if (cancel != nullptr && cancel->load()) return SpectrogramLevels{};
     return out;
