@@ -1,7 +1,10 @@
 #pragma once
 
 #include <QAbstractButton>
+#include <QApplication>
 #include <QComboBox>
+#include <QFile>
+#include <QImage>
 #include <QInputMethodEvent>
 #include <QLineEdit>
 #include <QPushButton>
@@ -10,13 +13,17 @@
 #include <QSqlQuery>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 #include <QTreeWidget>
 #include <QUuid>
 
 #include <deque>
+#include <functional>
 #include <memory>
+#include <optional>
 #include <vector>
 
+#include "app/Choosers.h"
 #include "app/HyperLink.h"
 #include "app/Prompter.h"
 #include "store/Database.h"
@@ -73,6 +80,72 @@ class FakeOpener final : public UrlOpener {
     bool accept = true;
 };
 
+template <typename T>
+T Next(std::deque<T>& answers) {
+    if (answers.empty()) return T{};
+    T answer = answers.front();
+    answers.pop_front();
+    return answer;
+}
+
+/** Answers the file dialogs from a script (none or empty: Cancel) and counts them. */
+class FakeFiles final : public FileChooser {
+  public:
+    QString ChooseOpenPath(QWidget*) override { return ++opens, Next(openAnswers); }
+    QString ChooseSavePath(QWidget*) override { return ++saves, Next(saveAnswers); }
+    std::deque<QString> openAnswers, saveAnswers;
+    int opens = 0, saves = 0;
+};
+
+/** Answers the colour dialog from a script (none: Cancel) and notes where it started. */
+class FakeColors final : public ColorChooser {
+  public:
+    std::optional<QColor> ChooseColor(QWidget*, const QColor& initial) override {
+        initials.push_back(initial);
+        return Next(answers);
+    }
+    std::deque<std::optional<QColor>> answers;
+    std::vector<QColor> initials;
+};
+
+/** Writes a file whole; a file that cannot be written is a broken test set-up. */
+inline QString WriteFile(const QString& path, const QByteArray& bytes) {
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) || file.write(bytes) != bytes.size())
+        qFatal("cannot write %s", qPrintable(path));
+    return path;
+}
+
+/** Runs `body` on the modal dialog that the next call opens, then closes it. */
+inline void OnNextModal(std::function<void(QWidget*)> body) {
+    auto* poll = new QTimer(qApp);  // the application frees it if it never fires
+    poll->setInterval(10);
+    QObject::connect(poll, &QTimer::timeout, [poll, body] {
+        QWidget* modal = QApplication::activeModalWidget();
+        if (modal == nullptr) return;
+        poll->stop();
+        poll->deleteLater();
+        body(modal);
+        modal->close();
+    });
+    poll->start();
+}
+
+/** How many pixels of the image have exactly that colour. */
+inline int CountPixels(const QImage& image, const QColor& color) {
+    int count = 0;
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x)
+            count += image.pixelColor(x, y).rgb() == color.rgb();
+    return count;
+}
+
+/** Shows a window and waits until it is on screen. */
+inline bool Show(QWidget* window) {
+    window->show();
+    return QTest::qWaitForWindowExposed(window);
+}
+
 /** A fresh station database in its own temporary folder. */
 class Station {
   public:
@@ -84,6 +157,15 @@ class Station {
     }
 
     store::Database& Db() { return *db_; }
+
+    std::vector<store::Row> Query(const QString& sql) {
+        auto rows = db_->Query({sql, {}});
+        if (!rows.Ok()) qFatal("%s", qPrintable(rows.error->Text()));
+        return rows.value;
+    }
+    qint64 Count(const QString& table) {
+        return Query(QStringLiteral("SELECT COUNT(*) FROM ") + table).front().At(0).toLongLong();
+    }
 
     /**
      * Runs SQL through a second connection to the same file, as another

@@ -1,7 +1,6 @@
 // The main window driven as a user would: start-up with and without a
-// database, the wave commands with the file dialog answered by the test, the
-// Options menu, the colour pickers, closing, the toolbar, the test launcher
-// and the command line. Messages are caught by the fake prompter.
+// database, the wave commands, the Options menu, the colour pickers, closing,
+// the toolbar, the test launcher and the command line.
 
 #include <QAction>
 #include <QDialog>
@@ -9,7 +8,6 @@
 #include <QFile>
 #include <QLabel>
 #include <QMenu>
-#include <QMenuBar>
 #include <QProcess>
 #include <QProcessEnvironment>
 #include <QPushButton>
@@ -20,13 +18,11 @@
 #include <QToolBar>
 #include <QUrl>
 
-#include <deque>
-#include <functional>
 #include <memory>
-#include <optional>
 #include <vector>
 
 #include "AppTestSupport.h"
+#include "app/AboutDlg.h"
 #include "app/AudioInfo.h"
 #include "app/Choosers.h"
 #include "app/HyperLink.h"
@@ -50,34 +46,6 @@ using namespace kestrune::app::testing;
 
 namespace {
 
-template <typename T>
-T Next(std::deque<T>& answers, T none = {}) {
-    if (answers.empty()) return none;
-    T answer = answers.front();
-    answers.pop_front();
-    return answer;
-}
-
-/** Answers the file dialogs from a script; an empty answer is Cancel. */
-class FakeFiles final : public FileChooser {
-  public:
-    QString ChooseOpenPath(QWidget*) override { return ++opens, Next(openAnswers); }
-    QString ChooseSavePath(QWidget*) override { return ++saves, Next(saveAnswers); }
-    std::deque<QString> openAnswers, saveAnswers;
-    int opens = 0, saves = 0;
-};
-
-/** Answers the colour dialog from a script (nullopt: Cancel) and notes where it started. */
-class FakeColors final : public ColorChooser {
-  public:
-    std::optional<QColor> ChooseColor(QWidget*, const QColor& initial) override {
-        initials.push_back(initial);
-        return Next(answers);
-    }
-    std::deque<std::optional<QColor>> answers;
-    std::vector<QColor> initials;
-};
-
 constexpr std::time_t kStartTime = 1700000123;
 const QString kWorkspaceOff = "R1 r0 P0 S0 O1 W0 D0 C0 T0";  // initial and empty-set rows
 const QString kWavesOn = "R1 r0 P1 S0 O1 W1 D1 C1 T1";       // after open, then DrawWave
@@ -86,21 +54,6 @@ const QString kWavesOn = "R1 r0 P1 S0 O1 W1 D1 C1 T1";       // after open, then
 void FlushPaints() {
     QCoreApplication::sendPostedEvents();
     QCoreApplication::processEvents();
-}
-
-/** Runs `body` on the modal dialog that the next call opens, then closes it. */
-void OnNextModal(std::function<void(QWidget*)> body) {
-    auto* poll = new QTimer(qApp);  // the application frees it if it never fires
-    poll->setInterval(10);
-    QObject::connect(poll, &QTimer::timeout, [poll, body] {
-        QWidget* modal = QApplication::activeModalWidget();
-        if (modal == nullptr) return;
-        poll->stop();
-        poll->deleteLater();
-        body(modal);
-        modal->close();
-    });
-    poll->start();
 }
 
 }  // namespace
@@ -129,16 +82,12 @@ class MainWindowTest : public QObject {
         options.workspace = workspace;
         return options;
     }
-    void Show() {
-        window_->show();
-        QVERIFY(QTest::qWaitForWindowExposed(window_.get()));
-    }
     /** Starts on a fresh station straight into the workspace and shows it. */
     void StartWorkspace() {
         MakeWindow();
         QCOMPARE(window_->Start(Options(true)), CKestruneDlg::StartResult::Workspace);
         QVERIFY(prompter_->messages.empty());
-        Show();
+        QVERIFY(Show(window_.get()));
     }
 
     /** Writes a PCM file whose sample bytes are `seed`, seed + 1, ... */
@@ -261,7 +210,7 @@ class MainWindowTest : public QObject {
         QCOMPARE(random_.State(), static_cast<uint32_t>(kStartTime));
         QVERIFY(!QFile::exists(station_->filePath(QStringLiteral("TestData.db"))));
 
-        Show();
+        QVERIFY(Show(window_.get()));
         QCOMPARE(window_->windowTitle(), QStringLiteral("Kestrune"));
         QCOMPARE(Snapshot(), kWorkspaceOff);
         QCOMPARE(window_->States().closeMenu, CloseMenuState::Disabled);
@@ -270,8 +219,7 @@ class MainWindowTest : public QObject {
         QCOMPARE(Checked("frameLengthMenu"), QStringLiteral("2048"));
         QCOMPARE(Checked("shiftMenu"), QStringLiteral("128"));
 
-        // The registries and the test launcher need the database: the
-        // connection text again.
+        // The registries and the launcher need the database: the same text.
         Trigger({"actionAudioInformation", "actionIndividualInformation", "actionAutoTest"});
         ExpectMessages({text, text, text});
         QCOMPARE(scenarioChooser_->opens, 0);
@@ -345,23 +293,17 @@ class MainWindowTest : public QObject {
         subject.birthYear = 1985;
         const auto added = store::SubjectRegistry(*window_->Db()).Add(subject);
         QVERIFY(added.Ok());
-        const QString scenario = files_->filePath(QStringLiteral("single.ini"));
-        {
-            QFile file(scenario);
-            QVERIFY(file.open(QIODevice::WriteOnly));
-            file.write("[INFO]\r\nTESTTYPE=SINGLE\r\nTOTAL=1\r\n");
-        }
+        const QString scenario = WriteFile(files_->filePath(QStringLiteral("single.ini")),
+                                           "[INFO]\r\nTESTTYPE=SINGLE\r\nTOTAL=1\r\n");
         scenarioChooser_->openAnswers.push_back(scenario);
 
-        // Through the toolbar button, filled in as the experimenter would:
-        // "参照" asks the scenario chooser, "始める" reaches this version's
-        // dispatcher, which has no dialog for the type yet.
-        QString title, browsed;
+        // Filled in as the experimenter would: "参照" asks the scenario chooser,
+        // "始める" reaches this version's dispatcher, which has no dialog for the type.
+        QString browsed;
         bool isLauncher = false, ownedByWindow = false, accepted = false;
         OnNextModal([&](QWidget* modal) {
             isLauncher = qobject_cast<CAutoTest1*>(modal) != nullptr;
             ownedByWindow = modal->parentWidget() == window_.get();
-            title = modal->windowTitle();
             Controls launcher{modal};
             Type(launcher.Edit("idEdit"), QString::number(added.value));
             Click(launcher.Button("browseButton"));
@@ -372,7 +314,6 @@ class MainWindowTest : public QObject {
         });
         Click(ToolButton("actionAutoTest"));
         QVERIFY(isLauncher && ownedByWindow);
-        QCOMPARE(title, QStringLiteral("設定"));
         QCOMPARE(scenarioChooser_->opens, 1);
         QCOMPARE(chooser_->opens, 0);  // not the wave file dialog
         QCOMPARE(browsed, scenario);
@@ -388,9 +329,8 @@ class MainWindowTest : public QObject {
         QCOMPARE(window_->Waves().waveCount, 0);
         ExpectMessages({});
 
-        // One set, file after file, through the button, the menu item and the
-        // toolbar in turn: the message, the waves then open and the format
-        // checked in the Options menu.
+        // Through button, menu item and toolbar in turn: the wave set's message
+        // (its rules are the core's) and the format checked in the Options menu.
         const struct {
             const char* name;
             uint32_t rate;
@@ -404,17 +344,9 @@ class MainWindowTest : public QObject {
              "11025 16"},
             {"first.wav", 22050, 16, 1, "", 1, "22050 16"},  // switches the format
             {"cd.wav", 44100, 16, 1, "Can not change \"sample rate\" now!", 1, "22050 16"},
-            {"byte.wav", 22050, 8, 1, "Different BitsPerSample wave file can not be added in!", 1,
-             "22050 16"},
             // A stereo file: the warning, then it opens as its left channel.
             {"stereo.wav", 22050, 16, 2,
              "The wave file is not single channel! \n The right channel would be ignored!", 2,
-             "22050 16"},
-            {"w3.wav", 22050, 16, 1, "", 3, "22050 16"},
-            {"w4.wav", 22050, 16, 1, "", 4, "22050 16"},
-            {"w5.wav", 22050, 16, 1, "", 5, "22050 16"},
-            // Five waves at most; the sixth is refused and the set stays as it was.
-            {"sixth.wav", 22050, 16, 1, "Beyond the limitation of opened wave files!", 5,
              "22050 16"},
         };
         int surface = 0;
@@ -432,7 +364,6 @@ class MainWindowTest : public QObject {
         QCOMPARE(window_->Waves().format.sampleRate, 22050u);
         QCOMPARE(window_->Waves().format.channels, uint16_t{1});
         QCOMPARE(window_->Waves().names[1], std::string("stereo.wav"));
-        QCOMPARE(window_->Waves().names[4], std::string("w5.wav"));
     }
 
     void startupFilesOpenLikeOpenWave() {
@@ -581,10 +512,6 @@ class MainWindowTest : public QObject {
 
     void menusAndToolbar() {
         StartWorkspace();
-        QStringList menus;
-        for (QAction* menu : window_->menuBar()->actions()) menus << menu->text();
-        QCOMPARE(menus, QStringList({"File(&F)", "Options(&I)", "Operate(&O)", "Process(&P)",
-                                     "Analyse(&A)", "Test(&T)", "Help(&H)"}));
         auto* toolbar = Child<QToolBar>("toolbar");
         QStringList order;
         for (QAction* action : toolbar->actions()) {
@@ -649,10 +576,10 @@ class MainWindowTest : public QObject {
                  std::vector<QUrl>{QUrl(QStringLiteral("mailto:kestrune@example.org"))});
         QVERIFY(link->Visited());
 
-        QString title;
-        OnNextModal([&](QWidget* modal) { title = modal->windowTitle(); });
+        bool about = false;
+        OnNextModal([&](QWidget* modal) { about = qobject_cast<CAboutDlg*>(modal) != nullptr; });
         Click(ToolButton("actionAbout"));
-        QCOMPARE(title, QStringLiteral("About Kestrune"));
+        QVERIFY(about);
     }
 
     void commandLine() {
@@ -722,8 +649,7 @@ class MainWindowTest : public QObject {
         for (std::size_t i = 0; i < programs.size(); ++i) {
             QProcess& program = *programs[i];
             const QString database = station_->filePath(QStringLiteral("%1/TestData.db").arg(i));
-            // A program hung at its sound system never gets here (the probe
-            // gives up after ten seconds).
+            // A program hung at its sound system never gets here.
             QTRY_VERIFY_WITH_TIMEOUT(
                 QFile::exists(database) || program.state() != QProcess::Running, 60000);
             QVERIFY(QFile::exists(database));

@@ -1,8 +1,6 @@
-// A subject's session run by a script in a process of its own, for the test
-// that kills it with SIGKILL in the middle: argument 1 is the station
-// folder. It registers, passes the directions and answers trials, printing
-// "answered N" after each answer has been given (and so stored), until the
-// test ends or the process is killed.
+// A scripted session in a process of its own, for the test that kills it
+// halfway: argument 1 is the station folder; it prints "answered N" after
+// each answer has been given (and so stored).
 
 #include <QApplication>
 

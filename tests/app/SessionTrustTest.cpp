@@ -80,12 +80,7 @@ class SessionTrustTest : public QObject {
                 bench_->random, &bench_->timers, folder_->path()};
     }
 
-    qint64 Rows(const char* table) {
-        auto rows = station_->Db().Query(
-            {QStringLiteral("SELECT COUNT(*) FROM ") + QString::fromLatin1(table), {}});
-        if (!rows.Ok()) qFatal("%s", qPrintable(rows.error->Text()));
-        return rows.value.front().At(0).toLongLong();
-    }
+    qint64 Rows(const char* table) { return station_->Count(QString::fromLatin1(table)); }
 
     qint64 AddSubjectBornIn1962() {
         return store::SubjectRegistry(station_->Db())

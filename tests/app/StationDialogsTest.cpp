@@ -1,8 +1,7 @@
-// The dialogs of the experimenter's workspace that work on the station
-// database, driven through their controls on a fresh database per test: the
-// audio material and subject registries (listing, New/Save and update over
-// both; delete, search and database failures, the same machinery in both, on
-// the audio registry), the test launcher "設定" and the subject's entry form.
+// The dialogs that work on the station database, on a fresh one per test:
+// the audio material and subject registries (delete, search and database
+// failures, the same machinery in both, on the audio one), the test launcher
+// and the subject's entry form.
 
 #include <QDir>
 #include <QFile>
@@ -11,7 +10,6 @@
 #include <QRadioButton>
 #include <QSignalSpy>
 #include <QTest>
-#include <QTimer>
 
 #include <memory>
 #include <tuple>
@@ -54,17 +52,6 @@ class FakeDispatcher final : public TestDispatcher {
     }
     std::vector<Started> started;
     bool launcherVisibleWhileRunning = false;
-};
-
-class FakeChooser final : public FileChooser {
-  public:
-    QString ChooseOpenPath(QWidget*) override {
-        ++opened;
-        return answer;
-    }
-    QString ChooseSavePath(QWidget*) override { qFatal("the launcher never saves"); }
-    QString answer;
-    int opened = 0;
 };
 
 const QString kNoId = QStringLiteral("Please input your individual ID!");
@@ -148,8 +135,7 @@ class StationDialogsTest : public QObject {
                 station_->Db(), *prompter_, store::SubjectRegistry::AllSubjects());
         ui_.window = dialog_.get();
         rows_ = Listed(audio);
-        dialog_->show();
-        QVERIFY(QTest::qWaitForWindowExposed(dialog_.get()));
+        QVERIFY(Show(dialog_.get()));
     }
     /** Confirms the next box with `answer` and clicks the button. */
     void Answer(bool answer, const char* button) {
@@ -183,7 +169,7 @@ class StationDialogsTest : public QObject {
     bool CanUpdate() { return ui_.Button("updateButton")->isEnabled(); }
 
     // The launcher.
-    FakeChooser chooser_;
+    FakeFiles chooser_;
     FakeDispatcher dispatcher_;
     std::unique_ptr<CAutoTest1> launcher_;
     qint64 subject_ = 0;  ///< a registered subject's IIID
@@ -193,16 +179,10 @@ class StationDialogsTest : public QObject {
         subject_ = subjectKeys_[1];
         launcher_ = std::make_unique<CAutoTest1>(station_->Db(), *prompter_, chooser_, dispatcher_);
         ui_.window = launcher_.get();
-        launcher_->show();
-        QVERIFY(QTest::qWaitForWindowExposed(launcher_.get()));
+        QVERIFY(Show(launcher_.get()));
     }
     QString Scenario(const QString& name, const QByteArray& text) {
-        const QString path = dir_.filePath(name);
-        QFile file(path);
-        if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) ||
-            file.write(text) != text.size())
-            qFatal("cannot write %s", qPrintable(path));
-        return path;
+        return WriteFile(dir_.filePath(name), text);
     }
 
     /** Fills the fields as the experimenter would; evaluation 0 checks none. */
@@ -237,8 +217,7 @@ class StationDialogsTest : public QObject {
         form_ = std::make_unique<CInformation>(station_->Db(), *clock_, *prompter_);
         registered_ = std::make_unique<QSignalSpy>(form_.get(), &CInformation::registered);
         ui_.window = form_.get();
-        form_->show();
-        QVERIFY(QTest::qWaitForWindowExposed(form_.get()));
+        QVERIFY(Show(form_.get()));
     }
     /** Subjects besides the practice one a new station has. */
     size_t NewSubjects() {
@@ -272,7 +251,7 @@ class StationDialogsTest : public QObject {
         audioKeys_.clear();
         subjectKeys_.clear();
         dispatcher_ = FakeDispatcher();
-        chooser_ = FakeChooser();
+        chooser_ = FakeFiles();
     }
 
     void cleanup() {
@@ -288,20 +267,15 @@ class StationDialogsTest : public QObject {
 
     void listsAndShowsEveryColumn_data() {
         QTest::addColumn<bool>("audio");
-        QTest::addColumn<QString>("title");
-        QTest::addColumn<QString>("column");
         QTest::addColumn<QStringList>("fields");  // per row, after the key, "|" between
         // File type and sex: exact, lower-case, "Others"/"U" and unknown values.
-        QTest::newRow("audio") << true << "オーディオ情報"
-                               << "File pathname"
+        QTest::newRow("audio") << true
                                << QStringList{"C:\\stimuli\\a.wav|1200|1|1|16|1|あいうえお",
                                               "D:/data/b.mp3|800|2|2|8|2|かきくけこ",
                                               "E:/x/c.raw|10|3|1|16|0|noise",
                                               "E:/x/d.aif|0|0|0|0|0|"};
-        // The practice subject's empty columns show as unknown sex and zeros;
-        // the entry form's "unknown" side (JIRO) is not offered here: no choice.
-        QTest::newRow("subjects") << false << "被験者の情報"
-                                  << "Name"
+        // Empty columns show as unknown and zeros; the form's "unknown" side: no choice.
+        QTest::newRow("subjects") << false
                                   << QStringList{"PRACTICE|0|0|0|0|練習用（被験者ではありません）",
                                                  "TARO YAMADA|1|1962|0|16|右耳がやや弱い",
                                                  "HANAKO SATO|2|1980|1|12|", "KEN|0|1950|2|9|x",
@@ -309,12 +283,8 @@ class StationDialogsTest : public QObject {
     }
     void listsAndShowsEveryColumn() {
         QFETCH(bool, audio);
-        QFETCH(QString, title);
-        QFETCH(QString, column);
         QFETCH(QStringList, fields);
         Open(audio);
-        QCOMPARE(dialog_->windowTitle(), title);
-        QCOMPARE(ui_.List()->headerItem()->text(1), column);
         QCOMPARE(Rows(ui_.List()), rows_);
         QCOMPARE(SelectedRow(ui_.List()), -1);
         QCOMPARE(dialog_->SelectedId(), QString());
@@ -323,7 +293,6 @@ class StationDialogsTest : public QObject {
             QCOMPARE(Fields().join('|'), QString::number(Key(row)) + '|' + fields[row]);
             QVERIFY(CanDelete() && !CanUpdate());
         }
-        if (!audio) QCOMPARE(ui_.Combo("sexCombo")->currentText(), QStringLiteral("知らない"));
         if (audio) {
             CAudioInfo one(station_->Db(), *prompter_, store::AudioRegistry::OneMaterial(Key(2)));
             QCOMPARE(Rows(Controls{&one}.List()), QStringList{rows_[2]});
@@ -484,24 +453,19 @@ class StationDialogsTest : public QObject {
         QCOMPARE(StoredCount(), size_t(4));
     }
 
-    void searchReplacesTheListOrKeepsIt_data() {
-        QTest::addColumn<bool>("audio");
-        QTest::addColumn<QString>("notFound");
-        QTest::newRow("audio") << true << "There is no result matching your searched file!";
-        QTest::newRow("subjects") << false << "There is no result matching your searched name!";
-    }
     void searchReplacesTheListOrKeepsIt() {
-        QFETCH(bool, audio);
-        QFETCH(QString, notFound);
-        Open(audio);
-        ClickRow(ui_.List(), 0);
-        Type(ui_.Edit("searchEdit"), QStringLiteral("nothing-like-this"));
-        Click(ui_.Button("searchButton"));
-        QCOMPARE(prompter_->MessageTexts(), QStringList{notFound});
-        QCOMPARE(Rows(ui_.List()), rows_);
-        QCOMPARE(SelectedRow(ui_.List()), 0);
-        if (!audio) return;
-
+        for (const bool audio : {false, true}) {
+            Open(audio);
+            prompter_->messages.clear();
+            ClickRow(ui_.List(), 0);
+            Type(ui_.Edit("searchEdit"), QStringLiteral("nothing-like-this"));
+            Click(ui_.Button("searchButton"));
+            QCOMPARE(prompter_->MessageTexts(),
+                     QStringList{QStringLiteral("There is no result matching your searched %1!")
+                                     .arg(audio ? "file" : "name")});
+            QCOMPARE(Rows(ui_.List()), rows_);
+            QCOMPARE(SelectedRow(ui_.List()), 0);
+        }
         Type(ui_.Edit("searchEdit"), QStringLiteral("E:/x/"));
         Click(ui_.Button("searchButton"));
         QCOMPARE(Rows(ui_.List()), (QStringList{rows_[2], rows_[3]}));
@@ -528,13 +492,9 @@ class StationDialogsTest : public QObject {
         Click(ui_.Button("newButton"));
         Type(ui_.Edit("pathEdit"), QStringLiteral("F:/lost.wav"));
         Click(ui_.Button("newButton"));
+        // The store's error text (its form is the store's, tested there).
         QCOMPARE(prompter_->messages.size(), size_t(1));
-        const QString text = prompter_->messages[0].text;
-        QVERIFY2(text.startsWith(QStringLiteral("Failed to operate database\n Error message:")) &&
-                     text.contains(QStringLiteral("refused by the test")) &&
-                     text.contains(QStringLiteral("\nExecuted SQL:")) &&
-                     text.contains(QStringLiteral("'F:/lost.wav'")),
-                 qPrintable(text));
+        QVERIFY(prompter_->messages[0].text.contains(QStringLiteral("refused by the test")));
         QCOMPARE(prompter_->messages[0].caption, QStringLiteral("Kestrune"));
         // The placeholder goes; the first row is selected.
         QCOMPARE(ui_.Button("newButton")->text(), QStringLiteral("New"));
@@ -561,17 +521,6 @@ class StationDialogsTest : public QObject {
     }
 
     // --- The test launcher ----------------------------------------------------
-
-    void showsItsControls() {
-        OpenLauncher();
-        QCOMPARE(launcher_->windowTitle(), QStringLiteral("設定"));
-        QCOMPARE(
-            ui_.Captions({"evaluation1", "evaluation2", "evaluation3", "evaluation4", "evaluation5",
-                          "searchButton", "browseButton", "startButton", "endButton"}),
-            QStringList({"非常によい", "よい", "普通", "よくない", "非常によくない", "検索", "参照",
-                         "始める", "終了"}));
-        QCOMPARE(launcher_->SelfEvaluation(), 0);  // none checked
-    }
 
     // Each row breaks exactly one check and also every later one, so the
     // message shown proves the order of the checks.
@@ -670,11 +619,6 @@ class StationDialogsTest : public QObject {
         QVERIFY(dispatcher_.launcherVisibleWhileRunning);  // closes only after the test
         QVERIFY(!launcher_->isVisible());
         QCOMPARE(launcher_->result(), int(QDialog::Accepted));
-        // Where a type has no dialog in this version, the message names it.
-        UnavailableTestDispatcher(*prompter_).Run(type, started.start, launcher_.get());
-        QCOMPARE(
-            prompter_->MessageTexts(),
-            QStringList{QString::fromLatin1(name) + " tests are not available in this version"});
     }
 
     void endClosesWithoutStarting() {
@@ -691,13 +635,13 @@ class StationDialogsTest : public QObject {
     void browseFillsThePathOnlyWhenChosen() {
         OpenLauncher();
         Type(ui_.Edit("pathEdit"), QStringLiteral("/old/one.ini"));
-        chooser_.answer.clear();  // cancelled
-        Click(ui_.Button("browseButton"));
+        chooser_.openAnswers = {QString(), QStringLiteral("/station/シナリオ/time test.Ini")};
+        Click(ui_.Button("browseButton"));  // cancelled
         QCOMPARE(ui_.Edit("pathEdit")->text(), QStringLiteral("/old/one.ini"));
-        chooser_.answer = QStringLiteral("/station/シナリオ/time test.Ini");
         Click(ui_.Button("browseButton"));
         QCOMPARE(ui_.Edit("pathEdit")->text(), QStringLiteral("/station/シナリオ/time test.Ini"));
-        QCOMPARE(chooser_.opened, 2);
+        QCOMPARE(chooser_.opens, 2);
+        QCOMPARE(chooser_.saves, 0);
     }
 
     void searchTakesTheRegistrysIdHoweverItCloses_data() {
@@ -710,26 +654,18 @@ class StationDialogsTest : public QObject {
         QFETCH(bool, closeBox);
         bool sawRegistry = false;
         QStringList listed;
-        // The registry is modal: whatever it lists, pick the last row and
-        // close it, so that a wrong listing fails below instead of leaving
-        // the dialog open for ever.
-        QTimer::singleShot(0, this, [&] {
-            auto* registry =
-                qobject_cast<CIndividualInformation*>(QApplication::activeModalWidget());
+        // Whatever the modal registry lists, pick the last row and close it.
+        OnNextModal([&](QWidget* modal) {
+            auto* registry = qobject_cast<CIndividualInformation*>(modal);
             if (registry == nullptr) return;
             sawRegistry = true;
-            const Controls regUi{registry};
-            listed = Rows(regUi.List());
-            if (!listed.isEmpty()) ClickRow(regUi.List(), int(listed.size()) - 1);
-            if (closeBox)
-                registry->close();
-            else
-                registry->accept();
+            listed = Rows(Controls{registry}.List());
+            if (!listed.isEmpty()) ClickRow(Controls{registry}.List(), int(listed.size()) - 1);
+            if (!closeBox) registry->accept();
         });
         Click(ui_.Button("searchButton"));
         QVERIFY(sawRegistry);
-        // Listed with the standard listing: every subject in key order, the
-        // practice subject first.
+        // Every subject in key order, the practice subject first.
         QCOMPARE(listed, Listed(false));
         QCOMPARE(ui_.Edit("idEdit")->text(), QString::number(subjectKeys_.last()));
     }
@@ -755,34 +691,25 @@ class StationDialogsTest : public QObject {
         QCOMPARE(NewSubjects(), size_t(1));
     }
 
-    // What the subject typed is what the experimenter finds in the registry.
-    void refusesAMissingNameOrAnImpossibleAge_data() {
-        QTest::addColumn<QString>("name");
-        QTest::addColumn<QString>("age");
-        QTest::addColumn<QString>("message");
+    void refusesAMissingNameOrAnImpossibleAge() {
         const QString noName = QStringLiteral("名前を入力して下さい!");
         const QString badAge = QStringLiteral("年齢を正確に入力して下さい!");
-        for (const auto& [row, name, age, message] :
-             {std::tuple("no name", "", "45", noName),
-              std::tuple("no name, no age", "", "", noName),
-              std::tuple("age 0", "KEN", "0", badAge), std::tuple("age 200", "KEN", "200", badAge),
-              std::tuple("letters as age", "KEN", "abc", badAge)})
-            QTest::newRow(row) << QString(name) << QString(age) << message;
-    }
-    void refusesAMissingNameOrAnImpossibleAge() {
-        OpenForm();
-        QFETCH(QString, name);
-        QFETCH(QString, age);
-        QFETCH(QString, message);
-        TypeName(name);
-        Type(ui_.Edit("ageEdit"), age);
-        Click(ui_.Button("nextButton"));
-        QCOMPARE(prompter_->MessageTexts(), QStringList{message});
-        QCOMPARE(prompter_->messages[0].caption, QStringLiteral("Kestrune"));
-        QCOMPARE(registered_->count(), 0);
+        for (const auto& [name, age, message] :
+             {std::tuple("", "45", noName), std::tuple("", "", noName),
+              std::tuple("KEN", "0", badAge), std::tuple("KEN", "200", badAge),
+              std::tuple("KEN", "abc", badAge)}) {
+            OpenForm();
+            prompter_->messages.clear();
+            TypeName(QString::fromUtf8(name));
+            Type(ui_.Edit("ageEdit"), QString::fromUtf8(age));
+            Click(ui_.Button("nextButton"));
+            QCOMPARE(prompter_->MessageTexts(), QStringList{message});
+            QCOMPARE(prompter_->messages[0].caption, QStringLiteral("Kestrune"));
+            QCOMPARE(registered_->count(), 0);
+            QVERIFY(form_->isVisible());
+            QCOMPARE(form_->SubjectId(), QString());
+        }
         QCOMPARE(NewSubjects(), size_t(0));
-        QVERIFY(form_->isVisible());
-        QCOMPARE(form_->SubjectId(), QString());
     }
 
     void comingBackCorrectsTheSameRow() {
@@ -863,7 +790,6 @@ class StationDialogsTest : public QObject {
 
     void looksAsTheSubjectExpects() {
         OpenForm();
-        QCOMPARE(form_->windowTitle(), QStringLiteral("個人情報入力してください"));
         QVERIFY(form_->windowFlags().testFlag(Qt::WindowStaysOnTopHint));
         QCOMPARE(form_->focusWidget(), ui_.Edit("nameEdit"));
         for (const char* hidden : {"sexCombo", "handuseCombo", "hearingCombo"})

@@ -1,7 +1,5 @@
-// The wave and spectrum views in the real main window: the tools by mouse
-// (zoom to both limits, cut), the repaint rule, the spectrogram worker, the
-// options menus and the readout in the status bar. What the views draw and
-// the arithmetic behind a click are the core's and are tested there.
+// The wave and spectrum views in the real main window, by mouse. What the
+// views draw and the arithmetic behind a click are the core's, tested there.
 
 #include <QAction>
 #include <QStatusBar>
@@ -14,7 +12,6 @@
 #include <vector>
 
 #include "AppTestSupport.h"
-#include "app/Choosers.h"
 #include "app/KestruneDlg.h"
 #include "app/ViewFrame.h"
 #include "app/WaveViews.h"
@@ -27,29 +24,14 @@ using namespace kestrune;
 using namespace kestrune::app;
 using namespace kestrune::app::testing;
 
-namespace {
-
-class NoFiles final : public FileChooser {
-  public:
-    QString ChooseOpenPath(QWidget*) override { return {}; }
-    QString ChooseSavePath(QWidget*) override { return {}; }
-};
-
-class NoColors final : public ColorChooser {
-  public:
-    std::optional<QColor> ChooseColor(QWidget*, const QColor&) override { return std::nullopt; }
-};
-
-}  // namespace
-
 class ViewTest : public QObject {
     Q_OBJECT
 
   private:
     QTemporaryDir dir_;
     FakePrompter prompter_;
-    NoFiles files_;
-    NoColors colors_;
+    FakeFiles files_;
+    FakeColors colors_;
     FakeOpener opener_;
     FakeClock clock_;
     CrtRandom random_;
@@ -98,11 +80,7 @@ class ViewTest : public QObject {
     /** Coloured pixels of the spectrogram as shown. */
     int SpectrumPixels() {
         const QImage image = View("spectrumView")->Image();
-        int coloured = 0;
-        for (int y = 0; y < image.height(); ++y)
-            for (int x = 0; x < image.width(); ++x)
-                coloured += image.pixel(x, y) != qRgb(255, 255, 255);
-        return coloured;
+        return image.width() * image.height() - CountPixels(image, Qt::white);
     }
     /** Moves the pointer to (x, y) inside a view; the status bar's text. */
     QString Readout(const char* view, int x, int y) {
@@ -115,8 +93,7 @@ class ViewTest : public QObject {
     void init() {
         window_ = std::make_unique<CKestruneDlg>(
             CKestruneDlg::Services{prompter_, files_, colors_, opener_, clock_, random_});
-        window_->show();
-        QVERIFY(QTest::qWaitForWindowExposed(window_.get()));
+        QVERIFY(Show(window_.get()));
     }
     void cleanup() {
         window_.reset();
