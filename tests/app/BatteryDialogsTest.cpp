@@ -1,13 +1,9 @@
 // The listening tests' shared windows: directions, text entry, volume and
 // result. The speaker is the audio tests' fake ALSA mixer ("Master" 0 ... 87).
 
-#include <QImage>
 #include <QLabel>
 #include <QSignalSpy>
 #include <QSlider>
-#include <QTemporaryDir>
-
-#include <memory>
 
 #include "AppTestSupport.h"
 #include "app/Fonts.h"
@@ -19,7 +15,6 @@
 #include "audio/MixerControl.h"
 #include "audio/MixerTestSupport.h"
 #include "core/util/Clock.h"
-#include "store/Database.h"
 
 using namespace kestrune;
 using namespace kestrune::app;

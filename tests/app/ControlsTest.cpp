@@ -1,25 +1,17 @@
 // The workspace's own controls: the scale bar (layout worked out by hand,
 // then painted and checked pixel by pixel), CPicture and the hyperlink.
 
-#include <QApplication>
-#include <QFile>
-#include <QImage>
 #include <QLabel>
 #include <QPainter>
-#include <QPushButton>
-#include <QTemporaryDir>
-#include <QTest>
 #include <QUrl>
 
 #include <climits>
 #include <set>
 #include <tuple>
 #include <utility>
-#include <vector>
 
 #include "AppTestSupport.h"
 #include "app/AboutDlg.h"
-#include "app/HyperLink.h"
 #include "app/Picture.h"
 #include "app/ScaleBar.h"
 

@@ -5,28 +5,15 @@
 #include <QAction>
 #include <QDialog>
 #include <QDir>
-#include <QFile>
 #include <QLabel>
 #include <QMenu>
 #include <QProcess>
-#include <QProcessEnvironment>
-#include <QPushButton>
 #include <QRadioButton>
-#include <QTemporaryDir>
-#include <QTest>
-#include <QTimer>
 #include <QToolBar>
 #include <QUrl>
 
-#include <memory>
-#include <vector>
-
 #include "AppTestSupport.h"
 #include "app/AboutDlg.h"
-#include "app/AudioInfo.h"
-#include "app/Choosers.h"
-#include "app/HyperLink.h"
-#include "app/IndividualInformation.h"
 #include "app/Information.h"
 #include "app/KestruneApp.h"
 #include "app/KestruneDlg.h"
@@ -38,7 +25,6 @@
 #include "core/util/Clock.h"
 #include "core/util/Random.h"
 #include "core/wave/WaveFile.h"
-#include "store/Registry.h"
 
 using namespace kestrune;
 using namespace kestrune::app;

@@ -2,22 +2,16 @@
 // session through the real windows with a scripted listener; the result
 // workbook is read back by LibreOffice.
 
-#include <QApplication>
 #include <QLabel>
 #include <QProcess>
-#include <QTemporaryDir>
-#include <QTimer>
 
 #include <cmath>
-#include <filesystem>
 
 #include "AppTestSupport.h"
 #include "SessionKit.h"
 #include "app/battery/AutoTest6.h"
 #include "app/battery/TestDispatcher.h"
-#include "audio/VirtualOutput.h"
 #include "core/util/Clock.h"
-#include "core/util/Random.h"
 #include "sheet/SpreadSheet.h"
 #include "support/LibreOffice.h"
 
@@ -48,10 +42,8 @@ class SessionTest : public QObject {
         const QString extra = QStringLiteral("MISSPERMISSION=0\r\nAUTOCONFIRM=%1\r\nBEEP=%2\r\n")
                                   .arg(autoConfirm)
                                   .arg(beep);
-        const QString path = folder_.filePath(QStringLiteral("vowel.ini"));
-        if (!WriteKitFile(path, KitScenario(folder_.path(), type, open, rests, extra)))
-            qFatal("cannot write");
-        return path;
+        return WriteFile(folder_.filePath(QStringLiteral("vowel.ini")),
+                         KitScenario(folder_.path(), type, open, rests, extra));
     }
     VowelTestServices Services() {
         return {station_->Db(), *prompter_,     bench_->output,

@@ -4,16 +4,12 @@
 // and the subject's entry form.
 
 #include <QDir>
-#include <QFile>
 #include <QFontInfo>
 #include <QLabel>
 #include <QRadioButton>
 #include <QSignalSpy>
-#include <QTest>
 
-#include <memory>
 #include <tuple>
-#include <vector>
 
 #include "AppTestSupport.h"
 #include "app/AudioInfo.h"
@@ -23,7 +19,6 @@
 #include "app/battery/AutoTest1.h"
 #include "app/battery/TestDispatcher.h"
 #include "core/util/Clock.h"
-#include "store/Registry.h"
 #include "store/Schema.h"
 
 using namespace kestrune;

@@ -3,13 +3,9 @@
 
 #include <QAction>
 #include <QStatusBar>
-#include <QTemporaryDir>
-#include <QTest>
 
 #include <cmath>
-#include <memory>
 #include <numbers>
-#include <vector>
 
 #include "AppTestSupport.h"
 #include "app/KestruneDlg.h"
