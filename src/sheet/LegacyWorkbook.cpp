@@ -2,10 +2,12 @@
 
 #include <freexl.h>
 
+#include <algorithm>
 #include <array>
 #include <cctype>
 #include <charconv>
 #include <filesystem>
+#include <fstream>
 #include <memory>
 #include <string_view>
 
@@ -64,6 +66,18 @@ std::string Reason(int code) {
         default:
             return "it is damaged (libfreexl error " + std::to_string(code) + ")";
     }
+}
+
+/** True when the file begins with the compound-file signature every binary
+ *  workbook has. */
+bool StartsAsCompoundFile(const std::string& path) {
+    static constexpr std::array<unsigned char, 8> kSignature = {0xD0, 0xCF, 0x11, 0xE0,
+                                                                0xA1, 0xB1, 0x1A, 0xE1};
+    std::ifstream in(path, std::ios::binary);
+    std::array<char, 8> head{};
+    if (!in.read(head.data(), head.size())) return false;
+    return std::equal(head.begin(), head.end(), kSignature.begin(),
+                      [](char a, unsigned char b) { return static_cast<unsigned char>(a) == b; });
 }
 
 /** Closes the libfreexl handle, which must be closed even when opening failed. */
@@ -138,7 +152,15 @@ std::optional<Workbook> ReadLegacyWorkbook(const std::string& path, std::string*
     const void* opened = nullptr;
     const int code = freexl_open(path.c_str(), &opened);
     const Handle handle(opened);
-    if (code != FREEXL_OK) return fail(Reason(code));
+    if (code != FREEXL_OK) {
+        // libfreexl says "read error" for anything too short to hold a
+        // compound file; a file that does not even start as one (a text or
+        // an .xlsx under the older name) is named for what it is.
+        if (code != FREEXL_FILE_NOT_FOUND && !StartsAsCompoundFile(path)) {
+            return fail("not a binary Excel workbook (it does not start as a compound file)");
+        }
+        return fail(Reason(code));
+    }
 
     unsigned int info = 0;
     if (freexl_get_info(handle.get(), FREEXL_BIFF_PASSWORD, &info) == FREEXL_OK &&

@@ -63,15 +63,17 @@ TEST(LegacyWorkbook, AFileThatIsNoBinaryWorkbookIsRefusedAndNothingIsWritten) {
     std::vector<std::uint8_t> header = {0xD0, 0xCF, 0x11, 0xE0, 0xA1, 0xB1, 0x1A, 0xE1};
     header.resize(1536, 0xFF);
 
+    const char* notOne = "not a binary Excel workbook";
     struct Case {
         const char* name;
         std::vector<std::uint8_t> bytes;
+        const char* why;
     };
     const Case cases[] = {
-        {"empty", {}},
-        {"text", {'n', 'a', 'm', 'e', ',', '1', '\r', '\n'}},
-        {"an .xlsx under the older name", zipBytes},
-        {"a compound-file header with garbage after it", header},
+        {"empty", {}, notOne},
+        {"text", {'n', 'a', 'm', 'e', ',', '1', '\r', '\n'}, notOne},
+        {"an .xlsx under the older name", zipBytes, notOne},
+        {"a compound-file header with garbage after it", header, "compound file"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -82,6 +84,7 @@ TEST(LegacyWorkbook, AFileThatIsNoBinaryWorkbookIsRefusedAndNothingIsWritten) {
         EXPECT_FALSE(ReadLegacyWorkbook(old, &error));
         EXPECT_NE(error.find(old + ": cannot read this binary Excel workbook"), std::string::npos)
             << error;
+        EXPECT_NE(error.find(c.why), std::string::npos) << error;
 
         error.clear();
         EXPECT_FALSE(
