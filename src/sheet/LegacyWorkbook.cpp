@@ -136,9 +136,10 @@ bool ReadActiveSheet(const void* handle, Worksheet* sheet, std::string* error) {
             }
             cells[c] = CellFrom(value);
         }
+        // Every row comes padded to the used range's width; a row of ours
+        // reaches to its last value.
         while (!cells.empty() && IsEmpty(cells.back())) cells.pop_back();
     }
-    while (!sheet->rows.empty() && sheet->rows.back().empty()) sheet->rows.pop_back();
     return true;
 }
 

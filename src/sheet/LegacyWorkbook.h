@@ -20,10 +20,12 @@
 
 namespace kestrune::sheet {
 
-/** Reads every worksheet of the binary workbook at `path`, in order, each
- *  row without its trailing empty cells and the sheet without trailing empty
- *  rows. On failure (no such file, not a binary workbook, damaged, protected
- *  by a password) returns nullopt with the reason in *error. */
+/** Reads every worksheet of the binary workbook at `path`, in order. A
+ *  sheet's rows reach to the last row of the range the file records as used
+ *  (empty rows included, as the writer left them); each row ends at its last
+ *  cell with a value. On failure (no such file, not a binary workbook,
+ *  damaged, protected by a password) returns nullopt with the reason in
+ *  *error. */
 std::optional<Workbook> ReadLegacyWorkbook(const std::string& path, std::string* error);
 
 /** The binary workbook a station may still hold in place of the workbook at
