@@ -1,4 +1,4 @@
-// Binary workbooks of the older format (.xls, BIFF2 ... BIFF8 in a compound
+// Binary workbooks of the older format (.xls: BIFF5 and BIFF8 in a compound
 // file) read through libfreexl into the same cell tables as an .xlsx.
 //
 // Older stations wrote each subject's results to "Data/<name>.xls" in this
