@@ -7,6 +7,7 @@
 #include <iterator>
 
 #include "sheet/AtomicFile.h"
+#include "sheet/LegacyWorkbook.h"
 #include "sheet/TextTable.h"
 #include "sheet/Workbook.h"
 
@@ -21,11 +22,6 @@ bool EndsWithNoCase(const std::string& text, std::string_view ending) {
                           return std::tolower(static_cast<unsigned char>(a)) ==
                                  std::tolower(static_cast<unsigned char>(b));
                       });
-}
-
-bool FileExists(const std::string& path) {
-    std::error_code ignored;
-    return std::filesystem::exists(path, ignored);
 }
 
 }  // namespace
@@ -76,10 +72,9 @@ bool CSpreadSheet::Fail(std::string text) {
 }
 
 bool CSpreadSheet::OpenWorkbookSheet() {
-    if (!FileExists(path_)) return false;
     std::string error;
-    const auto book = ReadWorkbook(path_, &error);
-    if (!book) return Fail(error + "\n");
+    const auto book = ReadWorkbookOrLegacy(path_, &error);
+    if (!book) return error.empty() ? false : Fail(error + "\n");
     const Worksheet* sheet = book->Find(sheet_);
     if (sheet == nullptr) return false;
     std::vector<Row> rows;
@@ -118,12 +113,14 @@ bool CSpreadSheet::Commit() {
 bool CSpreadSheet::CommitWorkbook() {
     // The workbook is read again now, so sheets written by anyone since this
     // object was made are kept too; a damaged file is never overwritten.
+    // Before our first write a station's older .xls of the same name is read
+    // instead, so its sheets are carried into the new workbook.
     Workbook book;
-    if (FileExists(path_)) {
+    {
         std::string error;
-        auto read = ReadWorkbook(path_, &error);
-        if (!read) return Fail(error + "\n");
-        book = std::move(*read);
+        auto read = ReadWorkbookOrLegacy(path_, &error);
+        if (!read && !error.empty()) return Fail(error + "\n");
+        if (read) book = std::move(*read);
     }
 
     Worksheet table{sheet_, {}};

@@ -9,9 +9,11 @@
 //
 // A path ending in ".xls" or ".xlsx" (any letter case) names a workbook; it
 // is stored as an Office Open XML workbook whose name ends in ".xlsx", so
-// "Data/Yamada.xls" is written as "Data/Yamada.xlsx". Every cell written is
-// text. Any other path is a text file whose separator is the second
-// constructor argument.
+// "Data/Yamada.xls" is written as "Data/Yamada.xlsx". While that .xlsx does
+// not exist, an older binary "Data/Yamada.xls" is read in its place and its
+// sheets go into the .xlsx with the first commit (LegacyWorkbook.h); the .xls
+// is left as it is. Every cell written is text. Any other path is a text
+// file whose separator is the second constructor argument.
 //
 // Operations report failure by returning false and leaving a text in
 // LastError(); they never show anything.

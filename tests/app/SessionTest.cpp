@@ -2,6 +2,9 @@
 // session through the real windows with a scripted listener; the result
 // workbook is read back by LibreOffice.
 
+#include <QApplication>
+#include <QDir>
+#include <QFileInfo>
 #include <QLabel>
 #include <QProcess>
 
@@ -432,6 +435,12 @@ class SessionTest : public QObject {
                                      << "Loading configuration file failed!\n@ can not be read";
         QTest::newRow("a file named Data") << "Data"
                                            << "Can not make the folder @";
+        // An older station's workbook that is no binary workbook is named
+        // and kept; nothing is written beside it.
+        QTest::newRow("a damaged older workbook")
+            << "Data/ITO.xls"
+            << "@: cannot read this binary Excel workbook (.xls): not a binary Excel workbook "
+               "(it does not start as a compound file)\n";
     }
     void registrationWithABlockedFile() {
         QFETCH(QString, blocked);
@@ -441,7 +450,7 @@ class SessionTest : public QObject {
         if (isScenario)
             QVERIFY(QFile::rename(path, path + QStringLiteral(".away")));
         else
-            QVERIFY(WriteKitFile(path, "not a folder"));
+            QVERIFY(QDir().mkpath(QFileInfo(path).path()) && WriteKitFile(path, "not a folder"));
         Click(Controls{panel_.get()}.Button("sessionButton"));
         const bool registered = RegisterSubject(*panel_, QStringLiteral("ITO"), 30);
         if (isScenario)
@@ -449,6 +458,7 @@ class SessionTest : public QObject {
         else
             QFile::remove(path);
         QVERIFY(registered);
+        if (blocked.endsWith(QStringLiteral(".xls"))) QVERIFY(!QFile::exists(path + 'x'));
         QCOMPARE(prompter_->MessageTexts().join(""), message.replace('@', path));
         if (isScenario) {
             QVERIFY(panel_->SessionTest() == nullptr);

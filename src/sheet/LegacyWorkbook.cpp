@@ -1,0 +1,212 @@
+#include "sheet/LegacyWorkbook.h"
+
+#include <freexl.h>
+
+#include <algorithm>
+#include <array>
+#include <cctype>
+#include <charconv>
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <string_view>
+
+namespace kestrune::sheet {
+
+namespace {
+
+bool EndsWithNoCase(const std::string& text, std::string_view ending) {
+    if (text.size() < ending.size()) return false;
+    const std::size_t start = text.size() - ending.size();
+    for (std::size_t i = 0; i < ending.size(); ++i) {
+        if (std::tolower(static_cast<unsigned char>(text[start + i])) !=
+            std::tolower(static_cast<unsigned char>(ending[i])))
+            return false;
+    }
+    return true;
+}
+
+bool IsFile(const std::string& path) {
+    std::error_code ignored;
+    return std::filesystem::is_regular_file(path, ignored);
+}
+
+bool Exists(const std::string& path) {
+    std::error_code ignored;
+    return std::filesystem::exists(path, ignored);
+}
+
+/** What a libfreexl error code means for the file that gave it. */
+std::string Reason(int code) {
+    switch (code) {
+        case FREEXL_FILE_NOT_FOUND:
+            return "the file does not exist or cannot be read";
+        case FREEXL_INSUFFICIENT_MEMORY:
+            return "not enough memory to read it";
+        case FREEXL_INVALID_CFBF_HEADER:
+        case FREEXL_CFBF_INVALID_SIGNATURE:
+        case FREEXL_CFBF_INVALID_SECTOR_SIZE:
+            return "not a binary Excel workbook (no valid compound file header)";
+        case FREEXL_CFBF_READ_ERROR:
+        case FREEXL_CFBF_SEEK_ERROR:
+        case FREEXL_CFBF_EMPTY_FAT_CHAIN:
+        case FREEXL_CFBF_ILLEGAL_FAT_ENTRY:
+            return "the compound file is damaged or cut short";
+        case FREEXL_BIFF_INVALID_BOF:
+        case FREEXL_BIFF_WORKBOOK_NOT_FOUND:
+            return "the file holds no readable workbook stream";
+        case FREEXL_BIFF_INVALID_SST:
+        case FREEXL_BIFF_ILLEGAL_SST_INDEX:
+            return "its string table is damaged";
+        case FREEXL_INVALID_CHARACTER:
+        case FREEXL_UNSUPPORTED_CHARSET:
+            return "its text is not in the character set it declares, or that set is unknown";
+        case FREEXL_ILLEGAL_RK_VALUE:
+            return "a number in it is damaged";
+        default:
+            return "it is damaged (libfreexl error " + std::to_string(code) + ")";
+    }
+}
+
+/** True when the file begins with the compound-file signature every binary
+ *  workbook has. */
+bool StartsAsCompoundFile(const std::string& path) {
+    static constexpr std::array<unsigned char, 8> kSignature = {0xD0, 0xCF, 0x11, 0xE0,
+                                                                0xA1, 0xB1, 0x1A, 0xE1};
+    std::ifstream in(path, std::ios::binary);
+    std::array<char, 8> head{};
+    if (!in.read(head.data(), head.size())) return false;
+    return std::equal(head.begin(), head.end(), kSignature.begin(),
+                      [](char a, unsigned char b) { return static_cast<unsigned char>(a) == b; });
+}
+
+/** Closes the libfreexl handle, which must be closed even when opening failed. */
+struct HandleCloser {
+    void operator()(const void* handle) const { freexl_close(handle); }
+};
+using Handle = std::unique_ptr<const void, HandleCloser>;
+
+/** A number's shortest text that reads back as the same value. */
+std::string NumberText(double value) {
+    std::array<char, 32> buffer{};
+    const auto [end, failed] = std::to_chars(buffer.data(), buffer.data() + buffer.size(), value);
+    if (failed != std::errc()) return std::to_string(value);
+    return std::string(buffer.data(), end);
+}
+
+Cell CellFrom(const FreeXL_CellValue& value) {
+    switch (value.type) {
+        case FREEXL_CELL_INT:
+            return {std::to_string(value.value.int_value), true};
+        case FREEXL_CELL_DOUBLE:
+            return {NumberText(value.value.double_value), true};
+        case FREEXL_CELL_TEXT:
+        case FREEXL_CELL_SST_TEXT:
+        case FREEXL_CELL_DATE:
+        case FREEXL_CELL_DATETIME:
+        case FREEXL_CELL_TIME:
+            return {value.value.text_value != nullptr ? value.value.text_value : "", false};
+        default:
+            return {};
+    }
+}
+
+bool IsEmpty(const Cell& cell) {
+    return !cell.number && cell.text.empty();
+}
+
+/** The active sheet's cells; false with the reason in *error. */
+bool ReadActiveSheet(const void* handle, Worksheet* sheet, std::string* error) {
+    unsigned int rows = 0;
+    unsigned short columns = 0;
+    if (const int code = freexl_worksheet_dimensions(handle, &rows, &columns); code != FREEXL_OK) {
+        *error = "sheet \"" + sheet->name + "\": " + Reason(code);
+        return false;
+    }
+    sheet->rows.resize(rows);
+    for (unsigned int r = 0; r < rows; ++r) {
+        CellRow& cells = sheet->rows[r];
+        cells.resize(columns);
+        for (unsigned short c = 0; c < columns; ++c) {
+            FreeXL_CellValue value{};
+            if (const int code = freexl_get_cell_value(handle, r, c, &value); code != FREEXL_OK) {
+                *error = "sheet \"" + sheet->name + "\", row " + std::to_string(r + 1) + ": " +
+                         Reason(code);
+                return false;
+            }
+            cells[c] = CellFrom(value);
+        }
+        // Every row comes padded to the used range's width; a row of ours
+        // reaches to its last value.
+        while (!cells.empty() && IsEmpty(cells.back())) cells.pop_back();
+    }
+    return true;
+}
+
+}  // namespace
+
+std::optional<Workbook> ReadLegacyWorkbook(const std::string& path, std::string* error) {
+    auto fail = [&](const std::string& reason) -> std::optional<Workbook> {
+        *error = path + ": cannot read this binary Excel workbook (.xls): " + reason;
+        return std::nullopt;
+    };
+    const void* opened = nullptr;
+    const int code = freexl_open(path.c_str(), &opened);
+    const Handle handle(opened);
+    if (code != FREEXL_OK) {
+        // libfreexl says "read error" for anything too short to hold a
+        // compound file; a file that does not even start as one (a text or
+        // an .xlsx under the older name) is named for what it is.
+        if (code != FREEXL_FILE_NOT_FOUND && !StartsAsCompoundFile(path)) {
+            return fail("not a binary Excel workbook (it does not start as a compound file)");
+        }
+        return fail(Reason(code));
+    }
+
+    unsigned int info = 0;
+    if (freexl_get_info(handle.get(), FREEXL_BIFF_PASSWORD, &info) == FREEXL_OK &&
+        info == FREEXL_BIFF_OBFUSCATED) {
+        return fail("it is protected by a password");
+    }
+    unsigned int count = 0;
+    if (const int got = freexl_get_info(handle.get(), FREEXL_BIFF_SHEET_COUNT, &count);
+        got != FREEXL_OK) {
+        return fail(Reason(got));
+    }
+
+    Workbook workbook;
+    for (unsigned int index = 0; index < count; ++index) {
+        const auto sheetIndex = static_cast<unsigned short>(index);
+        const char* name = nullptr;
+        int got = freexl_get_worksheet_name(handle.get(), sheetIndex, &name);
+        if (got == FREEXL_OK) got = freexl_select_active_worksheet(handle.get(), sheetIndex);
+        if (got != FREEXL_OK)
+            return fail("sheet " + std::to_string(index + 1) + ": " + Reason(got));
+        Worksheet sheet{name != nullptr ? name : "", {}};
+        std::string reason;
+        if (!ReadActiveSheet(handle.get(), &sheet, &reason)) return fail(reason);
+        workbook.sheets.push_back(std::move(sheet));
+    }
+    return workbook;
+}
+
+std::string LegacyWorkbookFor(const std::string& path) {
+    if (!EndsWithNoCase(path, ".xlsx") || Exists(path)) return {};
+    const std::string stem = path.substr(0, path.size() - 5);
+    for (const char* ending : {".xls", ".XLS"}) {
+        if (IsFile(stem + ending)) return stem + ending;
+    }
+    return {};
+}
+
+std::optional<Workbook> ReadWorkbookOrLegacy(const std::string& path, std::string* error) {
+    error->clear();
+    if (Exists(path)) return ReadWorkbook(path, error);
+    // The older workbook is only read: the caller's next write creates `path`
+    // and the lab's .xls stays where it is, as it is.
+    const std::string legacy = LegacyWorkbookFor(path);
+    if (legacy.empty()) return std::nullopt;
+    return ReadLegacyWorkbook(legacy, error);
+}
+
+}  // namespace kestrune::sheet
