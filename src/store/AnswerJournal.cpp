@@ -229,7 +229,8 @@ ReplayReport AnswerJournal::Replay(Database& db) const {
             }
         }
         if (entry && !done && SameDatabase(*entry, db)) ++report.pending;
-        if (!done) kept += raw.bytes + '\n';
+        // A line cut short stays as it is (the last): the next Append ends it.
+        if (!done) kept += raw.ended ? raw.bytes + '\n' : raw.bytes;
     }
     if (report.written + report.alreadyThere == 0) return report;
     if (kept.isEmpty()) {

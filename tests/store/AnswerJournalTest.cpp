@@ -91,11 +91,6 @@ class AnswerJournalTest : public OpenStoreTest {
         return others;
     }
 
-    QByteArray FileBytes() {
-        QFile file(journal_->path());
-        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-    }
-
     QTemporaryDir journalDir_;
     std::optional<AnswerJournal> journal_;
 };
@@ -177,10 +172,12 @@ TEST_P(AnswerJournalTest, ReplayWritesEachWaitingAnswerOnceInOrder) {
         EXPECT_EQ(report.otherDatabases, c.otherDatabases);
         EXPECT_EQ(report.damaged, c.damaged);
         EXPECT_EQ(StoredOrder(), c.order);
-        EXPECT_EQ(FileBytes().count('\n'), c.linesLeft);
         EXPECT_EQ(QFile::exists(journal_->path()), c.linesLeft > 0);
         const JournalContents left = journal_->Read();
+        EXPECT_EQ(int(left.entries.size() + left.damaged.size()), c.linesLeft);
         EXPECT_EQ(left.damaged.size(), std::size_t(c.damaged));
+        for (const JournalDamage& damage : left.damaged)
+            EXPECT_TRUE(damage.reason.startsWith("cut short")) << S(damage.reason);
         // Replaying again writes nothing more.
         EXPECT_EQ(journal_->Replay(*db).written, 0);
         EXPECT_EQ(StoredOrder(), c.order);

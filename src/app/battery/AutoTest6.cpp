@@ -380,9 +380,13 @@ void CAutoTest6::StoreRecord(const VowelRecord& record) {
     const store::ReplayReport& replay = outcome.replay;
     if (replay.written + replay.alreadyThere > 0) {
         qCInfo(lcSession).noquote()
-            << "answer journal written to" << services_.db.location().Describe() << "-"
-            << replay.written + replay.alreadyThere << "answers (" << replay.alreadyThere
-            << "were there already)," << replay.pending << "still waiting";
+            << QStringLiteral(
+                   "answer journal written to %1 - %2 answers (%3 were there "
+                   "already), %4 still waiting")
+                   .arg(services_.db.location().Describe())
+                   .arg(replay.written + replay.alreadyThere)
+                   .arg(replay.alreadyThere)
+                   .arg(replay.pending);
     }
     switch (outcome.fate) {
         case store::AnswerFate::Stored:
@@ -390,9 +394,9 @@ void CAutoTest6::StoreRecord(const VowelRecord& record) {
         case store::AnswerFate::Journaled:
             ++journaled_;
             qCWarning(lcSession).noquote()
-                << "answer kept in the journal" << journal.path() << "(id" << outcome.uid
-                << "), not stored in" << services_.db.location().Describe() << "-"
-                << outcome.error->message;
+                << QStringLiteral("answer kept in the journal %1 (id %2), not stored in %3 - %4")
+                       .arg(journal.path(), outcome.uid, services_.db.location().Describe(),
+                            outcome.error->message);
             break;
         case store::AnswerFate::Lost:
             qCWarning(lcSession).noquote()
