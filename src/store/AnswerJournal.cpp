@@ -238,8 +238,10 @@ ReplayReport AnswerJournal::Replay(Database& db) const {
         SyncFolder(path_);
         return report;
     }
+    // The new file is on disk before it replaces the old one.
     QSaveFile file(path_);
-    if (!file.open(QIODevice::WriteOnly) || file.write(kept) != kept.size() || !file.commit()) {
+    if (!file.open(QIODevice::WriteOnly) || file.write(kept) != kept.size() || !file.flush() ||
+        ::fsync(file.handle()) != 0 || !file.commit()) {
         report.fileError = QStringLiteral("%1: %2").arg(path_, file.errorString());
         return report;
     }
