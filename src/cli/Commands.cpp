@@ -17,6 +17,7 @@
 #include "cli/SpectrogramCommand.h"
 #include "core/ini/IniFile.h"
 #include "core/wave/WaveFile.h"
+#include "store/AnswerJournal.h"
 #include "store/Database.h"
 
 namespace kestrune::cli {
@@ -26,31 +27,37 @@ std::string Utf8(const QString& text) {
     return text.toStdString();
 }
 
+// The database the options name, opened (which creates or migrates the
+// schema); null after saying why on err.
+std::unique_ptr<store::Database> OpenDatabase(const Invocation& in,
+                                              std::optional<store::DatabaseLocation>* where) {
+    const Options& options = in.options;
+    const char* environment = std::getenv("KESTRUNE_DATABASE");
+    QString reason;
+    *where = store::ResolveLocation(
+        QString::fromStdString(options.station), QString::fromStdString(options.database),
+        environment ? QString::fromLocal8Bit(environment) : QString(), &reason);
+    if (!*where) {
+        in.err << "kestrune-cli: " << Utf8(reason) << '\n';
+        return nullptr;
+    }
+    std::unique_ptr<store::Database> db = store::Database::Open(**where, &reason);
+    if (!db) in.err << Utf8(reason) << '\n';
+    return db;
+}
+
 // db init and db check. Both connect, which creates or migrates the schema,
 // and print where the data is and at which version; check adds the tables.
 int DbCommand(const Invocation& in, bool listTables) {
-    const Options& options = in.options;
     std::ostream& out = in.out;
-    std::ostream& err = in.err;
-    const char* environment = std::getenv("KESTRUNE_DATABASE");
-    QString reason;
-    const std::optional<store::DatabaseLocation> location = store::ResolveLocation(
-        QString::fromStdString(options.station), QString::fromStdString(options.database),
-        environment ? QString::fromLocal8Bit(environment) : QString(), &reason);
-    if (!location) {
-        err << "kestrune-cli: " << Utf8(reason) << '\n';
-        return kExitFailed;
-    }
-    std::unique_ptr<store::Database> db = store::Database::Open(*location, &reason);
-    if (!db) {
-        err << Utf8(reason) << '\n';
-        return kExitFailed;
-    }
+    std::optional<store::DatabaseLocation> location;
+    std::unique_ptr<store::Database> db = OpenDatabase(in, &location);
+    if (!db) return kExitFailed;
     out << "database=" << Utf8(location->Describe()) << " schema=" << db->SchemaVersion() << '\n';
     if (listTables) {
         const auto counts = db->TableCounts();
         if (!counts.Ok()) {
-            err << Utf8(counts.error->Text()) << '\n';
+            in.err << Utf8(counts.error->Text()) << '\n';
             return kExitFailed;
         }
         for (const auto& [table, rows] : counts.value) out << Utf8(table) << ' ' << rows << '\n';
@@ -58,23 +65,92 @@ int DbCommand(const Invocation& in, bool listTables) {
     return kExitOk;
 }
 
+int DbInitCommand(const Invocation& in) {
+    return DbCommand(in, false);
+}
+
+int DbCheckCommand(const Invocation& in) {
+    return DbCommand(in, true);
+}
+
+// The journal's lines: first a summary, then one line per waiting entry and
+// per damaged line, in the file's order. Texts that could hold spaces come
+// last on their line.
+void ListJournal(const store::AnswerJournal& journal, std::ostream& out) {
+    const store::JournalContents contents = journal.Read();
+    out << "journal=" << Utf8(journal.path()) << " pending=" << contents.entries.size()
+        << " damaged=" << contents.damaged.size() << '\n';
+    std::size_t e = 0;
+    std::size_t d = 0;
+    while (e < contents.entries.size() || d < contents.damaged.size()) {
+        const bool entryFirst =
+            d == contents.damaged.size() ||
+            (e < contents.entries.size() && contents.entries[e].line < contents.damaged[d].line);
+        if (entryFirst) {
+            const store::JournalEntry& entry = contents.entries[e++];
+            out << "pending line=" << entry.line << " id=" << Utf8(entry.id)
+                << " table=" << Utf8(entry.table) << " database=" << Utf8(entry.database) << '\n';
+        } else {
+            const store::JournalDamage& damage = contents.damaged[d++];
+            out << "damaged line=" << damage.line << " reason=" << Utf8(damage.reason) << '\n';
+        }
+    }
+}
+
+// db journal [--replay]: what waits in the station's answer journal; with
+// --replay the waiting answers for the database are written first.
+int DbJournalCommand(const Invocation& in) {
+    const bool replay = in.args.size() == 1 && in.args[0] == "--replay";
+    if (!in.args.empty() && !replay) {
+        in.err << "kestrune-cli: db journal takes only --replay, not '" << in.args.back()
+               << "'; see kestrune-cli --help\n";
+        return kExitUsage;
+    }
+    const store::AnswerJournal journal(
+        store::AnswerJournal::PathIn(QString::fromStdString(in.options.station)));
+    const store::JournalContents contents = journal.Read();
+    if (contents.error) {
+        in.err << "kestrune-cli: " << Utf8(*contents.error) << '\n';
+        return kExitFailed;
+    }
+    int status = kExitOk;
+    if (replay) {
+        std::optional<store::DatabaseLocation> location;
+        std::unique_ptr<store::Database> db = OpenDatabase(in, &location);
+        if (!db) return kExitFailed;
+        const store::ReplayReport report = journal.Replay(*db);
+        in.out << "written=" << report.written << " already=" << report.alreadyThere
+               << " pending=" << report.pending << " other=" << report.otherDatabases
+               << " damaged=" << report.damaged << '\n';
+        if (report.error) in.err << Utf8(report.error->Text()) << '\n';
+        if (report.fileError) in.err << "kestrune-cli: " << Utf8(*report.fileError) << '\n';
+        if (!report.Complete()) status = kExitFailed;
+    }
+    ListJournal(journal, in.out);
+    return status;
+}
+
 // The SQL drivers are plugins, which Qt loads only with an application
 // object; the other commands do without one.
-int WithQtApplication(const Invocation& in, bool listTables) {
-    if (QCoreApplication::instance() != nullptr) return DbCommand(in, listTables);
+int WithQtApplication(const Invocation& in, int (*run)(const Invocation&)) {
+    if (QCoreApplication::instance() != nullptr) return run(in);
     static int argc = 1;
     static char name[] = "kestrune-cli";
     static char* argv[] = {name, nullptr};
     QCoreApplication app(argc, argv);
-    return DbCommand(in, listTables);
+    return run(in);
 }
 
 int DbInit(const Invocation& in) {
-    return WithQtApplication(in, false);
+    return WithQtApplication(in, DbInitCommand);
 }
 
 int DbCheck(const Invocation& in) {
-    return WithQtApplication(in, true);
+    return WithQtApplication(in, DbCheckCommand);
+}
+
+int DbJournal(const Invocation& in) {
+    return WithQtApplication(in, DbJournalCommand);
 }
 
 // One line describing the wave as the reader leaves it: a two-channel file
@@ -147,6 +223,12 @@ const std::vector<Command>& Commands() {
          {},
          "the database and its schema version, then each table\nwith its row count",
          DbCheck},
+        {{"db", "journal"},
+         {},
+         "the answers waiting in the station's answer journal;\n--replay writes them to the "
+         "database first",
+         DbJournal,
+         "[--replay]"},
     };
     return commands;
 }

@@ -13,6 +13,7 @@
 #include <atomic>
 #include <cmath>
 
+#include "core/util/Clock.h"
 #include "store/Dialect.h"
 #include "store/Schema.h"
 
@@ -330,6 +331,15 @@ struct Database::Impl {
     QString connectionName;
     QSqlDatabase db;
     int schemaVersion = 0;
+    const Clock* clock = nullptr;  ///< null: the system's
+    bool lost = false;             ///< a failure showed the connection gone
+    bool retried = false;          ///< an attempt to connect again has failed since
+    std::uint64_t lastAttemptMs = 0;
+    int reconnectAttempts = 0;
+
+    std::uint64_t TickMs() const;
+    bool IsConnectionLoss(const QSqlError& error);
+    std::optional<QString> Reconnect();
 
     bool Connect(QString* reason);
     bool RunSetup(const QString& sql, QString* reason);
@@ -477,15 +487,79 @@ bool Database::Impl::Migrate(QString* reason) {
     return true;
 }
 
+std::uint64_t Database::Impl::TickMs() const {
+    static const SystemClock system;
+    return (clock != nullptr ? clock : &system)->TickMs();
+}
+
+// Whether a failed statement failed because the connection is gone. An
+// SQLite file has no connection to lose. PostgreSQL names a dropped
+// connection by its SQLSTATE when the server said goodbye (08xxx, 57P0x);
+// when it just vanished libpq has no state to give, so a trivial query
+// decides: it fails only when the connection is gone (or inside a
+// transaction the failure aborted, which says nothing about the link).
+bool Database::Impl::IsConnectionLoss(const QSqlError& error) {
+    if (location.engine != Engine::Postgres) return false;
+    if (!db.isOpen()) return true;
+    const QString state = error.nativeErrorCode();
+    if (state.startsWith(QLatin1String("08")) || state.startsWith(QLatin1String("57P0")))
+        return true;
+    QSqlQuery probe(db);
+    if (probe.exec(QStringLiteral("SELECT 1"))) return false;
+    return probe.lastError().nativeErrorCode() != QLatin1String("25P02");
+}
+
+// Connects again after a loss, at once the first time and then at most once
+// per back-off. nullopt when the connection is back; else why not.
+std::optional<QString> Database::Impl::Reconnect() {
+    const std::uint64_t now = TickMs();
+    if (retried && now - lastAttemptMs < kReconnectBackoffMs) {
+        return QStringLiteral(
+                   "the connection to the database is lost; the next attempt to connect is in "
+                   "%1 ms")
+            .arg(kReconnectBackoffMs - (now - lastAttemptMs));
+    }
+    lastAttemptMs = now;
+    ++reconnectAttempts;
+    db.close();
+    QString reason;
+    bool ok = db.open();
+    if (!ok) reason = DriverMessage(db.lastError());
+    for (const QString& sql : ok ? dialect.SessionSetup() : QStringList()) {
+        if (!RunSetup(sql, &reason)) ok = false;
+    }
+    ok = ok && EnsureSchema(&reason);
+    if (!ok) {
+        retried = true;
+        return QStringLiteral(
+                   "the connection to the database is lost and could not be made "
+                   "again: ") +
+               reason;
+    }
+    lost = false;
+    retried = false;
+    return std::nullopt;
+}
+
 std::optional<DbError> Database::Impl::Run(QSqlQuery& query, const Statement& statement) {
-    auto failure = [&](const QString& message) {
-        return std::optional<DbError>(DbError{message, statement.Display()});
+    auto failure = [&](const QString& message, FailureKind kind = FailureKind::Statement) {
+        return std::optional<DbError>(DbError{message, statement.Display(), kind});
     };
+    if (lost) {
+        if (const std::optional<QString> reason = Reconnect())
+            return failure(*reason, FailureKind::Connection);
+    }
     if (!db.isOpen()) return failure(QStringLiteral("the database connection is not open"));
+    auto failed = [&](const QSqlError& error) {
+        const QString message = DriverMessage(error);
+        if (!IsConnectionLoss(error)) return failure(message);
+        lost = true;
+        return failure(message, FailureKind::Connection);
+    };
     query.setForwardOnly(true);
-    if (!query.prepare(statement.sql)) return failure(DriverMessage(query.lastError()));
+    if (!query.prepare(statement.sql)) return failed(query.lastError());
     for (const QVariant& value : statement.values) query.addBindValue(ForBinding(value));
-    if (!query.exec()) return failure(DriverMessage(query.lastError()));
+    if (!query.exec()) return failed(query.lastError());
     return std::nullopt;
 }
 
@@ -522,6 +596,14 @@ const DatabaseLocation& Database::location() const {
 }
 const Dialect& Database::dialect() const {
     return impl_->dialect;
+}
+
+void Database::SetClock(const Clock& clock) {
+    impl_->clock = &clock;
+}
+
+int Database::ReconnectAttempts() const {
+    return impl_->reconnectAttempts;
 }
 
 DbResult<Done> Database::Execute(const Statement& statement) {
@@ -601,7 +683,7 @@ DbResult<qint64> Database::Insert(const QString& table, const QString& keyColumn
     const bool returning = !keyColumn.isEmpty() && impl_->dialect.InsertReturnsKey();
     if (returning) statement.sql += QStringLiteral(" RETURNING ") + keyColumn;
     if (problem) {
-        result.error = DbError{*problem, statement.Display()};
+        result.error = DbError{*problem, statement.Display(), FailureKind::Refused};
         return result;
     }
     QSqlQuery query(impl_->db);
@@ -635,7 +717,7 @@ DbResult<bool> Database::UpdateRow(const QString& table, const QString& keyColum
                             .arg(table, assignments.join(QStringLiteral(", ")), keyColumn);
     }
     if (problem) {
-        result.error = DbError{*problem, statement.Display()};
+        result.error = DbError{*problem, statement.Display(), FailureKind::Refused};
         return result;
     }
     QSqlQuery query(impl_->db);

@@ -5,10 +5,15 @@
 #include <QVariant>
 #include <QVariantList>
 
+#include <cstdint>
 #include <memory>
 #include <optional>
 #include <utility>
 #include <vector>
+
+namespace kestrune {
+class Clock;
+}
 
 namespace kestrune::store {
 
@@ -66,10 +71,18 @@ struct Statement {
     QString Display() const;
 };
 
+/** Why an operation failed, as far as its caller has to tell them apart. */
+enum class FailureKind {
+    Statement,   ///< the database could not run the statement (an error of its own)
+    Refused,     ///< a value was refused before anything was sent; trying again cannot help
+    Connection,  ///< the connection is lost; whether the statement took effect is not known
+};
+
 /** A failed operation: what the database said and what was executed. */
 struct DbError {
     QString message;  ///< the driver's description of the failure
     QString sql;      ///< Statement::Display() of the failing statement
+    FailureKind kind = FailureKind::Statement;
 
     /** "Failed to operate database\n Error message:%s\nExecuted SQL:%s" */
     QString Text() const;
@@ -119,6 +132,12 @@ using Values = std::vector<std::pair<QString, QVariant>>;
  * (the main window owns it; dialogs are handed a reference). Every operation
  * commits at once: a row that an operation reported as written survives a
  * crash of the program right after it. All calls on the GUI thread.
+ *
+ * A PostgreSQL connection that goes away (the server restarted, the network
+ * dropped) is noticed by the operation that fails on it, which reports a
+ * FailureKind::Connection error. The next operation connects again; while
+ * that keeps failing, a new attempt is made at most every
+ * kReconnectBackoffMs and the operations in between fail at once.
  */
 class Database {
   public:
@@ -157,6 +176,14 @@ class Database {
      *  whether such a row existed. */
     DbResult<bool> UpdateRow(const QString& table, const QString& keyColumn, qint64 key,
                              const Values& values);
+
+    /** The clock the reconnection back-off reads (the system's unless set);
+     *  it must outlive the database. */
+    void SetClock(const Clock& clock);
+    /** Milliseconds between two attempts to connect again after a loss. */
+    static constexpr std::uint64_t kReconnectBackoffMs = 2000;
+    /** Attempts to connect again made so far (the station log says them). */
+    int ReconnectAttempts() const;
 
     /** The schema version the database is at (after Open: the current one). */
     int SchemaVersion();

@@ -1,8 +1,15 @@
 #include "store/Results.h"
 
+#include <QUuid>
+
 namespace kestrune::store {
 
-DbResult<qint64> AddVowelAnswer(Database& db, const VowelAnswerRow& row) {
+namespace {
+
+const QString kVowelTable = QStringLiteral("NewSyllableMaskRecord");
+const QString kVowelIdColumn = QStringLiteral("NSMRUid");
+
+Values VowelValues(const VowelAnswerRow& row) {
     Values values{
         {QStringLiteral("IIID"), row.subjectId},
         {QStringLiteral("NSMRVolume"), row.volume},
@@ -17,7 +24,53 @@ DbResult<qint64> AddVowelAnswer(Database& db, const VowelAnswerRow& row) {
     };
     if (row.validity) values.emplace_back(QStringLiteral("NSMRValidity"), *row.validity);
     values.emplace_back(QStringLiteral("NSMROther"), row.other);
-    return db.Insert(QStringLiteral("NewSyllableMaskRecord"), QString(), values);
+    values.emplace_back(kVowelIdColumn, row.uid);
+    return values;
+}
+
+QString NewUid() {
+    return QUuid::createUuid().toString(QUuid::WithoutBraces);
+}
+
+}  // namespace
+
+DbResult<qint64> AddVowelAnswer(Database& db, const VowelAnswerRow& row) {
+    VowelAnswerRow withId = row;
+    if (withId.uid.isEmpty()) withId.uid = NewUid();
+    return db.Insert(kVowelTable, QString(), VowelValues(withId));
+}
+
+AnswerOutcome StoreVowelAnswer(Database& db, const AnswerJournal& journal, VowelAnswerRow row) {
+    AnswerOutcome outcome;
+    if (row.uid.isEmpty()) row.uid = NewUid();
+    outcome.uid = row.uid;
+    bool behindOthers = false;
+    if (journal.HasPending(db)) {
+        outcome.replay = journal.Replay(db);
+        behindOthers = outcome.replay.pending > 0 || outcome.replay.fileError.has_value();
+        if (behindOthers) {
+            outcome.error = outcome.replay.error.value_or(
+                DbError{outcome.replay.fileError.value_or(QString()), QString()});
+        }
+    }
+    if (!behindOthers) {
+        const DbResult<qint64> stored = AddVowelAnswer(db, row);
+        if (stored.Ok()) return outcome;
+        outcome.error = stored.error;
+        if (stored.error->kind == FailureKind::Refused) {
+            outcome.fate = AnswerFate::Lost;
+            return outcome;
+        }
+    }
+    const JournalEntry entry{row.uid, db.location().Describe(), kVowelTable, kVowelIdColumn,
+                             VowelValues(row)};
+    if (const std::optional<QString> failed = journal.Append(entry)) {
+        outcome.fate = AnswerFate::Lost;
+        outcome.journalError = *failed;
+        return outcome;
+    }
+    outcome.fate = AnswerFate::Journaled;
+    return outcome;
 }
 
 DbResult<std::optional<QString>> LastTypedAnswer(Database& db) {

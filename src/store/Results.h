@@ -8,6 +8,7 @@
 
 #include <optional>
 
+#include "store/AnswerJournal.h"
 #include "store/Database.h"
 
 namespace kestrune::store {
@@ -26,10 +27,37 @@ struct VowelAnswerRow {
     double state = 0.0;           ///< NSMRState
     std::optional<int> validity;  ///< NSMRValidity; none leaves the column empty
     QString other;                ///< NSMROther
+    QString uid;                  ///< NSMRUid, the answer's own id; empty: AddVowelAnswer makes one
 };
 
-/** Stores one answer of the vowel test; the row's key. */
+/** Stores one answer of the vowel test (0: the table has no key). */
 DbResult<qint64> AddVowelAnswer(Database& db, const VowelAnswerRow& row);
+
+/** Where an answer went. */
+enum class AnswerFate {
+    Stored,     ///< in the database
+    Journaled,  ///< in the answer journal, to be written when the database can take it
+    Lost,       ///< neither: the values were refused, or the journal could not be written
+};
+
+struct AnswerOutcome {
+    AnswerFate fate = AnswerFate::Stored;
+    std::optional<DbError> error;  ///< why the database did not take it (Journaled, Lost)
+    QString journalError;          ///< Lost: why the journal did not take it either
+    ReplayReport replay;           ///< what writing the waiting answers first did
+    QString uid;                   ///< the id the answer was given
+};
+
+/**
+ * Stores one answer of the vowel test without losing it to a database that
+ * is away. Answers already waiting in the journal for this database are
+ * written first; while any of them is still waiting the new one goes behind
+ * them into the journal, so the table receives the answers in the order
+ * they were given. An answer the database fails to take goes into the
+ * journal too, unless its values were refused (then it is Lost: writing it
+ * again would fail the same way).
+ */
+AnswerOutcome StoreVowelAnswer(Database& db, const AnswerJournal& journal, VowelAnswerRow row);
 
 /** The newest non-empty TRContent of any subject (the input dialog's
  *  "前回と同じ"); nullopt when there is none. */

@@ -1,6 +1,7 @@
 #include "store/Schema.h"
 
 #include <array>
+#include <string_view>
 
 namespace kestrune::store {
 namespace {
@@ -71,6 +72,22 @@ constexpr std::array kSyllableMaskRecord{
     ColumnDef{"SMRSNR", Integer},
 };
 
+// As version 1 made it; version 3 adds the answer's own id.
+constexpr std::array kNewSyllableMaskRecordV1{
+    ColumnDef{"IIID", Integer},
+    ColumnDef{"NSMRVolume", Integer},
+    ColumnDef{"NSMRSelfevaluation", Integer},
+    ColumnDef{"NSMRTime", Time},
+    ColumnDef{"NSMRDuration", Real},
+    ColumnDef{"NSMRMaskingContent", Text},
+    ColumnDef{"NSMRMaskedContent", Text},
+    ColumnDef{"NSMRSNR", Integer},
+    ColumnDef{"NSMRRecognise", Text},
+    ColumnDef{"NSMRState", Real},
+    ColumnDef{"NSMRValidity", Integer},
+    ColumnDef{"NSMROther", Text},
+};
+
 constexpr std::array kNewSyllableMaskRecord{
     ColumnDef{"IIID", Integer},
     ColumnDef{"NSMRVolume", Integer},
@@ -84,6 +101,7 @@ constexpr std::array kNewSyllableMaskRecord{
     ColumnDef{"NSMRState", Real},
     ColumnDef{"NSMRValidity", Integer},
     ColumnDef{"NSMROther", Text},
+    ColumnDef{"NSMRUid", Text},
 };
 
 constexpr std::array kSyllableSpeedupRecord{
@@ -120,12 +138,16 @@ const std::array kTables{
 
 // Version 1: the nine result tables. IF NOT EXISTS lets a database whose
 // tables were made by hand (or by an older tool) be adopted as it is.
-// kTables describes the current schema. A later version that changes a
-// table must first copy the version-1 column lists into this step, so that
-// an empty database still passes through version 1 exactly as it was.
+// kTables describes the current schema; a table a later version changed is
+// created here with its version-1 column list, so that an empty database
+// still passes through version 1 exactly as it was.
 QStringList CreateResultTables(const Dialect& dialect) {
     QStringList statements;
-    for (const TableDef& table : kTables) statements << CreateTableSql(table, dialect);
+    for (const TableDef& table : kTables) {
+        const bool changedLater = std::string_view(table.name) == "NewSyllableMaskRecord";
+        statements << CreateTableSql(
+            changedLater ? TableDef{table.name, kNewSyllableMaskRecordV1} : table, dialect);
+    }
     return statements;
 }
 
@@ -154,6 +176,21 @@ QStringList AddPracticeSubject(const Dialect& dialect) {
             "WHERE q.s IS NOT NULL");
     }
     return statements;
+}
+
+// Version 3: every vowel answer carries an id made by the program that
+// wrote it, unique in the table, so that an answer written again (from the
+// answer journal, after a connection dropped before the commit was
+// confirmed) is recognised instead of stored twice. Rows written before
+// have none; NULLs do not collide in a unique index on either engine.
+QStringList AddAnswerIds(const Dialect& dialect) {
+    const QString column = dialect.engine == Engine::Postgres
+                               ? QStringLiteral("ADD COLUMN IF NOT EXISTS")
+                               : QStringLiteral("ADD COLUMN");
+    return {QStringLiteral("ALTER TABLE NewSyllableMaskRecord %1 NSMRUid %2")
+                .arg(column, dialect.ColumnDdl(ColumnType::Text)),
+            QStringLiteral("CREATE UNIQUE INDEX IF NOT EXISTS NewSyllableMaskRecordUid "
+                           "ON NewSyllableMaskRecord (NSMRUid)")};
 }
 
 }  // namespace
@@ -186,7 +223,7 @@ QString CreateTableSql(const TableDef& table, const Dialect& dialect) {
 }
 
 int CurrentSchemaVersion() {
-    return 2;
+    return 3;
 }
 
 QStringList MigrationStep(int toVersion, const Dialect& dialect) {
@@ -195,6 +232,8 @@ QStringList MigrationStep(int toVersion, const Dialect& dialect) {
             return CreateResultTables(dialect);
         case 2:
             return AddPracticeSubject(dialect);
+        case 3:
+            return AddAnswerIds(dialect);
         default:
             return {};
     }

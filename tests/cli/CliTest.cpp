@@ -11,12 +11,14 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <fstream>
 #include <sstream>
 #include <string>
 #include <utility>
 #include <vector>
 
 #include "core/wave/WaveFile.h"
+#include "store/AnswerJournal.h"
 #include "store/Database.h"
 #include "support/ScratchDir.h"
 
@@ -140,8 +142,8 @@ TEST(CliParseTest, ReadsOptionsBeforeTheCommandAndArgumentsAfterIt) {
         {{"wave-info"}, "error: wave-info takes FILE"},
         {{"wave-info", "a", "b"}, "error: wave-info takes FILE"},
         {{"ini-get", "f", "INFO"}, "error: ini-get takes FILE SECTION KEY"},
-        {{"db"}, "error: db needs init or check"},
-        {{"db", "drop"}, "error: db needs init or check"},
+        {{"db"}, "error: db needs init or check or journal"},
+        {{"db", "drop"}, "error: db needs init or check or journal"},
         {{"db", "init", "extra"}, "error: db init takes no arguments"},
         {{"--station"}, "error: missing value after '--station'"},
         {{"--station=", "db", "init"}, "error: --station needs a folder"},
@@ -233,7 +235,7 @@ class CliDbTest : public CliTest {
 TEST_F(CliDbTest, InitCreatesTheStationDatabaseAndCheckListsItsTables) {
     const Result init = Station({"db", "init"});
     EXPECT_EQ(init.status, kExitOk) << init.err;
-    EXPECT_EQ(init.out, "database=" + StationFile() + " schema=2\n");
+    EXPECT_EQ(init.out, "database=" + StationFile() + " schema=3\n");
     EXPECT_EQ(init.err, "");
     EXPECT_TRUE(fs::exists(StationFile()));
 
@@ -258,10 +260,60 @@ TEST_F(CliDbTest, InitCreatesTheStationDatabaseAndCheckListsItsTables) {
     const Result check = Station({"db", "check"});
     EXPECT_EQ(check.status, kExitOk) << check.err;
     EXPECT_EQ(check.out, "database=" + StationFile() +
-                             " schema=2\n"
+                             " schema=3\n"
                              "IndividualInfo 2\nAudioInfo 0\nTestRecord 0\nStatisticalRecord 0\n"
                              "BasicRecord 3\nSyllableMaskRecord 0\nNewSyllableMaskRecord 0\n"
                              "SyllableSpeedupRecord 0\nStatisticalSyllableMaskRecord 0\n");
+}
+
+// The station's answer journal: listed line by line, replayed into the
+// station database, mistakes in the command line refused.
+TEST_F(CliDbTest, JournalListsAndReplaysTheWaitingAnswers) {
+    const std::string journal = (station_ / "answer-journal.jsonl").string();
+    EXPECT_EQ(Station({"db", "journal"}).out, "journal=" + journal + " pending=0 damaged=0\n");
+
+    const store::AnswerJournal file(QString::fromStdString(journal));
+    const QString database =
+        store::DatabaseLocation::StationFile(QString::fromStdString(station_.string())).Describe();
+    for (const char* id :
+         {"0000000a-0000-4000-8000-000000000001", "0000000a-0000-4000-8000-000000000002"}) {
+        const store::JournalEntry entry{
+            id, database, "NewSyllableMaskRecord", "NSMRUid", {{"IIID", 2}, {"NSMRUid", id}}};
+        ASSERT_EQ(file.Append(entry), std::nullopt);
+    }
+    {
+        std::ofstream cut(journal, std::ios::app);
+        cut << "{\"id\":\"0000";  // a line the program was killed writing
+    }
+    const std::string waiting =
+        "pending line=1 id=0000000a-0000-4000-8000-000000000001 table=NewSyllableMaskRecord "
+        "database=" +
+        StationFile() +
+        "\npending line=2 id=0000000a-0000-4000-8000-000000000002 table=NewSyllableMaskRecord "
+        "database=" +
+        StationFile() + "\n";
+    const std::string damaged =
+        "damaged line=3 reason=cut short (no line end): the answer was never confirmed\n";
+    const Result list = Station({"db", "journal"});
+    EXPECT_EQ(list.status, kExitOk) << list.err;
+    EXPECT_EQ(list.out, "journal=" + journal + " pending=2 damaged=1\n" + waiting + damaged);
+
+    const Result replay = Station({"db", "journal", "--replay"});
+    EXPECT_EQ(replay.status, kExitOk) << replay.err;
+    // The damaged line is kept, now the first.
+    EXPECT_EQ(replay.out, "written=2 already=0 pending=0 other=0 damaged=1\njournal=" + journal +
+                              " pending=0 damaged=1\n" + "damaged line=1" +
+                              damaged.substr(damaged.find(' ', 8)));
+    EXPECT_NE(Station({"db", "check"}).out.find("\nNewSyllableMaskRecord 2\n"), std::string::npos);
+
+    const Result mistake = Station({"db", "journal", "--replay", "now"});
+    EXPECT_EQ(mistake.status, kExitUsage);
+    EXPECT_EQ(mistake.out, "");
+    EXPECT_EQ(mistake.err,
+              "kestrune-cli: db journal takes only --replay, not 'now'; see kestrune-cli --help\n");
+    ExpectFailure(Station({"--database", "postgresql://nobody@127.0.0.1:1/results", "db", "journal",
+                           "--replay"}),
+                  "Failed to connect database\r\n Error message:");
 }
 
 TEST_F(CliDbTest, DatabaseOptionBeatsEnvironmentBeatsStation) {
@@ -271,11 +323,11 @@ TEST_F(CliDbTest, DatabaseOptionBeatsEnvironmentBeatsStation) {
 
     const Result option = Station({"--database", "sqlite://" + fromOption, "db", "check"});
     EXPECT_EQ(option.status, kExitOk) << option.err;
-    EXPECT_EQ(option.out, "database=" + fromOption + " schema=2\n" + kTablesNew);
-    EXPECT_EQ(Station({"db", "init"}).out, "database=" + fromEnvironment + " schema=2\n");
+    EXPECT_EQ(option.out, "database=" + fromOption + " schema=3\n" + kTablesNew);
+    EXPECT_EQ(Station({"db", "init"}).out, "database=" + fromEnvironment + " schema=3\n");
 
     ::unsetenv("KESTRUNE_DATABASE");
-    EXPECT_EQ(Station({"db", "init"}).out, "database=" + StationFile() + " schema=2\n");
+    EXPECT_EQ(Station({"db", "init"}).out, "database=" + StationFile() + " schema=3\n");
     EXPECT_TRUE(fs::exists(fromOption));
     EXPECT_TRUE(fs::exists(fromEnvironment));
 }

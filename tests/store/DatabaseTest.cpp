@@ -53,7 +53,7 @@ const std::vector<std::pair<QString, QStringList>> kColumns = [] {
           "SMRMaskingContent SMRMaskedContent SMRRecognise SMRState SMRValidity SMRSNR",
           "NewSyllableMaskRecord IIID NSMRVolume NSMRSelfevaluation NSMRTime NSMRDuration "
           "NSMRMaskingContent NSMRMaskedContent NSMRSNR NSMRRecognise NSMRState NSMRValidity "
-          "NSMROther",
+          "NSMROther NSMRUid",
           "SyllableSpeedupRecord IIID SSRVolume SSRSelfevaluation SSRTime SSRDuration "
           "SSRContent SSRRecognise SSRSpeed SSRState SSRValidity",
           "StatisticalSyllableMaskRecord SSMRMaskingcontent SSMRMaskedcontent SSMRSNR SSMROther"}) {

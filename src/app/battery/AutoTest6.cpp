@@ -28,6 +28,7 @@
 #include "core/battery/Stimulus.h"
 #include "core/battery/VowelStimulus.h"
 #include "sheet/SpreadSheet.h"
+#include "store/AnswerJournal.h"
 #include "store/Database.h"
 #include "store/Results.h"
 
@@ -372,19 +373,67 @@ void CAutoTest6::StoreRecord(const VowelRecord& record) {
     row.state = record.state;
     row.validity = record.validity;
     row.other = QString::fromStdString(record.other);
-    const auto result = store::AddVowelAnswer(services_.db, row);
-    if (!result.Ok()) {
-        qCWarning(lcSession).noquote()
-            << "answer not stored in" << services_.db.location().Describe() << "-"
-            << result.error->message;
-        services_.prompter.Message(this, result.error->Text());
-        return;
+    const QString folder =
+        services_.stationFolder.isEmpty() ? QDir::currentPath() : services_.stationFolder;
+    const store::AnswerJournal journal(store::AnswerJournal::PathIn(folder));
+    const store::AnswerOutcome outcome = store::StoreVowelAnswer(services_.db, journal, row);
+    const store::ReplayReport& replay = outcome.replay;
+    if (replay.written + replay.alreadyThere > 0) {
+        qCInfo(lcSession).noquote()
+            << QStringLiteral(
+                   "answer journal written to %1 - %2 answers (%3 were there "
+                   "already), %4 still waiting")
+                   .arg(services_.db.location().Describe())
+                   .arg(replay.written + replay.alreadyThere)
+                   .arg(replay.alreadyThere)
+                   .arg(replay.pending);
     }
-    qCInfo(lcSession).noquote() << "answer stored: subject" << row.subjectId << "at" << row.time
-                                << "masking" << row.maskingContent << "masked" << row.maskedContent
-                                << "level" << row.snr << "recognised" << row.recognised << "state"
-                                << row.state << "validity"
+    switch (outcome.fate) {
+        case store::AnswerFate::Stored:
+            break;
+        case store::AnswerFate::Journaled:
+            ++journaled_;
+            qCWarning(lcSession).noquote()
+                << QStringLiteral("answer kept in the journal %1 (id %2), not stored in %3 - %4")
+                       .arg(journal.path(), outcome.uid, services_.db.location().Describe(),
+                            outcome.error->message);
+            break;
+        case store::AnswerFate::Lost:
+            qCWarning(lcSession).noquote()
+                << "answer not stored in" << services_.db.location().Describe() << "-"
+                << outcome.error->message
+                << (outcome.journalError.isEmpty()
+                        ? QString()
+                        : QStringLiteral("; journal: ") + outcome.journalError);
+            services_.prompter.Message(this, outcome.error->Text());
+            return;
+    }
+    qCInfo(lcSession).noquote() << "answer"
+                                << (outcome.fate == store::AnswerFate::Stored ? "stored:"
+                                                                              : "journaled:")
+                                << "subject" << row.subjectId << "at" << row.time << "masking"
+                                << row.maskingContent << "masked" << row.maskedContent << "level"
+                                << row.snr << "recognised" << row.recognised << "state" << row.state
+                                << "validity"
                                 << (row.validity ? QString::number(*row.validity) : QString());
+}
+
+void CAutoTest6::TellJournaled() {
+    if (journaled_ == 0 || journalTold_) return;
+    journalTold_ = true;
+    const QString folder =
+        services_.stationFolder.isEmpty() ? QDir::currentPath() : services_.stationFolder;
+    const store::AnswerJournal journal(store::AnswerJournal::PathIn(folder));
+    const bool waiting = journal.HasPending(services_.db);
+    services_.prompter.Message(
+        this, QStringLiteral("%1 answer(s) of this run could not be written to the database "
+                             "(%2) and were kept in the answer journal %3.\n%4")
+                  .arg(journaled_)
+                  .arg(services_.db.location().Describe(), journal.path(),
+                       waiting ? QStringLiteral("They are still waiting and will be written "
+                                                "when the database can be reached again "
+                                                "(kestrune-cli db journal shows them).")
+                               : QStringLiteral("All of them have since been written.")));
 }
 
 bool CAutoTest6::WriteRows(const std::vector<std::vector<std::string>>& rows) {
@@ -409,6 +458,7 @@ void CAutoTest6::RunEnding() {
     COutput output(this, services_.timers);
     output.SetText(finalText_);
     output.exec();
+    TellJournaled();
     if (wasVisible) show();
 }
 
@@ -445,6 +495,7 @@ void CAutoTest6::reject() {
         if (!services_.prompter.Confirm(this, QString::fromUtf8(kVowelCloseEarlyQuestion))) return;
         WriteRows(session_->ThresholdRows());
     }
+    TellJournaled();
     runner_->Cancel();
     worker_->Cancel();
     QDialog::reject();

@@ -67,6 +67,13 @@ struct VowelTestSetup {
  * Answer buttons are enabled while a trial is playing or waits for its
  * answer; an answer stops the stimulus at once.
  *
+ * An answer the database cannot take (a server that went away, a locked
+ * file) is kept in the station's answer journal and written, in order,
+ * once the database takes answers again; the run goes on. The subject sees
+ * nothing of it. The experimenter gets one notice when the run is over
+ * (after the result window, or on closing early) saying how many answers
+ * went to the journal and whether they are still waiting.
+ *
  * Opening it opens the directions (test 6) over it, at the scenario's
  * volume. Their "次へ　＞" shows the test. In the session their "＜　戻る"
  * and their close box are the session's (backRequested(),
@@ -88,6 +95,8 @@ class CAutoTest6 final : public QDialog {
     bool Ended() const { return ended_; }
     /** The text shown at the end ("" before). */
     QString FinalText() const { return finalText_; }
+    /** Answers of this run that went to the answer journal. */
+    int JournaledAnswers() const { return journaled_; }
     /** True while the stimulus worker runs. */
     bool Playing() const;
     const VowelTestSetup& Setup() const { return setup_; }
@@ -137,6 +146,8 @@ class CAutoTest6 final : public QDialog {
     /** A 2000 Hz tone of 100 ms on the sound output. */
     void Beep();
     void StoreRecord(const VowelRecord& record);
+    /** The experimenter's one notice about journaled answers, once per run. */
+    void TellJournaled();
     void RunEnding();
     bool WriteRows(const std::vector<std::vector<std::string>>& rows);
     void UpdateMarks();
@@ -155,6 +166,8 @@ class CAutoTest6 final : public QDialog {
     std::uint64_t soundingMs_ = 0;
     bool ended_ = false;
     QString finalText_;
+    int journaled_ = 0;
+    bool journalTold_ = false;
 
     QPushButton* startButton_ = nullptr;
     QPushButton* confirmButton_ = nullptr;
