@@ -78,9 +78,6 @@ using kestrune::testing::Pattern;
 
 class WaveFileTest : public ::testing::Test {
   protected:
-    std::string Write(const std::string& name, const Bytes& bytes) {
-        return scratch_.Write(name, bytes);
-    }
     static Bytes Slurp(const std::string& path) { return testing::ScratchDir::Read(path); }
 
     testing::ScratchDir scratch_;
@@ -103,11 +100,10 @@ ReadBack ReadAll(const std::string& path) {
     return back;
 }
 
-// --- header layouts -------------------------------------------------------
-
 // F = 16, 18 and > 18: the record takes min(F, 18) bytes, the rest is skipped.
 // The block size is computed, and with F = 16 the "da" of "data" is not read
-// as extraSize; the format tag is never examined.
+// as extraSize; the format tag is never examined. A mono file reads every
+// stated byte, even past the last whole sample, and keeps its format.
 TEST_F(WaveFileTest, FormatChunkOfSixteenEighteenAndMoreBytes) {
     struct Case {
         uint32_t formatSize;
@@ -115,21 +111,24 @@ TEST_F(WaveFileTest, FormatChunkOfSixteenEighteenAndMoreBytes) {
         Bytes tail;
         uint32_t dataOffset;
         WaveFormat format;
+        uint32_t dataSize, sampleCount;
     };
     for (const Case& c :
-         {Case{16, 1, 7, {}, 44, {1, 1, 22050, 44100, 2, 16, 0}},
-          Case{18, 1, 2, {0x05, 0x00}, 46, {1, 1, 22050, 44100, 2, 16, 5}},
-          Case{20, 3, 2, {0x09, 0x00, 0xAA, 0xBB}, 48, {3, 1, 22050, 44100, 2, 16, 9}}}) {
+         {Case{16, 1, 7, {}, 44, {1, 1, 22050, 44100, 2, 16, 0}, 12, 6},
+          Case{18, 1, 2, {0x05, 0x00}, 46, {1, 1, 22050, 44100, 2, 16, 5}, 12, 6},
+          Case{20, 3, 2, {0x09, 0x00, 0xAA, 0xBB}, 48, {3, 1, 22050, 44100, 2, 16, 9}, 12, 6},
+          Case{16, 1, 2, {}, 44, {1, 1, 22050, 44100, 2, 16, 0}, 401, 200}}) {
         const WaveLayout s{.formatSize = c.formatSize,
                            .formatTag = c.tag,
                            .blockAlign = c.blockAlign,
                            .formatTail = c.tail,
-                           .data = Pattern(12)};
-        const ReadBack r = ReadAll(Write("a.wav", BuildWave(s)));
+                           .data = Pattern(c.dataSize)};
+        const ReadBack r = ReadAll(scratch_.Write("a.wav", BuildWave(s)));
         EXPECT_EQ(std::tie(r.header.dataOffset, r.header.format, r.header.dataSize,
                            r.header.sampleCount, r.samples),
-                  std::tuple(c.dataOffset, c.format, 12u, 6u, s.data))
+                  std::tie(c.dataOffset, c.format, c.dataSize, c.sampleCount, s.data))
             << c.formatSize;
+        EXPECT_EQ(r.info, r.header);
     }
 }
 
@@ -138,7 +137,7 @@ TEST_F(WaveFileTest, ChunkAfterFormatIsTakenAsTheData) {
         .chunkBeforeData =
             ByteBuilder().Tag("LIST").U32(6).Raw({'a', 'b', 'c', 'd', 'e', 'f'}).Take(),
         .data = Pattern(20)};
-    const ReadBack r = ReadAll(Write("a.wav", BuildWave(s)));
+    const ReadBack r = ReadAll(scratch_.Write("a.wav", BuildWave(s)));
     EXPECT_EQ(std::tie(r.header.dataOffset, r.header.dataSize, r.header.sampleCount, r.samples),
               std::tuple(44u, 6u, 3u, Bytes{'a', 'b', 'c', 'd', 'e', 'f'}));
 }
@@ -148,24 +147,14 @@ TEST_F(WaveFileTest, OnlyTheWaveCodeOfTheRiffHeaderIsChecked) {
     Bytes bytes = BuildWave(s);
     std::copy_n("RIFX\xff\xff\xff\xff", 8, bytes.begin());
     std::copy_n("junk", 4, bytes.begin() + 12);
-    EXPECT_EQ(ReadAll(Write("a.wav", bytes)).samples, s.data);
+    EXPECT_EQ(ReadAll(scratch_.Write("a.wav", bytes)).samples, s.data);
 
     for (const char* code : {"WAVF", "wave", "AVI "}) {
         std::copy_n(code, 4, bytes.begin() + 8);
-        const WaveHeaderResult r = ReadWaveHeader(Write("b.wav", bytes));
+        const WaveHeaderResult r = ReadWaveHeader(scratch_.Write("b.wav", bytes));
         EXPECT_EQ(r.error, WaveReadError::NotWave) << code;
         EXPECT_FALSE(r.file.IsOpen());
     }
-}
-
-// --- samples --------------------------------------------------------------
-
-TEST_F(WaveFileTest, MonoReadsEveryStatedByteEvenPastTheLastWholeSample) {
-    const WaveLayout s{.data = Pattern(401)};
-    const ReadBack r = ReadAll(Write("a.wav", BuildWave(s)));
-    EXPECT_EQ(r.header.sampleCount, 200u);
-    EXPECT_EQ(r.samples, s.data);
-    EXPECT_EQ(r.info, r.header);  // a mono file's format is left alone
 }
 
 // The reduced format is computed from the rate, not halved from the stated
@@ -186,7 +175,7 @@ TEST_F(WaveFileTest, StereoKeepsTheLeftChannel) {
                            .blockAlign = static_cast<uint16_t>(2 * width),
                            .bitsPerSample = c.bits,
                            .data = Pattern(c.dataBytes)};
-        const ReadBack r = ReadAll(Write("a.wav", BuildWave(s)));
+        const ReadBack r = ReadAll(scratch_.Write("a.wav", BuildWave(s)));
         Bytes left;
         for (std::size_t f = 0; f < c.frames; ++f) {
             const auto frame = s.data.begin() + static_cast<std::ptrdiff_t>(2 * width * f);
@@ -203,7 +192,7 @@ TEST_F(WaveFileTest, StereoKeepsTheLeftChannel) {
 
 TEST_F(WaveFileTest, MoreThanTwoChannelsAreReadUnchanged) {
     const WaveLayout s{.channels = 4, .data = Pattern(40)};
-    const ReadBack r = ReadAll(Write("a.wav", BuildWave(s)));
+    const ReadBack r = ReadAll(scratch_.Write("a.wav", BuildWave(s)));
     EXPECT_EQ(std::tie(r.header.format.blockAlign, r.header.sampleCount, r.info.format.channels,
                        r.samples),
               std::tuple(8, 5u, 4, s.data));
@@ -211,7 +200,7 @@ TEST_F(WaveFileTest, MoreThanTwoChannelsAreReadUnchanged) {
 
 TEST_F(WaveFileTest, SampleStepAndCloseReleaseTheDescriptor) {
     const WaveLayout s{.data = Pattern(4)};
-    const std::string path = Write("a.wav", BuildWave(s));
+    const std::string path = scratch_.Write("a.wav", BuildWave(s));
     for (bool readSamples : {true, false}) {
         WaveHeaderResult r = ReadWaveHeader(path);
         ASSERT_TRUE(r.Ok());
@@ -227,11 +216,9 @@ TEST_F(WaveFileTest, SampleStepAndCloseReleaseTheDescriptor) {
     }
 }
 
-// --- files that cannot be opened ------------------------------------------
-
 TEST_F(WaveFileTest, MissingReadOnlyAndDirectoryPathsCannotBeOpened) {
     const WaveLayout s{.data = Pattern(4)};
-    const std::string readOnly = Write("ro.wav", BuildWave(s));
+    const std::string readOnly = scratch_.Write("ro.wav", BuildWave(s));
     ASSERT_EQ(::chmod(readOnly.c_str(), 0444), 0);
     for (const std::string& path : {(dir_ / "missing.wav").string(), readOnly, dir_.string()}) {
         const WaveHeaderResult r = ReadWaveHeader(path);
@@ -243,14 +230,13 @@ TEST_F(WaveFileTest, MissingReadOnlyAndDirectoryPathsCannotBeOpened) {
     EXPECT_TRUE(ReadWaveHeader(readOnly).Ok());
 }
 
-// --- hostile input --------------------------------------------------------
-
 TEST_F(WaveFileTest, EveryTruncationOfAValidFileIsRejectedOrCutConsistently) {
     const WaveLayout s{.data = Pattern(16)};
     const Bytes full = BuildWave(s);
     ASSERT_EQ(full.size(), 60u);
     for (std::size_t length = 0; length <= full.size(); ++length) {
-        const std::string path = Write("cut.wav", Bytes(full.begin(), full.begin() + length));
+        const std::string path =
+            scratch_.Write("cut.wav", Bytes(full.begin(), full.begin() + length));
         WaveHeaderResult r = ReadWaveHeader(path);
         if (length < 44) {
             EXPECT_EQ(r.error, WaveReadError::NotWave) << length;
@@ -269,7 +255,7 @@ TEST_F(WaveFileTest, StatedDataSizeIsCutToTheBytesPresent) {
     for (uint16_t channels : {1, 2}) {
         const WaveLayout s{
             .channels = channels, .data = Pattern(10), .statedDataSize = 0xFFFFFFF0u};
-        const ReadBack r = ReadAll(Write("a.wav", BuildWave(s)));
+        const ReadBack r = ReadAll(scratch_.Write("a.wav", BuildWave(s)));
         EXPECT_EQ(std::tuple(r.header.dataSize, r.header.sampleCount, r.samples.size()),
                   channels == 1 ? std::tuple(10u, 5u, 10ul) : std::tuple(10u, 2u, 4ul));
     }
@@ -277,7 +263,7 @@ TEST_F(WaveFileTest, StatedDataSizeIsCutToTheBytesPresent) {
 
 TEST_F(WaveFileTest, FileShrinkingBetweenTheStepsLeavesAZeroTail) {
     const WaveLayout s{.data = Pattern(100, 5)};
-    const std::string path = Write("a.wav", BuildWave(s));
+    const std::string path = scratch_.Write("a.wav", BuildWave(s));
     WaveHeaderResult r = ReadWaveHeader(path);
     ASSERT_TRUE(r.Ok());
     ASSERT_EQ(::truncate(path.c_str(), 44 + 30), 0);
@@ -302,20 +288,18 @@ TEST_F(WaveFileTest, ZeroBlockSizeAndHugeFormatSizesAreNotWave) {
                            .channels = c.channels,
                            .bitsPerSample = c.bits,
                            .data = Pattern(64)};
-        const WaveHeaderResult r = ReadWaveHeader(Write("a.wav", BuildWave(s)));
+        const WaveHeaderResult r = ReadWaveHeader(scratch_.Write("a.wav", BuildWave(s)));
         EXPECT_EQ(r.error, WaveReadError::NotWave) << c.what;
         EXPECT_FALSE(r.file.IsOpen());
     }
 }
-
-// --- the writer -----------------------------------------------------------
 
 // The header stores blockAlign as held and never extraSize; an existing
 // longer file is replaced, a new one gets mode 0644 under umask 022.
 TEST_F(WaveFileTest, WriterProducesTheExactHeaderAndSamples) {
     const WaveFormat format{1, 1, 22050, 44100, 7, 16, 0x1234};
     const WaveLayout expected{.blockAlign = 7, .data = Pattern(200)};
-    const std::string path = Write("out.wav", Bytes(1000, 0xEE));
+    const std::string path = scratch_.Write("out.wav", Bytes(1000, 0xEE));
     ASSERT_TRUE(WriteWaveFile(path, format, expected.data.data(), 100));
     EXPECT_EQ(Slurp(path), BuildWave(expected));
 
@@ -340,8 +324,6 @@ TEST_F(WaveFileTest, WriterReportsFilesItCannotCreate) {
     EXPECT_FALSE(WriteWaveFile(dir_.string(), format, samples.data(), 2));
 }
 
-// --- files made by Python's wave module -----------------------------------
-
 std::string Reference(const char* name) {
     return std::string(KESTRUNE_TEST_DATA) + "/" + name;
 }
@@ -352,7 +334,8 @@ Bytes Pcm16(int n, int step) {
     return b.Take();
 }
 
-// Stereo files read as their left channel; mono ones also rewrite byte for byte.
+// Files written by Python's wave module: stereo ones read as their left
+// channel, mono ones also rewrite byte for byte.
 TEST_F(WaveFileTest, ReferenceFilesReadBackAndMonoOnesRewriteByteForByte) {
     Bytes mono8(150), left8(64);
     for (int i = 0; i < 150; ++i) mono8[i] = static_cast<uint8_t>((i * 37) % 256);

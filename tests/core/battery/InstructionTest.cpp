@@ -87,13 +87,11 @@ struct FakeDrawer {
     }
 };
 
-TEST(PictureSequenceTest, FileNamesAreAppendedDirectly) {
+// File names are appended to the folder as given; the number wraps both ways.
+TEST(PictureSequenceTest, FileNamesAndWrappingBothWays) {
     EXPECT_EQ(PictureSequence("/s/画像/", 3).FileOf(2), "/s/画像/pic2.bmp");
     EXPECT_EQ(PictureSequence("/s/pics", 3).CurrentFile(), "/s/picspic1.bmp");
     EXPECT_EQ(PictureSequence("", 12).FileOf(12), "pic12.bmp");
-}
-
-TEST(PictureSequenceTest, WrapsBothWays) {
     FakeDrawer drawer;
     PictureSequence pictures("p/", 3);
     EXPECT_EQ(pictures.Number(), 1);

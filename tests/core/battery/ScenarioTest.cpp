@@ -19,58 +19,34 @@ namespace {
 // A scenario with Japanese values, backslash folders (one through "ソ",
 // whose second cp932 byte is 0x5C) and a drive letter, in CRLF lines.
 const char* const kScenarioUtf8 =
-    "[INFO]\r\n"
-    "TESTTYPE=SINGLE\r\n"
-    "TOTAL=2\r\n"
-    "PICTUREPATH=画像\\ソ\\\r\n"
-    "PICTURENUMBER=3\r\n"
-    "FILEPATH=C:\\音声\\\r\n"
-    "VOLUME=70\r\n"
-    "\r\n"
-    "[DATA1]\r\n"
-    "SENTENCE=こんにちは\r\n"
-    "SPEED=1.5\r\n"
-    "LEVEL=-12\r\n"
-    "FILE=wav\\ソース.wav\r\n"
-    "\r\n"
-    "[DATA2]\r\n"
-    "SENTENCE=さようなら\r\n"
-    "SPEED=0.75\r\n"
-    "LEVEL=3\r\n"
-    "FILE=/data/stimuli/b.wav\r\n";
+    "[INFO]\r\nTESTTYPE=SINGLE\r\nTOTAL=2\r\nPICTUREPATH=画像\\ソ\\\r\nPICTURENUMBER=3\r\n"
+    "FILEPATH=C:\\音声\\\r\nVOLUME=70\r\n\r\n"
+    "[DATA1]\r\nSENTENCE=こんにちは\r\nSPEED=1.5\r\nLEVEL=-12\r\nFILE=wav\\ソース.wav\r\n\r\n"
+    "[DATA2]\r\nSENTENCE=さようなら\r\nSPEED=0.75\r\nLEVEL=3\r\nFILE=/data/stimuli/b.wav\r\n";
 
-void ExpectScenarioContent(const Scenario& s, const std::string& folder) {
-    EXPECT_EQ(
-        std::tuple(s.Opened(), s.TestType(), s.Kind(), s.Total(), s.PictureNumber(), s.Volume()),
-        std::tuple(true, "SINGLE", TestKind::SentenceRecognition, 2, 3, 70));
-    EXPECT_EQ(s.PicturePath(), folder + "/画像/ソ/");
-    EXPECT_EQ(s.FilePath(), folder + "/音声/");
-    EXPECT_EQ(s.ItemText(1, "SENTENCE"), "こんにちは");
-    EXPECT_EQ(s.ItemText(2, "SENTENCE"), "さようなら");
-    EXPECT_DOUBLE_EQ(s.ItemReal(1, "SPEED"), 1.5);
-    EXPECT_DOUBLE_EQ(s.ItemReal(2, "SPEED"), 0.75);
-    EXPECT_EQ(s.ItemInt(1, "LEVEL"), -12);
-    EXPECT_EQ(s.ItemPath(1, "FILE"), folder + "/wav/ソース.wav");
-    EXPECT_EQ(s.ItemPath(2, "FILE"), "/data/stimuli/b.wav");
-}
-
-TEST(ScenarioFileTest, Cp932FileWithBackslashPaths) {
+// The same scenario saved in cp932 (where the trail byte of "ソ" is a
+// backslash), in UTF-8 and in UTF-8 with a byte-order mark.
+TEST(ScenarioFileTest, Cp932AndUtf8FilesWithBackslashPaths) {
     testing::ScratchDir dir;
     const std::optional<std::string> cp932 = Utf8ToCp932(kScenarioUtf8);
     ASSERT_TRUE(cp932);
-    // The trail byte of "ソ" really is a backslash in the file.
     ASSERT_NE(cp932->find("\x83\x5C"), std::string::npos);
-    const Scenario s = Scenario::Load(dir.Write("legacy.ini", *cp932));
-    ExpectScenarioContent(s, dir.Path().string());
-}
-
-TEST(ScenarioFileTest, Utf8FileWithAndWithoutByteOrderMark) {
-    testing::ScratchDir dir;
-    ExpectScenarioContent(Scenario::Load(dir.Write("plain.ini", std::string(kScenarioUtf8))),
-                          dir.Path().string());
-    ExpectScenarioContent(
-        Scenario::Load(dir.Write("bom.ini", "\xEF\xBB\xBF" + std::string(kScenarioUtf8))),
-        dir.Path().string());
+    const std::string folder = dir.Path().string();
+    for (const std::string& text :
+         {*cp932, std::string(kScenarioUtf8), "\xEF\xBB\xBF" + std::string(kScenarioUtf8)}) {
+        const Scenario s = Scenario::Load(dir.Write("scenario.ini", text));
+        EXPECT_EQ(std::tuple(s.Opened(), s.TestType(), s.Kind(), s.Total(), s.PictureNumber(),
+                             s.Volume()),
+                  std::tuple(true, "SINGLE", TestKind::SentenceRecognition, 2, 3, 70));
+        EXPECT_EQ(
+            std::tuple(s.PicturePath(), s.FilePath(), s.ItemText(1, "SENTENCE"),
+                       s.ItemText(2, "SENTENCE"), s.ItemInt(1, "LEVEL")),
+            std::tuple(folder + "/画像/ソ/", folder + "/音声/", "こんにちは", "さようなら", -12));
+        EXPECT_DOUBLE_EQ(s.ItemReal(1, "SPEED"), 1.5);
+        EXPECT_DOUBLE_EQ(s.ItemReal(2, "SPEED"), 0.75);
+        EXPECT_EQ(s.ItemPath(1, "FILE"), folder + "/wav/ソース.wav");
+        EXPECT_EQ(s.ItemPath(2, "FILE"), "/data/stimuli/b.wav");
+    }
 }
 
 TEST(ScenarioFileTest, MissingKeysReadNotfoundAndZero) {

@@ -1,12 +1,15 @@
 // Answer durations in whole seconds and tick texts, the input dialog's pause
-// bookkeeping, and fixed waits run as step sequences on a fake clock.
+// bookkeeping, fixed waits run as step sequences on a fake clock, and the
+// one-step roll back with the waits of its replay.
 
 #include <gtest/gtest.h>
 
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "core/battery/AnswerTiming.h"
+#include "core/battery/RollBack.h"
 #include "core/battery/StepSequence.h"
 #include "core/util/Clock.h"
 
@@ -36,10 +39,8 @@ TEST(AnswerTimingTest, WholeSecondsFromTrialStartLessPause) {
     EXPECT_EQ(timer.TrialStartTickMs(), 60500u);
     clock.AdvanceMs(7700);  // wall clock 1700000010.5 -> 1700000018.2
     answer = timer.Confirm(3);
-    EXPECT_EQ(answer.at, 1700000018);
-    EXPECT_EQ(answer.atText, FormatLocalTime(1700000018));
-    EXPECT_EQ(answer.atTickMs, 68200u);
-    EXPECT_EQ(answer.durationSeconds, 8 - 3);
+    EXPECT_EQ(std::tie(answer.at, answer.atText, answer.atTickMs, answer.durationSeconds),
+              std::tuple(1700000018, FormatLocalTime(1700000018), 68200u, 8 - 3));
     EXPECT_EQ(timer.TickDuration(400), "7.30");
     EXPECT_EQ(WholeSecondsDuration(100, 90), -10);
 }
@@ -81,8 +82,6 @@ TEST(StepSequenceTest, RunsInOrderWithWaitsOnFakeClock) {
         .Then(3000, "play", rec.Note("play"))
         .Then(2000, "prompt", rec.Note("prompt"))
         .Then(0, "enable", rec.Note("enable"));
-    EXPECT_EQ(seq.Steps().size(), 4u);
-    EXPECT_EQ(seq.Steps()[1].label, "play");
     EXPECT_EQ(RunOnClock(seq, clock), 5000u);
     EXPECT_TRUE(seq.Done());
     EXPECT_EQ(rec.ran,
@@ -131,6 +130,113 @@ TEST(StepSequenceTest, TimerDrivingAppendingAndCancelling) {
     EXPECT_EQ(ran, (std::vector<std::string>{"first", "second"}));  // cancelled before "appended"
     EXPECT_TRUE(seq.Cancelled());
     EXPECT_FALSE(seq.RunNext());
+}
+
+// Logs every host call with the fake clock's tick.
+class FakeHost : public RollBackHost {
+  public:
+    explicit FakeHost(const FakeClock& clock) : clock_(clock) {}
+
+    bool confirmAnswer = true;
+    int trialRows = 1;
+    std::vector<std::string> log;
+    TestPosition restored{-1, -1};
+
+    void StopWorker() override { Note("stop worker"); }
+    bool Confirm(const std::string& text) override {
+        Note("confirm: " + text);
+        return confirmAnswer;
+    }
+    void Message(const std::string& text) override { Note("message: " + text); }
+    bool TakeNewestTrial() override {
+        Note("take newest trial");
+        if (trialRows == 0) return false;
+        --trialRows;
+        return true;
+    }
+    void SetRollBackEnabled(bool enabled) override { Note(enabled ? "enable" : "disable"); }
+    void RestorePosition(const TestPosition& position) override {
+        restored = position;
+        Note("restore " + std::to_string(position.item) + "," + std::to_string(position.step));
+    }
+    void PreviousPicture() override { Note("previous picture"); }
+    void UpdateProgress() override { Note("progress"); }
+    void StartWorker() override { Note("start worker"); }
+    void PromptAnswer() override { Note("prompt"); }
+
+  private:
+    void Note(const std::string& what) {
+        log.push_back(std::to_string(clock_.TickMs()) + " " + what);
+    }
+    const FakeClock& clock_;
+};
+
+const std::string kConfirm = "0 confirm: Are you sure to roll back the result affected just now?";
+
+class RollBackTest : public ::testing::Test {
+  protected:
+    FakeClock clock;
+    FakeHost host{clock};
+    RollBack rollBack;
+    StepSequence replay;
+};
+
+TEST_F(RollBackTest, RestoresUndoPositionAndReplaysWithWaits) {
+    rollBack.SaveUndoPosition({2, 5});
+    rollBack.SetEnabled(true);
+    EXPECT_EQ(rollBack.Run(host, replay), RollBackResult::RolledBack);
+    EXPECT_FALSE(rollBack.Enabled());
+    EXPECT_EQ(host.restored, (TestPosition{2, 5}));
+    EXPECT_EQ(RunOnClock(replay, clock), 3000u);
+    EXPECT_EQ(
+        host.log,
+        (std::vector<std::string>{
+            "0 stop worker", kConfirm, "0 take newest trial", "0 disable", "0 restore 2,5",
+            "0 previous picture", "0 progress",
+            "0 message: Now you have rolled back. Please listen carefully, and choose a button "
+            "in the right!",
+            "1000 start worker", "3000 prompt"}));
+
+    // Only one step: a second press does nothing until the next answer.
+    host.log.clear();
+    StepSequence again;
+    EXPECT_EQ(rollBack.Run(host, again), RollBackResult::Unavailable);
+    EXPECT_TRUE(host.log.empty());
+    EXPECT_TRUE(again.Done());
+    EXPECT_EQ(host.trialRows, 0);
+}
+
+TEST_F(RollBackTest, CancelAndMissingRowKeepTheButton) {
+    host.confirmAnswer = false;
+    rollBack.SaveUndoPosition({1, 0});
+    rollBack.SetEnabled(true);
+    EXPECT_EQ(rollBack.Run(host, replay), RollBackResult::Cancelled);
+    EXPECT_EQ(host.log, (std::vector<std::string>{"0 stop worker", kConfirm}));
+    EXPECT_TRUE(rollBack.Enabled());
+    EXPECT_EQ(host.trialRows, 1);
+
+    host.log.clear();
+    host.confirmAnswer = true;
+    host.trialRows = 0;
+    EXPECT_EQ(rollBack.Run(host, replay), RollBackResult::NoTrial);
+    EXPECT_EQ(host.log, (std::vector<std::string>{"0 stop worker", kConfirm, "0 take newest trial",
+                                                  "0 message: Roll back failed!"}));
+    EXPECT_TRUE(rollBack.Enabled());
+    EXPECT_EQ(host.restored, (TestPosition{-1, -1}));
+    EXPECT_TRUE(replay.Steps().empty());
+}
+
+TEST_F(RollBackTest, BackAtTheBeginningStopsAfterRestoring) {
+    // The undo position starts at item 0, step 0.
+    EXPECT_EQ(rollBack.UndoPosition(), (TestPosition{0, 0}));
+    rollBack.SetEnabled(true);
+    EXPECT_EQ(rollBack.Run(host, replay), RollBackResult::AtBeginning);
+    EXPECT_EQ(host.log,
+              (std::vector<std::string>{
+                  "0 stop worker", kConfirm, "0 take newest trial", "0 disable", "0 restore 0,0",
+                  "0 message: Now it is in the beginning, can not roll more back!"}));
+    EXPECT_TRUE(replay.Steps().empty());
+    EXPECT_FALSE(rollBack.Enabled());
 }
 
 }  // namespace
