@@ -80,12 +80,11 @@ TEST(MixerControl, SetsBothChannelsAndTheCardKeepsTheValue) {
     EXPECT_EQ(mono.ChannelCount(), 1u);
     mono.SetValue(12, 30);
     EXPECT_EQ(mono.Value(), 12);
-}
 
-TEST(MixerControl, PercentagesCountFromZeroAndTruncate) {
+    // Percentages count from 0, not from the minimum, and truncate.
     EXPECT_EQ(VolumeForPercent(0, 65535, 100), 65535);
     EXPECT_EQ(VolumeForPercent(0, 65535, 0), 0);
-    EXPECT_EQ(VolumeForPercent(0, 87, 33), 28);    // 28.71
-    EXPECT_EQ(VolumeForPercent(10, 110, 50), 50);  // from 0, not from the minimum
+    EXPECT_EQ(VolumeForPercent(0, 87, 33), 28);  // 28.71
+    EXPECT_EQ(VolumeForPercent(10, 110, 50), 50);
     EXPECT_EQ(VolumeForPercent(0, 0, 60), 0);
 }

@@ -10,6 +10,7 @@
 
 #include <cmath>
 #include <fstream>
+#include <tuple>
 #include <vector>
 
 #include "DeviceTestSupport.h"
@@ -67,16 +68,14 @@ TEST_F(PortAudioOutputTest, PlaysAToneOnTheNullDeviceToTheEndFor16And8Bits) {
         SCOPED_TRACE(bits);
         const int before = done.Value();
         ASSERT_TRUE(out.Open(Mono(bits, rate), rate));
-        EXPECT_TRUE(out.IsOpen());
-        EXPECT_TRUE(out.Done());
+        EXPECT_EQ(std::tuple(out.IsOpen(), out.Done()), std::tuple(true, true));
         const std::vector<uint8_t> tone = Tone(bits, rate, 0.2);
         ASSERT_TRUE(out.Write(tone.data(), tone.size()));
         ASSERT_TRUE(done.WaitFor(before + 1));
-        EXPECT_TRUE(out.Done());
-        EXPECT_EQ(out.PositionBytes(), tone.size());
+        EXPECT_EQ(std::tuple(out.Done(), out.PositionBytes()), std::tuple(true, tone.size()));
         out.Close();
-        EXPECT_FALSE(out.IsOpen());
-        EXPECT_FALSE(out.Write(tone.data(), tone.size()));
+        EXPECT_EQ(std::tuple(out.IsOpen(), out.Write(tone.data(), tone.size())),
+                  std::tuple(false, false));
     }
 }
 
@@ -85,8 +84,7 @@ TEST_F(PortAudioOutputTest, QueuedBuffersAllPlayAndStopStartsOver) {
     const std::vector<uint8_t> tone = Tone(16, 44100, 0.05);
     out.Pause();  // nothing moves while paused, so all three queue up
     for (int i = 0; i < 3; ++i) ASSERT_TRUE(out.Write(tone.data(), tone.size()));
-    EXPECT_EQ(out.PositionBytes(), 0u);
-    EXPECT_FALSE(out.Done());
+    EXPECT_EQ(std::tuple(out.PositionBytes(), out.Done()), std::tuple(0u, false));
     out.Resume();
     ASSERT_TRUE(done.WaitFor(1));
     EXPECT_EQ(out.PositionBytes(), 3 * tone.size());
@@ -97,8 +95,7 @@ TEST_F(PortAudioOutputTest, QueuedBuffersAllPlayAndStopStartsOver) {
     }
     EXPECT_FALSE(out.Write(tone.data(), tone.size()));  // the ring is full
     out.Stop();
-    EXPECT_TRUE(out.Done());
-    EXPECT_EQ(out.PositionBytes(), 0u);
+    EXPECT_EQ(std::tuple(out.Done(), out.PositionBytes()), std::tuple(true, 0u));
     out.Resume();
     ASSERT_TRUE(out.Write(tone.data(), tone.size()));
     ASSERT_TRUE(done.WaitFor(2));
@@ -120,25 +117,21 @@ TEST_F(PortAudioOutputTest, OpeningAgainInTheSameFormatKeepsTheStreamOthersRenew
 
     // The next stimulus, same format and rate: as if reopened, on the same stream.
     ASSERT_TRUE(out.Open(Mono(16, 22050), 22050));
-    EXPECT_EQ(out.StreamOpens(), 1u);
-    EXPECT_TRUE(out.IsOpen());
-    EXPECT_TRUE(out.Done());
-    EXPECT_EQ(out.PositionBytes(), 0u);
+    EXPECT_EQ(std::tuple(out.StreamOpens(), out.IsOpen(), out.Done(), out.PositionBytes()),
+              std::tuple(1u, true, true, 0u));
     ASSERT_TRUE(out.Write(tone.data(), tone.size()));
     EXPECT_FALSE(out.Done());
     ASSERT_TRUE(done.WaitFor(2));  // not paused any more
-    EXPECT_TRUE(out.Done());
     // Only the new buffer played: none of the dropped second of tone.
-    EXPECT_EQ(out.PositionBytes(), tone.size());
-    EXPECT_EQ(done.Value(), 2);
+    EXPECT_EQ(std::tuple(out.Done(), out.PositionBytes(), done.Value()),
+              std::tuple(true, tone.size(), 2));
 
     // Another rate or sample size is a new stream, and it plays.
     ASSERT_TRUE(out.Open(Mono(16, 44100), 44100));
     EXPECT_EQ(out.StreamOpens(), 2u);
     const std::vector<uint8_t> tone8 = Tone(8, 44100, 0.05);
     ASSERT_TRUE(out.Open(Mono(8, 44100), 44100));
-    EXPECT_EQ(out.StreamOpens(), 3u);
-    EXPECT_EQ(out.PositionBytes(), 0u);
+    EXPECT_EQ(std::tuple(out.StreamOpens(), out.PositionBytes()), std::tuple(3u, 0u));
     ASSERT_TRUE(out.Write(tone8.data(), tone8.size()));
     ASSERT_TRUE(done.WaitFor(3));
     EXPECT_EQ(out.PositionBytes(), tone8.size());
@@ -162,8 +155,7 @@ TEST(PortAudioOutput, WithoutADeviceOpenFails) {
     kestrune::testing::ScratchDir home;
     UseAsoundrc(home, "pcm.!default { type hw card 31 }\nctl.!default { type hw card 31 }\n");
     PortAudioOutput out;
-    EXPECT_FALSE(out.Open(Mono(16, 22050), 22050));
-    EXPECT_FALSE(out.IsOpen());
     const uint8_t bytes[2] = {};
-    EXPECT_FALSE(out.Write(bytes, 2));
+    EXPECT_EQ((std::tuple{out.Open(Mono(16, 22050), 22050), out.IsOpen(), out.Write(bytes, 2)}),
+              std::tuple(false, false, false));
 }

@@ -332,14 +332,13 @@ TEST(IniFileWrite, WhereAWriteLands) {
     empty.WriteInt("S", "N", -42);
     EXPECT_EQ(TextOf(empty), "[S]\r\nN=-42\r\n");
     EXPECT_EQ(empty.ReadInt("S", "N"), -42);
-}
 
-TEST(IniFileWrite, UnloadedObjectsGetTheNewSection) {
+    // An unloaded object gets the new section too; after a failed load it
+    // follows the one zero byte held.
     CIniFile fresh;
     fresh.WriteString("S", "K", "V");
     EXPECT_EQ(TextOf(fresh), "\r\n[S]\r\nK=V\r\n");
 
-    // A failed load holds one zero byte, and the new text follows it.
     const testing::ScratchDir dir;
     CIniFile failed(dir.File("nope.ini"));
     failed.WriteString("S", "K", "V");

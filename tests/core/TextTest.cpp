@@ -18,7 +18,7 @@
 namespace kestrune {
 namespace {
 
-TEST(EncodingTest, Cp932RoundTripsJapaneseText) {
+TEST(EncodingTest, Cp932RoundTripsJapaneseTextAndRejectsWhatItCannotConvert) {
     // Bytes as a cp932 editor saves them: "あ、い" and a half-width katakana.
     EXPECT_EQ(Cp932ToUtf8("\x82\xa0\x81\x41\x82\xa2"), "あ、い");
     EXPECT_EQ(Utf8ToCp932("あ、い"), "\x82\xa0\x81\x41\x82\xa2");
@@ -27,9 +27,7 @@ TEST(EncodingTest, Cp932RoundTripsJapaneseText) {
     // Backslash stays a backslash: legacy paths use it as the separator.
     EXPECT_EQ(Cp932ToUtf8("D:\\wav\\1.wav"), "D:\\wav\\1.wav");
     EXPECT_EQ(Cp932ToUtf8(""), "");
-}
 
-TEST(EncodingTest, RejectsWhatCannotBeConverted) {
     EXPECT_FALSE(Cp932ToUtf8("\x82").has_value());              // lead byte cut off
     EXPECT_FALSE(Utf8ToCp932("\xF0\x9F\x98\x80").has_value());  // emoji: not in cp932
     EXPECT_FALSE(Utf8ToCp932("\xC3").has_value());              // broken UTF-8
@@ -84,9 +82,7 @@ TEST(KanaTableTest, KanaSearchMatchesInsideTheTableText) {
         {"き", 7},                   // the plain entry comes before きゃ
         {"あい", -1},  {"ヴ", -1},  {"", -1}, {"、", -1}, {"、あ", -1}};
     for (const auto& [kana, number] : rows) EXPECT_EQ(KanaToSyllable(kana), number) << kana;
-}
 
-TEST(KanaTableTest, EveryEntryRoundTrips) {
     for (int n = 1; n <= kKanaCount; ++n) {
         const std::string kana = SyllableToKana(n);
         ASSERT_NE(kana, "0") << n;

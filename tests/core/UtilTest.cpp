@@ -128,7 +128,7 @@ std::vector<std::int16_t> Burst(std::size_t n, std::size_t from, std::size_t to,
 
 // The counter reaches 50 on the 50th loud sample (|s| > 64) from either side;
 // quiet samples pull it back. -1: that side has no sound.
-TEST(SoundExtentTest, HysteresisCountFromBothSides) {
+TEST(SoundExtentTest, HysteresisCountFromBothSidesOverSamplesOrBytes) {
     struct Case {
         const char* what;
         std::vector<std::int16_t> samples;
@@ -162,9 +162,7 @@ TEST(SoundExtentTest, HysteresisCountFromBothSides) {
         EXPECT_EQ(std::pair(side(e.start), side(e.end)), std::pair(c.start, c.end)) << c.what;
         EXPECT_EQ(e.HasSound(), c.start >= 0 && c.end >= 0) << c.what;
     }
-}
 
-TEST(SoundExtentTest, ByteBufferGivesTheSameAnswer) {
     const auto s = Samples(3000, [](auto i) {
         return i >= 300 && i < 1700 ? -1200 : i >= 2000 && i < 2600 ? 900 : 0;
     });

@@ -7,6 +7,7 @@
 #include <cmath>
 #include <cstdint>
 #include <limits>
+#include <tuple>
 #include <vector>
 
 #include "core/CoreTestSupport.h"
@@ -113,9 +114,7 @@ TEST(StimulusNoiseTest, StaysWithinAmplitudeAndUsesOneDrawPerSample) {
         for (std::uint32_t i = 0; i < count; ++i) expected.Next();
         EXPECT_EQ(random.State(), expected.State()) << bits << "-bit";
     }
-}
 
-TEST(StimulusNoiseTest, FirstDrawFollowsTheFormulaAndNoLevelDrawsNothing) {
     // Seed 1: the first draw is 41. A = whole part of 32768 * 0.1 = 3276,
     // r = whole part of 6552 * 41 / 32767 = 8, so the noise is 8 - 3276.
     const auto one = Ramp16(1);
@@ -199,7 +198,7 @@ TEST(StimulusSpeedTest, RateIsClampedAndTruncated) {
     }
 }
 
-TEST(StimulusPlayerTest, RefusesOtherBitDepthsWithoutDrawing) {
+TEST(StimulusPlayerTest, RefusesOtherBitDepthsAndCopiesOnlyCountSamples) {
     const std::vector<std::uint8_t> in(64, 1);
     for (const std::uint16_t bits : {0, 4, 12, 24, 32}) {
         CrtRandom random(7);
@@ -212,18 +211,15 @@ TEST(StimulusPlayerTest, RefusesOtherBitDepthsWithoutDrawing) {
         EXPECT_TRUE(out.stimulus.samples.empty());
         EXPECT_EQ(random.State(), 7u);
     }
-}
 
-TEST(StimulusPlayerTest, CopiesOnlyCountSamplesAndLeavesInputAlone) {
-    const auto in = Ramp16(100);
-    const auto before = in;
+    // Only `count` samples are copied; the input stays as it was.
+    const auto ramp = Ramp16(100);
+    const auto before = ramp;
     const ProcessedStimulus s =
-        Process(in, 60, Mono(16, 1000),
+        Process(ramp, 60, Mono(16, 1000),
                 {.noiseLevel = 0.3, .interruptionMs = 10, .keptFraction = 0.5, .repeatCount = 2});
-    EXPECT_EQ(in, before);
-    EXPECT_EQ(s.sampleCount, 60u);
-    EXPECT_EQ(s.samples.size(), 120u);
-    EXPECT_EQ(s.repeatCount, 2);
+    EXPECT_EQ(ramp, before);
+    EXPECT_EQ(std::tuple(s.sampleCount, s.samples.size(), s.repeatCount), std::tuple(60u, 120u, 2));
 }
 
 TEST(PlaybackPlanTest, WaitsAreBufferLengthPlusGap) {

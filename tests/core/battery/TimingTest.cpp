@@ -16,7 +16,7 @@
 namespace kestrune {
 namespace {
 
-TEST(AnswerTimingTest, TickDurationText) {
+TEST(AnswerTimingTest, TickTextsAndWholeSecondsFromTrialStartLessPause) {
     EXPECT_EQ(TickDurationText(1000, 3456), "2.46");  // 2.456 rounds in printf
     EXPECT_EQ(TickDurationText(1000, 3460, 400), "2.06");
     EXPECT_EQ(TickDurationText(1000, 1400, 400), "0.00");
@@ -24,9 +24,7 @@ TEST(AnswerTimingTest, TickDurationText) {
     EXPECT_EQ(TickDurationText(5000, 1000), "0.00");
     EXPECT_EQ(TickDurationText(0, 123456789), "123456.79");
     EXPECT_EQ(TickDurationText(0, 7), "0.01");
-}
 
-TEST(AnswerTimingTest, WholeSecondsFromTrialStartLessPause) {
     FakeClock clock(1700000000, 50000);
     TrialTimer timer(clock);
     clock.AdvanceMs(10000);  // time before any stimulus played still counts

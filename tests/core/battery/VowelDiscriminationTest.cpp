@@ -293,7 +293,16 @@ TEST(VowelRecordTest, FieldsOfOneAnswer) {
     EXPECT_EQ(std::tuple(step->correct, step->record->recognised), std::tuple(false, ""s));
 }
 
-TEST(VowelAnswerTest, CorrectnessAndRecognisedText) {
+std::string Describe(const VowelKeyAction& a) {
+    using K = VowelKeyAction::Kind;
+    if (a.kind == K::Mark) return "mark " + std::to_string(a.vowel);
+    if (a.kind == K::None) return "none";
+    return a.answer == VowelAnswerKind::Two   ? "two"
+           : a.answer == VowelAnswerKind::One ? "one"
+                                              : "don't know";
+}
+
+TEST(VowelAnswerTest, CorrectnessRecognisedTextMarksKeysAndGuides) {
     struct Row {
         int masking, masked;
         std::initializer_list<int> marks;
@@ -310,18 +319,7 @@ TEST(VowelAnswerTest, CorrectnessAndRecognisedText) {
         EXPECT_EQ(VowelAnswerCorrect(r.masking, r.masked, marks), r.correct) << r.masked;
         EXPECT_EQ(VowelRecognised(r.masking, marks), r.recognised) << r.masked;
     }
-}
 
-std::string Describe(const VowelKeyAction& a) {
-    using K = VowelKeyAction::Kind;
-    if (a.kind == K::Mark) return "mark " + std::to_string(a.vowel);
-    if (a.kind == K::None) return "none";
-    return a.answer == VowelAnswerKind::Two   ? "two"
-           : a.answer == VowelAnswerKind::One ? "one"
-                                              : "don't know";
-}
-
-TEST(VowelSelectionTest, MarksKeysAndGuides) {
     VowelSelection s;
     EXPECT_EQ(s.Guide(), "識別した二つの母音を選択してください");
     EXPECT_FALSE(s.Mark(0));
@@ -376,7 +374,7 @@ TEST(VowelProgressTest, StepsRestPointAndRange) {
     EXPECT_EQ(VowelTotalSteps(pairs, 0), 1);  // a zero step counts one per pair
 }
 
-TEST(VowelEvaluationTest, AgeEstimateAcrossItsPieces) {
+TEST(VowelEvaluationTest, AgeEstimateAndTextsByAgeDifference) {
     // Each piece: (separation - its start) / its slope + its base age, truncated;
     // above -3 dB the first piece's 85, below -23.94 dB 18.
     const std::pair<double, int> ages[] = {{-2.9, 85},   {-3.0, 85},  {-5.0, 78},  {-8.0, 64},
@@ -384,27 +382,19 @@ TEST(VowelEvaluationTest, AgeEstimateAcrossItsPieces) {
                                            {-23.94, 18}, {-40.0, 18}};
     for (const auto& [separation, age] : ages)
         EXPECT_EQ(EstimateHearingAge(separation), age) << separation;
-}
 
-TEST(VowelEvaluationTest, TextsByAgeDifference) {
     const char* const veryGood = "貴方の脳内音声識別能力がとても優れています。";
     const char* const good = "貴方の脳内音声識別能力が優れています。";
     const char* const fine = "貴方の脳内音声識別能力に特に心配することはありません。";
-    // d = age - estimate - 5, at both sides of each boundary.
-    const std::tuple<int, int, const char*> rows[] = {
-        {70, 44, veryGood},  // d = 21
-        {70, 45, good},      // 20
-        {70, 55, fine},      // 10
-        {70, 74, fine},      // -9
-        {70, 75,
-         "貴方の脳内音声識別能力が平均レベルよりやや落ちているが、特に心配するこ"
-         "とはないでしょう"
-         "。"},  // -10
-        {40, 60,
-         "本測定システムでは、貴方の脳内音声識別能力があまりよくはないと判断され"
-         "ています。働き過ぎ"
-         "ないように注意しましょう。"},  // -25
-    };
+    const char* const fair =
+        "貴方の脳内音声識別能力が平均レベルよりやや落ちているが、特に心配することはないでしょう。";
+    const char* const poor =
+        "本測定システムでは、貴方の脳内音声識別能力があまりよくはないと判断されています。"
+        "働き過ぎないように注意しましょう。";
+    // d = age - estimate - 5 on both sides of each boundary: 21, 20, 10, -9, -10, -25.
+    const std::tuple<int, int, const char*> rows[] = {{70, 44, veryGood}, {70, 45, good},
+                                                      {70, 55, fine},     {70, 74, fine},
+                                                      {70, 75, fair},     {40, 60, poor}};
     for (const auto& [age, estimate, text] : rows)
         EXPECT_EQ(VowelEvaluationText(age, estimate), text) << age << " " << estimate;
     EXPECT_EQ(VowelFinalText(VowelRunType::Test, 70, 45),
