@@ -392,9 +392,11 @@ class WaveSetTest : public WaveFileTest {
         return MakeWave(name, Pcm(44100, 16), count, seed);
     }
 
-    static void Expect(const Outcome& o, bool ok, const std::string& message) {
-        EXPECT_EQ(o.ok, ok);
-        EXPECT_EQ(o.message, message);
+    // The outcome's flag and message, and whether the views are redrawn.
+    static void Expect(const Outcome& o, bool ok, const std::string& message,
+                       std::optional<bool> redraw = std::nullopt) {
+        EXPECT_EQ(std::tie(o.ok, o.message), std::tie(ok, message));
+        EXPECT_EQ(o.redraw, redraw.value_or(o.redraw));
     }
     // Slot i's name, path, sample count and bytes.
     std::tuple<std::string, std::string, uint32_t, Bytes> Slot(int i) const {
@@ -431,8 +433,7 @@ TEST_F(WaveSetTest, OpeningTheFirstWaveFillsSlotZeroAndTakesTheBackup) {
     const std::string path = MakeWave("first.wav", Pcm(22050, 8), 300, 9);
     set_.processParameters = Scribbled();
     const Outcome o = set_.OpenWave(path);
-    Expect(o, true, "");
-    EXPECT_TRUE(o.redraw);
+    Expect(o, true, "", true);
     EXPECT_TRUE(o.warning.empty());
     EXPECT_EQ(std::tie(set_.waveCount, set_.firstPath, set_.format, set_.viewEnd),
               std::tuple(1, path, Pcm(22050, 8), 299.0));
@@ -575,8 +576,7 @@ TEST_F(WaveSetTest, ClosingDropsTheLastWaveAndBacksUpALoneSurvivor) {
     set_.samples[0].assign(200, 0x77);  // edit the first wave
 
     const Outcome o = set_.CloseWave();
-    Expect(o, true, "");
-    EXPECT_TRUE(o.redraw);
+    Expect(o, true, "", true);
     EXPECT_EQ(std::tie(set_.waveCount, set_.viewEnd), std::tuple(2, 199.0));
     EXPECT_EQ(set_.backupSamples, Pattern(200, 1));  // two waves left: no new backup
 
@@ -596,8 +596,7 @@ TEST_F(WaveSetTest, CloseAllEmptiesTheSetAndTheNextWaveStartsAgainAtSlotZero) {
     ASSERT_TRUE(set_.OpenWave(Mono16("a.wav", 10)).ok);
     ASSERT_TRUE(set_.OpenWave(Mono16("b.wav", 20)).ok);
     const Outcome o = set_.CloseAllWaves();
-    Expect(o, true, "");
-    EXPECT_TRUE(o.redraw);
+    Expect(o, true, "", true);
     EXPECT_EQ(std::tie(set_.waveCount, set_.viewEnd), std::tuple(0, -1.0));
 
     const std::string c = MakeWave("c.wav", Pcm(22050, 8), 30);
@@ -613,8 +612,7 @@ TEST_F(WaveSetTest, ClosingDuringRecordingOrPlaybackDoesNothingButResetParameter
     for (Outcome (WaveSet::*close)() : {&WaveSet::CloseWave, &WaveSet::CloseAllWaves}) {
         set_.processParameters = Scribbled();
         const Outcome o = (set_.*close)();
-        Expect(o, false, "");
-        EXPECT_FALSE(o.redraw);
+        Expect(o, false, "", false);
         EXPECT_EQ(Take(set_), before);
         EXPECT_EQ(set_.processParameters, ScribbledAfterReset());
     }
@@ -631,8 +629,7 @@ TEST_F(WaveSetTest, SaveWritesTheLastWaveAndRenamesOnlyIt) {
 
     const std::string out = (dir_ / "saved.wav").string();
     const Outcome o = set_.SaveWave(out);
-    Expect(o, true, "");
-    EXPECT_TRUE(o.redraw);
+    Expect(o, true, "", true);
     EXPECT_EQ(std::tie(set_.names[0], set_.names[1], set_.backupName, set_.paths[1]),
               std::tuple("a.wav", "saved.wav", "a.wav", b));
 

@@ -130,32 +130,29 @@ TEST(TestTypeTableTest, ExactCaseSensitiveValues) {
 }
 
 TEST(ScenarioCheckTest, StartRefusals) {
+    using Messages = std::vector<std::string>;
     testing::ScratchDir dir;
     // An unreadable file reads as empty: no items.
     const Scenario missing = Scenario::Load(dir.File("none.ini"));
     EXPECT_FALSE(missing.Opened());
-    ScenarioCheck check = CheckScenario(missing, 20);
-    EXPECT_EQ(check.result, ScenarioStart::NoItems);
-    EXPECT_EQ(check.messages, std::vector<std::string>{"No test item exits!"});
-
-    for (const char* total : {"TOTAL=0", "TOTAL=-3", "TOTAL=abc"}) {
-        check =
-            CheckScenario(Scenario::FromText(std::string("[INFO]\r\n") + total + "\r\n", ""), 20);
-        EXPECT_EQ(check.result, ScenarioStart::NoItems) << total;
-        EXPECT_EQ(check.messages, std::vector<std::string>{"No test item exits!"});
+    for (const std::string total : {"", "TOTAL=0", "TOTAL=-3", "TOTAL=abc"}) {
+        const ScenarioCheck check = CheckScenario(
+            total.empty() ? missing : Scenario::FromText("[INFO]\r\n" + total + "\r\n", ""), 20);
+        EXPECT_EQ(std::tie(check.result, check.messages),
+                  std::tuple(ScenarioStart::NoItems, Messages{"No test item exits!"}))
+            << total;
     }
 
     const Scenario three = Scenario::FromText("[INFO]\r\nTOTAL=3\r\n", "");
-    check = CheckScenario(three, 20);
-    EXPECT_EQ(check.result, ScenarioStart::Ready);
-    EXPECT_TRUE(check.messages.empty());
-    EXPECT_EQ(check.itemCount, 3);
+    ScenarioCheck check = CheckScenario(three, 20);
+    EXPECT_EQ(std::tie(check.result, check.messages, check.itemCount),
+              std::tuple(ScenarioStart::Ready, Messages{}, 3));
     EXPECT_EQ(CheckScenario(three, 3).result, ScenarioStart::Ready);
     EXPECT_EQ(CheckScenario(three, 0).result, ScenarioStart::Ready);
-
     check = CheckScenario(three, 2);  // beyond the item capacity
-    EXPECT_EQ(check.result, ScenarioStart::LoadFailed);
-    EXPECT_EQ(check.messages, std::vector<std::string>{"Loading configuration file failed!"});
+    EXPECT_EQ(
+        std::tie(check.result, check.messages),
+        std::tuple(ScenarioStart::LoadFailed, Messages{"Loading configuration file failed!"}));
 
     // The test's own item check: its message first, then the load failure;
     // items after the failing one are not looked at.
@@ -166,10 +163,10 @@ TEST(ScenarioCheckTest, StartRefusals) {
             if (item == 2) return std::string("item 2 refused");
             return std::nullopt;
         });
-    EXPECT_EQ(check.result, ScenarioStart::LoadFailed);
-    EXPECT_EQ(check.messages,
-              (std::vector<std::string>{"item 2 refused", "Loading configuration file failed!"}));
-    EXPECT_EQ(seen, (std::vector<int>{1, 2}));
+    EXPECT_EQ(std::tie(check.result, check.messages, seen),
+              std::tuple(ScenarioStart::LoadFailed,
+                         Messages{"item 2 refused", "Loading configuration file failed!"},
+                         std::vector<int>{1, 2}));
 }
 
 std::string Repeat(const std::string& s, int n) {

@@ -24,16 +24,15 @@ using namespace std::string_literals;
 
 // Settings with only pair `index` open, all others closed (begin below end).
 VowelSettings OnePair(int index, int begin, int end, int interval, int misses, VowelRunType type) {
-    VowelSettings s;
-    s.interval = interval;
-    s.missPermission = misses;
-    s.type = type;
-    s.volume = 7;
-    s.filePath = "/kit/vowels/";
-    s.onePlayTimes = 2;
-    s.twoPlayTimes = 3;
+    VowelSettings s{.filePath = "/kit/vowels/",
+                    .volume = 7,
+                    .interval = interval,
+                    .type = type,
+                    .missPermission = misses,
+                    .onePlayTimes = 2,
+                    .twoPlayTimes = 3};
     for (VowelPair& p : s.pairs) p = VowelPair{0, 1, 0, true, misses};
-    s.pairs[static_cast<size_t>(index)] = VowelPair{begin, end, begin, false, misses};
+    s.pairs[index] = VowelPair{begin, end, begin, false, misses};
     return s;
 }
 
@@ -118,21 +117,14 @@ TEST(VowelPairChoiceTest, KthOpenPairFromIndexOneWrappingToZero) {
 // A listener who identifies a pair exactly when its level is at or above the
 // pair's threshold answers until no pair is open.
 TEST(VowelRunTest, ScriptedListenerReachesKnownThresholds) {
-    VowelSettings s;
-    s.interval = -10;
-    s.type = VowelRunType::Test;
-    s.missPermission = 1;
-    s.restPermission = 3;
-    s.volume = 50;
-    std::array<int, kVowelPairCount> threshold{};
-    std::array<int, kVowelPairCount> expected{};
-    for (int p = 0; p < kVowelPairCount; ++p) {
-        s.pairs[static_cast<size_t>(p)] = VowelPair{0, -30, 0, false, 1};
-        // Thresholds cycle through: never heard, -5, -15, -25, always heard.
-        const int kind = p % 5;
-        threshold[static_cast<size_t>(p)] = std::array<int, 5>{5, -5, -15, -25, -100}[kind];
-        expected[static_cast<size_t>(p)] = std::array<int, 5>{0, -10, -20, -30, -40}[kind];
-    }
+    VowelSettings s{.volume = 50,
+                    .interval = -10,
+                    .type = VowelRunType::Test,
+                    .missPermission = 1,
+                    .restPermission = 3};
+    // Thresholds cycle through: never heard, -5, -15, -25, always heard.
+    const int threshold[] = {5, -5, -15, -25, -100}, expected[] = {0, -10, -20, -30, -40};
+    for (VowelPair& p : s.pairs) p = VowelPair{0, -30, 0, false, 1};
     // Pair (4, 4) begins below its end and is never played.
     s.pairs[24] = VowelPair{-40, -30, 0, true, 1};
 
@@ -149,8 +141,7 @@ TEST(VowelRunTest, ScriptedListenerReachesKnownThresholds) {
     while (!test.Over()) {
         const int p = test.CurrentPair();
         EXPECT_NE(p, 24);
-        const bool hears =
-            test.Pairs()[static_cast<size_t>(p)].level >= threshold[static_cast<size_t>(p)];
+        const bool hears = test.Pairs()[p].level >= threshold[p % 5];
         VowelStep step = Answer(test, hears);
         ++answers;
         EXPECT_EQ(step.correct, hears);
@@ -160,11 +151,10 @@ TEST(VowelRunTest, ScriptedListenerReachesKnownThresholds) {
     }
     EXPECT_EQ(restsAt, (std::vector<int>{21, 43, 65}));  // (answers + 1) multiple of 22
     EXPECT_EQ(test.RestsLeft(), 0);
-    for (int p = 0; p < 24; ++p) {
-        EXPECT_TRUE(test.Pairs()[static_cast<size_t>(p)].finished);
-        EXPECT_EQ(test.Pairs()[static_cast<size_t>(p)].level, expected[static_cast<size_t>(p)])
+    for (int p = 0; p < 24; ++p)
+        EXPECT_EQ(std::pair(test.Pairs()[p].finished, test.Pairs()[p].level),
+                  std::pair(true, expected[p % 5]))
             << p;
-    }
     const VowelProgress progress = test.Progress();
     EXPECT_EQ(std::tie(progress.remaining, progress.done, progress.rangeMax),
               std::tuple(0, 96, 96));
