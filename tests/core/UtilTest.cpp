@@ -7,7 +7,9 @@
 #include <algorithm>
 #include <climits>
 #include <cstdlib>
+#include <ctime>
 #include <functional>
+#include <optional>
 #include <string>
 #include <tuple>
 #include <utility>
@@ -27,22 +29,18 @@ namespace {
 
 TEST(FakeClockTest, WallTimeAndTicksMoveTogether) {
     FakeClock clock(1000, 5000);
-    EXPECT_EQ(clock.Now(), 1000);
-    EXPECT_EQ(clock.TickMs(), 5000u);
-
+    using Time = std::pair<std::time_t, std::uint64_t>;  // wall clock, ticks
+    const auto now = [&] { return Time(clock.Now(), clock.TickMs()); };
+    EXPECT_EQ(now(), Time(1000, 5000));
     clock.AdvanceMs(999);
-    EXPECT_EQ(clock.Now(), 1000);  // still inside the same second
-    EXPECT_EQ(clock.TickMs(), 5999u);
+    EXPECT_EQ(now(), Time(1000, 5999));  // the same second
     clock.AdvanceMs(1);
     EXPECT_EQ(clock.Now(), 1001);
     clock.AdvanceMs(1500);
     clock.AdvanceMs(1500);
-    EXPECT_EQ(clock.Now(), 1004);
-    EXPECT_EQ(clock.TickMs(), 9000u);
-
+    EXPECT_EQ(now(), Time(1004, 9000));
     clock.SetNow(50);  // the wall clock may jump; ticks do not
-    EXPECT_EQ(clock.Now(), 50);
-    EXPECT_EQ(clock.TickMs(), 9000u);
+    EXPECT_EQ(now(), Time(50, 9000));
 
     // Before the epoch it steps once a second too.
     FakeClock early(-2);
@@ -223,12 +221,10 @@ TEST(EncodingTest, DecodesStationFilesOfEitherEncoding) {
 }
 
 TEST(EncodingTest, Cp932ByteLengthCountsDoubleByteCharacters) {
-    EXPECT_EQ(Cp932ByteLength("あ"), 2u);
-    EXPECT_EQ(Cp932ByteLength("きゃ"), 4u);
-    EXPECT_EQ(Cp932ByteLength("ab"), 2u);
-    EXPECT_EQ(Cp932ByteLength("ｱ"), 1u);
-    EXPECT_EQ(Cp932ByteLength(""), 0u);
-    EXPECT_FALSE(Cp932ByteLength("\xF0\x9F\x98\x80").has_value());
+    const std::vector<std::optional<std::size_t>> lengths = {
+        Cp932ByteLength("あ"), Cp932ByteLength("きゃ"), Cp932ByteLength("ab"),
+        Cp932ByteLength("ｱ"),  Cp932ByteLength(""),     Cp932ByteLength("\xF0\x9F\x98\x80")};
+    EXPECT_EQ(lengths, (std::vector<std::optional<std::size_t>>{2, 4, 2, 1, 0, std::nullopt}));
 }
 
 // Both ends, and both sides of the plain / voiced / contracted seams.
