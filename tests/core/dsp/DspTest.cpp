@@ -88,18 +88,17 @@ TEST(FftTest, EveryBinMatchesTheDirectDft) {
 }
 
 // 16-bit samples enter as their value, 8-bit ones as (byte - 128) x 256,
-// little-endian bytes as signed samples.
-TEST(FftTest, SamplesEnterTheWindowAsTheirLevel) {
-    CFft fft(4, 11025);
+// little-endian bytes as signed samples. Pushes slide the window; longer ones
+// than N are ignored.
+TEST(FftTest, SamplesEnterTheWindowAsTheirLevelAndSlideIt) {
+    CFft four(4, 11025);
     const std::uint8_t bytes[] = {128, 0, 255, 129};
-    fft.PushSamples8(bytes, 4);
-    EXPECT_EQ(WindowOf(fft), (std::vector<double>{0.0, -32768.0, 32512.0, 256.0}));
+    four.PushSamples8(bytes, 4);
+    EXPECT_EQ(WindowOf(four), (std::vector<double>{0.0, -32768.0, 32512.0, 256.0}));
     const std::uint8_t little[] = {0x00, 0x80, 0xFF, 0x7F, 0x34, 0x12};
-    fft.PushSamples16Bytes(little, 3);
-    EXPECT_EQ(WindowOf(fft), (std::vector<double>{256.0, -32768.0, 32767.0, 0x1234}));
-}
+    four.PushSamples16Bytes(little, 3);
+    EXPECT_EQ(WindowOf(four), (std::vector<double>{256.0, -32768.0, 32767.0, 0x1234}));
 
-TEST(FftTest, PushesSlideTheWindowAndLongerOnesAreIgnored) {
     CFft fft(8, 8000);
     const std::int16_t first[] = {1, 2, 3}, second[] = {4, 5, 6, 7, 8}, third[] = {-9, 10};
     fft.PushSamples16(first, 3);
@@ -402,9 +401,8 @@ TEST(RasterTest, LinesCoverTheirStartAndStopBeforeTheirEnd) {
     Image image(10, 10);
     Canvas canvas = image.View();
     DrawLine(canvas, 0, 0, 3, 0, kBlack);
-    EXPECT_EQ(image.At(0, 0), kBlack);
-    EXPECT_EQ(image.At(2, 0), kBlack);
-    EXPECT_EQ(image.At(3, 0), kWhite);
+    EXPECT_EQ(std::tuple(image.At(0, 0), image.At(2, 0), image.At(3, 0)),
+              std::tuple(kBlack, kBlack, kWhite));
     DrawLine(canvas, 5, 5, 5, 5, kBlack);  // length 0
     EXPECT_EQ(image.At(5, 5), kWhite);
     DrawLine(canvas, 2, 9, 2, 6, kBlack);  // upwards
@@ -419,12 +417,11 @@ TEST(RasterTest, TenSamplesOverFourHundredPixels) {
     Canvas canvas = image.View();
     canvas.width = 400;
     const TraceMapping mapping = WholeWaveMapping(10, 10, 400, 50, 16);
-    EXPECT_EQ(mapping.X(0), 0);
-    EXPECT_EQ(mapping.X(9), 400);
+    EXPECT_EQ(std::pair(mapping.X(0), mapping.X(9)), std::pair(0, 400));
     DrawTracePolyline(canvas, {bytes.data(), 10, 16}, mapping, kBlack);
-    EXPECT_EQ(image.At(0, 0), kBlack);
-    EXPECT_EQ(image.At(399, 0), kBlack);
-    EXPECT_EQ(image.At(400, 0), kWhite);  // beyond the client area
+    // x = 400 is beyond the client area.
+    EXPECT_EQ(std::tuple(image.At(0, 0), image.At(399, 0), image.At(400, 0)),
+              std::tuple(kBlack, kBlack, kWhite));
     EXPECT_TRUE(image.GuardIntact());
 }
 
