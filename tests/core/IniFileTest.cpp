@@ -200,7 +200,7 @@ TEST(IniFileRead, TextRules) {
         {"key names longer than 63 bytes never match",
          "[S]\r\n" + k64 + "=long\r\n" + k63 + "=ok\r\n",
          {{'s', "S", k63, "ok"}, {'s', "S", k64, "Notfound"}, {'K', "S", "0", k64}}},
-        // The atoi rules themselves are LeadingInt's (MappingsTest); these check the wiring.
+        // The atoi rules themselves are LeadingInt's (LeadingIntTest); these check the wiring.
         {"integers follow atoi",
          "[N]\r\nNEG=-12\r\nLEAD=  42abc\r\nWORD=abc\r\nEMPTY=\r\nBIG=99999999999\r\n",
          {{'i', "N", "NEG", "-12"},

@@ -237,8 +237,8 @@ TEST(KanaTableTest, NumbersToKanaAtBothEndsAndOutside) {
 
 // The search runs over the table text, so fragments and runs that span a
 // separator resolve to the entry where they first start; katakana and the
-// separator alone are not found (the entries themselves: EveryEntryRoundTrips).
-TEST(KanaTableTest, KanaSearchMatchesInsideTheTableText) {
+// separator alone are not found. Every entry itself is found as its number.
+TEST(KanaTableTest, KanaSearchMatchesInsideTheTableTextAndFindsEveryEntry) {
     const std::pair<const char*, int> rows[] = {
         {"ゃ", 72},                  // first inside きゃ
         {"ょ", 74},                  // first inside きょ

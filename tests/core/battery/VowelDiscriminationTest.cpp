@@ -55,12 +55,10 @@ VowelSelection Marks(std::initializer_list<int> vowels) {
 VowelStep Answer(VowelDiscriminationTest& test, bool correct) {
     const int i = test.CurrentPair() / kVowelCount;
     const int j = test.CurrentPair() % kVowelCount;
-    std::optional<VowelStep> step;
-    if (correct)
-        step = test.Answer(i == j ? VowelAnswerKind::One : VowelAnswerKind::Two,
-                           i == j ? Marks({i}) : Marks({i, j}));
-    else
-        step = test.Answer(VowelAnswerKind::DontKnow, VowelSelection());
+    const std::optional<VowelStep> step =
+        !correct ? test.Answer(VowelAnswerKind::DontKnow, VowelSelection())
+        : i == j ? test.Answer(VowelAnswerKind::One, Marks({i}))
+                 : test.Answer(VowelAnswerKind::Two, Marks({i, j}));
     EXPECT_TRUE(step.has_value());
     return *step;
 }
@@ -97,14 +95,11 @@ TEST(VowelPairChoiceTest, KthOpenPairFromIndexOneWrappingToZero) {
     EXPECT_EQ(ChooseVowelPair(pairs, none), -1);
     EXPECT_EQ(none.State(), 5u);  // no draw when nothing is open
 
-    pairs[0].finished = false;
-    pairs[3].finished = false;
-    pairs[24].finished = false;
+    pairs[0].finished = pairs[3].finished = pairs[24].finished = false;
     // Counting from index 1: 3 is first, 24 second, 0 last.
     std::map<int, int> seen;
     for (std::uint32_t seed = 1; seed < 200; ++seed) {
-        CrtRandom random(seed);
-        CrtRandom copy(seed);
+        CrtRandom random(seed), copy(seed);
         const int r = RandomInt(copy, 362880) + 1;
         const int expected = std::array<int, 3>{3, 24, 0}[static_cast<size_t>(r % 3)];
         EXPECT_EQ(ChooseVowelPair(pairs, random), expected) << seed;
@@ -227,7 +222,8 @@ TEST(VowelAdaptTest, EachRunTypeMovesAndClosesItsPair) {
     };
     const int pair = 7;
     for (const auto& [run, steps] : cases) {
-        SCOPED_TRACE(static_cast<int>(run.type));
+        SCOPED_TRACE(::testing::Message() << "type " << static_cast<int>(run.type) << " from "
+                                          << run.begin << " to " << run.end);
         CrtRandom random(1);
         FakeClock clock;
         VowelDiscriminationTest test(
