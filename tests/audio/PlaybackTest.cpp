@@ -501,10 +501,6 @@ TEST(ScenarioPlayback, EachItemIsHeardAsItsValuesSayEveryRepetitionAtItsTime) {
     }
 }
 
-}  // namespace
-
-namespace {
-
 // Points HOME at `home` with the given ~/.asoundrc and lets ALSA read its
 // usual configuration, which takes in ~/.asoundrc.
 void UseAsoundrc(const kestrune::testing::ScratchDir& home, const std::string& text) {
