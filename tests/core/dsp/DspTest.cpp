@@ -191,9 +191,8 @@ TEST(ViewRulesTest, TraceAndLegendColoursByWaveCount) {
 
 TEST(ViewRulesTest, SamplePositions) {
     // Ten samples over 400 pixels: sample 9 lands on x = 400, one past the last column.
-    EXPECT_EQ(WaveX(0, 10, 400), 0);
-    EXPECT_EQ(WaveX(1, 10, 400), 44);
-    EXPECT_EQ(WaveX(9, 10, 400), 400);
+    EXPECT_EQ(std::tuple(WaveX(0, 10, 400), WaveX(1, 10, 400), WaveX(9, 10, 400)),
+              std::tuple(0, 44, 400));
     // The product does not overflow 32 bits.
     EXPECT_EQ(WaveX(4000000000u, 4000000001u, 640), 640);
 
