@@ -38,74 +38,55 @@ struct Fake {
     long maximum = 100;
 };
 
-Fake* Of(snd_ctl_ext_t* ext) {
-    return static_cast<Fake*>(ext->private_data);
+std::vector<Element>& ElementsOf(snd_ctl_ext_t* ext) {
+    return *static_cast<Fake*>(ext->private_data)->elements;
 }
 
-int ElemCount(snd_ctl_ext_t* ext) {
-    return static_cast<int>(Of(ext)->elements->size());
-}
-
-int ElemList(snd_ctl_ext_t* ext, unsigned int offset, snd_ctl_elem_id_t* id) {
-    snd_ctl_elem_id_set_interface(id, SND_CTL_ELEM_IFACE_MIXER);
-    snd_ctl_elem_id_set_name(id, (*Of(ext)->elements)[offset].name.c_str());
-    return 0;
-}
-
-snd_ctl_ext_key_t FindElem(snd_ctl_ext_t* ext, const snd_ctl_elem_id_t* id) {
-    const auto& elements = *Of(ext)->elements;
-    for (std::size_t i = 0; i < elements.size(); ++i) {
-        if (elements[i].name == snd_ctl_elem_id_get_name(id)) return i;
-    }
-    return SND_CTL_EXT_KEY_NOT_FOUND;
-}
-
-int GetAttribute(snd_ctl_ext_t* ext, snd_ctl_ext_key_t key, int* type, unsigned int* access,
-                 unsigned int* count) {
-    *type = SND_CTL_ELEM_TYPE_INTEGER;
-    *access = SND_CTL_EXT_ACCESS_READWRITE;
-    *count = static_cast<unsigned>((*Of(ext)->elements)[key].values.size());
-    return 0;
-}
-
-int GetIntegerInfo(snd_ctl_ext_t* ext, snd_ctl_ext_key_t, long* minimum, long* maximum,
-                   long* step) {
-    *minimum = 0;
-    *maximum = Of(ext)->maximum;
-    *step = 1;
-    return 0;
-}
-
-int ReadInteger(snd_ctl_ext_t* ext, snd_ctl_ext_key_t key, long* value) {
-    const auto& values = (*Of(ext)->elements)[key].values;
-    std::copy(values.begin(), values.end(), value);
-    return 0;
-}
-
-int WriteInteger(snd_ctl_ext_t* ext, snd_ctl_ext_key_t key, long* value) {
-    auto& values = (*Of(ext)->elements)[key].values;
-    const bool changed = !std::equal(values.begin(), values.end(), value);
-    std::copy(value, value + values.size(), values.begin());
-    return changed ? 1 : 0;
-}
-
-int ReadEvent(snd_ctl_ext_t*, snd_ctl_elem_id_t*, unsigned int*) {
-    return -EAGAIN;
-}
-
-void CloseFake(snd_ctl_ext_t* ext) {
-    delete Of(ext);
-}
-
-const snd_ctl_ext_callback_t kCallbacks = {.close = CloseFake,
-                                           .elem_count = ElemCount,
-                                           .elem_list = ElemList,
-                                           .find_elem = FindElem,
-                                           .get_attribute = GetAttribute,
-                                           .get_integer_info = GetIntegerInfo,
-                                           .read_integer = ReadInteger,
-                                           .write_integer = WriteInteger,
-                                           .read_event = ReadEvent};
+const snd_ctl_ext_callback_t kCallbacks = {
+    .close = [](snd_ctl_ext_t* ext) { delete static_cast<Fake*>(ext->private_data); },
+    .elem_count = [](snd_ctl_ext_t* ext) { return static_cast<int>(ElementsOf(ext).size()); },
+    .elem_list =
+        [](snd_ctl_ext_t* ext, unsigned int offset, snd_ctl_elem_id_t* id) {
+            snd_ctl_elem_id_set_interface(id, SND_CTL_ELEM_IFACE_MIXER);
+            snd_ctl_elem_id_set_name(id, ElementsOf(ext)[offset].name.c_str());
+            return 0;
+        },
+    .find_elem = [](snd_ctl_ext_t* ext, const snd_ctl_elem_id_t* id) -> snd_ctl_ext_key_t {
+        const auto& elements = ElementsOf(ext);
+        for (std::size_t i = 0; i < elements.size(); ++i)
+            if (elements[i].name == snd_ctl_elem_id_get_name(id)) return i;
+        return SND_CTL_EXT_KEY_NOT_FOUND;
+    },
+    .get_attribute =
+        [](snd_ctl_ext_t* ext, snd_ctl_ext_key_t key, int* type, unsigned int* access,
+           unsigned int* count) {
+            *type = SND_CTL_ELEM_TYPE_INTEGER;
+            *access = SND_CTL_EXT_ACCESS_READWRITE;
+            *count = static_cast<unsigned>(ElementsOf(ext)[key].values.size());
+            return 0;
+        },
+    .get_integer_info =
+        [](snd_ctl_ext_t* ext, snd_ctl_ext_key_t, long* minimum, long* maximum, long* step) {
+            *minimum = 0;
+            *maximum = static_cast<Fake*>(ext->private_data)->maximum;
+            *step = 1;
+            return 0;
+        },
+    .read_integer =
+        [](snd_ctl_ext_t* ext, snd_ctl_ext_key_t key, long* value) {
+            const auto& values = ElementsOf(ext)[key].values;
+            std::copy(values.begin(), values.end(), value);
+            return 0;
+        },
+    .write_integer =
+        [](snd_ctl_ext_t* ext, snd_ctl_ext_key_t key, long* value) {
+            auto& values = ElementsOf(ext)[key].values;
+            const bool changed = !std::equal(values.begin(), values.end(), value);
+            std::copy(value, value + values.size(), values.begin());
+            return changed ? 1 : 0;
+        },
+    .read_event = [](snd_ctl_ext_t*, snd_ctl_elem_id_t*, unsigned int*) { return -EAGAIN; },
+};
 
 }  // namespace
 

@@ -71,22 +71,20 @@ TEST(MixerControl, SetsBothChannelsAndTheCardKeepsTheValue) {
     EXPECT_EQ(other.Value(), 5);
     mixer.Open();
     EXPECT_EQ(mixer.Value(), 5);
-}
 
-TEST(MixerControl, AMonoLineTakesTheLeftValue) {
+    // A mono line takes the left value.
     UseAlsaConfig(kFolder, "Speaker Playback Volume", 31, 1);
-    CMixerControl mixer;
-    mixer.Open();
-    ASSERT_TRUE(mixer.IsOpen());
-    EXPECT_EQ(mixer.ChannelCount(), 1u);
-    mixer.SetValue(12, 30);
-    EXPECT_EQ(mixer.Value(), 12);
-}
+    CMixerControl mono;
+    mono.Open();
+    ASSERT_TRUE(mono.IsOpen());
+    EXPECT_EQ(mono.ChannelCount(), 1u);
+    mono.SetValue(12, 30);
+    EXPECT_EQ(mono.Value(), 12);
 
-TEST(MixerControl, PercentagesCountFromZeroAndTruncate) {
+    // Percentages count from 0, not from the minimum, and truncate.
     EXPECT_EQ(VolumeForPercent(0, 65535, 100), 65535);
     EXPECT_EQ(VolumeForPercent(0, 65535, 0), 0);
-    EXPECT_EQ(VolumeForPercent(0, 87, 33), 28);    // 28.71
-    EXPECT_EQ(VolumeForPercent(10, 110, 50), 50);  // from 0, not from the minimum
+    EXPECT_EQ(VolumeForPercent(0, 87, 33), 28);  // 28.71
+    EXPECT_EQ(VolumeForPercent(10, 110, 50), 50);
     EXPECT_EQ(VolumeForPercent(0, 0, 60), 0);
 }

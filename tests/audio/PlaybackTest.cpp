@@ -1,26 +1,97 @@
-// The virtual sound output: what reaches the "headphones" on a fake clock -
-// the exact frames, the rate, when each frame plays - and how writing,
-// pausing, stopping and closing move that. Then the playback worker on it
-// and a manual clock: repetitions and the waits between them, cancelling
-// (the repetition already sent plays out, the rest never does), destruction,
-// a device that does not open, and the real clock's interruptible sleep.
+// The virtual sound output on a fake clock (the exact frames, their rate and
+// times, and how writing, pausing, stopping and closing move them), then the
+// playback worker on it: repetitions and their waits, cancelling, destruction,
+// a device that does not open, and the real clock's interruptible sleep; a
+// scenario item played end to end; and the real output path, PortAudio on
+// ALSA with no sound card: a temporary home folder whose ~/.asoundrc makes
+// the default PCM ALSA's "null" device (it takes every frame and plays
+// nothing). PortAudio reads the ALSA configuration when it initialises, so
+// each of those tests sets the environment first; CTest runs every test in a
+// process of its own.
+
+#include <stdlib.h>
 
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <cmath>
+#include <condition_variable>
 #include <cstdint>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <mutex>
+#include <string>
+#include <tuple>
 #include <vector>
 
-#include "DeviceTestSupport.h"
 #include "audio/PlaybackWorker.h"
+#include "audio/PortAudioOutput.h"
 #include "audio/VirtualOutput.h"
 #include "audio/WaitClock.h"
+#include "core/battery/Scenario.h"
 #include "core/battery/Stimulus.h"
+#include "core/util/Random.h"
+#include "core/wave/WaveFile.h"
+#include "support/ScratchDir.h"
 
 using namespace kestrune::audio;
-using namespace kestrune::audio::device_testing;
 using kestrune::WaveFormat;
 
 namespace {
+
+WaveFormat Mono(uint16_t bits, uint32_t rate) {
+    return kestrune::PcmFormat(1, rate, bits);
+}
+
+/** The threads of this process. */
+std::size_t ThreadCount() {
+    std::size_t n = 0;
+    for ([[maybe_unused]] const auto& entry :
+         std::filesystem::directory_iterator("/proc/self/task")) {
+        ++n;
+    }
+    return n;
+}
+
+/** A count that other threads raise and a test waits on. */
+class EventCount {
+  public:
+    void Raise() {
+        std::lock_guard lock(mutex_);
+        ++count_;
+        changed_.notify_all();
+    }
+    int Value() const {
+        std::lock_guard lock(mutex_);
+        return count_;
+    }
+    /** Waits until the count reaches `value`. The minute is only a guard
+     *  against a hang, far beyond anything a loaded machine needs. */
+    bool WaitFor(int value) const {
+        std::unique_lock lock(mutex_);
+        return changed_.wait_for(lock, std::chrono::minutes(1), [&] { return count_ >= value; });
+    }
+
+  private:
+    mutable std::mutex mutex_;
+    mutable std::condition_variable changed_;
+    int count_ = 0;
+};
+
+/** What a playback worker reported (its callbacks run on its thread). */
+struct Recorder {
+    std::vector<uint64_t> starts;  // written before `started` is raised
+    EventCount started, errors, finished;
+
+    PlaybackWorker::Events Events() {
+        return {[this](uint64_t tick) {
+                    starts.push_back(tick);
+                    started.Raise();
+                },
+                [this] { errors.Raise(); }, [this] { finished.Raise(); }};
+    }
+};
 
 // A ramp of distinct values: frame i is i + first (8 bits, wrapping in
 // 0 ... 255) or (i * 37 + first) - 16000 (16 bits, little-endian).
@@ -39,11 +110,12 @@ std::vector<uint8_t> Ramp(uint16_t bits, std::size_t frames, int first = 0) {
     return bytes;
 }
 
-// The stimulus player's wait after each write of `bytes` in `format`.
-uint64_t PlayerWait(const WaveFormat& format, const std::vector<uint8_t>& bytes) {
-    const uint32_t frameBytes = format.bitsPerSample / 8u;
-    return kestrune::RepeatWaitMs(format.sampleRate,
-                                  static_cast<uint32_t>(bytes.size() / frameBytes));
+// Starts `bytes` on the worker with the stimulus player's wait after each write.
+void Play(PlaybackWorker& worker, const WaveFormat& format, const std::vector<uint8_t>& bytes,
+          int times, PlaybackWorker::Events events = {}) {
+    const auto frames = static_cast<uint32_t>(bytes.size() / (format.bitsPerSample / 8u));
+    worker.Start(format, bytes, times, kestrune::RepeatWaitMs(format.sampleRate, frames),
+                 std::move(events));
 }
 
 }  // namespace
@@ -68,55 +140,47 @@ TEST(VirtualOutput, PlaysEveryFrameAtItsRateAndTimeFor8And16Bits) {
 
         // 100 ms later only the frames whose period has passed were heard.
         clock.AdvanceMs(100);
-        const uint64_t partial = uint64_t{100} * c.playRate / 1000;
-        EXPECT_EQ(out.PositionBytes(), partial * c.bits / 8);
-        EXPECT_FALSE(out.Done());
-        EXPECT_EQ(doneCalls, 0);
-
+        EXPECT_EQ(std::tuple(out.PositionBytes(), out.Done(), doneCalls),
+                  std::tuple(uint64_t{100} * c.playRate / 1000 * c.bits / 8, false, 0));
         clock.AdvanceMs(1000 * c.frames / c.playRate + 1);
-        EXPECT_TRUE(out.Done());
-        EXPECT_EQ(doneCalls, 1);
+        EXPECT_EQ(std::tuple(out.PositionBytes(), out.Done(), doneCalls),
+                  std::tuple(uint64_t{buffer.size()}, true, 1));
         const std::vector<HeardSegment> heard = out.Heard();
         ASSERT_EQ(heard.size(), 1u);
         const HeardSegment& segment = heard[0];
-        EXPECT_EQ(segment.rate, c.playRate);
-        EXPECT_EQ(segment.bitsPerSample, c.bits);
-        EXPECT_EQ(segment.bytes, buffer);
+        EXPECT_EQ(std::tie(segment.rate, segment.bitsPerSample, segment.bytes),
+                  std::tie(c.playRate, c.bits, buffer));
         ASSERT_EQ(segment.Frames(), c.frames);
         for (std::size_t i = 0; i < c.frames; i += 97) {
             ASSERT_EQ(segment.Sample(i), RampValue(c.bits, i)) << i;
             ASSERT_DOUBLE_EQ(segment.TimeMs(i), 1000.0 + 1000.0 * i / c.playRate) << i;
         }
-        EXPECT_EQ(out.PositionBytes(), buffer.size());
         out.Pump();
         EXPECT_EQ(doneCalls, 1);  // once per time the queue runs out
     }
 }
 
+// Buffers written while others play follow them without a gap; one written
+// after the queue ran out starts when written. An odd byte is no frame.
 TEST(VirtualOutput, QueuedBuffersFollowWithoutAGapAndALateOneStartsWhenWritten) {
     ManualWaitClock clock;
     VirtualOutput out(clock);
     ASSERT_TRUE(out.Open(Mono(16, 1000), 1000));  // one frame per millisecond
-    const auto first = Ramp(16, 50);
-    const auto second = Ramp(16, 30, 50);
+    const auto first = Ramp(16, 50), second = Ramp(16, 30, 50), third = Ramp(16, 10, 80);
     out.Write(first.data(), first.size());
     clock.AdvanceMs(20);
-    out.Write(second.data(), second.size());  // queued behind the first
+    out.Write(second.data(), second.size());
     clock.AdvanceMs(200);
-
-    const auto third = Ramp(16, 10, 80);
-    out.Write(third.data(), third.size() + 1);  // the odd byte is no frame
+    out.Write(third.data(), third.size() + 1);
     clock.AdvanceMs(10);
 
     const auto heard = out.Heard();
     ASSERT_EQ(heard.size(), 2u);
-    EXPECT_EQ(heard[0].Frames(), 80u);
-    EXPECT_DOUBLE_EQ(heard[0].startMs, 0);
-    EXPECT_DOUBLE_EQ(heard[0].EndMs(), 80);
+    EXPECT_EQ(std::tuple(heard[0].Frames(), heard[0].startMs, heard[0].EndMs()),
+              std::tuple(80u, 0.0, 80.0));
     for (std::size_t i = 0; i < 80; ++i) ASSERT_EQ(heard[0].Sample(i), RampValue(16, i));
-    EXPECT_DOUBLE_EQ(heard[1].startMs, 220);
-    EXPECT_EQ(heard[1].Frames(), 10u);
-    EXPECT_EQ(heard[1].Sample(0), RampValue(16, 80));
+    EXPECT_EQ(std::tuple(heard[1].Frames(), heard[1].startMs, heard[1].Sample(0)),
+              std::tuple(10u, 220.0, RampValue(16, 80)));
     EXPECT_EQ(out.PositionBytes(), 180u);
 }
 
@@ -134,17 +198,13 @@ TEST(VirtualOutput, PauseHoldsResumeGoesOnStopAndCloseSilenceAtTheirTick) {
     clock.AdvanceMs(25);
     out.Stop();  // at tick 575: the rest is dropped
     clock.AdvanceMs(1000);
-    EXPECT_EQ(out.PositionBytes(), 0u);
-    EXPECT_TRUE(out.Done());
-    EXPECT_TRUE(out.IsOpen());
-
+    EXPECT_EQ(std::tuple(out.PositionBytes(), out.Done(), out.IsOpen()),
+              std::tuple(uint64_t{0}, true, true));
     auto heard = out.Heard();
     ASSERT_EQ(heard.size(), 2u);
     EXPECT_EQ(heard[0].Frames(), 100u);
-    EXPECT_DOUBLE_EQ(heard[1].startMs, 550);
-    EXPECT_EQ(heard[1].Frames(), 50u);
-    EXPECT_EQ(heard[1].Sample(0), 100);
-    EXPECT_DOUBLE_EQ(heard[1].EndMs(), 575);
+    EXPECT_EQ(std::tuple(heard[1].startMs, heard[1].Frames(), heard[1].Sample(0), heard[1].EndMs()),
+              std::tuple(550.0, 50u, 100, 575.0));
 
     // Writing after a stop plays again; closing cuts it off.
     out.Write(buffer.data(), buffer.size());
@@ -155,8 +215,7 @@ TEST(VirtualOutput, PauseHoldsResumeGoesOnStopAndCloseSilenceAtTheirTick) {
     EXPECT_FALSE(out.Write(buffer.data(), buffer.size()));
     heard = out.Heard();
     ASSERT_EQ(heard.size(), 3u);
-    EXPECT_EQ(heard[2].Frames(), 20u);
-    EXPECT_EQ(heard[2].Sample(0), 0);
+    EXPECT_EQ(std::tuple(heard[2].Frames(), heard[2].Sample(0)), std::tuple(20u, 0));
 }
 
 TEST(VirtualOutput, RefusesWhatTheDeviceCannotPlayAndTheFactoryMakesIt) {
@@ -165,16 +224,14 @@ TEST(VirtualOutput, RefusesWhatTheDeviceCannotPlayAndTheFactoryMakesIt) {
     EXPECT_EQ(MakeSoundOutput("alsa", clock), nullptr);
     EXPECT_EQ(MakeSoundOutput("", clock), nullptr);
     VirtualOutput out(clock);
-    EXPECT_FALSE(out.Open(Mono(24, 44100), 44100));
-    EXPECT_FALSE(out.Open(Mono(16, 44100), 0));
     WaveFormat stereo = Mono(16, 44100);
     stereo.channels = 2;
+    EXPECT_FALSE(out.Open(Mono(24, 44100), 44100));
+    EXPECT_FALSE(out.Open(Mono(16, 44100), 0));
     EXPECT_FALSE(out.Open(stereo, 44100));
-    EXPECT_FALSE(out.IsOpen());
     const uint8_t byte = 1;
-    EXPECT_FALSE(out.Write(&byte, 1));
-    EXPECT_EQ(out.OpenCount(), 0);
-    EXPECT_TRUE(out.Heard().empty());
+    EXPECT_EQ(std::tuple(out.IsOpen(), out.Write(&byte, 1), out.OpenCount(), out.Heard().empty()),
+              std::tuple(false, false, 0, true));
     // Reopening an open device starts over from nothing queued.
     ASSERT_TRUE(out.Open(Mono(16, 8000), 8000));
     const auto buffer = Ramp(16, 80);
@@ -185,49 +242,13 @@ TEST(VirtualOutput, RefusesWhatTheDeviceCannotPlayAndTheFactoryMakesIt) {
     EXPECT_EQ(out.OpenCount(), 2);
 }
 
-TEST(PlaybackWorker, PlaysEachRepetitionExactlyAfterTheWaitThenClosesTheDevice) {
-    for (const uint16_t bits : {uint16_t{8}, uint16_t{16}}) {
-        SCOPED_TRACE(bits);
-        ManualWaitClock clock(0, 5000);
-        VirtualOutput out(clock);
-        Recorder recorder;
-        const WaveFormat format = Mono(bits, 11025);           // the playback rate already applied
-        const std::vector<uint8_t> buffer = Ramp(bits, 5512);  // 0.5 s
-        const uint64_t wait = 799;                             // 499.9... + 300
-        ASSERT_EQ(kestrune::RepeatWaitMs(11025, 5512), wait);
-        {
-            PlaybackWorker worker(out, clock);
-            worker.Start(format, buffer, 3, PlayerWait(format, buffer), recorder.Events());
-            EXPECT_TRUE(worker.Running());
-            for (int i = 0; i < 3; ++i) {
-                ASSERT_TRUE(clock.WaitForSleepers(1));
-                ASSERT_EQ(clock.NextWake(), 5000 + (i + 1) * wait);
-                clock.AdvanceToNextWake();
-            }
-            EXPECT_TRUE(recorder.finished.WaitFor(1));
-        }
-        EXPECT_EQ(recorder.starts, std::vector<uint64_t>{5000});
-        EXPECT_EQ(recorder.errors.Value(), 0);
-        EXPECT_EQ(recorder.finished.Value(), 1);
-        EXPECT_FALSE(out.IsOpen());
-        const auto heard = out.Heard();
-        ASSERT_EQ(heard.size(), 3u);
-        for (std::size_t i = 0; i < 3; ++i) {
-            EXPECT_EQ(heard[i].bytes, buffer);
-            EXPECT_EQ(heard[i].rate, 11025u);
-            EXPECT_EQ(heard[i].bitsPerSample, bits);
-            EXPECT_DOUBLE_EQ(heard[i].startMs, 5000.0 + i * wait);
-        }
-    }
-}
-
 TEST(PlaybackWorker, CancelDropsTheRepetitionsNotSentAndLetsTheSentOnePlayOut) {
     ManualWaitClock clock;
     VirtualOutput out(clock);
     Recorder recorder;
     const std::vector<uint8_t> buffer = Ramp(16, 8000);  // 1 s
     PlaybackWorker worker(out, clock);
-    worker.Start(Mono(16, 8000), buffer, 3, PlayerWait(Mono(16, 8000), buffer), recorder.Events());
+    Play(worker, Mono(16, 8000), buffer, 3, recorder.Events());
     ASSERT_TRUE(clock.WaitForSleepers(1));
     // Counted while the worker runs: a sanitizer may add a helper thread of
     // its own at the first thread start.
@@ -237,11 +258,9 @@ TEST(PlaybackWorker, CancelDropsTheRepetitionsNotSentAndLetsTheSentOnePlayOut) {
     clock.AdvanceMs(400);  // mid-way through it
 
     worker.Cancel();  // on a clock that stands still: the wait must end by itself
-    EXPECT_FALSE(worker.Running());
-    EXPECT_EQ(ThreadCount(), threads);
-    EXPECT_FALSE(clock.NextWake().has_value());
-    EXPECT_EQ(recorder.finished.Value(), 0);
-
+    EXPECT_EQ(std::tuple(worker.Running(), ThreadCount(), clock.NextWake().has_value(),
+                         recorder.finished.Value()),
+              std::tuple(false, threads, false, 0));
     clock.AdvanceMs(10000);
     auto heard = out.Heard();
     ASSERT_EQ(heard.size(), 2u);  // the third repetition never came
@@ -251,7 +270,7 @@ TEST(PlaybackWorker, CancelDropsTheRepetitionsNotSentAndLetsTheSentOnePlayOut) {
 
     // When the owner silences the device, the sound ends at that tick.
     const std::vector<uint8_t> longer = Ramp(16, 5 * 8000);
-    worker.Start(Mono(16, 8000), longer, 3, PlayerWait(Mono(16, 8000), longer), recorder.Events());
+    Play(worker, Mono(16, 8000), longer, 3, recorder.Events());
     ASSERT_TRUE(clock.WaitForSleepers(1));
     clock.AdvanceMs(333);
     worker.Cancel();
@@ -265,16 +284,16 @@ TEST(PlaybackWorker, CancelDropsTheRepetitionsNotSentAndLetsTheSentOnePlayOut) {
     EXPECT_EQ(recorder.starts.size(), 2u);
 }
 
+// The stop request may come before or after the first write: either nothing
+// was sent (and the device is closed again) or one repetition was, and it
+// played out.
 TEST(PlaybackWorker, CancelBeforeTheFirstWriteSendsNothingAndClosesTheDevice) {
     ManualWaitClock clock;
     VirtualOutput out(clock);
     PlaybackWorker worker(out, clock);
-    // The stop request may come before or after the first write.
-    worker.Start(Mono(8, 8000), Ramp(8, 8000), 3, PlayerWait(Mono(8, 8000), Ramp(8, 8000)));
+    Play(worker, Mono(8, 8000), Ramp(8, 8000), 3);
     worker.Cancel();
     clock.AdvanceMs(10000);
-    // Either nothing was sent (and the device is closed again) or exactly one
-    // repetition was, and it played out.
     const auto heard = out.Heard();
     ASSERT_LE(heard.size(), 1u);
     EXPECT_EQ(out.IsOpen(), heard.size() == 1u);
@@ -287,27 +306,24 @@ TEST(PlaybackWorker, DestroyingAPlayingWorkerJoinsItsThread) {
     std::size_t threads = 0;
     {
         PlaybackWorker worker(out, clock);
-        worker.Start(Mono(8, 8000), Ramp(8, 8000), 5, PlayerWait(Mono(8, 8000), Ramp(8, 8000)),
-                     recorder.Events());
+        Play(worker, Mono(8, 8000), Ramp(8, 8000), 5, recorder.Events());
         ASSERT_TRUE(clock.WaitForSleepers(1));
         threads = ThreadCount() - 1;  // see CancelDropsTheRepetitionsNotSent...
     }
     EXPECT_EQ(ThreadCount(), threads);
     EXPECT_FALSE(clock.NextWake().has_value());
     clock.AdvanceMs(60000);
-    EXPECT_EQ(out.Heard().size(), 1u);
-    EXPECT_EQ(recorder.finished.Value(), 0);
+    EXPECT_EQ(std::tuple(out.Heard().size(), recorder.finished.Value()), std::tuple(1u, 0));
 }
 
 TEST(PlaybackWorker, StartingAgainCancelsTheRunningStimulus) {
     ManualWaitClock clock;
     VirtualOutput out(clock);
     PlaybackWorker worker(out, clock);
-    worker.Start(Mono(8, 1000), Ramp(8, 100), 3, PlayerWait(Mono(8, 1000), Ramp(8, 100)));
+    Play(worker, Mono(8, 1000), Ramp(8, 100), 3);
     ASSERT_TRUE(clock.WaitForSleepers(1));
     const std::vector<uint8_t> next = Ramp(8, 50, 7);
-    worker.Start(Mono(8, 1000), next, 1,
-                 PlayerWait(Mono(8, 1000), next));  // reopens the device: the first is cut off
+    Play(worker, Mono(8, 1000), next, 1);  // reopens the device: the first is cut off
     ASSERT_TRUE(clock.WaitForSleepers(1));
     clock.AdvanceToNextWake();
     worker.Cancel();
@@ -323,8 +339,7 @@ TEST(PlaybackWorker, ADeviceThatDoesNotOpenIsReportedAndTheWaitsGoOn) {
     VirtualOutput out(clock);
     Recorder recorder;
     PlaybackWorker worker(out, clock);
-    worker.Start(Mono(24, 1000), Ramp(8, 300), 2, PlayerWait(Mono(24, 1000), Ramp(8, 300)),
-                 recorder.Events());  // 100 frames
+    Play(worker, Mono(24, 1000), Ramp(8, 300), 2, recorder.Events());  // 100 frames
     for (int i = 0; i < 2; ++i) {
         ASSERT_TRUE(clock.WaitForSleepers(1));
         EXPECT_EQ(clock.NextWake(), 100 + (i + 1) * 400u);
@@ -335,24 +350,281 @@ TEST(PlaybackWorker, ADeviceThatDoesNotOpenIsReportedAndTheWaitsGoOn) {
     EXPECT_TRUE(out.Heard().empty());
 }
 
+// An hour of sound: a wait that a stop request did not end would hold Cancel
+// for that hour. A sleep that is not interrupted ends at its tick, not before.
 TEST(PlaybackWorker, OnTheSystemClockCancelEndsALongWaitAtOnce) {
     SystemWaitClock clock;
     VirtualOutput out(clock);
     Recorder recorder;
     PlaybackWorker worker(out, clock);
-    // An hour of sound: a wait that a stop request did not end would hold
-    // Cancel for that hour.
-    worker.Start(Mono(8, 1000), Ramp(8, 3600 * 1000), 3,
-                 PlayerWait(Mono(8, 1000), Ramp(8, 3600 * 1000)), recorder.Events());
+    Play(worker, Mono(8, 1000), Ramp(8, 3600 * 1000), 3, recorder.Events());
     ASSERT_TRUE(recorder.started.WaitFor(1));
     worker.Cancel();
-    EXPECT_FALSE(worker.Running());
-    EXPECT_EQ(recorder.finished.Value(), 0);
+    EXPECT_EQ(std::tuple(worker.Running(), recorder.finished.Value()), std::tuple(false, 0));
     EXPECT_LE(out.Heard().size(), 1u);
 
-    // A sleep that is not interrupted ends when its tick comes, not before.
     std::stop_source never;
     const uint64_t start = clock.TickMs();
     EXPECT_TRUE(clock.SleepUntil(start + 20, never.get_token()));
     EXPECT_GE(clock.TickMs(), start + 20);
+}
+
+// A scenario item from its text to the subject's ears: the item's file is
+// loaded, processed with its PLAYSPEED, SNR, CYCLE and DUTYCYCLE and played
+// by the worker; what is heard is compared with the tone written into the
+// file, so loading, processing and playing are checked together.
+namespace {
+
+using namespace kestrune;
+
+constexpr uint32_t kRate = 44100;
+// Half a second (five whole 100 ms windows) and a partial window of 1000.
+constexpr uint32_t kFrames = 22050 + 1000;
+constexpr uint64_t kStartTick = 10000;
+
+int ToneAt(std::size_t i) {
+    return static_cast<int16_t>(std::lround(12000 * std::sin(2 * M_PI * 440.0 * i / kRate)));
+}
+
+// tone.wav: the mono tone; stereo.wav: the tone on the left, a ramp on the right.
+void WriteStimuli(const std::filesystem::path& folder) {
+    std::filesystem::create_directories(folder);
+    std::vector<int16_t> mono, stereo;
+    for (std::size_t i = 0; i < kFrames; ++i) {
+        mono.push_back(ToneAt(i));
+        stereo.insert(stereo.end(), {static_cast<int16_t>(ToneAt(i)),
+                                     static_cast<int16_t>(-7000 + static_cast<int>(i % 50))});
+    }
+    for (const auto& [name, samples, channels] :
+         {std::tuple{"tone.wav", &mono, 1}, std::tuple{"stereo.wav", &stereo, 2}}) {
+        ASSERT_TRUE(WriteWaveFile((folder / name).string(), PcmFormat(channels, kRate, 16),
+                                  reinterpret_cast<const uint8_t*>(samples->data()),
+                                  channels * kFrames));
+    }
+}
+
+// FILEPATH is written the old platform's way; items name the file after it.
+const char kScenario[] =
+    "[INFO]\r\nTESTTYPE=SYLLABLE\r\nTOTAL=3\r\nFILEPATH=wav\\\r\n"
+    "[DATA1]\r\nFILE=tone.wav\r\nPLAYSPEED=1\r\nSNR=0\r\nCYCLE=100\r\nDUTYCYCLE=0.5\r\n"
+    "[DATA2]\r\nFILE=tone.wav\r\nPLAYSPEED=7\r\nSNR=0.1\r\nCYCLE=0\r\nDUTYCYCLE=1\r\n"
+    "[DATA3]\r\nFILE=stereo.wav\r\nPLAYSPEED=1\r\nSNR=0\r\n";
+
+// The item loaded and processed with its values as a test dialog holds
+// them (32-bit floats), three repetitions.
+ProcessedStimulus ProcessItem(const Scenario& scenario, int item) {
+    const auto f = [&](const char* key) {
+        return static_cast<double>(static_cast<float>(scenario.ItemReal(item, key)));
+    };
+    const StimulusSettings settings = {.speed = f("PLAYSPEED"),
+                                       .noiseLevel = f("SNR"),
+                                       .interruptionMs = f("CYCLE"),
+                                       .keptFraction = f("DUTYCYCLE"),
+                                       .repeatCount = 3};
+    const std::string path = scenario.FilePath() + scenario.ItemText(item, "FILE");
+    const LoadedStimulus loaded = LoadStimulus(path);
+    EXPECT_TRUE(loaded.ok) << path << ": " << loaded.message;
+    CrtRandom random;
+    StimulusOutcome outcome =
+        ProcessStimulus(loaded.samples.data(), loaded.sampleCount, loaded.format, settings, random);
+    EXPECT_TRUE(outcome.ok) << outcome.message;
+    return std::move(outcome.stimulus);
+}
+
+struct Item {
+    int number;
+    uint32_t rate;  // as played
+    uint64_t waitMs;
+    int noise;  // the most a heard sample may differ from the tone
+    std::function<int(std::size_t)> expected;
+};
+
+const Item kItems[] = {
+    // CYCLE 100, DUTYCYCLE 0.5: samples 2205 ... 4409 of each whole
+    // 4410-sample window are silent; the last 1000 are no whole window and
+    // stay. 1000 / 44100 x 23050 = 522.67 ms, truncated, plus 300.
+    {1, kRate, 822, 0, [](std::size_t i) { return i < 22050 && i % 4410 >= 2205 ? 0 : ToneAt(i); }},
+    // PLAYSPEED 7 plays at five times the rate (104.5 ms) with noise within
+    // A = 32768 x SNR = 3276.
+    {2, 5 * kRate, 104 + 300, 3276, ToneAt},
+    // A stereo file plays its left channel.
+    {3, kRate, 822, 0, ToneAt},
+};
+
+TEST(ScenarioPlayback, EachItemIsHeardAsItsValuesSayEveryRepetitionAtItsTime) {
+    kestrune::testing::ScratchDir dir;
+    WriteStimuli(dir.Path() / "wav");
+    const Scenario scenario = Scenario::FromText(kScenario, dir.Path().string());
+    ASSERT_EQ(scenario.Total(), 3);
+    for (const Item& item : kItems) {
+        SCOPED_TRACE(item.number);
+        const ProcessedStimulus stimulus = ProcessItem(scenario, item.number);
+        ManualWaitClock clock(0, kStartTick);
+        VirtualOutput out(clock);
+        {
+            PlaybackWorker worker(out, clock);
+            Recorder recorder;
+            worker.Start(stimulus.format, stimulus.samples, stimulus.repeatCount,
+                         PlanPlayback(stimulus).waitMs, recorder.Events());
+            EXPECT_TRUE(worker.Running());
+            for (int i = 0; i < stimulus.repeatCount; ++i) {
+                ASSERT_TRUE(clock.WaitForSleepers(1));
+                ASSERT_EQ(clock.NextWake(), kStartTick + (i + 1) * item.waitMs);
+                clock.AdvanceToNextWake();
+            }
+            ASSERT_TRUE(recorder.finished.WaitFor(1));
+            EXPECT_EQ(recorder.starts, std::vector<uint64_t>{kStartTick});
+            EXPECT_EQ(recorder.errors.Value(), 0);
+        }
+        EXPECT_FALSE(out.IsOpen());
+        const auto heard = out.Heard();
+        ASSERT_EQ(heard.size(), 3u);
+        int lowest = 0, highest = 0;
+        for (std::size_t r = 0; r < heard.size(); ++r) {
+            const HeardSegment& segment = heard[r];
+            EXPECT_EQ(segment.rate, item.rate);
+            EXPECT_EQ(segment.bitsPerSample, 16);
+            EXPECT_DOUBLE_EQ(segment.startMs, static_cast<double>(kStartTick + r * item.waitMs));
+            // Every repetition is the same buffer: any noise is drawn once.
+            EXPECT_EQ(segment.bytes, heard[0].bytes);
+            ASSERT_EQ(segment.Frames(), kFrames);
+            for (std::size_t i = 0; i < kFrames; ++i) {
+                const int deviation = segment.Sample(i) - item.expected(i);
+                ASSERT_LE(std::abs(deviation), item.noise) << "sample " << i;
+                lowest = std::min(lowest, deviation);
+                highest = std::max(highest, deviation);
+            }
+        }
+        // The noise really covers its band (23050 uniform draws).
+        EXPECT_LE(lowest, -item.noise * 9 / 10);
+        EXPECT_GE(highest, item.noise * 9 / 10);
+    }
+}
+
+// Points HOME at `home` with the given ~/.asoundrc and lets ALSA read its
+// usual configuration, which takes in ~/.asoundrc.
+void UseAsoundrc(const kestrune::testing::ScratchDir& home, const std::string& text) {
+    std::ofstream(home.Path() / ".asoundrc") << text;
+    ::setenv("HOME", home.Path().c_str(), 1);
+    ::unsetenv("ALSA_CONFIG_PATH");
+}
+
+const char kNullDevice[] = "pcm.!default { type null }\nctl.!default { type hw card 31 }\n";
+
+// `seconds` of sound (the null device takes any frames).
+std::vector<uint8_t> Tone(uint16_t bits, uint32_t rate, double seconds) {
+    return Ramp(bits, static_cast<std::size_t>(rate * seconds));
+}
+
+// The null device as the default, set before the output exists, and an
+// output that counts its done calls.
+class PortAudioOutputTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        out.SetDoneCallback([this] { done.Raise(); });
+    }
+
+    kestrune::testing::ScratchDir home_;
+    const bool configured_ = (UseAsoundrc(home_, kNullDevice), true);
+    PortAudioOutput out;
+    EventCount done;
+};
+
+}  // namespace
+
+TEST_F(PortAudioOutputTest, PlaysAToneOnTheNullDeviceToTheEndFor16And8Bits) {
+    for (const auto& [bits, rate] : {std::pair<uint16_t, uint32_t>{16, 22050}, {8, 11025}}) {
+        SCOPED_TRACE(bits);
+        const int before = done.Value();
+        ASSERT_TRUE(out.Open(Mono(bits, rate), rate));
+        EXPECT_EQ(std::tuple(out.IsOpen(), out.Done()), std::tuple(true, true));
+        const std::vector<uint8_t> tone = Tone(bits, rate, 0.2);
+        ASSERT_TRUE(out.Write(tone.data(), tone.size()));
+        ASSERT_TRUE(done.WaitFor(before + 1));
+        EXPECT_EQ(std::tuple(out.Done(), out.PositionBytes()), std::tuple(true, tone.size()));
+        out.Close();
+        EXPECT_EQ(std::tuple(out.IsOpen(), out.Write(tone.data(), tone.size())),
+                  std::tuple(false, false));
+    }
+}
+
+TEST_F(PortAudioOutputTest, QueuedBuffersAllPlayAndStopStartsOver) {
+    ASSERT_TRUE(out.Open(Mono(16, 44100), 44100));
+    const std::vector<uint8_t> tone = Tone(16, 44100, 0.05);
+    out.Pause();  // nothing moves while paused, so all three queue up
+    for (int i = 0; i < 3; ++i) ASSERT_TRUE(out.Write(tone.data(), tone.size()));
+    EXPECT_EQ(std::tuple(out.PositionBytes(), out.Done()), std::tuple(0u, false));
+    out.Resume();
+    ASSERT_TRUE(done.WaitFor(1));
+    EXPECT_EQ(out.PositionBytes(), 3 * tone.size());
+
+    out.Pause();
+    for (std::size_t i = 0; i < PortAudioOutput::kSlots; ++i) {
+        ASSERT_TRUE(out.Write(tone.data(), tone.size())) << i;
+    }
+    EXPECT_FALSE(out.Write(tone.data(), tone.size()));  // the ring is full
+    out.Stop();
+    EXPECT_EQ(std::tuple(out.Done(), out.PositionBytes()), std::tuple(true, 0u));
+    out.Resume();
+    ASSERT_TRUE(out.Write(tone.data(), tone.size()));
+    ASSERT_TRUE(done.WaitFor(2));
+    EXPECT_EQ(out.PositionBytes(), tone.size());
+}
+
+TEST_F(PortAudioOutputTest, OpeningAgainInTheSameFormatKeepsTheStreamOthersRenewOrCloseIt) {
+    ASSERT_TRUE(out.Open(Mono(16, 22050), 22050));
+    ASSERT_EQ(out.StreamOpens(), 1u);
+    const std::vector<uint8_t> tone = Tone(16, 22050, 0.05);
+    ASSERT_TRUE(out.Write(tone.data(), tone.size()));
+    ASSERT_TRUE(done.WaitFor(1));
+    ASSERT_EQ(out.PositionBytes(), tone.size());
+
+    // A stimulus cut off while paused, with more of it queued.
+    const std::vector<uint8_t> longTone = Tone(16, 22050, 1.0);
+    out.Pause();
+    for (int i = 0; i < 3; ++i) ASSERT_TRUE(out.Write(longTone.data(), longTone.size()));
+
+    // The next stimulus, same format and rate: as if reopened, on the same stream.
+    ASSERT_TRUE(out.Open(Mono(16, 22050), 22050));
+    EXPECT_EQ(std::tuple(out.StreamOpens(), out.IsOpen(), out.Done(), out.PositionBytes()),
+              std::tuple(1u, true, true, 0u));
+    ASSERT_TRUE(out.Write(tone.data(), tone.size()));
+    EXPECT_FALSE(out.Done());
+    ASSERT_TRUE(done.WaitFor(2));  // not paused any more
+    // Only the new buffer played: none of the dropped second of tone.
+    EXPECT_EQ(std::tuple(out.Done(), out.PositionBytes(), done.Value()),
+              std::tuple(true, tone.size(), 2));
+
+    // Another rate or sample size is a new stream, and it plays.
+    ASSERT_TRUE(out.Open(Mono(16, 44100), 44100));
+    EXPECT_EQ(out.StreamOpens(), 2u);
+    const std::vector<uint8_t> tone8 = Tone(8, 44100, 0.05);
+    ASSERT_TRUE(out.Open(Mono(8, 44100), 44100));
+    EXPECT_EQ(std::tuple(out.StreamOpens(), out.PositionBytes()), std::tuple(3u, 0u));
+    ASSERT_TRUE(out.Write(tone8.data(), tone8.size()));
+    ASSERT_TRUE(done.WaitFor(3));
+    EXPECT_EQ(out.PositionBytes(), tone8.size());
+
+    // A format it refuses (stereo, 24 bits) closes the stream, as before.
+    WaveFormat stereo = Mono(8, 44100);
+    stereo.channels = 2;
+    EXPECT_FALSE(out.Open(stereo, 44100));
+    EXPECT_FALSE(out.IsOpen());
+    ASSERT_TRUE(out.Open(Mono(16, 22050), 22050));
+    EXPECT_FALSE(out.Open(Mono(24, 22050), 22050));
+    EXPECT_FALSE(out.IsOpen());
+
+    SystemWaitClock clock;
+    const auto made = MakeSoundOutput("portaudio", clock);
+    ASSERT_NE(dynamic_cast<PortAudioOutput*>(made.get()), nullptr);
+    EXPECT_TRUE(made->Open(Mono(16, 8000), 8000));
+}
+
+TEST(PortAudioOutput, WithoutADeviceOpenFails) {
+    kestrune::testing::ScratchDir home;
+    UseAsoundrc(home, "pcm.!default { type hw card 31 }\nctl.!default { type hw card 31 }\n");
+    PortAudioOutput out;
+    const uint8_t bytes[2] = {};
+    EXPECT_EQ((std::tuple{out.Open(Mono(16, 22050), 22050), out.IsOpen(), out.Write(bytes, 2)}),
+              std::tuple(false, false, false));
 }

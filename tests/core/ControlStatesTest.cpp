@@ -61,7 +61,10 @@ std::array<bool, 9> Groups(const ControlStates& s) {
             s.save,        s.draw,       s.closeButtons, s.tools};
 }
 
+// The start-up state is the initial row; only it disables the close menu
+// items without greying them.
 TEST(ControlStatesTest, EveryRowFromBothStartingStates) {
+    EXPECT_EQ(InitialControlStates(), ControlStatesFor(WorkspaceEvent::Initial, AllOff()));
     const char* groups[] = {"record start", "record stop", "play",  "stop", "open",
                             "save",         "draw",        "close", "tools"};
     for (const TableRow& row : Table()) {
@@ -86,17 +89,6 @@ TEST(ControlStatesTest, EveryRowFromBothStartingStates) {
             EXPECT_EQ(after.playCaption, caption) << where;
         }
     }
-}
-
-// Only start-up disables the close menu items without greying them; the
-// first later change greys or enables them.
-TEST(ControlStatesTest, StartUpStateIsTheInitialRow) {
-    const ControlStates initial = InitialControlStates();
-    EXPECT_EQ(ControlStatesFor(WorkspaceEvent::Initial, AllOn()), initial);
-    EXPECT_EQ(ControlStatesFor(WorkspaceEvent::EmptySet, initial).closeMenu,
-              CloseMenuState::Greyed);
-    EXPECT_EQ(ControlStatesFor(WorkspaceEvent::WavesPresent, initial).closeMenu,
-              CloseMenuState::Enabled);
 }
 
 }  // namespace

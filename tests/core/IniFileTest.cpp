@@ -4,6 +4,7 @@
 
 #include <climits>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "support/ScratchDir.h"
@@ -80,16 +81,13 @@ TEST(IniFileLoad, MissingEmptyAndFreshObjects) {
     const std::string missing = dir.File("does_not_exist.ini");
     CIniFile ini;
     EXPECT_EQ(ini.Length(), 0u);
-    EXPECT_FALSE(ini.Open(missing));
-    EXPECT_EQ(ini.Path(), missing);
-    EXPECT_EQ(TextOf(ini), "\0"s);
+    EXPECT_EQ((std::tuple{ini.Open(missing), ini.Path(), TextOf(ini)}),
+              std::tuple(false, missing, "\0"s));
     ExpectNothingFound(ini, "INFO");
     ExpectNothingFound(ini, "");
 
-    CIniFile fromPath(dir.Write("empty.ini", ""s));
-    EXPECT_EQ(TextOf(fromPath), "\0"s);
-    CIniFile loaded = Load("");
-    EXPECT_EQ(TextOf(loaded), "\0"s);
+    CIniFile fromPath(dir.Write("empty.ini", ""s)), loaded = Load("");
+    EXPECT_EQ(std::tuple(TextOf(fromPath), TextOf(loaded)), std::tuple("\0"s, "\0"s));
     EXPECT_FALSE(ini.Open(dir.Path().string())) << "a directory is not a readable file";
 
     loaded.Clear();
@@ -103,9 +101,9 @@ TEST(IniFileLoad, OpenReadsFileAndReplacesPreviousText) {
     CIniFile ini(dir.Write("a.ini", "[INFO]\r\nTESTTYPE=1\r\n"s));
     EXPECT_EQ(ini.ReadString("INFO", "TESTTYPE"), "1");
     EXPECT_TRUE(ini.Open(b));
-    EXPECT_EQ(ini.ReadString("INFO", "TESTTYPE"), "Notfound");
-    EXPECT_EQ(ini.ReadString("OTHER", "X"), "2");
-    EXPECT_EQ(ini.Path(), b);
+    EXPECT_EQ(
+        std::tuple(ini.ReadString("INFO", "TESTTYPE"), ini.ReadString("OTHER", "X"), ini.Path()),
+        std::tuple("Notfound", "2", b));
 }
 
 // The reading rules: each case is one text and the reads on it.
@@ -202,7 +200,7 @@ TEST(IniFileRead, TextRules) {
         {"key names longer than 63 bytes never match",
          "[S]\r\n" + k64 + "=long\r\n" + k63 + "=ok\r\n",
          {{'s', "S", k63, "ok"}, {'s', "S", k64, "Notfound"}, {'K', "S", "0", k64}}},
-        // The atoi rules themselves are LeadingInt's (MappingsTest); these check the wiring.
+        // The atoi rules themselves are LeadingInt's (LeadingIntTest); these check the wiring.
         {"integers follow atoi",
          "[N]\r\nNEG=-12\r\nLEAD=  42abc\r\nWORD=abc\r\nEMPTY=\r\nBIG=99999999999\r\n",
          {{'i', "N", "NEG", "-12"},
@@ -332,14 +330,13 @@ TEST(IniFileWrite, WhereAWriteLands) {
     empty.WriteInt("S", "N", -42);
     EXPECT_EQ(TextOf(empty), "[S]\r\nN=-42\r\n");
     EXPECT_EQ(empty.ReadInt("S", "N"), -42);
-}
 
-TEST(IniFileWrite, UnloadedObjectsGetTheNewSection) {
+    // An unloaded object gets the new section too; after a failed load it
+    // follows the one zero byte held.
     CIniFile fresh;
     fresh.WriteString("S", "K", "V");
     EXPECT_EQ(TextOf(fresh), "\r\n[S]\r\nK=V\r\n");
 
-    // A failed load holds one zero byte, and the new text follows it.
     const testing::ScratchDir dir;
     CIniFile failed(dir.File("nope.ini"));
     failed.WriteString("S", "K", "V");
@@ -347,7 +344,7 @@ TEST(IniFileWrite, UnloadedObjectsGetTheNewSection) {
     EXPECT_EQ(failed.ReadString("S", "K"), "V");
 }
 
-TEST(IniFileSave, RoundTripIsByteExact) {
+TEST(IniFileSave, RoundTripIsByteExactAndUnwritableTargetsAreReported) {
     const std::string text =
         "[INFO]\r\nTESTTYPE=1 ;c\r\nNAME=\x82\xa0\x82\xa2\r\n\r\n"
         "\xef\xbb\xbflone\rcr\nlf only\n\0zero\xff\xfd"s;
@@ -368,16 +365,14 @@ TEST(IniFileSave, RoundTripIsByteExact) {
     EXPECT_NE(changed.find("TESTTYPE=2;c\r\n"), std::string::npos);
 
     CIniFile reread(first);
-    EXPECT_EQ(reread.ReadString("INFO", "TESTTYPE"), "2");
-    EXPECT_EQ(reread.ReadString("INFO", "NAME"), "\x82\xa0\x82\xa2");
-}
+    EXPECT_EQ(std::tuple(reread.ReadString("INFO", "TESTTYPE"), reread.ReadString("INFO", "NAME")),
+              std::tuple("2", "\x82\xa0\x82\xa2"));
 
-TEST(IniFileSave, ReportsTargetsThatCannotBeCreated) {
-    const testing::ScratchDir dir;
-    CIniFile ini = Load("[S]\r\nA=1\r\n");
+    // Targets that cannot be created: no folder, no path ever given, a directory.
+    CIniFile pathless = Load("[S]\r\nA=1\r\n");
     EXPECT_FALSE(ini.Save(dir.File("no_such_dir/x.ini")));
-    EXPECT_FALSE(ini.Save()) << "no path was ever given";
-    EXPECT_FALSE(ini.Save(dir.Path().string())) << "a directory";
+    EXPECT_FALSE(pathless.Save());
+    EXPECT_FALSE(ini.Save(dir.Path().string()));
 }
 
 }  // namespace

@@ -1,17 +1,26 @@
-// The stimulus player's buffer, sample by sample, and the playing step's
-// waits: interruption windows, noise bounds and draws, the rate clamp, the
-// refusal of other bit depths, and stimulus files (left channel of stereo).
+// The playing and answering steps of a test: the stimulus player's buffer,
+// sample by sample (interruption windows, noise bounds and draws, the rate
+// clamp, the refusal of other bit depths and of files it cannot play) and the
+// waits between repetitions; answer durations and the input dialog's pause
+// bookkeeping; fixed waits run as step sequences on a fake clock; and the
+// one-step roll back with the waits of its replay.
 
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <cstdint>
+#include <functional>
 #include <limits>
+#include <string>
 #include <tuple>
 #include <vector>
 
 #include "core/CoreTestSupport.h"
+#include "core/battery/AnswerTiming.h"
+#include "core/battery/RollBack.h"
+#include "core/battery/StepSequence.h"
 #include "core/battery/Stimulus.h"
+#include "core/util/Clock.h"
 #include "support/ScratchDir.h"
 
 namespace kestrune {
@@ -35,6 +44,11 @@ std::int16_t At16(const std::vector<std::uint8_t>& b, std::size_t i) {
     return static_cast<std::int16_t>(static_cast<std::uint16_t>(b[2 * i] | (b[2 * i + 1] << 8)));
 }
 
+// A sample's distance from the middle of its range.
+int Level(const std::vector<std::uint8_t>& b, std::uint16_t bits, std::size_t i) {
+    return bits == 8 ? b[i] - 128 : At16(b, i);
+}
+
 ProcessedStimulus Process(const std::vector<std::uint8_t>& in, std::uint32_t count,
                           const WaveFormat& format, const StimulusSettings& settings) {
     CrtRandom random;
@@ -43,55 +57,40 @@ ProcessedStimulus Process(const std::vector<std::uint8_t>& in, std::uint32_t cou
     return out.stimulus;
 }
 
-TEST(StimulusInterruptionTest, HundredMsHalfKeptSilencesSecondHalfOfEachWindow) {
-    // Three whole 4410-sample windows and a partial one of 1000 samples.
-    const std::uint32_t count = 3 * 4410 + 1000;
-    const StimulusSettings settings{.interruptionMs = 100, .keptFraction = 0.5};
-
-    const auto in16 = Ramp16(count);
-    const ProcessedStimulus s16 = Process(in16, count, Mono(16), settings);
-    ASSERT_EQ(s16.samples.size(), in16.size());
-    for (std::uint32_t i = 0; i < count; ++i) {
-        const bool silenced = i < 3 * 4410 && i % 4410 >= 2205;
-        ASSERT_EQ(At16(s16.samples, i), silenced ? 0 : At16(in16, i)) << "sample " << i;
-    }
-
-    const auto in8 = Ramp8(count);
-    const ProcessedStimulus s8 = Process(in8, count, Mono(8), settings);
-    for (std::uint32_t i = 0; i < count; ++i) {
-        const bool silenced = i < 3 * 4410 && i % 4410 >= 2205;
-        ASSERT_EQ(s8.samples[i], silenced ? 127 : in8[i]) << "sample " << i;
-    }
-}
-
-TEST(StimulusInterruptionTest, PeriodAndFractionEdges) {
-    const auto in = Ramp16(40);
+// Whole windows of `period` samples keep their first `keep` and silence the
+// rest; a partial last window stays as it was.
+TEST(StimulusInterruptionTest, WindowsKeepTheirFirstPart) {
     struct Case {
-        std::uint32_t rate;
-        double ms;
-        double kept;
-        std::uint32_t period;  // 0: no interruption
-        std::uint32_t keep;
+        std::uint16_t bits;
+        std::uint32_t rate, count;
+        double ms, kept;
+        std::uint32_t period, keep;  // period 0: no interruption
     };
     const Case cases[] = {
-        {1000, 2.0, 0.5, 2, 1},     // the shortest period that interrupts
-        {1000, 1.999, 0.5, 0, 0},   // 1.999 samples: below 2, nothing happens
-        {1000, 10.0, 0.0, 10, 0},   // nothing kept: every whole window silent
-        {1000, 10.0, 1.0, 10, 10},  // all kept
-        {1000, 10.0, 0.37, 10, 3},  // whole part of 3.7
-        {1000, 10.0, -0.5, 10, 0},  // below 0 keeps nothing, never reaches back
-        {1000, 10.0, 1.5, 10, 10},  // above 1 keeps everything
-        {1000, 41.0, 0.5, 0, 0},    // no whole window in 40 samples
-        {1000, 0.0, 0.5, 0, 0},
+        {16, 44100, 3 * 4410 + 1000, 100, 0.5, 4410, 2205},
+        {8, 44100, 3 * 4410 + 1000, 100, 0.5, 4410, 2205},  // 8-bit silence is 127
+        {16, 1000, 40, 2.0, 0.5, 2, 1},                     // the shortest period that interrupts
+        {16, 1000, 40, 1.999, 0.5, 0, 0},                   // below 2 samples: nothing happens
+        {16, 1000, 40, 10.0, 0.0, 10, 0},
+        {16, 1000, 40, 10.0, 1.0, 10, 10},
+        {16, 1000, 40, 10.0, 0.37, 10, 3},  // whole part of 3.7
+        {16, 1000, 40, 10.0, -0.5, 10, 0},  // below 0 keeps nothing, never reaches back
+        {16, 1000, 40, 10.0, 1.5, 10, 10},  // above 1 keeps everything
+        {16, 1000, 40, 41.0, 0.5, 0, 0},    // no whole window
+        {16, 1000, 40, 0.0, 0.5, 0, 0},
     };
     for (const Case& c : cases) {
-        const ProcessedStimulus s =
-            Process(in, 40, Mono(16, c.rate), {.interruptionMs = c.ms, .keptFraction = c.kept});
-        for (std::uint32_t i = 0; i < 40; ++i) {
+        SCOPED_TRACE(::testing::Message() << c.bits << " bits, " << c.ms << " ms, kept " << c.kept);
+        const auto in = c.bits == 16 ? Ramp16(c.count) : Ramp8(c.count);
+        const ProcessedStimulus s = Process(in, c.count, Mono(c.bits, c.rate),
+                                            {.interruptionMs = c.ms, .keptFraction = c.kept});
+        ASSERT_EQ(s.samples.size(), in.size());
+        for (std::uint32_t i = 0; i < c.count; ++i) {
             const bool silenced =
-                c.period != 0 && i < 40 / c.period * c.period && i % c.period >= c.keep;
-            ASSERT_EQ(At16(s.samples, i), silenced ? 0 : At16(in, i))
-                << c.ms << " ms, kept " << c.kept << ", sample " << i;
+                c.period != 0 && i < c.count / c.period * c.period && i % c.period >= c.keep;
+            ASSERT_EQ(Level(s.samples, c.bits, i),
+                      silenced ? c.bits == 8 ? -1 : 0 : Level(in, c.bits, i))
+                << "sample " << i;
         }
     }
 }
@@ -109,10 +108,8 @@ TEST(StimulusNoiseTest, StaysWithinAmplitudeAndUsesOneDrawPerSample) {
         int low = 0, high = 0;
         double sum = 0;
         for (std::uint32_t i = 0; i < count; ++i) {
-            const int noise =
-                bits == 8 ? out.stimulus.samples[i] - 128 : At16(out.stimulus.samples, i);
-            ASSERT_GE(noise, -amplitude) << bits << "-bit sample " << i;
-            ASSERT_LE(noise, amplitude) << bits << "-bit sample " << i;
+            const int noise = Level(out.stimulus.samples, bits, i);
+            ASSERT_LE(std::abs(noise), amplitude) << bits << "-bit sample " << i;
             low = std::min(low, noise);
             high = std::max(high, noise);
             sum += noise;
@@ -125,9 +122,7 @@ TEST(StimulusNoiseTest, StaysWithinAmplitudeAndUsesOneDrawPerSample) {
         for (std::uint32_t i = 0; i < count; ++i) expected.Next();
         EXPECT_EQ(random.State(), expected.State()) << bits << "-bit";
     }
-}
 
-TEST(StimulusNoiseTest, FirstDrawFollowsTheFormulaAndNoLevelDrawsNothing) {
     // Seed 1: the first draw is 41. A = whole part of 32768 * 0.1 = 3276,
     // r = whole part of 6552 * 41 / 32767 = 8, so the noise is 8 - 3276.
     const auto one = Ramp16(1);
@@ -149,11 +144,8 @@ TEST(StimulusNoiseTest, ClipsAtTheSampleRangeAndCoversSilence) {
     const std::uint32_t count = 2000;
     // Full-scale samples with noise at full scale: half the draws push past
     // the limit and must stop exactly there.
-    std::vector<std::uint8_t> loud16;
-    for (std::uint32_t i = 0; i < count; ++i) {
-        loud16.push_back(i % 2 ? 0x00 : 0xFF);
-        loud16.push_back(i % 2 ? 0x80 : 0x7F);
-    }
+    const auto loud16 =
+        testing::Bytes16(testing::Wave(count, [](int i) { return i % 2 ? -32768 : 32767; }));
     const ProcessedStimulus s16 = Process(loud16, count, Mono(16), {.noiseLevel = 1.0});
     int atTop = 0, atBottom = 0;
     for (std::uint32_t i = 0; i < count; ++i) {
@@ -163,8 +155,7 @@ TEST(StimulusNoiseTest, ClipsAtTheSampleRangeAndCoversSilence) {
     EXPECT_GT(atTop, count / 8);
     EXPECT_GT(atBottom, count / 8);
 
-    std::vector<std::uint8_t> loud8(count);
-    for (std::uint32_t i = 0; i < count; ++i) loud8[i] = i % 2 ? 0 : 255;
+    const auto loud8 = testing::Wave<std::uint8_t>(count, [](int i) { return i % 2 ? 0 : 255; });
     const ProcessedStimulus s8 = Process(loud8, count, Mono(8), {.noiseLevel = 2.0});
     int ends = 0;
     for (std::uint8_t v : s8.samples) ends += v == 0 || v == 255;
@@ -211,7 +202,7 @@ TEST(StimulusSpeedTest, RateIsClampedAndTruncated) {
     }
 }
 
-TEST(StimulusPlayerTest, RefusesOtherBitDepthsWithoutDrawing) {
+TEST(StimulusPlayerTest, RefusesOtherBitDepthsAndCopiesOnlyCountSamples) {
     const std::vector<std::uint8_t> in(64, 1);
     for (const std::uint16_t bits : {0, 4, 12, 24, 32}) {
         CrtRandom random(7);
@@ -224,18 +215,15 @@ TEST(StimulusPlayerTest, RefusesOtherBitDepthsWithoutDrawing) {
         EXPECT_TRUE(out.stimulus.samples.empty());
         EXPECT_EQ(random.State(), 7u);
     }
-}
 
-TEST(StimulusPlayerTest, CopiesOnlyCountSamplesAndLeavesInputAlone) {
-    const auto in = Ramp16(100);
-    const auto before = in;
+    // Only `count` samples are copied; the input stays as it was.
+    const auto ramp = Ramp16(100);
+    const auto before = ramp;
     const ProcessedStimulus s =
-        Process(in, 60, Mono(16, 1000),
+        Process(ramp, 60, Mono(16, 1000),
                 {.noiseLevel = 0.3, .interruptionMs = 10, .keptFraction = 0.5, .repeatCount = 2});
-    EXPECT_EQ(in, before);
-    EXPECT_EQ(s.sampleCount, 60u);
-    EXPECT_EQ(s.samples.size(), 120u);
-    EXPECT_EQ(s.repeatCount, 2);
+    EXPECT_EQ(ramp, before);
+    EXPECT_EQ(std::tuple(s.sampleCount, s.samples.size(), s.repeatCount), std::tuple(60u, 120u, 2));
 }
 
 TEST(PlaybackPlanTest, WaitsAreBufferLengthPlusGap) {
@@ -269,16 +257,9 @@ TEST(PlaybackPlanTest, WaitsAreBufferLengthPlusGap) {
     EXPECT_EQ(PlanPlayback(none).totalMs, 0u);
 }
 
-TEST(StimulusFileTest, StereoPlaysLeftChannelAndRefusalsCarryTheDialogTexts) {
+// Files that cannot be played are refused with the dialog's texts.
+TEST(StimulusFileTest, RefusalsCarryTheDialogTexts) {
     testing::ScratchDir dir;
-    const std::vector<std::uint8_t> frames = {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12};
-    const std::string path = dir.File("stereo.wav");
-    ASSERT_TRUE(WriteWaveFile(path, PcmFormat(2, 22050, 16), frames.data(), 6));
-    const LoadedStimulus loaded = LoadStimulus(path);
-    ASSERT_TRUE(loaded.ok) << loaded.message;
-    EXPECT_EQ(std::tie(loaded.sampleCount, loaded.format, loaded.samples),
-              std::tuple(3u, Mono(16, 22050), std::vector<std::uint8_t>{1, 2, 5, 6, 9, 10}));
-
     EXPECT_EQ(LoadStimulus(dir.File("missing.wav")).message,
               "Invalid path or file name!\nIt can not be opened!");
     EXPECT_EQ(LoadStimulus(dir.File("missing.wav"),
@@ -290,6 +271,227 @@ TEST(StimulusFileTest, StereoPlaysLeftChannelAndRefusalsCarryTheDialogTexts) {
     const LoadedStimulus notWave = LoadStimulus(dir.Write("bad.wav", riff));
     EXPECT_FALSE(notWave.ok);
     EXPECT_EQ(notWave.message, "Invalid file type or damaged file!");
+}
+
+TEST(AnswerTimingTest, TickTextsAndWholeSecondsFromTrialStartLessPause) {
+    EXPECT_EQ(TickDurationText(1000, 3456), "2.46");  // 2.456 rounds in printf
+    EXPECT_EQ(TickDurationText(1000, 3460, 400), "2.06");
+    EXPECT_EQ(TickDurationText(1000, 1400, 400), "0.00");
+    EXPECT_EQ(TickDurationText(1000, 1200, 400), "0.00");  // negative counts as 0
+    EXPECT_EQ(TickDurationText(5000, 1000), "0.00");
+    EXPECT_EQ(TickDurationText(0, 123456789), "123456.79");
+    EXPECT_EQ(TickDurationText(0, 7), "0.01");
+
+    FakeClock clock(1700000000, 50000);
+    TrialTimer timer(clock);
+    clock.AdvanceMs(10000);  // time before any stimulus played still counts
+    AnswerTime answer = timer.Confirm();
+    EXPECT_EQ(answer.durationSeconds, 10);
+
+    clock.AdvanceMs(500);
+    timer.StartTrial();
+    EXPECT_EQ(timer.TrialStart(), 1700000010);
+    EXPECT_EQ(timer.TrialStartTickMs(), 60500u);
+    clock.AdvanceMs(7700);  // wall clock 1700000010.5 -> 1700000018.2
+    answer = timer.Confirm(3);
+    EXPECT_EQ(std::tie(answer.at, answer.atText, answer.atTickMs, answer.durationSeconds),
+              std::tuple(1700000018, FormatLocalTime(1700000018), 68200u, 8 - 3));
+    EXPECT_EQ(timer.TickDuration(400), "7.30");
+    EXPECT_EQ(WholeSecondsDuration(100, 90), -10);
+}
+
+TEST(AnswerTimingTest, PauseTrackerAddsEachPause) {
+    FakeClock clock(1000);
+    PauseTracker pause(clock);
+    pause.Resume();  // not paused: nothing
+    EXPECT_EQ(pause.PausedSeconds(), 0);
+    pause.Pause();
+    EXPECT_TRUE(pause.Paused());
+    clock.AdvanceMs(4000);
+    pause.Pause();  // already paused: the start stays
+    clock.AdvanceMs(2000);
+    pause.Resume();
+    EXPECT_FALSE(pause.Paused());
+    EXPECT_EQ(pause.PausedSeconds(), 6);
+    clock.AdvanceMs(10000);
+    pause.Pause();
+    clock.AdvanceMs(3000);
+    pause.Resume();
+    EXPECT_EQ(pause.PausedSeconds(), 9);
+}
+
+// A sequence that records when each step ran on the clock.
+struct Recorder {
+    FakeClock& clock;
+    std::vector<std::pair<std::string, std::uint64_t>> ran;
+    std::function<void()> Note(const std::string& name) {
+        return [this, name] { ran.emplace_back(name, clock.TickMs()); };
+    }
+};
+
+TEST(StepSequenceTest, RunsInOrderWithWaitsOnFakeClock) {
+    FakeClock clock(0, 1000);
+    Recorder rec{clock};
+    StepSequence seq;
+    seq.Do("announce", rec.Note("announce"))
+        .Then(3000, "play", rec.Note("play"))
+        .Then(2000, "prompt", rec.Note("prompt"))
+        .Then(0, "enable", rec.Note("enable"));
+    EXPECT_EQ(RunOnClock(seq, clock), 5000u);
+    EXPECT_TRUE(seq.Done());
+    EXPECT_EQ(rec.ran,
+              (std::vector<std::pair<std::string, std::uint64_t>>{
+                  {"announce", 1000}, {"play", 4000}, {"prompt", 6000}, {"enable", 6000}}));
+}
+
+TEST(StepSequenceTest, AdvanceRunsOnlyWhatIsDue) {
+    FakeClock clock;
+    Recorder rec{clock};
+    StepSequence seq;
+    seq.Then(1000, "a", rec.Note("a"))
+        .Then(1000, "b", rec.Note("b"))
+        .Then(1000, "c", rec.Note("c"));
+    EXPECT_EQ(AdvanceClock(seq, clock, 999), 0u);
+    EXPECT_EQ(seq.NextDueMs(), 1000u);
+    EXPECT_EQ(AdvanceClock(seq, clock, 1), 1u);
+    EXPECT_EQ(AdvanceClock(seq, clock, 1500), 1u);  // b at 2000; c due at 3000
+    EXPECT_EQ(clock.TickMs(), 2500u);
+    EXPECT_EQ(AdvanceClock(seq, clock, 10000), 1u);
+    EXPECT_EQ(clock.TickMs(), 12500u);
+    EXPECT_EQ(rec.ran, (std::vector<std::pair<std::string, std::uint64_t>>{
+                           {"a", 1000}, {"b", 2000}, {"c", 3000}}));
+    EXPECT_FALSE(seq.NextDueMs());
+}
+
+TEST(StepSequenceTest, TimerDrivingAppendingAndCancelling) {
+    std::vector<std::string> ran;
+    StepSequence seq;
+    seq.Then(1000, "first",
+             [&] {
+                 ran.push_back("first");
+                 seq.Then(250, "appended", [&] { ran.push_back("appended"); });
+             })
+        .Then(2000, "second", [&] {
+            ran.push_back("second");
+            seq.Cancel();
+        });
+    // As an event loop drives it: ask the delay, run when the timer fires.
+    std::vector<std::uint64_t> delays;
+    while (std::optional<std::uint64_t> delay = seq.NextDelayMs()) {
+        delays.push_back(*delay);
+        seq.RunNext();
+    }
+    EXPECT_EQ(delays, (std::vector<std::uint64_t>{1000, 2000}));
+    EXPECT_EQ(ran, (std::vector<std::string>{"first", "second"}));  // cancelled before "appended"
+    EXPECT_TRUE(seq.Cancelled());
+    EXPECT_FALSE(seq.RunNext());
+}
+
+// Logs every host call with the fake clock's tick.
+class FakeHost : public RollBackHost {
+  public:
+    explicit FakeHost(const FakeClock& clock) : clock_(clock) {}
+
+    bool confirmAnswer = true;
+    int trialRows = 1;
+    std::vector<std::string> log;
+    TestPosition restored{-1, -1};
+
+    void StopWorker() override { Note("stop worker"); }
+    bool Confirm(const std::string& text) override {
+        Note("confirm: " + text);
+        return confirmAnswer;
+    }
+    void Message(const std::string& text) override { Note("message: " + text); }
+    bool TakeNewestTrial() override {
+        Note("take newest trial");
+        if (trialRows == 0) return false;
+        --trialRows;
+        return true;
+    }
+    void SetRollBackEnabled(bool enabled) override { Note(enabled ? "enable" : "disable"); }
+    void RestorePosition(const TestPosition& position) override {
+        restored = position;
+        Note("restore " + std::to_string(position.item) + "," + std::to_string(position.step));
+    }
+    void PreviousPicture() override { Note("previous picture"); }
+    void UpdateProgress() override { Note("progress"); }
+    void StartWorker() override { Note("start worker"); }
+    void PromptAnswer() override { Note("prompt"); }
+
+  private:
+    void Note(const std::string& what) {
+        log.push_back(std::to_string(clock_.TickMs()) + " " + what);
+    }
+    const FakeClock& clock_;
+};
+
+const std::string kConfirm = "0 confirm: Are you sure to roll back the result affected just now?";
+
+class RollBackTest : public ::testing::Test {
+  protected:
+    FakeClock clock;
+    FakeHost host{clock};
+    RollBack rollBack;
+    StepSequence replay;
+};
+
+TEST_F(RollBackTest, RestoresUndoPositionAndReplaysWithWaits) {
+    rollBack.SaveUndoPosition({2, 5});
+    rollBack.SetEnabled(true);
+    EXPECT_EQ(rollBack.Run(host, replay), RollBackResult::RolledBack);
+    EXPECT_FALSE(rollBack.Enabled());
+    EXPECT_EQ(host.restored, (TestPosition{2, 5}));
+    EXPECT_EQ(RunOnClock(replay, clock), 3000u);
+    EXPECT_EQ(
+        host.log,
+        (std::vector<std::string>{
+            "0 stop worker", kConfirm, "0 take newest trial", "0 disable", "0 restore 2,5",
+            "0 previous picture", "0 progress",
+            "0 message: Now you have rolled back. Please listen carefully, and choose a button "
+            "in the right!",
+            "1000 start worker", "3000 prompt"}));
+
+    // Only one step: a second press does nothing until the next answer.
+    host.log.clear();
+    StepSequence again;
+    EXPECT_EQ(rollBack.Run(host, again), RollBackResult::Unavailable);
+    EXPECT_TRUE(host.log.empty());
+    EXPECT_TRUE(again.Done());
+    EXPECT_EQ(host.trialRows, 0);
+}
+
+TEST_F(RollBackTest, CancelAndMissingRowKeepTheButton) {
+    host.confirmAnswer = false;
+    rollBack.SaveUndoPosition({1, 0});
+    rollBack.SetEnabled(true);
+    EXPECT_EQ(rollBack.Run(host, replay), RollBackResult::Cancelled);
+    EXPECT_EQ(host.log, (std::vector<std::string>{"0 stop worker", kConfirm}));
+    EXPECT_TRUE(rollBack.Enabled());
+    EXPECT_EQ(host.trialRows, 1);
+
+    host.log.clear();
+    host.confirmAnswer = true;
+    host.trialRows = 0;
+    EXPECT_EQ(rollBack.Run(host, replay), RollBackResult::NoTrial);
+    EXPECT_EQ(host.log, (std::vector<std::string>{"0 stop worker", kConfirm, "0 take newest trial",
+                                                  "0 message: Roll back failed!"}));
+    EXPECT_TRUE(rollBack.Enabled());
+    EXPECT_EQ(host.restored, (TestPosition{-1, -1}));
+    EXPECT_TRUE(replay.Steps().empty());
+}
+
+TEST_F(RollBackTest, BackAtTheBeginningStopsAfterRestoring) {
+    // The undo position starts at item 0, step 0.
+    EXPECT_EQ(rollBack.UndoPosition(), (TestPosition{0, 0}));
+    rollBack.SetEnabled(true);
+    EXPECT_EQ(rollBack.Run(host, replay), RollBackResult::AtBeginning);
+    EXPECT_EQ(host.log,
+              (std::vector<std::string>{
+                  "0 stop worker", kConfirm, "0 take newest trial", "0 disable", "0 restore 0,0",
+                  "0 message: Now it is in the beginning, can not roll more back!"}));
+    EXPECT_TRUE(replay.Steps().empty());
+    EXPECT_FALSE(rollBack.Enabled());
 }
 
 }  // namespace

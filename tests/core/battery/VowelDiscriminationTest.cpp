@@ -1,16 +1,21 @@
-// The vowel discrimination run: scenario values, pair choice, the adaptation
-// rules of each run type, records, progress and rests, the stimulus mix, the
-// threshold table and the hearing-age estimate.
+// The vowel discrimination test: scenario values and the load check, pair
+// choice, the adaptation rules of each run type, records, progress and rests,
+// the stimulus mix, the threshold table and the hearing-age estimate.
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
+#include <filesystem>
 #include <map>
+#include <optional>
 #include <string>
 #include <tuple>
 #include <vector>
 
 #include "core/CoreTestSupport.h"
 #include "core/battery/VowelDiscrimination.h"
+#include "core/battery/VowelStimulus.h"
+#include "support/ScratchDir.h"
 
 namespace kestrune {
 namespace {
@@ -19,16 +24,15 @@ using namespace std::string_literals;
 
 // Settings with only pair `index` open, all others closed (begin below end).
 VowelSettings OnePair(int index, int begin, int end, int interval, int misses, VowelRunType type) {
-    VowelSettings s;
-    s.interval = interval;
-    s.missPermission = misses;
-    s.type = type;
-    s.volume = 7;
-    s.filePath = "/kit/vowels/";
-    s.onePlayTimes = 2;
-    s.twoPlayTimes = 3;
+    VowelSettings s{.filePath = "/kit/vowels/",
+                    .volume = 7,
+                    .interval = interval,
+                    .type = type,
+                    .missPermission = misses,
+                    .onePlayTimes = 2,
+                    .twoPlayTimes = 3};
     for (VowelPair& p : s.pairs) p = VowelPair{0, 1, 0, true, misses};
-    s.pairs[static_cast<size_t>(index)] = VowelPair{begin, end, begin, false, misses};
+    s.pairs[index] = VowelPair{begin, end, begin, false, misses};
     return s;
 }
 
@@ -51,12 +55,10 @@ VowelSelection Marks(std::initializer_list<int> vowels) {
 VowelStep Answer(VowelDiscriminationTest& test, bool correct) {
     const int i = test.CurrentPair() / kVowelCount;
     const int j = test.CurrentPair() % kVowelCount;
-    std::optional<VowelStep> step;
-    if (correct)
-        step = test.Answer(i == j ? VowelAnswerKind::One : VowelAnswerKind::Two,
-                           i == j ? Marks({i}) : Marks({i, j}));
-    else
-        step = test.Answer(VowelAnswerKind::DontKnow, VowelSelection());
+    const std::optional<VowelStep> step =
+        !correct ? test.Answer(VowelAnswerKind::DontKnow, VowelSelection())
+        : i == j ? test.Answer(VowelAnswerKind::One, Marks({i}))
+                 : test.Answer(VowelAnswerKind::Two, Marks({i, j}));
     EXPECT_TRUE(step.has_value());
     return *step;
 }
@@ -93,14 +95,11 @@ TEST(VowelPairChoiceTest, KthOpenPairFromIndexOneWrappingToZero) {
     EXPECT_EQ(ChooseVowelPair(pairs, none), -1);
     EXPECT_EQ(none.State(), 5u);  // no draw when nothing is open
 
-    pairs[0].finished = false;
-    pairs[3].finished = false;
-    pairs[24].finished = false;
+    pairs[0].finished = pairs[3].finished = pairs[24].finished = false;
     // Counting from index 1: 3 is first, 24 second, 0 last.
     std::map<int, int> seen;
     for (std::uint32_t seed = 1; seed < 200; ++seed) {
-        CrtRandom random(seed);
-        CrtRandom copy(seed);
+        CrtRandom random(seed), copy(seed);
         const int r = RandomInt(copy, 362880) + 1;
         const int expected = std::array<int, 3>{3, 24, 0}[static_cast<size_t>(r % 3)];
         EXPECT_EQ(ChooseVowelPair(pairs, random), expected) << seed;
@@ -113,21 +112,14 @@ TEST(VowelPairChoiceTest, KthOpenPairFromIndexOneWrappingToZero) {
 // A listener who identifies a pair exactly when its level is at or above the
 // pair's threshold answers until no pair is open.
 TEST(VowelRunTest, ScriptedListenerReachesKnownThresholds) {
-    VowelSettings s;
-    s.interval = -10;
-    s.type = VowelRunType::Test;
-    s.missPermission = 1;
-    s.restPermission = 3;
-    s.volume = 50;
-    std::array<int, kVowelPairCount> threshold{};
-    std::array<int, kVowelPairCount> expected{};
-    for (int p = 0; p < kVowelPairCount; ++p) {
-        s.pairs[static_cast<size_t>(p)] = VowelPair{0, -30, 0, false, 1};
-        // Thresholds cycle through: never heard, -5, -15, -25, always heard.
-        const int kind = p % 5;
-        threshold[static_cast<size_t>(p)] = std::array<int, 5>{5, -5, -15, -25, -100}[kind];
-        expected[static_cast<size_t>(p)] = std::array<int, 5>{0, -10, -20, -30, -40}[kind];
-    }
+    VowelSettings s{.volume = 50,
+                    .interval = -10,
+                    .type = VowelRunType::Test,
+                    .missPermission = 1,
+                    .restPermission = 3};
+    // Thresholds cycle through: never heard, -5, -15, -25, always heard.
+    const int threshold[] = {5, -5, -15, -25, -100}, expected[] = {0, -10, -20, -30, -40};
+    for (VowelPair& p : s.pairs) p = VowelPair{0, -30, 0, false, 1};
     // Pair (4, 4) begins below its end and is never played.
     s.pairs[24] = VowelPair{-40, -30, 0, true, 1};
 
@@ -144,8 +136,7 @@ TEST(VowelRunTest, ScriptedListenerReachesKnownThresholds) {
     while (!test.Over()) {
         const int p = test.CurrentPair();
         EXPECT_NE(p, 24);
-        const bool hears =
-            test.Pairs()[static_cast<size_t>(p)].level >= threshold[static_cast<size_t>(p)];
+        const bool hears = test.Pairs()[p].level >= threshold[p % 5];
         VowelStep step = Answer(test, hears);
         ++answers;
         EXPECT_EQ(step.correct, hears);
@@ -155,11 +146,10 @@ TEST(VowelRunTest, ScriptedListenerReachesKnownThresholds) {
     }
     EXPECT_EQ(restsAt, (std::vector<int>{21, 43, 65}));  // (answers + 1) multiple of 22
     EXPECT_EQ(test.RestsLeft(), 0);
-    for (int p = 0; p < 24; ++p) {
-        EXPECT_TRUE(test.Pairs()[static_cast<size_t>(p)].finished);
-        EXPECT_EQ(test.Pairs()[static_cast<size_t>(p)].level, expected[static_cast<size_t>(p)])
+    for (int p = 0; p < 24; ++p)
+        EXPECT_EQ(std::pair(test.Pairs()[p].finished, test.Pairs()[p].level),
+                  std::pair(true, expected[p % 5]))
             << p;
-    }
     const VowelProgress progress = test.Progress();
     EXPECT_EQ(std::tie(progress.remaining, progress.done, progress.rangeMax),
               std::tuple(0, 96, 96));
@@ -185,84 +175,76 @@ TEST(VowelRunTest, ScriptedListenerReachesKnownThresholds) {
     EXPECT_NE(ending.finalText.find("測定結果により，30－36歳"), std::string::npos);
 }
 
-// Runs over OnePair(...) sharing one generator (seed 1) and a clock at rest.
-class VowelAdaptTest : public ::testing::Test {
-  protected:
-    VowelDiscriminationTest Run(int index, int begin, int end, int interval, int misses,
-                                VowelRunType type) {
-        return {OnePair(index, begin, end, interval, misses, type), false, 30, random_, clock_};
+// One open pair answered by a script: per answer its record's level, state
+// and validity (-1 none), and the pair's level and misses left after it
+// (kAny: not checked). Until the pair closes, each step gives the next trial
+// at the pair's level.
+TEST(VowelAdaptTest, EachRunTypeMovesAndClosesItsPair) {
+    constexpr int kAny = 99;
+    struct Run {
+        VowelRunType type;
+        int begin, end, interval, misses;
+        const char* other;
+        bool over;
+    };
+    struct Step {
+        bool right;
+        int snr;
+        double state;
+        int validity, level, misses;
+    };
+    using T = VowelRunType;
+    const std::pair<Run, std::vector<Step>> cases[] = {
+        // A miss at the first level with none left goes on 6 dB up; above 0 it closes.
+        {{T::Test, -10, -30, -3, 0, "", true},
+         {{false, -10, 0.0, 3, -4, 0}, {false, -4, kAny, 3, 0, kAny}}},
+        {{T::Makeup, 0, -30, -3, 0, "makeup", true}, {{false, 0, kAny, 3, 0, kAny}}},
+        // Below the first level a miss with none left closes the pair.
+        {{T::Test, 0, -30, -10, 0, "", true},
+         {{true, 0, 1.0, kAny, -10, kAny}, {false, -10, 0.0, 1, -10, kAny}}},
+        // Try: no restart, and right answers step on past the end.
+        {{T::Try, -10, -30, -3, 0, "", true}, {{false, -10, 0.0, 2, -10, kAny}}},
+        {{T::Try, -10, -16, -3, 1, "", true},
+         {{true, -10, 1.0, kAny, -13, kAny},
+          {true, -13, kAny, kAny, -16, kAny},
+          {true, -16, kAny, kAny, -19, kAny}}},
+        // Train: a wrong answer uses no miss, a right one does; the level stays.
+        {{T::Train, -5, -30, -5, 1, "", true},
+         {{false, -5, 0.5, 5, -5, 1},
+          {true, -5, kAny, kAny, -5, 0},
+          {false, -5, 0.0, kAny, -5, kAny},
+          {true, -5, kAny, kAny, -5, kAny}}},
+        // An unknown type never adapts.
+        {{T::Unknown, -5, -30, -5, 0, "", false},
+         {{true, -5, kAny, -1, -5, kAny},
+          {false, -5, kAny, -1, -5, kAny},
+          {true, -5, kAny, -1, -5, kAny}}},
+    };
+    const int pair = 7;
+    for (const auto& [run, steps] : cases) {
+        SCOPED_TRACE(::testing::Message() << "type " << static_cast<int>(run.type) << " from "
+                                          << run.begin << " to " << run.end);
+        CrtRandom random(1);
+        FakeClock clock;
+        VowelDiscriminationTest test(
+            OnePair(pair, run.begin, run.end, run.interval, run.misses, run.type), false, 30,
+            random, clock);
+        for (std::size_t n = 0; n < steps.size(); ++n) {
+            const Step& s = steps[n];
+            const VowelStep step = Answer(test, s.right);
+            const auto [snr, state, validity] = Scored(*step.record);
+            const VowelPair& p = test.Pairs()[pair];
+            const auto any = [&](auto wanted, auto got) { return wanted == kAny ? wanted : got; };
+            EXPECT_EQ(std::tuple(snr, any(s.state, state), any(s.validity, validity), p.level,
+                                 any(s.misses, p.missesLeft)),
+                      std::tuple(s.snr, s.state, s.validity, s.level, s.misses))
+                << "answer " << n;
+            EXPECT_EQ(step.record->other, run.other);
+            EXPECT_EQ(test.Over(), n + 1 == steps.size() && run.over) << "answer " << n;
+            EXPECT_EQ(step.next ? step.next->level : kAny, test.Over() ? kAny : p.level);
+        }
+        EXPECT_EQ(test.AnswersGiven(), static_cast<int>(steps.size()));
     }
-    CrtRandom random_{1};
-    FakeClock clock_;
-};
-
-TEST_F(VowelAdaptTest, TestMissesAtFirstLevelGiveValidityThree) {
-    // BEGIN -10, INTERVAL -3: goes on at -4 with no misses left.
-    VowelDiscriminationTest a = Run(7, -10, -30, -3, 0, VowelRunType::Test);
-    VowelStep step = Answer(a, false);
-    EXPECT_EQ(Scored(*step.record), std::tuple(-10, 0.0, 3));
-    EXPECT_EQ(Fields(a.Pairs()[7]), std::tuple(-4, -30, -4, false, 0));
-    ASSERT_TRUE(step.next.has_value());
-    EXPECT_EQ(step.next->level, -4);
-    // Again wrong at the new first level: -4 + 6 > 0, finished at 0.
-    EXPECT_EQ(Answer(a, false).record->validity, 3);
-    EXPECT_TRUE(a.Over());
-    EXPECT_EQ(a.Pairs()[7].level, 0);
-
-    // BEGIN 0, INTERVAL -3: finished at level 0 at once.
-    VowelDiscriminationTest b = Run(7, 0, -30, -3, 0, VowelRunType::Makeup);
-    step = Answer(b, false);
-    EXPECT_EQ(step.record->validity, 3);
-    EXPECT_EQ(step.record->other, "makeup");
-    EXPECT_TRUE(b.Over());
-    EXPECT_EQ(b.Pairs()[7].level, 0);
-
-    // Below the first level a miss with none left simply closes the pair.
-    VowelDiscriminationTest c = Run(7, 0, -30, -10, 0, VowelRunType::Test);
-    EXPECT_EQ(Answer(c, true).record->other, "");
-    EXPECT_EQ(Scored(*Answer(c, false).record), std::tuple(-10, 0.0, 1));
-    EXPECT_TRUE(c.Over());
-    EXPECT_EQ(c.Pairs()[7].level, -10);
-}
-
-TEST_F(VowelAdaptTest, TryHasNoRestart) {
-    VowelDiscriminationTest t = Run(12, -10, -30, -3, 0, VowelRunType::Try);
-    EXPECT_EQ(Scored(*Answer(t, false).record), std::tuple(-10, 0.0, 2));
-    EXPECT_TRUE(t.Over());
-    EXPECT_EQ(t.Pairs()[12].level, -10);
-
-    VowelDiscriminationTest u = Run(12, -10, -16, -3, 1, VowelRunType::Try);
-    EXPECT_EQ(Answer(u, true).record->state, 1.0);  // -10 -> -13
-    EXPECT_EQ(Answer(u, true).record->snr, -13);    // -> -16
-    const VowelStep step = Answer(u, true);         // -> -19, below the end
-    EXPECT_EQ(step.record->snr, -16);
-    EXPECT_FALSE(step.next.has_value());
-    EXPECT_EQ(u.Pairs()[12].level, -19);
-}
-
-TEST_F(VowelAdaptTest, TrainKeepsLevelAndMisses) {
-    VowelDiscriminationTest t = Run(6, -5, -30, -5, 1, VowelRunType::Train);
-    EXPECT_EQ(Scored(*Answer(t, false).record), std::tuple(-5, 0.5, 5));
-    EXPECT_EQ(t.Pairs()[6].missesLeft, 1);  // a wrong answer uses no miss
-    Answer(t, true);                        // a correct one does
-    EXPECT_EQ(t.Pairs()[6].missesLeft, 0);
-    EXPECT_EQ(t.Pairs()[6].level, -5);
-    EXPECT_EQ(Answer(t, false).record->state, 0.0);
-    EXPECT_FALSE(t.Over());  // wrong answers never close a training pair
-    Answer(t, true);
-    EXPECT_TRUE(t.Over());
-    EXPECT_EQ(t.Pairs()[6].level, -5);
-}
-
-TEST_F(VowelAdaptTest, UnknownTypeNeverAdapts) {
-    VowelDiscriminationTest t = Run(6, -5, -30, -5, 0, VowelRunType::Unknown);
-    for (int n = 0; n < 3; ++n) {
-        VowelStep step = Answer(t, n % 2 == 0);
-        EXPECT_FALSE(step.record->validity.has_value());
-        EXPECT_EQ(step.record->snr, -5);
-    }
-    EXPECT_FALSE(t.Over());
-    EXPECT_EQ(t.AnswersGiven(), 3);
 }
 
 TEST(VowelRecordTest, FieldsOfOneAnswer) {
@@ -287,20 +269,26 @@ TEST(VowelRecordTest, FieldsOfOneAnswer) {
                          "え"s, "え"s, 1.0, std::optional<int>(1)));
 
     t.PlayStarted();
-    clock.AdvanceMs(200);  // within the allowance
-    step = t.Answer(VowelAnswerKind::Two, Marks({0, 2}));
-    EXPECT_FALSE(step->correct);
-    EXPECT_EQ(step->record->durationText, "0.00");
-    EXPECT_EQ(step->record->recognised, "");  // masking vowel not marked
-    EXPECT_EQ(step->record->state, 0.5);
-    EXPECT_EQ(step->record->snr, -10);
+    clock.AdvanceMs(200);                                  // within the allowance
+    step = t.Answer(VowelAnswerKind::Two, Marks({0, 2}));  // the masking vowel not marked
+    EXPECT_EQ(std::tuple(step->correct, step->record->durationText, step->record->recognised,
+                         step->record->state, step->record->snr),
+              std::tuple(false, "0.00"s, ""s, 0.5, -10));
     // "わからない" ignores any marks.
     step = t.Answer(VowelAnswerKind::DontKnow, Marks({1, 3}));
-    EXPECT_FALSE(step->correct);
-    EXPECT_EQ(step->record->recognised, "");
+    EXPECT_EQ(std::tuple(step->correct, step->record->recognised), std::tuple(false, ""s));
 }
 
-TEST(VowelAnswerTest, CorrectnessAndRecognisedText) {
+std::string Describe(const VowelKeyAction& a) {
+    using K = VowelKeyAction::Kind;
+    if (a.kind == K::Mark) return "mark " + std::to_string(a.vowel);
+    if (a.kind == K::None) return "none";
+    return a.answer == VowelAnswerKind::Two   ? "two"
+           : a.answer == VowelAnswerKind::One ? "one"
+                                              : "don't know";
+}
+
+TEST(VowelAnswerTest, CorrectnessRecognisedTextMarksKeysAndGuides) {
     struct Row {
         int masking, masked;
         std::initializer_list<int> marks;
@@ -317,18 +305,7 @@ TEST(VowelAnswerTest, CorrectnessAndRecognisedText) {
         EXPECT_EQ(VowelAnswerCorrect(r.masking, r.masked, marks), r.correct) << r.masked;
         EXPECT_EQ(VowelRecognised(r.masking, marks), r.recognised) << r.masked;
     }
-}
 
-std::string Describe(const VowelKeyAction& a) {
-    using K = VowelKeyAction::Kind;
-    if (a.kind == K::Mark) return "mark " + std::to_string(a.vowel);
-    if (a.kind == K::None) return "none";
-    return a.answer == VowelAnswerKind::Two   ? "two"
-           : a.answer == VowelAnswerKind::One ? "one"
-                                              : "don't know";
-}
-
-TEST(VowelSelectionTest, MarksKeysAndGuides) {
     VowelSelection s;
     EXPECT_EQ(s.Guide(), "識別した二つの母音を選択してください");
     EXPECT_FALSE(s.Mark(0));
@@ -383,39 +360,27 @@ TEST(VowelProgressTest, StepsRestPointAndRange) {
     EXPECT_EQ(VowelTotalSteps(pairs, 0), 1);  // a zero step counts one per pair
 }
 
-TEST(VowelEvaluationTest, AgeEstimateAcrossItsPieces) {
-    const std::pair<double, int> ages[] = {
-        {-2.9, 85},   {-3.0, 85},  // the first piece starts below -3
-        {-5.0, 78},                // 1.17 / 0.317 + 75 = 78.69
-        {-8.0, 64},                // 1.64 / 0.1735 + 55 = 64.45
-        {-10.0, 54},               // 7.66 / 0.802 + 45 = 54.55
-        {-20.0, 38},               // 1.42 / 0.376 + 35 = 38.78
-        {-17.7, 44},               // 3.72 / 0.376 + 35 = 44.89
-        {-23.0, 28},               // 0.94 / 0.252 + 25 = 28.73
-        {-23.94, 18}, {-40.0, 18}};
+TEST(VowelEvaluationTest, AgeEstimateAndTextsByAgeDifference) {
+    // Each piece: (separation - its start) / its slope + its base age, truncated;
+    // above -3 dB the first piece's 85, below -23.94 dB 18.
+    const std::pair<double, int> ages[] = {{-2.9, 85},   {-3.0, 85},  {-5.0, 78},  {-8.0, 64},
+                                           {-10.0, 54},  {-20.0, 38}, {-17.7, 44}, {-23.0, 28},
+                                           {-23.94, 18}, {-40.0, 18}};
     for (const auto& [separation, age] : ages)
         EXPECT_EQ(EstimateHearingAge(separation), age) << separation;
-}
 
-TEST(VowelEvaluationTest, TextsByAgeDifference) {
     const char* const veryGood = "貴方の脳内音声識別能力がとても優れています。";
     const char* const good = "貴方の脳内音声識別能力が優れています。";
     const char* const fine = "貴方の脳内音声識別能力に特に心配することはありません。";
-    // d = age - estimate - 5, at both sides of each boundary.
-    const std::tuple<int, int, const char*> rows[] = {
-        {70, 44, veryGood},  // d = 21
-        {70, 45, good},      // 20
-        {70, 55, fine},      // 10
-        {70, 74, fine},      // -9
-        {70, 75,
-         "貴方の脳内音声識別能力が平均レベルよりやや落ちているが、特に心配するこ"
-         "とはないでしょう"
-         "。"},  // -10
-        {40, 60,
-         "本測定システムでは、貴方の脳内音声識別能力があまりよくはないと判断され"
-         "ています。働き過ぎ"
-         "ないように注意しましょう。"},  // -25
-    };
+    const char* const fair =
+        "貴方の脳内音声識別能力が平均レベルよりやや落ちているが、特に心配することはないでしょう。";
+    const char* const poor =
+        "本測定システムでは、貴方の脳内音声識別能力があまりよくはないと判断されています。"
+        "働き過ぎないように注意しましょう。";
+    // d = age - estimate - 5 on both sides of each boundary: 21, 20, 10, -9, -10, -25.
+    const std::tuple<int, int, const char*> rows[] = {{70, 44, veryGood}, {70, 45, good},
+                                                      {70, 55, fine},     {70, 74, fine},
+                                                      {70, 75, fair},     {40, 60, poor}};
     for (const auto& [age, estimate, text] : rows)
         EXPECT_EQ(VowelEvaluationText(age, estimate), text) << age << " " << estimate;
     EXPECT_EQ(VowelFinalText(VowelRunType::Test, 70, 45),
@@ -439,9 +404,31 @@ TEST(VowelEvaluationTest, ThresholdRowsAndPracticeEnding) {
     EXPECT_EQ(rows[3], std::vector<std::string>{"masking"});
     EXPECT_EQ(rows[4], (std::vector<std::string>{"あ", "-20", "-40", "Null", "Null", "Null"}));
     EXPECT_EQ(rows[7], (std::vector<std::string>{"え", "Null", "Null", "0", "Null", "Null"}));
-    EXPECT_EQ(rows[9], (std::vector<std::string>{"Average of hearing thresthold:", "-22.500000"}));
-    EXPECT_EQ(rows[10],
-              (std::vector<std::string>{"Average of separation thresthold:", "-2.000000"}));
+
+    // The averages of the finished same-vowel pairs and of all different-vowel
+    // pairs ("Null" over no finished pair), with pairs as (index, level).
+    struct Case {
+        std::vector<std::pair<int, int>> finished;
+        std::string hearing, separation;
+    };
+    const Case cases[] = {
+        {{}, "Null", "Null"},
+        {{{1, -12}}, "Null", "-0.600000"},
+        {{{6, -9}}, "-9.000000", "Null"},
+        {{{0, -6}, {6, -9}, {7, -20}}, "-7.500000", "-1.000000"},
+        {{{0, -20}, {6, -25}, {1, -40}, {17, 0}}, "-22.500000", "-2.000000"},
+    };
+    for (const Case& c : cases) {
+        VowelPairTable finished{};
+        for (const auto& [index, level] : c.finished)
+            finished[static_cast<std::size_t>(index)] = VowelPair{0, -30, level, true, 0};
+        const auto averages = VowelThresholdRows(finished);
+        ASSERT_EQ(averages.size(), 11u);
+        EXPECT_EQ(averages[9],
+                  (std::vector<std::string>{"Average of hearing thresthold:", c.hearing}));
+        EXPECT_EQ(averages[10],
+                  (std::vector<std::string>{"Average of separation thresthold:", c.separation}));
+    }
 
     VowelSettings s = OnePair(0, 0, -10, -10, 0, VowelRunType::Test);
     CrtRandom random(3);
@@ -452,6 +439,123 @@ TEST(VowelEvaluationTest, ThresholdRowsAndPracticeEnding) {
     const VowelEnding ending = practice.Ending();
     EXPECT_EQ(ending.finalText, "練習を終わり，本番のテストに行きましょう！");
     EXPECT_TRUE(ending.rows.empty());
+}
+
+using Pairs = std::map<std::pair<int, int>, std::pair<std::string, std::string>>;
+
+// Pairs (0,1) and (2,2) open; every other pair closed (BEGIN below END).
+struct ScenarioText {
+    std::string type = "TEST";
+    std::string interval = "-3";
+    std::string onePlay = "1";
+    std::string twoPlay = "2";
+    std::string misses = "1";
+    Pairs pairs{{{0, 1}, {"0", "-6"}}, {{2, 2}, {"-3", "-9"}}};
+    std::optional<std::pair<int, int>> dropKey;  ///< this pair's BEGIN is left out
+
+    std::string Text(const std::string& folder) const {
+        return testing::VowelScenarioText(
+            "TOTAL=1\nFILEPATH=" + folder + "/\n",
+            "VOLUME=60\nINTERVAL=" + interval + "\nTYPE=" + type + "\nMISSPERMISSION=" + misses +
+                "\nRESTPERMISSION=0\nONEPLAYTIMES=" + onePlay + "\nTWOPLAYTIMES=" + twoPlay + "\n",
+            [this](int i, int j) {
+                const auto found = pairs.find({i, j});
+                auto pair = found == pairs.end() ? std::pair<std::string, std::string>{"-20", "-10"}
+                                                 : found->second;
+                if (dropKey == std::pair{i, j}) pair.first = "";
+                return pair;
+            });
+    }
+};
+
+const std::string kLoadFailed = "Loading configuration file failed!\n";
+
+class VowelScenarioCheck : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        for (int v = 1; v <= 5; ++v) WriteVowel(v, 16, 100);
+    }
+
+    void WriteVowel(int v, std::uint16_t bits, std::uint32_t samples) {
+        std::vector<std::uint8_t> bytes(samples * bits / 8, 0x20);
+        ASSERT_TRUE(WriteWaveFile(File(v), PcmFormat(1, 8000, bits), bytes.data(), samples));
+    }
+    std::string File(int v) const { return dir_.File(std::to_string(v) + ".wav"); }
+
+    std::optional<std::string> Check(const ScenarioText& text) {
+        const Scenario scenario = Scenario::FromText(text.Text(dir_.Path().string()), "");
+        return CheckVowelScenario(scenario, "vowel.ini");
+    }
+
+    testing::ScratchDir dir_;
+};
+
+TEST_F(VowelScenarioCheck, AUsableScenarioPassesAnUnreadableFileIsNamed) {
+    EXPECT_EQ(Check(ScenarioText{}), std::nullopt);
+    // Recordings no open pair plays are not needed.
+    std::filesystem::remove(File(4));
+    std::filesystem::remove(File(5));
+    EXPECT_EQ(Check(ScenarioText{}), std::nullopt);
+    const std::string path = dir_.File("missing.ini");
+    EXPECT_EQ(CheckVowelScenario(Scenario::Load(path), path),
+              kLoadFailed + path + " can not be read");
+}
+
+TEST_F(VowelScenarioCheck, ValuesTheTestCannotUseAreRefusedByKey) {
+    const std::string type = ": must be TEST, MAKEUP, TRY or TRAIN";
+    const std::string interval = ": must be a whole number other than 0";
+    const struct {
+        ScenarioText text;
+        std::string line;
+    } cases[] = {
+        {{.type = "try"}, "[DATA] TYPE=try" + type},
+        {{.type = "Notfound"}, "[DATA] TYPE=Notfound" + type},
+        {{.interval = "0"}, "[DATA] INTERVAL=0" + interval},
+        {{.interval = "-3dB"}, "[DATA] INTERVAL=-3dB" + interval},
+        {{.twoPlay = "0"}, "[DATA] TWOPLAYTIMES=0: must be a whole number of at least 1"},
+        {{.misses = "one"}, "[DATA] MISSPERMISSION=one: must be a whole number"},
+        {{.pairs = {{{3, 4}, {"x", "-6"}}}}, "[DATA4] BEGIN5=x: must be a whole number"},
+        {{.pairs = {{{1, 0}, {"0", "-1.5"}}}}, "[DATA2] END1=-1.5: must be a whole number"},
+        {{.dropKey = std::pair{4, 2}}, "[DATA5] BEGIN3=Notfound: must be a whole number"},
+    };
+    for (const auto& c : cases) EXPECT_EQ(Check(c.text), kLoadFailed + c.line) << c.line;
+}
+
+TEST_F(VowelScenarioCheck, TheFirstRecordingTheTestCannotPlayIsNamed) {
+    // Pair (0,1) loads 2.wav (masked) before 1.wav (masking); then 3.wav.
+    std::filesystem::remove(File(1));
+    std::filesystem::remove(File(3));
+    EXPECT_EQ(Check(ScenarioText{}), kLoadFailed + File(1) + " can not be opened");
+    WriteVowel(1, 16, 100);
+    EXPECT_EQ(Check(ScenarioText{}), kLoadFailed + File(3) + " can not be opened");
+    dir_.Write("3.wav", std::string("RIFF....AVI LIST"));
+    EXPECT_EQ(Check(ScenarioText{}), kLoadFailed + File(3) + " is not a wave file");
+    WriteVowel(3, 8, 100);
+    EXPECT_EQ(Check(ScenarioText{}), kLoadFailed + File(3) + " is not a 16-bit wave file");
+    WriteVowel(3, 16, 0);
+    EXPECT_EQ(Check(ScenarioText{}), kLoadFailed + File(3) + " holds no samples");
+    WriteVowel(2, 16, 0);
+    EXPECT_EQ(Check(ScenarioText{}), kLoadFailed + File(2) + " holds no samples");
+}
+
+TEST_F(VowelScenarioCheck, ATrialMixesItsRecordingsOrSaysWhichFailed) {
+    const VowelTrial trial{.pair = 1, .masked = 1, .maskingFile = File(1), .maskedFile = File(2)};
+    const VowelStimulus mixed = PrepareVowelStimulus(trial);
+    ASSERT_TRUE(mixed.ok);
+    // 0x2020 twice at 0 dB.
+    EXPECT_EQ(std::tuple(mixed.sampleCount, mixed.format.sampleRate,
+                         mixed.bytes[0] | (mixed.bytes[1] << 8)),
+              std::tuple(100u, 8000u, 2 * 0x2020));
+
+    std::filesystem::remove(File(2));
+    EXPECT_EQ(PrepareVowelStimulus(trial).message,
+              "Invalid path or file name!\nMasked wave file can not be opened!");
+    WriteVowel(2, 16, 100);
+    std::filesystem::remove(File(1));
+    EXPECT_EQ(PrepareVowelStimulus(trial).message,
+              "Invalid path or file name!\nMasking wave file can not be opened!");
+    WriteVowel(1, 8, 100);
+    EXPECT_EQ(PrepareVowelStimulus(trial).message, "Invalid sample bits!");
 }
 
 }  // namespace
