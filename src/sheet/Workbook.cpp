@@ -6,6 +6,7 @@
 #include <QString>
 #include <QXmlStreamReader>
 
+#include <algorithm>
 #include <cstdlib>
 #include <map>
 #include <memory>
@@ -87,12 +88,17 @@ class ZipArchive {
             return std::nullopt;
         }
         zip_fclose(file);
+        unpacked_ += bytes.size();
         return bytes;
     }
+
+    /** Bytes of every part read so far, unpacked. */
+    std::size_t Unpacked() const { return unpacked_; }
 
   private:
     explicit ZipArchive(zip_t* archive) : archive_(archive) {}
     zip_t* archive_;
+    std::size_t unpacked_ = 0;
 };
 
 // ---------------------------------------------------------------- XML helpers
@@ -253,16 +259,18 @@ int ColumnOf(QStringView reference) {
     return column - 1;
 }
 
-std::optional<std::vector<QString>> ReadSharedStrings(ZipArchive& zip, const std::string& name,
-                                                      std::string* error) {
+std::optional<std::vector<std::string>> ReadSharedStrings(ZipArchive& zip, const std::string& name,
+                                                          std::string* error) {
     const auto bytes = zip.Read(name, error);
     if (!bytes) return std::nullopt;
     QXmlStreamReader xml(
         QByteArray::fromRawData(bytes->data(), static_cast<qsizetype>(bytes->size())));
-    std::vector<QString> strings;
+    // Each item takes at least "<si/>" of the part, so the table stays within
+    // a small multiple of the part's size.
+    std::vector<std::string> strings;
     while (!xml.atEnd()) {
         if (xml.readNext() == QXmlStreamReader::StartElement && xml.name() == QLatin1String("si")) {
-            strings.push_back(ReadStringItem(xml));
+            strings.push_back(ReadStringItem(xml).toStdString());
         }
     }
     if (xml.hasError()) {
@@ -272,17 +280,75 @@ std::optional<std::vector<QString>> ReadSharedStrings(ZipArchive& zip, const std
     return strings;
 }
 
-bool ReadSheetCells(ZipArchive& zip, const std::string& name, const std::vector<QString>& shared,
-                    Worksheet* sheet, std::string* error) {
+// What the cells of a workbook may take in memory once they are laid out as
+// rows from column A. The parts are held whole while they are read, so their
+// unpacked size is spent anyway; the table may take a few times that, plus a
+// floor for small files with a few cells far apart. A file past this is
+// either crafted or so sparse that no table of ours came from it: one cell at
+// column XFD pads its row to 16 384 cells, and one long shared string used by
+// every cell of a sheet is copied into every cell.
+class MemoryBudget {
+  public:
+    static constexpr std::size_t kFloor = 16u * 1024 * 1024;
+    static constexpr std::size_t kPerUnpackedByte = 8;
+
+    explicit MemoryBudget(const ZipArchive& zip) : zip_(zip) {}
+
+    std::size_t Limit() const { return kFloor + kPerUnpackedByte * zip_.Unpacked(); }
+    std::size_t Used() const { return used_; }
+    /** Adds `bytes`; false when that goes past the limit (nothing is added). */
+    bool Spend(std::size_t bytes) {
+        if (bytes > Limit() || used_ > Limit() - bytes) return false;
+        used_ += bytes;
+        return true;
+    }
+
+  private:
+    const ZipArchive& zip_;
+    std::size_t used_ = 0;
+};
+
+// Heap bytes a std::string of this length takes beyond the object itself
+// (short texts live inside it).
+std::size_t TextBytes(std::size_t length) {
+    constexpr std::size_t kInline = 15;
+    return length > kInline ? length + 1 : 0;
+}
+
+// A cell as found in the file, before the rows are laid out.
+struct FoundCell {
+    int row;
+    int column;
+    std::size_t shared;  ///< index into the shared strings, or kOwnText
+    Cell cell;           ///< the value, unless `shared` names it
+};
+constexpr std::size_t kOwnText = static_cast<std::size_t>(-1);
+
+bool ReadSheetCells(ZipArchive& zip, const std::string& name,
+                    const std::vector<std::string>& shared, MemoryBudget& budget, Worksheet* sheet,
+                    std::string* error) {
     const auto bytes = zip.Read(name, error);
     if (!bytes) return false;
     QXmlStreamReader xml(
         QByteArray::fromRawData(bytes->data(), static_cast<qsizetype>(bytes->size())));
+    // Cells are collected as they stand in the file (a few per element, so
+    // within a small multiple of the part's size) and laid out as rows only
+    // once the rows' widths are known to fit the budget.
+    std::vector<FoundCell> found;
     bool inData = false;
     int row = -1;
     int column = -1;
+    int rowCount = 0;
     auto damaged = [&](const std::string& why) {
         *error = "damaged workbook part " + name + ": " + why;
+        return false;
+    };
+    auto tooLarge = [&](std::size_t bytes) {
+        *error = "the sheet \"" + sheet->name + "\" would take " +
+                 std::to_string(bytes / (1024 * 1024)) + " MB as a table, more than a file of " +
+                 std::to_string(zip.Unpacked() / 1024) +
+                 " KB can honestly hold (cells far apart, or one text repeated in many cells); "
+                 "it is not read";
         return false;
     };
     while (!xml.atEnd()) {
@@ -301,7 +367,7 @@ bool ReadSheetCells(ZipArchive& zip, const std::string& name, const std::vector<
             row = r.isEmpty() ? row + 1 : r.toInt() - 1;
             column = -1;
             if (row < 0 || row >= kMaxRows) return damaged("row number out of range");
-            if (sheet->rows.size() <= static_cast<std::size_t>(row)) sheet->rows.resize(row + 1);
+            rowCount = std::max(rowCount, row + 1);
             continue;
         }
         if (xml.name() != QLatin1String("c")) continue;
@@ -333,9 +399,9 @@ bool ReadSheetCells(ZipArchive& zip, const std::string& name, const std::vector<
         }
         if (xml.hasError()) break;
 
-        Cell cell;
+        FoundCell cell{row, column, kOwnText, {}};
         if (type == QLatin1String("inlineStr")) {
-            cell.text = inlineText.toStdString();
+            cell.cell.text = inlineText.toStdString();
         } else if (!hasValue) {
             // A blank cell: it holds nothing but counts for the row's width.
         } else if (type == QLatin1String("s")) {
@@ -344,24 +410,58 @@ bool ReadSheetCells(ZipArchive& zip, const std::string& name, const std::vector<
             if (!ok || index < 0 || static_cast<std::size_t>(index) >= shared.size()) {
                 return damaged("a shared string that does not exist");
             }
-            cell.text = shared[static_cast<std::size_t>(index)].toStdString();
+            cell.shared = static_cast<std::size_t>(index);
         } else if (type == QLatin1String("b")) {
-            cell.text = value.trimmed() == QLatin1String("1") ? "TRUE" : "FALSE";
+            cell.cell.text = value.trimmed() == QLatin1String("1") ? "TRUE" : "FALSE";
         } else if (type == QLatin1String("str") || type == QLatin1String("e") ||
                    type == QLatin1String("d")) {
-            cell.text = DecodeEscapes(value).toStdString();
+            cell.cell.text = DecodeEscapes(value).toStdString();
         } else {
-            cell.text = value.trimmed().toStdString();
-            cell.number = !cell.text.empty();
+            cell.cell.text = value.trimmed().toStdString();
+            cell.cell.number = !cell.cell.text.empty();
         }
-        if (sheet->rows.size() <= static_cast<std::size_t>(row)) sheet->rows.resize(row + 1);
-        CellRow& cells = sheet->rows[row];
-        if (cells.size() <= static_cast<std::size_t>(column)) cells.resize(column + 1);
-        cells[column] = std::move(cell);
+        // The list itself is held to the budget too (a part of bare "<c/>"
+        // elements makes more list than XML).
+        if ((found.size() + 1) * sizeof(FoundCell) > budget.Limit() - budget.Used()) {
+            return tooLarge((found.size() + 1) * sizeof(FoundCell));
+        }
+        found.push_back(std::move(cell));
     }
     if (xml.hasError()) {
         *error = XmlError(xml, name);
         return false;
+    }
+
+    // Rows in order, and within a row by column; a cell given twice keeps
+    // its last value.
+    std::stable_sort(found.begin(), found.end(), [](const FoundCell& a, const FoundCell& b) {
+        return a.row != b.row ? a.row < b.row : a.column < b.column;
+    });
+    std::size_t needed = static_cast<std::size_t>(rowCount) * sizeof(CellRow);
+    for (std::size_t i = 0; i < found.size(); ++i) {
+        const FoundCell& cell = found[i];
+        const bool lastOfRow = i + 1 == found.size() || found[i + 1].row != cell.row;
+        if (lastOfRow) needed += static_cast<std::size_t>(cell.column + 1) * sizeof(Cell);
+        needed +=
+            TextBytes(cell.shared == kOwnText ? cell.cell.text.size() : shared[cell.shared].size());
+    }
+    if (!budget.Spend(needed)) return tooLarge(needed);
+    sheet->rows.resize(static_cast<std::size_t>(rowCount));
+    for (std::size_t i = 0; i < found.size(); ++i) {
+        FoundCell& cell = found[i];
+        CellRow& cells = sheet->rows[static_cast<std::size_t>(cell.row)];
+        if (cells.empty()) {
+            // The row's last cell comes last in its run.
+            std::size_t last = i;
+            while (last + 1 < found.size() && found[last + 1].row == cell.row) ++last;
+            cells.resize(static_cast<std::size_t>(found[last].column + 1));
+        }
+        Cell& target = cells[static_cast<std::size_t>(cell.column)];
+        if (cell.shared == kOwnText) {
+            target = std::move(cell.cell);
+        } else {
+            target = Cell{shared[cell.shared], false};
+        }
     }
     return true;
 }
@@ -499,7 +599,8 @@ std::optional<Workbook> ReadWorkbook(const std::string& path, std::string* error
     const auto relationships = ReadRelationships(*zip, bookPart, &reason);
     if (!relationships) return fail();
 
-    std::vector<QString> shared;
+    MemoryBudget budget(*zip);
+    std::vector<std::string> shared;
     for (const auto& [id, relationship] : *relationships) {
         if (relationship.type != "sharedStrings") continue;
         auto strings = ReadSharedStrings(*zip, relationship.target, &reason);
@@ -534,7 +635,9 @@ std::optional<Workbook> ReadWorkbook(const std::string& path, std::string* error
         }
         if (found->second.type != "worksheet") continue;  // chart and dialog sheets hold no cells
         Worksheet sheet{name, {}};
-        if (!ReadSheetCells(*zip, found->second.target, shared, &sheet, &reason)) return fail();
+        if (!ReadSheetCells(*zip, found->second.target, shared, budget, &sheet, &reason)) {
+            return fail();
+        }
         workbook.sheets.push_back(std::move(sheet));
     }
     return workbook;
