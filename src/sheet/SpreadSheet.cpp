@@ -23,6 +23,10 @@ bool EndsWithNoCase(const std::string& text, std::string_view ending) {
                       });
 }
 
+// How far the image may pad the cells a sheet holds (see OpenWorkbookSheet).
+constexpr std::size_t kPaddedCellsFloor = 512 * 1024;
+constexpr std::size_t kPaddingPerCell = 8;
+
 bool FileExists(const std::string& path) {
     std::error_code ignored;
     return std::filesystem::exists(path, ignored);
@@ -46,7 +50,11 @@ CSpreadSheet::CSpreadSheet(const std::string& file, const std::string& sheetOrSe
         path_ = WorkbookPathFor(file);
         sheet_ = sheetOrSeparator;
         separator_ = kWorkbookSeparator;
-        if (OpenWorkbookSheet() && backup) {
+        if (const auto problem = SheetNameProblem(sheet_)) {
+            // Refused before anything is read or written.
+            openError_ = *problem + "\n";
+            Fail(openError_);
+        } else if (OpenWorkbookSheet() && backup) {
             // Copy the rows just read to the backup sheet; the copy is a new
             // sheet, so it fails when an earlier backup is still there.
             backup_ = true;
@@ -79,9 +87,26 @@ bool CSpreadSheet::OpenWorkbookSheet() {
     if (!FileExists(path_)) return false;
     std::string error;
     const auto book = ReadWorkbook(path_, &error);
-    if (!book) return Fail(error + "\n");
+    if (!book) {
+        openError_ = error + "\n";
+        return Fail(openError_);
+    }
     const Worksheet* sheet = book->Find(sheet_);
     if (sheet == nullptr) return false;
+    sheet_ = sheet->name;  // as the workbook spells it
+    // The image pads every data row to the header's width; a header row far
+    // wider than the rows below it (one cell at column XFD) would make that
+    // many times the sheet the reader was willing to hold.
+    std::size_t held = 0;
+    for (const auto& cells : sheet->rows) held += cells.size();
+    const std::size_t width = sheet->rows.empty() ? 0 : sheet->rows.front().size();
+    if (width * sheet->rows.size() > std::max(kPaddedCellsFloor, kPaddingPerCell * held)) {
+        openError_ = "Sheet " + sheet_ + " of " + path_ + " has a header row of " +
+                     std::to_string(width) + " columns over " + std::to_string(sheet->rows.size()) +
+                     " rows holding " + std::to_string(held) +
+                     " cells; it is too sparse to be a table and is not read\n";
+        return Fail(openError_);
+    }
     std::vector<Row> rows;
     rows.reserve(sheet->rows.size());
     for (const auto& cells : sheet->rows) rows.push_back(CellTexts(cells));
@@ -116,6 +141,8 @@ bool CSpreadSheet::Commit() {
 }
 
 bool CSpreadSheet::CommitWorkbook() {
+    // A sheet that could not be read is never overwritten.
+    if (!openError_.empty()) return Fail(openError_);
     // The workbook is read again now, so sheets written by anyone since this
     // object was made are kept too; a damaged file is never overwritten.
     Workbook book;
@@ -176,6 +203,12 @@ namespace kestrune::sheet {
 
 bool AppendRows(const std::string& path, const std::string& sheetName, const Row& header,
                 const std::vector<Row>& rows, std::string* error) {
+    if (IsWorkbookPath(path)) {
+        if (const auto problem = SheetNameProblem(sheetName)) {
+            *error = *problem;
+            return false;
+        }
+    }
     const std::filesystem::path folder = std::filesystem::path(path).parent_path();
     std::error_code made;
     if (!folder.empty()) std::filesystem::create_directories(folder, made);

@@ -88,6 +88,7 @@ class CSpreadSheet {
     bool Fail(std::string text);
 
     RowImage image_;
+    std::string openError_;  ///< why the existing sheet could not be read
     bool append_ = false;
     bool backup_ = false;
     bool transaction_ = false;

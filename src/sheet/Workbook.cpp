@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <cstring>
 #include <map>
 #include <memory>
 
@@ -566,9 +567,40 @@ std::optional<std::string> WriteWithLibrary(const std::string& temp, const Workb
 
 }  // namespace
 
+bool SameSheetName(const std::string& a, const std::string& b) {
+    return QString::fromStdString(a).compare(QString::fromStdString(b), Qt::CaseInsensitive) == 0;
+}
+
+std::optional<std::string> SheetNameProblem(const std::string& name) {
+    auto problem = [&name](const std::string& why) {
+        return std::optional<std::string>("sheet name \"" + name + "\" cannot be used: " + why);
+    };
+    if (name.empty()) return problem("it is empty");
+    const QString text = QString::fromStdString(name);
+    if (text.toStdString() != name) return problem("it is not UTF-8 text");
+    if (static_cast<std::size_t>(text.toUcs4().size()) > kMaxSheetNameLength) {
+        return problem("it is longer than " + std::to_string(kMaxSheetNameLength) + " characters");
+    }
+    for (const char c : name) {
+        if (std::strchr(":\\/?*[]", c) != nullptr && c != '\0') {
+            return problem(std::string("it contains '") + c + "'");
+        }
+        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) {
+            return problem("it contains a control character");
+        }
+    }
+    if (name.front() == '\'' || name.back() == '\'') {
+        return problem("it begins or ends with an apostrophe");
+    }
+    return std::nullopt;
+}
+
 Worksheet* Workbook::Find(const std::string& name) {
     for (Worksheet& sheet : sheets) {
         if (sheet.name == name) return &sheet;
+    }
+    for (Worksheet& sheet : sheets) {
+        if (SameSheetName(sheet.name, name)) return &sheet;
     }
     return nullptr;
 }
@@ -644,6 +676,21 @@ std::optional<Workbook> ReadWorkbook(const std::string& path, std::string* error
 }
 
 bool WriteWorkbook(const std::string& path, const Workbook& workbook, std::string* error) {
+    for (std::size_t i = 0; i < workbook.sheets.size(); ++i) {
+        const std::string& name = workbook.sheets[i].name;
+        auto problem = SheetNameProblem(name);
+        for (std::size_t k = 0; k < i && !problem; ++k) {
+            if (SameSheetName(workbook.sheets[k].name, name)) {
+                problem = "sheet name \"" + name +
+                          "\" cannot be used: the workbook has a sheet \"" +
+                          workbook.sheets[k].name + "\" already";
+            }
+        }
+        if (problem) {
+            *error = path + ": " + *problem;
+            return false;
+        }
+    }
     const auto failed = ReplaceFileAtomically(
         path, [&workbook](const std::string& temp) { return WriteWithLibrary(temp, workbook); });
     if (failed) *error = path + ": " + *failed;
