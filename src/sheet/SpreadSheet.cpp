@@ -143,6 +143,16 @@ bool CSpreadSheet::Commit() {
 bool CSpreadSheet::CommitWorkbook() {
     // A sheet that could not be read is never overwritten.
     if (!openError_.empty()) return Fail(openError_);
+    std::error_code ignored;
+    const auto folder = std::filesystem::path(path_).parent_path();
+    if (!folder.empty() && !std::filesystem::is_directory(folder, ignored)) {
+        return Fail("Folder " + folder.string() + " does not exist\n");
+    }
+    // From the read to the replacement no other writer may change the file,
+    // or what it writes in between would be lost.
+    std::string lockError;
+    const auto lock = FileLock::Acquire(path_, &lockError);
+    if (!lock) return Fail(lockError + "\n");
     // The workbook is read again now, so sheets written by anyone since this
     // object was made are kept too; a damaged file is never overwritten.
     Workbook book;
@@ -176,11 +186,6 @@ bool CSpreadSheet::CommitWorkbook() {
         book.sheets.push_back(std::move(table));
     }
 
-    std::error_code ignored;
-    const auto folder = std::filesystem::path(path_).parent_path();
-    if (!folder.empty() && !std::filesystem::is_directory(folder, ignored)) {
-        return Fail("Folder " + folder.string() + " does not exist\n");
-    }
     std::string error;
     if (!WriteWorkbook(path_, book, &error)) return Fail(error + "\n");
     if (!append_) {
@@ -214,6 +219,15 @@ bool AppendRows(const std::string& path, const std::string& sheetName, const Row
     if (!folder.empty()) std::filesystem::create_directories(folder, made);
     if (made) {
         *error = "Can not make the folder " + folder.string();
+        return false;
+    }
+    // The sheet is read when it is opened and the rows go after what was
+    // read: the lock keeps other writers out from that read to the commit,
+    // so a second writer waits and then appends to this one's rows.
+    std::string lockError;
+    const auto lock = FileLock::Acquire(WorkbookPathFor(path), &lockError);
+    if (!lock) {
+        *error = lockError;
         return false;
     }
     CSpreadSheet sheet(path, sheetName, false);

@@ -14,7 +14,8 @@
 // constructor argument.
 //
 // Operations report failure by returning false and leaving a text in
-// LastError(); they never show anything.
+// LastError(); they never show anything. A commit holds the file's FileLock
+// from reading the workbook again to replacing it.
 #pragma once
 
 #include <string>
@@ -106,7 +107,9 @@ namespace kestrune::sheet {
  * commit, making its folder when missing. A sheet that does not exist yet
  * first gets `header` as its header row; with an empty `header` the first of
  * `rows` becomes the header row, widened with numbered columns to the widest
- * row. False with `error` set when nothing could be written.
+ * row. False with `error` set when nothing could be written. Appends to one
+ * workbook from several threads or processes wait for each other (FileLock),
+ * so none is lost.
  */
 bool AppendRows(const std::string& path, const std::string& sheetName, const Row& header,
                 const std::vector<Row>& rows, std::string* error);

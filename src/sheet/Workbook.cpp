@@ -1,5 +1,6 @@
 #include "sheet/Workbook.h"
 
+#include <sys/statvfs.h>
 #include <xlsxwriter.h>
 #include <zip.h>
 
@@ -7,8 +8,11 @@
 #include <QXmlStreamReader>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
+#include <iterator>
 #include <map>
 #include <memory>
 
@@ -500,6 +504,25 @@ std::string EscapeForCell(const std::string& text) {
     return out;
 }
 
+// Why the library could not write `temp`. Its own codes speak of zip
+// operations; the cause a user can act on is the system's, which is still in
+// errno, or failing that a folder with no space left.
+std::string WriteFailure(const std::string& temp, lxw_error code, int cause) {
+    constexpr int kSpaceErrors[] = {ENOSPC, EDQUOT, EFBIG, EIO, EROFS, EACCES};
+    if (std::find(std::begin(kSpaceErrors), std::end(kSpaceErrors), cause) ==
+        std::end(kSpaceErrors)) {
+        struct statvfs space {};
+        const auto folder = std::filesystem::path(temp).parent_path();
+        if (::statvfs(folder.empty() ? "." : folder.c_str(), &space) == 0 && space.f_bavail == 0) {
+            cause = ENOSPC;
+        } else {
+            cause = 0;
+        }
+    }
+    if (cause != 0) return std::string("cannot write the workbook: ") + std::strerror(cause);
+    return std::string("cannot write the workbook: ") + lxw_strerror(code);
+}
+
 std::optional<std::string> WriteWithLibrary(const std::string& temp, const Workbook& workbook) {
     lxw_workbook_options options{};
     options.constant_memory = LXW_FALSE;
@@ -559,9 +582,10 @@ std::optional<std::string> WriteWithLibrary(const std::string& temp, const Workb
         }
         if (error) break;
     }
+    errno = 0;
     const lxw_error closed = workbook_close(book);
-    if (!error && closed != LXW_NO_ERROR)
-        error = std::string("cannot write the workbook: ") + lxw_strerror(closed);
+    const int cause = errno;
+    if (!error && closed != LXW_NO_ERROR) error = WriteFailure(temp, closed, cause);
     return error;
 }
 
@@ -691,6 +715,15 @@ bool WriteWorkbook(const std::string& path, const Workbook& workbook, std::strin
             return false;
         }
     }
+    std::string reason;
+    const auto lock = FileLock::Acquire(path, &reason);
+    if (!lock) {
+        *error = path + ": " + reason;
+        return false;
+    }
+    // Under the lock no other writer has a temporary file of this workbook
+    // open, so any there is a killed write's.
+    RemoveLeftoverTemporaries(path);
     const auto failed = ReplaceFileAtomically(
         path, [&workbook](const std::string& temp) { return WriteWithLibrary(temp, workbook); });
     if (failed) *error = path + ": " + *failed;
