@@ -30,6 +30,18 @@ constexpr zip_uint64_t kMaxPartSize = 512ull * 1024 * 1024;
 
 // ---------------------------------------------------------------- zip parts
 
+// Most bytes a part can honestly unpack to: a stored part is as long as its
+// packed bytes; deflate turns no fewer than about one byte into 1032.
+zip_uint64_t MostUnpacked(const zip_stat_t& stat) {
+    constexpr zip_uint64_t kDeflateRatio = 1032;
+    constexpr zip_uint64_t kSlack = 1024;
+    if ((stat.valid & ZIP_STAT_COMP_SIZE) == 0 || (stat.valid & ZIP_STAT_COMP_METHOD) == 0) {
+        return kMaxPartSize;
+    }
+    if (stat.comp_method == ZIP_CM_STORE) return stat.comp_size;
+    return stat.comp_size * kDeflateRatio + kSlack;
+}
+
 class ZipArchive {
   public:
     static std::unique_ptr<ZipArchive> Open(const std::string& path, std::string* error) {
@@ -63,7 +75,8 @@ class ZipArchive {
         zip_stat_t stat;
         zip_stat_init(&stat);
         if (zip_stat_index(archive_, static_cast<zip_uint64_t>(index), 0, &stat) != 0 ||
-            (stat.valid & ZIP_STAT_SIZE) == 0 || stat.size > kMaxPartSize) {
+            (stat.valid & ZIP_STAT_SIZE) == 0 || stat.size > kMaxPartSize ||
+            stat.size > MostUnpacked(stat)) {
             *error = "the workbook part " + name + " is damaged or too large";
             return std::nullopt;
         }
@@ -73,17 +86,22 @@ class ZipArchive {
                      zip_error_strerror(zip_get_error(archive_));
             return std::nullopt;
         }
-        std::string bytes(static_cast<std::size_t>(stat.size), '\0');
-        std::size_t done = 0;
-        while (done < bytes.size()) {
-            const zip_int64_t got = zip_fread(file, bytes.data() + done, bytes.size() - done);
+        // The size is what the archive claims; the part grows with what
+        // actually unpacks, so a false claim costs no memory.
+        constexpr std::size_t kChunk = 64 * 1024;
+        std::string bytes;
+        while (bytes.size() < stat.size) {
+            const std::size_t done = bytes.size();
+            const std::size_t want = std::min<std::size_t>(kChunk, stat.size - done);
+            bytes.resize(done + want);
+            const zip_int64_t got = zip_fread(file, bytes.data() + done, want);
             if (got <= 0) {
                 *error = "cannot read the workbook part " + name + ": " +
                          (got < 0 ? zip_file_strerror(file) : "it ends early");
                 zip_fclose(file);
                 return std::nullopt;
             }
-            done += static_cast<std::size_t>(got);
+            bytes.resize(done + static_cast<std::size_t>(got));
         }
         // A final read checks the CRC of a part that unpacked to its full size.
         char extra;
