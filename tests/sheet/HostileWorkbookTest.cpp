@@ -85,6 +85,43 @@ TEST(HostileWorkbook, CraftedFilesAreRefusedWithAMessageWithinAHundredMegabytes)
     }
 }
 
+TEST(HostileWorkbook, APartClaimingMoreThanItCanUnpackIsRefusedWithoutAllocatingIt) {
+    ScratchDir dir;
+    const std::string path = dir.File("claims.xlsx");
+    WriteHandMadeWorkbook(path, "<row><c><v>1</v></c></row>");
+    // Make the archive claim 256 MB for the sheet part, in its local header
+    // (offset 22) and its central directory entry (offset 24).
+    auto bytes = ScratchDir::Read(path);
+    const std::string part = "xl/sheet.xml";
+    int patched = 0;
+    for (std::size_t at = 0; at + 46 + part.size() <= bytes.size(); ++at) {
+        const bool local =
+            bytes[at] == 'P' && bytes[at + 1] == 'K' && bytes[at + 2] == 3 && bytes[at + 3] == 4;
+        const bool central =
+            bytes[at] == 'P' && bytes[at + 1] == 'K' && bytes[at + 2] == 1 && bytes[at + 3] == 2;
+        const std::size_t nameAt = at + (local ? 30 : 46);
+        if ((!local && !central) ||
+            std::string(bytes.begin() + static_cast<long>(nameAt),
+                        bytes.begin() + static_cast<long>(nameAt + part.size())) != part) {
+            continue;
+        }
+        const std::size_t sizeAt = at + (local ? 22 : 24);
+        bytes[sizeAt] = bytes[sizeAt + 1] = bytes[sizeAt + 2] = 0;
+        bytes[sizeAt + 3] = 0x10;
+        ++patched;
+    }
+    ASSERT_EQ(patched, 2);
+    dir.Write("claims.xlsx", bytes);
+    const auto outcome = RunWithMemoryLimit(100, [&path] {
+        std::string error;
+        return ReadWorkbook(path, &error) ? std::string("read") : error;
+    });
+    ASSERT_TRUE(outcome.exited) << "killed by signal " << outcome.status;
+    ASSERT_EQ(outcome.status, 0) << "3 is std::bad_alloc";
+    EXPECT_NE(outcome.text.find("xl/sheet.xml is damaged or too large"), std::string::npos)
+        << outcome.text;
+}
+
 TEST(HostileWorkbook, CellsInAnyOrderAreLaidOutInRowsFromColumnA) {
     // Rows and cells out of order, a cell given twice (the last one counts),
     // an empty row at the end, and one note far to the right in a small file.
