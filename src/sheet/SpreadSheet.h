@@ -31,6 +31,21 @@ bool IsWorkbookPath(const std::string& path);
  *  other paths are returned unchanged. */
 std::string WorkbookPathFor(const std::string& path);
 
+/** Longest name SafeFileName gives by default, in bytes: a file name may
+ *  take 255, and ".xlsx" follows. */
+inline constexpr std::size_t kMaxSafeNameBytes = 250;
+
+/**
+ * A person's name (any UTF-8 text) made safe as one file name in a folder:
+ * '/' and '\', control characters (C0, DEL, C1), line and paragraph
+ * separators, the invisible direction marks, embeddings, overrides and
+ * isolates (which make a name display other than it sorts and opens), and
+ * bytes that are not UTF-8 each become '_'; so does a leading '.' (no hidden
+ * file, never "." or ".."), and an empty name is "_". The result is cut at
+ * a character boundary to `maxBytes`.
+ */
+std::string SafeFileName(const std::string& name, std::size_t maxBytes = kMaxSafeNameBytes);
+
 class CSpreadSheet {
   public:
     /** The sheet that receives a copy of an existing sheet before it is changed. */

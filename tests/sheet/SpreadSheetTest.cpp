@@ -279,3 +279,41 @@ TEST(SpreadSheet, ASheetWithAHeaderFarWiderThanItsRowsIsRefusedWithinAHundredMeg
     EXPECT_NE(outcome.text.find("too sparse"), std::string::npos) << outcome.text;
     EXPECT_EQ(ScratchDir::Read(path), before);
 }
+
+TEST(SpreadSheet, NamesBecomeFileNamesThatShowWhatTheyAre) {
+    const std::vector<std::pair<std::string, std::string>> cases = {
+        {"Yamada Taro", "Yamada Taro"},
+        {"山田　太郎", "山田　太郎"},
+        {"O'NEIL 50%", "O'NEIL 50%"},
+        {"a/b\\c", "a_b_c"},
+        {".", "_"},
+        {"..", "_."},
+        {".hidden", "_hidden"},
+        {"", "_"},
+        {"tab\there\nnext\r", "tab_here_next_"},
+        {"del\x7f c1\xc2\x85", "del_ c1_"},
+        {"abc\u202Egpj.exe", "abc_gpj.exe"},
+        {"\u2066x\u2069 \u200Ey\u200F \u061C", "_x_ _y_ _"},
+        {"line\u2028para\u2029", "line_para_"},
+        {"bad\xff\xfe utf8 \xe3\x81", "bad__ utf8 __"},
+        {"\xed\xa0\x80 surrogate", "___ surrogate"},
+        {std::string(260, 'a'), std::string(250, 'a')},
+    };
+    for (const auto& [name, expected] : cases) EXPECT_EQ(SafeFileName(name), expected) << name;
+
+    // A long name in three-byte characters is cut before a whole character.
+    std::string wide;
+    for (int i = 0; i < 100; ++i) wide += "あ";
+    std::string cut;
+    for (int i = 0; i < 83; ++i) cut += "あ";
+    EXPECT_EQ(SafeFileName(wide), cut);
+    EXPECT_EQ(SafeFileName("abcdef", 4), "abcd");
+
+    // The longest name still takes ".xlsx", a temporary and a lock file.
+    ScratchDir dir;
+    const std::string file = dir.File(SafeFileName(std::string(300, 'n')) + ".xls");
+    std::string error;
+    ASSERT_TRUE(AppendRows(file, "Result", {"a"}, {{"1"}}, &error)) << error;
+    ASSERT_TRUE(AppendRows(file, "Result", {"a"}, {{"2"}}, &error)) << error;
+    EXPECT_EQ(SheetText(WorkbookPathFor(file), "Result"), (Table{{"a"}, {"1"}, {"2"}}));
+}
