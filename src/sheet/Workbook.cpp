@@ -526,9 +526,8 @@ std::string EscapeForCell(const std::string& text) {
 // operations; the cause a user can act on is the system's, which is still in
 // errno, or failing that a folder with no space left.
 std::string WriteFailure(const std::string& temp, lxw_error code, int cause) {
-    constexpr int kSpaceErrors[] = {ENOSPC, EDQUOT, EFBIG, EIO, EROFS, EACCES};
-    if (std::find(std::begin(kSpaceErrors), std::end(kSpaceErrors), cause) ==
-        std::end(kSpaceErrors)) {
+    constexpr int kFileErrors[] = {ENOSPC, EDQUOT, EFBIG, EIO, EROFS, EACCES};
+    if (std::find(std::begin(kFileErrors), std::end(kFileErrors), cause) == std::end(kFileErrors)) {
         struct statvfs space {};
         const auto folder = std::filesystem::path(temp).parent_path();
         if (::statvfs(folder.empty() ? "." : folder.c_str(), &space) == 0 && space.f_bavail == 0) {

@@ -2,7 +2,9 @@
 // sheet, other sheets kept, damaged workbooks left alone, text files, sheet
 // names, and appends from several processes at once.
 
+#include <atomic>
 #include <filesystem>
+#include <thread>
 
 #include <gtest/gtest.h>
 
@@ -224,6 +226,25 @@ TEST(SpreadSheet, AppendsFromSeveralProcessesAtOnceAllArrive) {
         EXPECT_EQ(rows[r][1], std::to_string(next[writer]++));
     }
     EXPECT_EQ(next, std::vector<int>(kWriters, kRowsEach));
+}
+
+TEST(SpreadSheet, AppendsFromSeveralThreadsOfOneProgramAllArrive) {
+    ScratchDir dir;
+    const std::string file = dir.File("threads.xlsx");
+    std::atomic<int> failed{0};
+    std::vector<std::thread> writers;
+    for (int writer = 0; writer < 3; ++writer) {
+        writers.emplace_back([&, writer] {
+            for (int i = 0; i < 5; ++i) {
+                std::string error;
+                if (!AppendRows(file, "Result", {"writer"}, {{std::to_string(writer)}}, &error))
+                    ++failed;
+            }
+        });
+    }
+    for (auto& writer : writers) writer.join();
+    EXPECT_EQ(failed, 0);
+    EXPECT_EQ(SheetText(file, "Result").size(), 1u + 3 * 5);
 }
 
 TEST(SpreadSheet, AnExistingSheetIsFoundWhateverItsLetterCase) {
