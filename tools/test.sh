@@ -7,7 +7,7 @@
 #  3. the benchmarks in a release build, once each, so they keep working;
 #  4. the thread sanitizer build (clang) with the sound device and playback
 #     worker tests;
-#  5. the sanitizer build (clang, address + undefined) with both fuzzers run
+#  5. the sanitizer build (clang, address + undefined) with the fuzzers run
 #     for FUZZ_SECONDS each (60 by default) on readers built with coverage
 #     instrumentation, then its test suite.
 # The configure step of every build also checks the layers' link rules.
@@ -116,14 +116,14 @@ export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1
 export LSAN_OPTIONS="suppressions=$(pwd)/tools/lsan-suppressions.txt"
 export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 run_fuzzer() {
-  local name=$1 seeds=$2
+  local name=$1 seeds=$2 rss=${3:-2048} malloc=${4:-0}
   local corpus log
   corpus=$(mktemp -d)
   log=$(mktemp)
   cp -r "$seeds"/. "$corpus"/
   echo "-- $(date '+%H:%M:%S') $name for ${fuzz_seconds}s"
-  if ! "build/asan/fuzz/$name" -max_total_time="$fuzz_seconds" -rss_limit_mb=2048 \
-      -print_final_stats=1 "$corpus" >"$log" 2>&1; then
+  if ! "build/asan/fuzz/$name" -max_total_time="$fuzz_seconds" -rss_limit_mb="$rss" \
+      -malloc_limit_mb="$malloc" -print_final_stats=1 "$corpus" >"$log" 2>&1; then
     tail -n 60 "$log"
     echo "$name found a fault (the crashing input was written to $(pwd))"
     exit 1
@@ -134,6 +134,9 @@ run_fuzzer() {
 }
 run_fuzzer fuzz_wave_reader fuzz/corpus/wave
 run_fuzzer fuzz_ini_reader fuzz/corpus/ini
+# The workbook reader must refuse what would unpack or lay out far beyond its
+# input, so it runs under a tight limit: one allocation past it is a fault.
+run_fuzzer fuzz_workbook_reader fuzz/corpus/workbook 768 256
 
 step "sanitizer test suite"
 ctest --preset asan

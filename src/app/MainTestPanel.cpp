@@ -31,9 +31,9 @@ constexpr int kYoungestForSecondScenario = 46;
 
 QString SessionResultPath(const QString& stationFolder, const QString& fullName) {
     // The name is a file name here: a slash typed into it must not lead
-    // the workbook out of the Data folder.
-    QString file = fullName;
-    file.replace(QLatin1Char('/'), QLatin1Char('_'));
+    // the workbook out of the Data folder, nor control characters or
+    // direction overrides make a name that shows other than it is.
+    const QString file = QString::fromStdString(sheet::SafeFileName(fullName.toStdString()));
     return QDir(stationFolder).filePath(QStringLiteral("Data/") + file + QStringLiteral(".xls"));
 }
 

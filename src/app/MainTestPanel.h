@@ -19,7 +19,8 @@ class Prompter;
 class Timers;
 
 /** The result workbook of a measured session: "Data/<full name>.xls" in
- *  the station folder, a slash in the name written as "_". */
+ *  the station folder, the name made safe by sheet::SafeFileName (a slash
+ *  in it written as "_", and so on). */
 QString SessionResultPath(const QString& stationFolder, const QString& fullName);
 
 /** The scenario the vowel test of a session runs: "configtry.ini" for

@@ -1,17 +1,27 @@
 #include "sheet/AtomicFile.h"
 
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <map>
+#include <random>
 
 namespace kestrune::sheet {
 
 namespace {
+
+// Longest file name (one path segment) the file systems we run on take, in bytes.
+constexpr std::size_t kMaxFileName = 255;
+constexpr std::size_t kRandomLength = 6;
+// 0644 less the umask, as SQLite makes the database file.
+constexpr mode_t kNewFileMode = 0644;
 
 std::string SystemError(const std::string& what, int error) {
     return what + ": " + std::strerror(error);
@@ -32,18 +42,94 @@ std::optional<std::string> SyncPath(const std::string& path, bool folder) {
     return std::nullopt;
 }
 
+std::filesystem::path FolderOf(const std::filesystem::path& target) {
+    const auto folder = target.parent_path();
+    return folder.empty() ? std::filesystem::path(".") : folder;
+}
+
+// "." + name + ending, shortened (at a UTF-8 character boundary, with a hash
+// of the whole name) when that and `reserve` more bytes would not fit a file
+// name.
+std::string HiddenCompanion(const std::string& name, const std::string& ending,
+                            std::size_t reserve) {
+    std::string plain = "." + name + ending;
+    if (plain.size() + reserve <= kMaxFileName) return plain;
+    std::uint64_t hash = 1469598103934665603ull;  // FNV-1a
+    for (unsigned char c : name) hash = (hash ^ c) * 1099511628211ull;
+    char tag[18];
+    std::snprintf(tag, sizeof tag, "~%016llx", static_cast<unsigned long long>(hash));
+    std::size_t keep = kMaxFileName - reserve - ending.size() - 1 - (sizeof tag - 1);
+    while (keep > 0 && (static_cast<unsigned char>(name[keep]) & 0xC0) == 0x80) --keep;
+    return "." + name.substr(0, keep) + tag + ending;
+}
+
+bool IsRandomPart(const std::string& text) {
+    if (text.size() != kRandomLength) return false;
+    for (char c : text) {
+        if (!std::isalnum(static_cast<unsigned char>(c))) return false;
+    }
+    return true;
+}
+
+// Creates a new empty temporary file for `target`; its path, or nullopt with
+// errno set.
+std::optional<std::string> CreateTemporary(const std::filesystem::path& target) {
+    static constexpr char kLetters[] =
+        "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
+    thread_local std::mt19937_64 random{std::random_device{}()};
+    const std::string prefix =
+        (FolderOf(target) / TemporaryPrefix(target.filename().string())).string();
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        std::string path = prefix;
+        for (std::size_t i = 0; i < kRandomLength; ++i) {
+            path += kLetters[random() % (sizeof kLetters - 1)];
+        }
+        const int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, kNewFileMode);
+        if (fd >= 0) {
+            ::close(fd);
+            return path;
+        }
+        if (errno != EEXIST) return std::nullopt;
+    }
+    errno = EEXIST;
+    return std::nullopt;
+}
+
+// The lock files this thread holds, with how many FileLocks share each.
+thread_local std::map<std::string, int> heldLocks;
+
 }  // namespace
+
+std::string TemporaryPrefix(const std::string& fileName) {
+    return HiddenCompanion(fileName, ".", kRandomLength);
+}
+
+int RemoveLeftoverTemporaries(const std::string& target) {
+    const std::filesystem::path targetPath(target);
+    const std::string prefix = TemporaryPrefix(targetPath.filename().string());
+    std::error_code error;
+    std::filesystem::directory_iterator entries(FolderOf(targetPath), error);
+    int removed = 0;
+    for (; !error && entries != std::filesystem::directory_iterator(); entries.increment(error)) {
+        const std::string name = entries->path().filename().string();
+        if (name.size() != prefix.size() + kRandomLength || name.compare(0, prefix.size(), prefix))
+            continue;
+        if (!IsRandomPart(name.substr(prefix.size()))) continue;
+        std::error_code ignored;
+        if (!entries->is_regular_file(ignored)) continue;
+        if (::unlink(entries->path().c_str()) == 0) ++removed;
+    }
+    return removed;
+}
 
 std::optional<std::string> ReplaceFileAtomically(
     const std::string& target,
     const std::function<std::optional<std::string>(const std::string& tempPath)>& write) {
     const std::filesystem::path targetPath(target);
-    std::filesystem::path folder = targetPath.parent_path();
-    if (folder.empty()) folder = ".";
-    std::string temp = (folder / ("." + targetPath.filename().string() + ".XXXXXX")).string();
-    const int fd = ::mkstemp(temp.data());
-    if (fd < 0) return SystemError("cannot create a temporary file in " + folder.string(), errno);
-    ::close(fd);
+    const std::filesystem::path folder = FolderOf(targetPath);
+    const auto created = CreateTemporary(targetPath);
+    if (!created) return SystemError("cannot create a temporary file in " + folder.string(), errno);
+    const std::string temp = *created;
 
     auto fail = [&temp](std::string reason) -> std::optional<std::string> {
         ::unlink(temp.c_str());
@@ -52,8 +138,7 @@ std::optional<std::string> ReplaceFileAtomically(
     if (auto error = write(temp)) return fail(*error);
 
     struct stat old {};
-    const mode_t mode = ::stat(target.c_str(), &old) == 0 ? (old.st_mode & 07777) : 0644;
-    if (::chmod(temp.c_str(), mode) != 0) {
+    if (::stat(target.c_str(), &old) == 0 && ::chmod(temp.c_str(), old.st_mode & 07777) != 0) {
         return fail(SystemError("cannot set the permissions of " + temp, errno));
     }
     if (auto error = SyncPath(temp, false)) return fail(*error);
@@ -77,6 +162,44 @@ std::optional<std::string> WriteFileAtomically(const std::string& target,
         if (std::fclose(file) != 0 && !error) error = SystemError("cannot write " + temp, errno);
         return error;
     });
+}
+
+std::unique_ptr<FileLock> FileLock::Acquire(const std::string& target, std::string* error) {
+    const std::filesystem::path targetPath =
+        std::filesystem::absolute(std::filesystem::path(target)).lexically_normal();
+    std::string path =
+        (FolderOf(targetPath) / HiddenCompanion(targetPath.filename().string(), ".lock", 0))
+            .string();
+    if (heldLocks[path] > 0) {
+        ++heldLocks[path];
+        return std::unique_ptr<FileLock>(new FileLock(std::move(path), -1));
+    }
+    int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, kNewFileMode);
+    // A lock file someone else made (and we may only read) locks as well.
+    if (fd < 0 && (errno == EACCES || errno == EROFS))
+        fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) {
+        *error = SystemError("cannot open the lock file " + path, errno);
+        heldLocks.erase(path);
+        return nullptr;
+    }
+    int locked;
+    do {
+        locked = ::flock(fd, LOCK_EX);
+    } while (locked != 0 && errno == EINTR);
+    if (locked != 0) {
+        *error = SystemError("cannot lock " + path, errno);
+        ::close(fd);
+        heldLocks.erase(path);
+        return nullptr;
+    }
+    heldLocks[path] = 1;
+    return std::unique_ptr<FileLock>(new FileLock(std::move(path), fd));
+}
+
+FileLock::~FileLock() {
+    if (--heldLocks[path_] <= 0) heldLocks.erase(path_);
+    if (fd_ >= 0) ::close(fd_);  // releases the lock
 }
 
 }  // namespace kestrune::sheet

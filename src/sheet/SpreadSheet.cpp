@@ -24,7 +24,68 @@ bool EndsWithNoCase(const std::string& text, std::string_view ending) {
                       });
 }
 
+// How far the image may pad the cells a sheet holds (see OpenWorkbookSheet).
+constexpr std::size_t kPaddedCellsFloor = 512 * 1024;
+constexpr std::size_t kPaddingPerCell = 8;
+
+// Characters no file name of ours carries (see SafeFileName).
+bool UnsafeInFileName(char32_t c) {
+    return c < 0x20 || c == '/' || c == '\\' || (c >= 0x7F && c <= 0x9F) || c == 0x061C ||
+           c == 0x200E || c == 0x200F || (c >= 0x2028 && c <= 0x202E) ||
+           (c >= 0x2066 && c <= 0x2069);
+}
+
+// Length of the UTF-8 sequence at text[at] and its code point; 0 when the
+// bytes there are not UTF-8.
+std::size_t DecodeUtf8(const std::string& text, std::size_t at, char32_t* code) {
+    const auto byte = [&](std::size_t i) { return static_cast<unsigned char>(text[at + i]); };
+    const unsigned char lead = byte(0);
+    std::size_t length = 0;
+    char32_t value = 0;
+    char32_t least = 0;
+    if (lead < 0x80) {
+        *code = lead;
+        return 1;
+    } else if ((lead & 0xE0) == 0xC0) {
+        length = 2, value = lead & 0x1F, least = 0x80;
+    } else if ((lead & 0xF0) == 0xE0) {
+        length = 3, value = lead & 0x0F, least = 0x800;
+    } else if ((lead & 0xF8) == 0xF0) {
+        length = 4, value = lead & 0x07, least = 0x10000;
+    } else {
+        return 0;
+    }
+    if (at + length > text.size()) return 0;
+    for (std::size_t i = 1; i < length; ++i) {
+        if ((byte(i) & 0xC0) != 0x80) return 0;
+        value = (value << 6) | (byte(i) & 0x3F);
+    }
+    if (value < least || value > 0x10FFFF || (value >= 0xD800 && value <= 0xDFFF)) return 0;
+    *code = value;
+    return length;
+}
+
 }  // namespace
+
+std::string SafeFileName(const std::string& name, std::size_t maxBytes) {
+    std::string out;
+    out.reserve(name.size());
+    for (std::size_t at = 0; at < name.size();) {
+        char32_t code = 0;
+        const std::size_t length = DecodeUtf8(name, at, &code);
+        const bool unsafe = length == 0 || UnsafeInFileName(code) || (at == 0 && code == '.');
+        const std::size_t taken = unsafe ? 1 : length;
+        if (out.size() + taken > maxBytes) break;
+        if (unsafe) {
+            out += '_';
+            at += length == 0 ? 1 : length;
+        } else {
+            out.append(name, at, length);
+            at += length;
+        }
+    }
+    return out.empty() ? "_" : out;
+}
 
 bool IsWorkbookPath(const std::string& path) {
     return EndsWithNoCase(path, ".xls") || EndsWithNoCase(path, ".xlsx");
@@ -42,7 +103,11 @@ CSpreadSheet::CSpreadSheet(const std::string& file, const std::string& sheetOrSe
         path_ = WorkbookPathFor(file);
         sheet_ = sheetOrSeparator;
         separator_ = kWorkbookSeparator;
-        if (OpenWorkbookSheet() && backup) {
+        if (const auto problem = SheetNameProblem(sheet_)) {
+            // Refused before anything is read or written.
+            openError_ = *problem + "\n";
+            Fail(openError_);
+        } else if (OpenWorkbookSheet() && backup) {
             // Copy the rows just read to the backup sheet; the copy is a new
             // sheet, so it fails when an earlier backup is still there.
             backup_ = true;
@@ -74,9 +139,27 @@ bool CSpreadSheet::Fail(std::string text) {
 bool CSpreadSheet::OpenWorkbookSheet() {
     std::string error;
     const auto book = ReadWorkbookOrLegacy(path_, &error);
-    if (!book) return error.empty() ? false : Fail(error + "\n");
+    if (!book) {
+        if (error.empty()) return false;
+        openError_ = error + "\n";
+        return Fail(openError_);
+    }
     const Worksheet* sheet = book->Find(sheet_);
     if (sheet == nullptr) return false;
+    sheet_ = sheet->name;  // as the workbook spells it
+    // The image pads every data row to the header's width; a header row far
+    // wider than the rows below it (one cell at column XFD) would make that
+    // many times the sheet the reader was willing to hold.
+    std::size_t held = 0;
+    for (const auto& cells : sheet->rows) held += cells.size();
+    const std::size_t width = sheet->rows.empty() ? 0 : sheet->rows.front().size();
+    if (width * sheet->rows.size() > std::max(kPaddedCellsFloor, kPaddingPerCell * held)) {
+        openError_ = "Sheet " + sheet_ + " of " + path_ + " has a header row of " +
+                     std::to_string(width) + " columns over " + std::to_string(sheet->rows.size()) +
+                     " rows holding " + std::to_string(held) +
+                     " cells; it is too sparse to be a table and is not read\n";
+        return Fail(openError_);
+    }
     std::vector<Row> rows;
     rows.reserve(sheet->rows.size());
     for (const auto& cells : sheet->rows) rows.push_back(CellTexts(cells));
@@ -111,6 +194,18 @@ bool CSpreadSheet::Commit() {
 }
 
 bool CSpreadSheet::CommitWorkbook() {
+    // A sheet that could not be read is never overwritten.
+    if (!openError_.empty()) return Fail(openError_);
+    std::error_code ignored;
+    const auto folder = std::filesystem::path(path_).parent_path();
+    if (!folder.empty() && !std::filesystem::is_directory(folder, ignored)) {
+        return Fail("Folder " + folder.string() + " does not exist\n");
+    }
+    // From the read to the replacement no other writer may change the file,
+    // or what it writes in between would be lost.
+    std::string lockError;
+    const auto lock = FileLock::Acquire(path_, &lockError);
+    if (!lock) return Fail(lockError + "\n");
     // The workbook is read again now, so sheets written by anyone since this
     // object was made are kept too; a damaged file is never overwritten.
     // Before our first write a station's older .xls of the same name is read
@@ -146,11 +241,6 @@ bool CSpreadSheet::CommitWorkbook() {
         book.sheets.push_back(std::move(table));
     }
 
-    std::error_code ignored;
-    const auto folder = std::filesystem::path(path_).parent_path();
-    if (!folder.empty() && !std::filesystem::is_directory(folder, ignored)) {
-        return Fail("Folder " + folder.string() + " does not exist\n");
-    }
     std::string error;
     if (!WriteWorkbook(path_, book, &error)) return Fail(error + "\n");
     if (!append_) {
@@ -173,11 +263,26 @@ namespace kestrune::sheet {
 
 bool AppendRows(const std::string& path, const std::string& sheetName, const Row& header,
                 const std::vector<Row>& rows, std::string* error) {
+    if (IsWorkbookPath(path)) {
+        if (const auto problem = SheetNameProblem(sheetName)) {
+            *error = *problem;
+            return false;
+        }
+    }
     const std::filesystem::path folder = std::filesystem::path(path).parent_path();
     std::error_code made;
     if (!folder.empty()) std::filesystem::create_directories(folder, made);
     if (made) {
         *error = "Can not make the folder " + folder.string();
+        return false;
+    }
+    // The sheet is read when it is opened and the rows go after what was
+    // read: the lock keeps other writers out from that read to the commit,
+    // so a second writer waits and then appends to this one's rows.
+    std::string lockError;
+    const auto lock = FileLock::Acquire(WorkbookPathFor(path), &lockError);
+    if (!lock) {
+        *error = lockError;
         return false;
     }
     CSpreadSheet sheet(path, sheetName, false);

@@ -16,7 +16,8 @@
 // file whose separator is the second constructor argument.
 //
 // Operations report failure by returning false and leaving a text in
-// LastError(); they never show anything.
+// LastError(); they never show anything. A commit holds the file's FileLock
+// from reading the workbook again to replacing it.
 #pragma once
 
 #include <string>
@@ -31,6 +32,21 @@ bool IsWorkbookPath(const std::string& path);
 /** The file a workbook path is stored in: the ".xls" ending becomes ".xlsx";
  *  other paths are returned unchanged. */
 std::string WorkbookPathFor(const std::string& path);
+
+/** Longest name SafeFileName gives by default, in bytes: a file name may
+ *  take 255, and ".xlsx" follows. */
+inline constexpr std::size_t kMaxSafeNameBytes = 250;
+
+/**
+ * A person's name (any UTF-8 text) made safe as one file name in a folder:
+ * '/' and '\', control characters (C0, DEL, C1), line and paragraph
+ * separators, the invisible direction marks, embeddings, overrides and
+ * isolates (which make a name display other than it sorts and opens), and
+ * bytes that are not UTF-8 each become '_'; so does a leading '.' (no hidden
+ * file, never "." or ".."), and an empty name is "_". The result is cut at
+ * a character boundary to `maxBytes`.
+ */
+std::string SafeFileName(const std::string& name, std::size_t maxBytes = kMaxSafeNameBytes);
 
 class CSpreadSheet {
   public:
@@ -90,6 +106,7 @@ class CSpreadSheet {
     bool Fail(std::string text);
 
     RowImage image_;
+    std::string openError_;  ///< why the existing sheet could not be read
     bool append_ = false;
     bool backup_ = false;
     bool transaction_ = false;
@@ -107,7 +124,9 @@ namespace kestrune::sheet {
  * commit, making its folder when missing. A sheet that does not exist yet
  * first gets `header` as its header row; with an empty `header` the first of
  * `rows` becomes the header row, widened with numbered columns to the widest
- * row. False with `error` set when nothing could be written.
+ * row. False with `error` set when nothing could be written. Appends to one
+ * workbook from several threads or processes wait for each other (FileLock),
+ * so none is lost.
  */
 bool AppendRows(const std::string& path, const std::string& sheetName, const Row& header,
                 const std::vector<Row>& rows, std::string* error);

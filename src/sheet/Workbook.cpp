@@ -1,12 +1,18 @@
 #include "sheet/Workbook.h"
 
+#include <sys/statvfs.h>
 #include <xlsxwriter.h>
 #include <zip.h>
 
 #include <QString>
 #include <QXmlStreamReader>
 
+#include <algorithm>
+#include <cerrno>
 #include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <iterator>
 #include <map>
 #include <memory>
 
@@ -23,6 +29,18 @@ constexpr int kMaxColumns = 16384;
 constexpr zip_uint64_t kMaxPartSize = 512ull * 1024 * 1024;
 
 // ---------------------------------------------------------------- zip parts
+
+// Most bytes a part can honestly unpack to: a stored part is as long as its
+// packed bytes; deflate turns no fewer than about one byte into 1032.
+zip_uint64_t MostUnpacked(const zip_stat_t& stat) {
+    constexpr zip_uint64_t kDeflateRatio = 1032;
+    constexpr zip_uint64_t kSlack = 1024;
+    if ((stat.valid & ZIP_STAT_COMP_SIZE) == 0 || (stat.valid & ZIP_STAT_COMP_METHOD) == 0) {
+        return kMaxPartSize;
+    }
+    if (stat.comp_method == ZIP_CM_STORE) return stat.comp_size;
+    return stat.comp_size * kDeflateRatio + kSlack;
+}
 
 class ZipArchive {
   public:
@@ -57,7 +75,8 @@ class ZipArchive {
         zip_stat_t stat;
         zip_stat_init(&stat);
         if (zip_stat_index(archive_, static_cast<zip_uint64_t>(index), 0, &stat) != 0 ||
-            (stat.valid & ZIP_STAT_SIZE) == 0 || stat.size > kMaxPartSize) {
+            (stat.valid & ZIP_STAT_SIZE) == 0 || stat.size > kMaxPartSize ||
+            stat.size > MostUnpacked(stat)) {
             *error = "the workbook part " + name + " is damaged or too large";
             return std::nullopt;
         }
@@ -67,17 +86,22 @@ class ZipArchive {
                      zip_error_strerror(zip_get_error(archive_));
             return std::nullopt;
         }
-        std::string bytes(static_cast<std::size_t>(stat.size), '\0');
-        std::size_t done = 0;
-        while (done < bytes.size()) {
-            const zip_int64_t got = zip_fread(file, bytes.data() + done, bytes.size() - done);
+        // The size is what the archive claims; the part grows with what
+        // actually unpacks, so a false claim costs no memory.
+        constexpr std::size_t kChunk = 64 * 1024;
+        std::string bytes;
+        while (bytes.size() < stat.size) {
+            const std::size_t done = bytes.size();
+            const std::size_t want = std::min<std::size_t>(kChunk, stat.size - done);
+            bytes.resize(done + want);
+            const zip_int64_t got = zip_fread(file, bytes.data() + done, want);
             if (got <= 0) {
                 *error = "cannot read the workbook part " + name + ": " +
                          (got < 0 ? zip_file_strerror(file) : "it ends early");
                 zip_fclose(file);
                 return std::nullopt;
             }
-            done += static_cast<std::size_t>(got);
+            bytes.resize(done + static_cast<std::size_t>(got));
         }
         // A final read checks the CRC of a part that unpacked to its full size.
         char extra;
@@ -87,12 +111,17 @@ class ZipArchive {
             return std::nullopt;
         }
         zip_fclose(file);
+        unpacked_ += bytes.size();
         return bytes;
     }
+
+    /** Bytes of every part read so far, unpacked. */
+    std::size_t Unpacked() const { return unpacked_; }
 
   private:
     explicit ZipArchive(zip_t* archive) : archive_(archive) {}
     zip_t* archive_;
+    std::size_t unpacked_ = 0;
 };
 
 // ---------------------------------------------------------------- XML helpers
@@ -253,16 +282,18 @@ int ColumnOf(QStringView reference) {
     return column - 1;
 }
 
-std::optional<std::vector<QString>> ReadSharedStrings(ZipArchive& zip, const std::string& name,
-                                                      std::string* error) {
+std::optional<std::vector<std::string>> ReadSharedStrings(ZipArchive& zip, const std::string& name,
+                                                          std::string* error) {
     const auto bytes = zip.Read(name, error);
     if (!bytes) return std::nullopt;
     QXmlStreamReader xml(
         QByteArray::fromRawData(bytes->data(), static_cast<qsizetype>(bytes->size())));
-    std::vector<QString> strings;
+    // Each item takes at least "<si/>" of the part, so the table stays within
+    // a small multiple of the part's size.
+    std::vector<std::string> strings;
     while (!xml.atEnd()) {
         if (xml.readNext() == QXmlStreamReader::StartElement && xml.name() == QLatin1String("si")) {
-            strings.push_back(ReadStringItem(xml));
+            strings.push_back(ReadStringItem(xml).toStdString());
         }
     }
     if (xml.hasError()) {
@@ -272,17 +303,75 @@ std::optional<std::vector<QString>> ReadSharedStrings(ZipArchive& zip, const std
     return strings;
 }
 
-bool ReadSheetCells(ZipArchive& zip, const std::string& name, const std::vector<QString>& shared,
-                    Worksheet* sheet, std::string* error) {
+// What the cells of a workbook may take in memory once they are laid out as
+// rows from column A. The parts are held whole while they are read, so their
+// unpacked size is spent anyway; the table may take a few times that, plus a
+// floor for small files with a few cells far apart. A file past this is
+// either crafted or so sparse that no table of ours came from it: one cell at
+// column XFD pads its row to 16 384 cells, and one long shared string used by
+// every cell of a sheet is copied into every cell.
+class MemoryBudget {
+  public:
+    static constexpr std::size_t kFloor = 16u * 1024 * 1024;
+    static constexpr std::size_t kPerUnpackedByte = 8;
+
+    explicit MemoryBudget(const ZipArchive& zip) : zip_(zip) {}
+
+    std::size_t Limit() const { return kFloor + kPerUnpackedByte * zip_.Unpacked(); }
+    std::size_t Used() const { return used_; }
+    /** Adds `bytes`; false when that goes past the limit (nothing is added). */
+    bool Spend(std::size_t bytes) {
+        if (bytes > Limit() || used_ > Limit() - bytes) return false;
+        used_ += bytes;
+        return true;
+    }
+
+  private:
+    const ZipArchive& zip_;
+    std::size_t used_ = 0;
+};
+
+// Heap bytes a std::string of this length takes beyond the object itself
+// (short texts live inside it).
+std::size_t TextBytes(std::size_t length) {
+    constexpr std::size_t kInline = 15;
+    return length > kInline ? length + 1 : 0;
+}
+
+// A cell as found in the file, before the rows are laid out.
+struct FoundCell {
+    int row;
+    int column;
+    std::size_t shared;  ///< index into the shared strings, or kOwnText
+    Cell cell;           ///< the value, unless `shared` names it
+};
+constexpr std::size_t kOwnText = static_cast<std::size_t>(-1);
+
+bool ReadSheetCells(ZipArchive& zip, const std::string& name,
+                    const std::vector<std::string>& shared, MemoryBudget& budget, Worksheet* sheet,
+                    std::string* error) {
     const auto bytes = zip.Read(name, error);
     if (!bytes) return false;
     QXmlStreamReader xml(
         QByteArray::fromRawData(bytes->data(), static_cast<qsizetype>(bytes->size())));
+    // Cells are collected as they stand in the file (a few per element, so
+    // within a small multiple of the part's size) and laid out as rows only
+    // once the rows' widths are known to fit the budget.
+    std::vector<FoundCell> found;
     bool inData = false;
     int row = -1;
     int column = -1;
+    int rowCount = 0;
     auto damaged = [&](const std::string& why) {
         *error = "damaged workbook part " + name + ": " + why;
+        return false;
+    };
+    auto tooLarge = [&](std::size_t bytes) {
+        *error = "the sheet \"" + sheet->name + "\" would take " +
+                 std::to_string(bytes / (1024 * 1024)) + " MB as a table, more than a file of " +
+                 std::to_string(zip.Unpacked() / 1024) +
+                 " KB can honestly hold (cells far apart, or one text repeated in many cells); "
+                 "it is not read";
         return false;
     };
     while (!xml.atEnd()) {
@@ -301,7 +390,7 @@ bool ReadSheetCells(ZipArchive& zip, const std::string& name, const std::vector<
             row = r.isEmpty() ? row + 1 : r.toInt() - 1;
             column = -1;
             if (row < 0 || row >= kMaxRows) return damaged("row number out of range");
-            if (sheet->rows.size() <= static_cast<std::size_t>(row)) sheet->rows.resize(row + 1);
+            rowCount = std::max(rowCount, row + 1);
             continue;
         }
         if (xml.name() != QLatin1String("c")) continue;
@@ -333,9 +422,9 @@ bool ReadSheetCells(ZipArchive& zip, const std::string& name, const std::vector<
         }
         if (xml.hasError()) break;
 
-        Cell cell;
+        FoundCell cell{row, column, kOwnText, {}};
         if (type == QLatin1String("inlineStr")) {
-            cell.text = inlineText.toStdString();
+            cell.cell.text = inlineText.toStdString();
         } else if (!hasValue) {
             // A blank cell: it holds nothing but counts for the row's width.
         } else if (type == QLatin1String("s")) {
@@ -344,24 +433,58 @@ bool ReadSheetCells(ZipArchive& zip, const std::string& name, const std::vector<
             if (!ok || index < 0 || static_cast<std::size_t>(index) >= shared.size()) {
                 return damaged("a shared string that does not exist");
             }
-            cell.text = shared[static_cast<std::size_t>(index)].toStdString();
+            cell.shared = static_cast<std::size_t>(index);
         } else if (type == QLatin1String("b")) {
-            cell.text = value.trimmed() == QLatin1String("1") ? "TRUE" : "FALSE";
+            cell.cell.text = value.trimmed() == QLatin1String("1") ? "TRUE" : "FALSE";
         } else if (type == QLatin1String("str") || type == QLatin1String("e") ||
                    type == QLatin1String("d")) {
-            cell.text = DecodeEscapes(value).toStdString();
+            cell.cell.text = DecodeEscapes(value).toStdString();
         } else {
-            cell.text = value.trimmed().toStdString();
-            cell.number = !cell.text.empty();
+            cell.cell.text = value.trimmed().toStdString();
+            cell.cell.number = !cell.cell.text.empty();
         }
-        if (sheet->rows.size() <= static_cast<std::size_t>(row)) sheet->rows.resize(row + 1);
-        CellRow& cells = sheet->rows[row];
-        if (cells.size() <= static_cast<std::size_t>(column)) cells.resize(column + 1);
-        cells[column] = std::move(cell);
+        // The list itself is held to the budget too (a part of bare "<c/>"
+        // elements makes more list than XML).
+        if ((found.size() + 1) * sizeof(FoundCell) > budget.Limit() - budget.Used()) {
+            return tooLarge((found.size() + 1) * sizeof(FoundCell));
+        }
+        found.push_back(std::move(cell));
     }
     if (xml.hasError()) {
         *error = XmlError(xml, name);
         return false;
+    }
+
+    // Rows in order, and within a row by column; a cell given twice keeps
+    // its last value.
+    std::stable_sort(found.begin(), found.end(), [](const FoundCell& a, const FoundCell& b) {
+        return a.row != b.row ? a.row < b.row : a.column < b.column;
+    });
+    std::size_t needed = static_cast<std::size_t>(rowCount) * sizeof(CellRow);
+    for (std::size_t i = 0; i < found.size(); ++i) {
+        const FoundCell& cell = found[i];
+        const bool lastOfRow = i + 1 == found.size() || found[i + 1].row != cell.row;
+        if (lastOfRow) needed += static_cast<std::size_t>(cell.column + 1) * sizeof(Cell);
+        needed +=
+            TextBytes(cell.shared == kOwnText ? cell.cell.text.size() : shared[cell.shared].size());
+    }
+    if (!budget.Spend(needed)) return tooLarge(needed);
+    sheet->rows.resize(static_cast<std::size_t>(rowCount));
+    for (std::size_t i = 0; i < found.size(); ++i) {
+        FoundCell& cell = found[i];
+        CellRow& cells = sheet->rows[static_cast<std::size_t>(cell.row)];
+        if (cells.empty()) {
+            // The row's last cell comes last in its run.
+            std::size_t last = i;
+            while (last + 1 < found.size() && found[last + 1].row == cell.row) ++last;
+            cells.resize(static_cast<std::size_t>(found[last].column + 1));
+        }
+        Cell& target = cells[static_cast<std::size_t>(cell.column)];
+        if (cell.shared == kOwnText) {
+            target = std::move(cell.cell);
+        } else {
+            target = Cell{shared[cell.shared], false};
+        }
     }
     return true;
 }
@@ -397,6 +520,24 @@ std::string EscapeForCell(const std::string& text) {
         out += text[i];
     }
     return out;
+}
+
+// Why the library could not write `temp`. Its own codes speak of zip
+// operations; the cause a user can act on is the system's, which is still in
+// errno, or failing that a folder with no space left.
+std::string WriteFailure(const std::string& temp, lxw_error code, int cause) {
+    constexpr int kFileErrors[] = {ENOSPC, EDQUOT, EFBIG, EIO, EROFS, EACCES};
+    if (std::find(std::begin(kFileErrors), std::end(kFileErrors), cause) == std::end(kFileErrors)) {
+        struct statvfs space {};
+        const auto folder = std::filesystem::path(temp).parent_path();
+        if (::statvfs(folder.empty() ? "." : folder.c_str(), &space) == 0 && space.f_bavail == 0) {
+            cause = ENOSPC;
+        } else {
+            cause = 0;
+        }
+    }
+    if (cause != 0) return std::string("cannot write the workbook: ") + std::strerror(cause);
+    return std::string("cannot write the workbook: ") + lxw_strerror(code);
 }
 
 std::optional<std::string> WriteWithLibrary(const std::string& temp, const Workbook& workbook) {
@@ -458,17 +599,49 @@ std::optional<std::string> WriteWithLibrary(const std::string& temp, const Workb
         }
         if (error) break;
     }
+    errno = 0;
     const lxw_error closed = workbook_close(book);
-    if (!error && closed != LXW_NO_ERROR)
-        error = std::string("cannot write the workbook: ") + lxw_strerror(closed);
+    const int cause = errno;
+    if (!error && closed != LXW_NO_ERROR) error = WriteFailure(temp, closed, cause);
     return error;
 }
 
 }  // namespace
 
+bool SameSheetName(const std::string& a, const std::string& b) {
+    return QString::fromStdString(a).compare(QString::fromStdString(b), Qt::CaseInsensitive) == 0;
+}
+
+std::optional<std::string> SheetNameProblem(const std::string& name) {
+    auto problem = [&name](const std::string& why) {
+        return std::optional<std::string>("sheet name \"" + name + "\" cannot be used: " + why);
+    };
+    if (name.empty()) return problem("it is empty");
+    const QString text = QString::fromStdString(name);
+    if (text.toStdString() != name) return problem("it is not UTF-8 text");
+    if (static_cast<std::size_t>(text.toUcs4().size()) > kMaxSheetNameLength) {
+        return problem("it is longer than " + std::to_string(kMaxSheetNameLength) + " characters");
+    }
+    for (const char c : name) {
+        if (std::strchr(":\\/?*[]", c) != nullptr && c != '\0') {
+            return problem(std::string("it contains '") + c + "'");
+        }
+        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) {
+            return problem("it contains a control character");
+        }
+    }
+    if (name.front() == '\'' || name.back() == '\'') {
+        return problem("it begins or ends with an apostrophe");
+    }
+    return std::nullopt;
+}
+
 Worksheet* Workbook::Find(const std::string& name) {
     for (Worksheet& sheet : sheets) {
         if (sheet.name == name) return &sheet;
+    }
+    for (Worksheet& sheet : sheets) {
+        if (SameSheetName(sheet.name, name)) return &sheet;
     }
     return nullptr;
 }
@@ -499,7 +672,8 @@ std::optional<Workbook> ReadWorkbook(const std::string& path, std::string* error
     const auto relationships = ReadRelationships(*zip, bookPart, &reason);
     if (!relationships) return fail();
 
-    std::vector<QString> shared;
+    MemoryBudget budget(*zip);
+    std::vector<std::string> shared;
     for (const auto& [id, relationship] : *relationships) {
         if (relationship.type != "sharedStrings") continue;
         auto strings = ReadSharedStrings(*zip, relationship.target, &reason);
@@ -534,13 +708,39 @@ std::optional<Workbook> ReadWorkbook(const std::string& path, std::string* error
         }
         if (found->second.type != "worksheet") continue;  // chart and dialog sheets hold no cells
         Worksheet sheet{name, {}};
-        if (!ReadSheetCells(*zip, found->second.target, shared, &sheet, &reason)) return fail();
+        if (!ReadSheetCells(*zip, found->second.target, shared, budget, &sheet, &reason)) {
+            return fail();
+        }
         workbook.sheets.push_back(std::move(sheet));
     }
     return workbook;
 }
 
 bool WriteWorkbook(const std::string& path, const Workbook& workbook, std::string* error) {
+    for (std::size_t i = 0; i < workbook.sheets.size(); ++i) {
+        const std::string& name = workbook.sheets[i].name;
+        auto problem = SheetNameProblem(name);
+        for (std::size_t k = 0; k < i && !problem; ++k) {
+            if (SameSheetName(workbook.sheets[k].name, name)) {
+                problem = "sheet name \"" + name +
+                          "\" cannot be used: the workbook has a sheet \"" +
+                          workbook.sheets[k].name + "\" already";
+            }
+        }
+        if (problem) {
+            *error = path + ": " + *problem;
+            return false;
+        }
+    }
+    std::string reason;
+    const auto lock = FileLock::Acquire(path, &reason);
+    if (!lock) {
+        *error = path + ": " + reason;
+        return false;
+    }
+    // Under the lock no other writer has a temporary file of this workbook
+    // open, so any there is a killed write's.
+    RemoveLeftoverTemporaries(path);
     const auto failed = ReplaceFileAtomically(
         path, [&workbook](const std::string& temp) { return WriteWithLibrary(temp, workbook); });
     if (failed) *error = path + ": " + *failed;

@@ -40,10 +40,23 @@ struct Worksheet {
 struct Workbook {
     std::vector<Worksheet> sheets;  ///< in the workbook's order
 
-    /** The sheet with this name (compared as written), or nullptr. */
+    /** The sheet with this name: the one written exactly so, else the one
+     *  that differs in letter case only (see SameSheetName); or nullptr. */
     Worksheet* Find(const std::string& name);
     const Worksheet* Find(const std::string& name) const;
 };
+
+/** Longest sheet name, in characters. */
+inline constexpr std::size_t kMaxSheetNameLength = 31;
+
+/** Why `name` cannot name a sheet (empty, longer than 31 characters, holding
+ *  one of : \ / ? * [ ] or a control character, or beginning or ending with
+ *  an apostrophe), or nullopt when it can. */
+std::optional<std::string> SheetNameProblem(const std::string& name);
+
+/** True when spreadsheet programs take the two names for one sheet: they
+ *  compare sheet names without regard to letter case ("Result", "RESULT"). */
+bool SameSheetName(const std::string& a, const std::string& b);
 
 /** Longest text a cell may hold, in UTF-16 code units (the format's limit). */
 inline constexpr std::size_t kMaxCellLength = 32767;
@@ -53,8 +66,9 @@ inline constexpr std::size_t kMaxCellLength = 32767;
 std::optional<Workbook> ReadWorkbook(const std::string& path, std::string* error);
 
 /** Writes the workbook to `path`, replacing any file there in one step.
- *  Numeric cells are written as numbers, all others as text. Returns false
- *  with the reason in *error; the old file is then unchanged. */
+ *  Numeric cells are written as numbers, all others as text. Every sheet name
+ *  is checked first (SheetNameProblem, and no two the same by SameSheetName).
+ *  Returns false with the reason in *error; the old file is then unchanged. */
 bool WriteWorkbook(const std::string& path, const Workbook& workbook, std::string* error);
 
 /** Text cells from strings, and back. */

@@ -1,8 +1,14 @@
 #pragma once
 
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
 #include <zip.h>
 
+#include <fstream>
+#include <functional>
 #include <map>
+#include <new>
 #include <string>
 #include <vector>
 
@@ -92,6 +98,105 @@ inline std::vector<std::string> DamagedCopies(const kestrune::testing::ScratchDi
             dir.Write("truncated.xlsx",
                       std::vector<std::uint8_t>(bytes.begin(), bytes.begin() + bytes.size() / 2)),
             dir.File("cut.xlsx")};
+}
+
+/** How a body run in a child process ended. */
+struct ChildOutcome {
+    bool exited = false;  ///< it returned (else it crashed or was killed)
+    int status = 0;       ///< 0 returned, 3 std::bad_alloc; the signal when !exited
+    std::string text;     ///< what the body returned
+};
+
+/**
+ * Runs `body` in a forked child whose address space may grow by no more than
+ * `megabytes` beyond what the test process has mapped already, and hands
+ * back its text. Memory the body would need beyond that ends in
+ * std::bad_alloc (status 3) or a crash, never in the test process.
+ */
+inline ChildOutcome RunWithMemoryLimit(std::size_t megabytes,
+                                       const std::function<std::string()>& body) {
+    int pipeEnds[2];
+    if (::pipe(pipeEnds) != 0) {
+        ADD_FAILURE() << "pipe";
+        return {};
+    }
+    const pid_t child = ::fork();
+    if (child == 0) {
+        ::close(pipeEnds[0]);
+        std::size_t mappedKb = 0;
+        std::ifstream status("/proc/self/status");
+        for (std::string line; std::getline(status, line);) {
+            if (line.rfind("VmSize:", 0) == 0) mappedKb = std::stoul(line.substr(7));
+        }
+        const rlim_t limit = (mappedKb + megabytes * 1024) * 1024;
+        const rlimit bound{limit, limit};
+        if (mappedKb == 0 || ::setrlimit(RLIMIT_AS, &bound) != 0) ::_exit(4);
+        int code = 0;
+        std::string text;
+        try {
+            text = body();
+        } catch (const std::bad_alloc&) {
+            code = 3;
+        }
+        if (!text.empty() && ::write(pipeEnds[1], text.data(), text.size()) < 0) code = 5;
+        ::_exit(code);
+    }
+    ::close(pipeEnds[1]);
+    ChildOutcome outcome;
+    char buffer[4096];
+    for (ssize_t got; (got = ::read(pipeEnds[0], buffer, sizeof buffer)) > 0;) {
+        outcome.text.append(buffer, static_cast<std::size_t>(got));
+    }
+    ::close(pipeEnds[0]);
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    outcome.exited = WIFEXITED(status);
+    outcome.status = outcome.exited ? WEXITSTATUS(status) : WTERMSIG(status);
+    return outcome;
+}
+
+/** Runs `body` in `count` forked children at once and waits for them all;
+ *  true when every one returned true. */
+inline bool RunInChildren(int count, const std::function<bool(int child)>& body) {
+    std::vector<pid_t> children;
+    for (int i = 0; i < count; ++i) {
+        const pid_t child = ::fork();
+        if (child == 0) ::_exit(body(i) ? 0 : 1);
+        if (child < 0) return false;
+        children.push_back(child);
+    }
+    bool all = true;
+    for (const pid_t child : children) {
+        int status = 0;
+        ::waitpid(child, &status, 0);
+        all = all && WIFEXITED(status) && WEXITSTATUS(status) == 0;
+    }
+    return all;
+}
+
+/** A minimal package around the given sheet XML (the part's <sheetData>
+ *  content) and shared-string items. */
+inline void WriteHandMadeWorkbook(const std::string& path, const std::string& sheetData,
+                                  const std::string& sharedItems = {},
+                                  const std::string& sheetName = "Result") {
+    const std::string ns = "http://schemas.openxmlformats.org/spreadsheetml/2006/main";
+    const std::string rel = "http://schemas.openxmlformats.org/officeDocument/2006/relationships";
+    const std::string rels =
+        "<Relationships xmlns=\"http://schemas.openxmlformats.org/package/2006/relationships\">";
+    WriteZip(path,
+             {{"[Content_Types].xml", "<Types/>"},
+              {"_rels/.rels", rels + "<Relationship Id=\"r1\" Type=\"" + rel +
+                                  "/officeDocument\" Target=\"xl/workbook.xml\"/></Relationships>"},
+              {"xl/workbook.xml", "<workbook xmlns=\"" + ns + "\" xmlns:r=\"" + rel +
+                                      "\"><sheets><sheet name=\"" + sheetName +
+                                      "\" sheetId=\"1\" r:id=\"a\"/></sheets></workbook>"},
+              {"xl/_rels/workbook.xml.rels",
+               rels + "<Relationship Id=\"a\" Type=\"" + rel +
+                   "/worksheet\" Target=\"sheet.xml\"/><Relationship Id=\"s\" Type=\"" + rel +
+                   "/sharedStrings\" Target=\"strings.xml\"/></Relationships>"},
+              {"xl/strings.xml", "<sst xmlns=\"" + ns + "\">" + sharedItems + "</sst>"},
+              {"xl/sheet.xml", "<worksheet xmlns=\"" + ns + "\"><sheetData>" + sheetData +
+                                   "</sheetData></worksheet>"}});
 }
 
 }  // namespace kestrune::sheet::testing
