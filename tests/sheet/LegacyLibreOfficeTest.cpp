@@ -133,9 +133,11 @@ TEST(LegacyWorkbookFromLibreOffice, IsReadCellByCellAndCarriedIntoTheNewWorkbook
             EXPECT_NE(error.find(path), std::string::npos) << error;
             EXPECT_EQ(ScratchDir::Read(path), bytes);
         }
-        EXPECT_EQ(std::distance(std::filesystem::directory_iterator(damaged),
-                                std::filesystem::directory_iterator()),
-                  2);
+        // Beside the two copies only the writers' lock files stand.
+        int others = 0;
+        for (const auto& entry : std::filesystem::directory_iterator(damaged))
+            others += entry.path().extension() != ".xls" && entry.path().extension() != ".lock";
+        EXPECT_EQ(others, 0);
     }
 
     // The station appends to "Data/<name>.xls": the first write makes the
