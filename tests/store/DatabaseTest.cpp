@@ -1,5 +1,4 @@
 #include <QDateTime>
-#include <QUrl>
 
 #include <gtest/gtest.h>
 
@@ -346,12 +345,7 @@ TEST_P(OpenStoreTest, AWriteWaitsForAnotherConnectionsLockUntilTheBusyTimeout) {
 // after the last Insert returns: every row it was told about is there.
 TEST_P(OpenStoreTest, RowsSurviveAKillRightAfterTheirInsert) {
     db.reset();  // the schema exists before the child starts
-    const DatabaseLocation& where = Location();
-    QString url = qEnvironmentVariable("KESTRUNE_TEST_POSTGRES_URL");
-    url = where.engine == Engine::Sqlite
-              ? "sqlite://" + QUrl::toPercentEncoding(where.sqlitePath, "/")
-              : url.left(url.lastIndexOf('/') + 1) + where.name;
-    std::string child = KESTRUNE_CRASH_CHILD, target = S(url), rows = "25";
+    std::string child = KESTRUNE_CRASH_CHILD, target = S(ChildUrl(Location())), rows = "25";
     char* argv[] = {child.data(), target.data(), rows.data(), nullptr};
     pid_t pid = 0;
     ASSERT_EQ(posix_spawn(&pid, child.c_str(), nullptr, nullptr, argv, environ), 0);
