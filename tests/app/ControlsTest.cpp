@@ -2,9 +2,10 @@
 // workspace's scales, worked out by hand for the strip sizes the main window
 // gives them, then the same scales painted into images with known
 // backgrounds and checked pixel by pixel. CPicture: loading .bmp, .jpg and
-// .png files made here, what a failed load leaves, and drawing stretched
-// into a rectangle. The hyperlink: its target, colours before and after a
-// click, the look options, and what reaches the desktop's handler.
+// .png files made here, what a failed load leaves, drawing stretched into a
+// rectangle, and the frame that decodes its file once rather than per
+// paint. The hyperlink: its target, colours before and after a click, the
+// look options, and what reaches the desktop's handler.
 
 #include <QApplication>
 #include <QFile>
@@ -475,6 +476,37 @@ class ControlsTest : public QObject {
         QVERIFY(!picture.Show(&inactive, QRect(0, 0, 10, 10)));
         QCOMPARE(prompter.MessageTexts(), QStringList{"Can not allocate enough memory\t"});
         QCOMPARE(prompter.messages[0].caption, QStringLiteral("CPicture Error"));
+    }
+
+    void AFrameDecodesItsPictureOnceAndAgainOnlyWhenTheFileChanges() {
+        const QString path = Save(TwoColours(16, 8), "frame.png", "PNG");
+        CPictureFrame frame;
+        frame.resize(42, 22);
+        QVERIFY(frame.SetPath(path));
+        QCOMPARE(frame.DecodeCount(), 1);
+        QImage shown;
+        for (int repaint = 0; repaint < 4; ++repaint) shown = frame.grab().toImage();
+        QCOMPARE(frame.DecodeCount(), 1);
+        QCOMPARE(shown.pixel(5, 11), kRed);
+        QCOMPARE(shown.pixel(36, 11), kBlue);
+
+        // Another picture saved under the same name shows at the next repaint.
+        QImage white(8, 8, QImage::Format_RGB32);
+        white.fill(kWhite);
+        Save(white, "frame.png", "PNG");
+        shown = frame.grab().toImage();
+        QCOMPARE(frame.DecodeCount(), 2);
+        QCOMPARE(shown.pixel(5, 11), kWhite);
+        frame.grab();
+        QCOMPARE(frame.DecodeCount(), 2);
+
+        // A file that is not there leaves the frame empty and is looked for
+        // again only when it appears.
+        QVERIFY(!frame.SetPath(dir_.filePath("absent.png")));
+        const int tries = frame.DecodeCount();
+        frame.grab();
+        frame.grab();
+        QCOMPARE(frame.DecodeCount(), tries);
     }
 
     // --- The hyperlink --------------------------------------------------------
