@@ -5,29 +5,28 @@
 // the process list (/proc/PID/cmdline, read while the program waits on the
 // server), nor on stdout or stderr, nor in the station log.
 
+#include <QCoreApplication>
+#include <QProcess>
+#include <QProcessEnvironment>
+#include <QStringList>
+
 #include <arpa/inet.h>
-#include <fcntl.h>
 #include <netinet/in.h>
 #include <poll.h>
-#include <spawn.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
 
-#include <csignal>
 #include <cstdlib>
 #include <fstream>
 #include <iterator>
-#include <optional>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "support/ScratchDir.h"
-
-extern char** environ;
 
 namespace {
 
@@ -83,53 +82,44 @@ class SilentServer {
     int port_ = 0;
 };
 
-/** A program run with its output in files and extra environment values. */
-class ProgramRun {
-  public:
-    ProgramRun(const kestrune::testing::ScratchDir& dir, const std::vector<std::string>& args,
-               const std::vector<std::string>& environment)
-        : out_(dir.File("stdout")), err_(dir.File("stderr")) {
-        std::vector<char*> argv;
-        std::vector<std::string> arguments = args;
-        for (std::string& arg : arguments) argv.push_back(arg.data());
-        argv.push_back(nullptr);
-        std::vector<std::string> variables = environment;
-        for (char** entry = environ; *entry != nullptr; ++entry) variables.emplace_back(*entry);
-        std::vector<char*> envp;
-        for (std::string& variable : variables) envp.push_back(variable.data());
-        envp.push_back(nullptr);  // the first of a name wins: ours come first
-        posix_spawn_file_actions_t files;
-        posix_spawn_file_actions_init(&files);
-        posix_spawn_file_actions_addopen(&files, 1, out_.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
-                                         0600);
-        posix_spawn_file_actions_addopen(&files, 2, err_.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
-                                         0600);
-        if (posix_spawn(&pid_, argv[0], &files, nullptr, argv.data(), envp.data()) != 0) pid_ = 0;
-        posix_spawn_file_actions_destroy(&files);
-    }
-    ~ProgramRun() {
-        if (pid_ > 0 && !status_) Kill();
-    }
-    pid_t Pid() const { return pid_; }
-    /** Waits for the end; the exit status (-1 when killed by a signal). */
-    int Wait() {
-        int status = 0;
-        if (::waitpid(pid_, &status, 0) != pid_) return -2;
-        status_ = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-        return *status_;
-    }
-    void Kill() {
-        ::kill(pid_, SIGKILL);
-        Wait();
-    }
-    std::string Out() const { return ReadFile(out_); }
-    std::string Err() const { return ReadFile(err_); }
-
-  private:
-    std::string out_, err_;
-    pid_t pid_ = 0;
-    std::optional<int> status_;
+/** The application object QProcess wants. */
+struct Application {
+    int argc = 1;
+    char name[10] = "cli_tests";
+    char* argv[2] = {name, nullptr};
+    QCoreApplication app{argc, argv};
 };
+
+/** Starts a program with extra environment values (they win over the
+ *  test's own). */
+std::unique_ptr<QProcess> Start(const std::vector<std::string>& args,
+                                const std::vector<std::string>& environment) {
+    QProcessEnvironment variables = QProcessEnvironment::systemEnvironment();
+    for (const std::string& entry : environment) {
+        const QString text = QString::fromStdString(entry);
+        variables.insert(text.section('=', 0, 0), text.section('=', 1));
+    }
+    QStringList arguments;
+    for (std::size_t i = 1; i < args.size(); ++i) arguments << QString::fromStdString(args[i]);
+    auto process = std::make_unique<QProcess>();
+    process->setProcessEnvironment(variables);
+    process->start(QString::fromStdString(args[0]), arguments);
+    EXPECT_TRUE(process->waitForStarted(kWaitMs)) << args[0];
+    return process;
+}
+
+/** Kills a program that waits on its window and collects what it wrote. */
+void Kill(QProcess& process) {
+    process.kill();
+    process.waitForFinished(kWaitMs);
+}
+
+std::string Out(QProcess& process) {
+    return process.readAllStandardOutput().toStdString();
+}
+std::string Err(QProcess& process) {
+    return process.readAllStandardError().toStdString();
+}
 
 /** Waits until the file holds the text (the program wrote its log line). */
 bool WaitForText(const std::string& path, const std::string& text) {
@@ -143,6 +133,7 @@ bool WaitForText(const std::string& path, const std::string& text) {
 // Without a real server: the URL's password, and the listener takes the
 // connection so the process list can be read while the program waits.
 TEST(PasswordTest, APasswordInTheUrlShowsNowhere) {
+    Application app;
     const std::string secret = "Zq7-not-for-eyes";
     const struct {
         const char* name;
@@ -165,10 +156,9 @@ TEST(PasswordTest, APasswordInTheUrlShowsNowhere) {
                 arg.replace(at, 8, url);
             if (arg == "STATION") arg = dir.Path().string();
         }
-        ProgramRun program(dir, args, {"QT_QPA_PLATFORM=offscreen", "KESTRUNE_DATABASE="});
-        ASSERT_GT(program.Pid(), 0);
+        const auto program = Start(args, {"QT_QPA_PLATFORM=offscreen", "KESTRUNE_DATABASE="});
         ASSERT_TRUE(server.Accept());
-        const std::string listed = CommandLineOf(program.Pid());
+        const std::string listed = CommandLineOf(static_cast<pid_t>(program->processId()));
         EXPECT_NE(listed.find("postgresql://lab:"), std::string::npos) << listed;
         EXPECT_EQ(listed.find(secret), std::string::npos) << listed;
         server.Drop();
@@ -176,15 +166,19 @@ TEST(PasswordTest, APasswordInTheUrlShowsNowhere) {
         if (args[0] == KESTRUNE_PROGRAM) {
             // The program says so in its log and then waits on its message box.
             ASSERT_TRUE(WaitForText(log, "database not reached"));
-            program.Kill();
+            Kill(*program);
             EXPECT_NE(ReadFile(log).find("lab@127.0.0.1:" + std::to_string(server.Port())),
                       std::string::npos)
                 << ReadFile(log);
         } else {
-            EXPECT_EQ(program.Wait(), 2);
-            EXPECT_EQ(program.Err().rfind("Failed to connect database", 0), 0u) << program.Err();
+            EXPECT_TRUE(program->waitForFinished(kWaitMs));
+            EXPECT_EQ(program->exitCode(), 2);
         }
-        for (const std::string& shown : {program.Out(), program.Err(), ReadFile(log)})
+        const std::string out = Out(*program), err = Err(*program);
+        if (args[0] == KESTRUNE_CLI) {
+            EXPECT_EQ(err.rfind("Failed to connect database", 0), 0u) << err;
+        }
+        for (const std::string& shown : {out, err, ReadFile(log)})
             EXPECT_EQ(shown.find(secret), std::string::npos) << shown;
     }
 }
@@ -192,6 +186,7 @@ TEST(PasswordTest, APasswordInTheUrlShowsNowhere) {
 // With the test server: no password in the URL; libpq takes it from
 // PGPASSWORD or from the password file, and it shows nowhere either.
 TEST(PasswordTest, LibpqsPasswordSourcesWorkAndShowNowhere) {
+    Application app;
     const char* serverUrl = std::getenv("KESTRUNE_TEST_POSTGRES_URL");
     if (serverUrl == nullptr || *serverUrl == '\0')
         GTEST_SKIP() << "KESTRUNE_TEST_POSTGRES_URL is not set";
@@ -222,23 +217,22 @@ TEST(PasswordTest, LibpqsPasswordSourcesWorkAndShowNowhere) {
         std::vector<std::string> environment = source.environment;
         environment.push_back("QT_QPA_PLATFORM=offscreen");
         environment.push_back("KESTRUNE_DATABASE=" + url);
-        {
-            ProgramRun check(dir, {KESTRUNE_CLI, "db", "check"}, environment);
-            EXPECT_EQ(check.Wait(), 0) << check.Err();
-            EXPECT_EQ(check.Out().rfind("database=" + user + "@" + hostPort, 0), 0u) << check.Out();
-            for (const std::string& shown : {check.Out(), check.Err()})
-                EXPECT_EQ(shown.find(password), std::string::npos) << shown;
-        }
+        const auto check = Start({KESTRUNE_CLI, "db", "check"}, environment);
+        EXPECT_TRUE(check->waitForFinished(kWaitMs));
+        const std::string checkOut = Out(*check), checkErr = Err(*check);
+        EXPECT_EQ(check->exitCode(), 0) << checkErr;
+        EXPECT_EQ(checkOut.rfind("database=" + user + "@" + hostPort, 0), 0u) << checkOut;
+
         kestrune::testing::ScratchDir station;
-        ProgramRun program(station,
-                           {KESTRUNE_PROGRAM, "--station", station.Path().string(),
-                            "--database=" + url, "--audio=virtual"},
-                           environment);
+        const auto program = Start({KESTRUNE_PROGRAM, "--station", station.Path().string(),
+                                    "--database=" + url, "--audio=virtual"},
+                                   environment);
         const std::string log = station.File("kestrune.log");
         ASSERT_TRUE(WaitForText(log, "database: "));  // connected: the session panel is up
-        const std::string listed = CommandLineOf(program.Pid());
-        program.Kill();
-        for (const std::string& shown : {listed, program.Out(), program.Err(), ReadFile(log)})
+        const std::string listed = CommandLineOf(static_cast<pid_t>(program->processId()));
+        Kill(*program);
+        for (const std::string& shown :
+             {checkOut, checkErr, listed, Out(*program), Err(*program), ReadFile(log)})
             EXPECT_EQ(shown.find(password), std::string::npos) << shown;
     }
 }
