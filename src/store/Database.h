@@ -146,8 +146,11 @@ class Database {
     DbResult<Done> Execute(const Statement& statement);
     /** 2. Run a query and collect its rows in order. */
     DbResult<std::vector<Row>> Query(const Statement& statement);
-    /** 3. Insert one row; returns the key the database gave it (keyColumn
-     *  names the auto-numbered column; empty for tables without one: 0).
+    /** 3. Insert one row; returns the key the database gave it, as the
+     *  insert itself reports it (RETURNING, or the connection's last insert
+     *  id), so a row another program inserts meanwhile never answers; an
+     *  error when no key comes back (keyColumn names the auto-numbered
+     *  column; empty for tables without one: 0).
      *  For the result tables' columns (here and in UpdateRow) values are
      *  brought into the column's kind the same way on both engines: an empty
      *  text in a numeric or time column is stored as NULL, a number written
