@@ -25,6 +25,7 @@
 #include "audio/WaitClock.h"
 #include "core/util/Clock.h"
 #include "core/util/Random.h"
+#include "store/Secrets.h"
 
 namespace kestrune::app {
 
@@ -69,6 +70,8 @@ int CKestruneApp::Run(int argc, char** argv) {
     // wrong option answer on a machine without a display too.
     QStringList arguments;
     for (int i = 1; i < argc; ++i) arguments << QString::fromLocal8Bit(argv[i]);
+    // A password in a --database URL is not left for the process list.
+    store::HideArgumentPasswords(argc, argv);
     const ParsedCommandLine parsed = ParseCommandLine(arguments);
     if (const int status = AnswerWithoutStarting(parsed, stdout, stderr); status >= 0)
         return status;

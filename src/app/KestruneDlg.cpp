@@ -28,6 +28,7 @@
 #include "app/MainTestPanel.h"
 #include "app/Prompter.h"
 #include "app/StartupOptions.h"
+#include "app/StationLog.h"
 #include "app/ToolbarIcons.h"
 #include "app/ViewFrame.h"
 #include "app/WaveViews.h"
@@ -532,9 +533,15 @@ CKestruneDlg::StartResult CKestruneDlg::Start(const StartupOptions& options) {
         connectionText_ = ConnectionText(reason);
     }
     if (!db_) {
+        QString logged = connectionText_;
+        logged.replace(QStringLiteral("\r\n"), QStringLiteral(" -"));
+        qCWarning(lcSession).noquote()
+            << "database not reached:" << (location ? location->Describe() : QString()) << "-"
+            << logged;
         services_.prompter.Message(this, connectionText_);
         return StartResult::Workspace;
     }
+    qCInfo(lcSession).noquote() << "database:" << db_->location().Describe();
     if (options.workspace) return StartResult::Workspace;
 
     panelMode_ = true;

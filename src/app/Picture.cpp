@@ -1,7 +1,9 @@
 #include "app/Picture.h"
 
 #include <QBuffer>
+#include <QDateTime>
 #include <QFile>
+#include <QFileInfo>
 #include <QImageReader>
 #include <QPainter>
 
@@ -77,13 +79,31 @@ CPictureFrame::CPictureFrame(QWidget* parent) : QFrame(parent) {
 bool CPictureFrame::SetPath(const QString& path) {
     path_ = path;
     update();
-    return CPicture().Load(path_);
+    return Decode();
+}
+
+CPictureFrame::FileStamp CPictureFrame::StampOf(const QString& path) {
+    const QFileInfo info(path);
+    if (!info.exists()) return {};
+    return {info.size(), info.lastModified().toMSecsSinceEpoch()};
+}
+
+bool CPictureFrame::Decode() {
+    stamp_ = StampOf(path_);
+    if (path_.isEmpty()) {
+        picture_.FreePictureData();
+        return false;
+    }
+    ++decodes_;
+    return picture_.Load(path_);
 }
 
 void CPictureFrame::paintEvent(QPaintEvent* event) {
     QFrame::paintEvent(event);
+    if (path_.isEmpty()) return;
+    if (StampOf(path_) != stamp_) Decode();
     QPainter painter(this);
-    if (!path_.isEmpty() && picture_.Load(path_)) picture_.Show(&painter, contentsRect());
+    picture_.Show(&painter, contentsRect());
 }
 
 }  // namespace kestrune::app

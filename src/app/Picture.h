@@ -68,9 +68,11 @@ class CPicture {
 };
 
 /**
- * A framed picture read from its file and drawn stretched over the whole
- * frame on every paint, so a picture replaced on disk shows at the next
- * repaint. A file that cannot be drawn leaves the frame empty.
+ * A framed picture drawn stretched over the whole frame. The file is
+ * decoded when it is set and kept: a repaint only draws, unless the file
+ * has changed on disk since (another size or modification time), when it
+ * is decoded again first, so a replaced picture shows at the next repaint.
+ * A file that cannot be drawn leaves the frame empty.
  */
 class CPictureFrame final : public QFrame {
     Q_OBJECT
@@ -82,12 +84,25 @@ class CPictureFrame final : public QFrame {
      *  a picture (the frame is then empty). */
     bool SetPath(const QString& path);
     QString Path() const { return path_; }
+    /** How many times a picture file has been decoded for this frame. */
+    int DecodeCount() const { return decodes_; }
 
   protected:
     void paintEvent(QPaintEvent* event) override;
 
   private:
+    /** What tells a changed file: its size and modification time. */
+    struct FileStamp {
+        qint64 size = -1;
+        qint64 modifiedMs = -1;
+        bool operator==(const FileStamp&) const = default;
+    };
+    static FileStamp StampOf(const QString& path);
+    bool Decode();
+
     QString path_;
+    FileStamp stamp_;
+    int decodes_ = 0;
     CPicture picture_;
 };
 

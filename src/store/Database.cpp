@@ -9,13 +9,16 @@
 #include <QSqlQuery>
 #include <QSqlRecord>
 #include <QUrl>
+#include <QUrlQuery>
 
 #include <atomic>
 #include <cmath>
 
 #include "core/util/Clock.h"
+#include "store/CaseFolding.h"
 #include "store/Dialect.h"
 #include "store/Schema.h"
+#include "store/Secrets.h"
 
 namespace kestrune::store {
 namespace {
@@ -175,19 +178,31 @@ DatabaseLocation DatabaseLocation::StationFile(const QString& stationDir) {
 }
 
 std::optional<DatabaseLocation> DatabaseLocation::FromUrl(const QString& url, QString* error) {
-    auto fail = [&](const QString& reason) -> std::optional<DatabaseLocation> {
-        if (error) *error = QStringLiteral("bad database URL '%1': %2").arg(url, reason);
+    // The password never reaches a message: the URL is shown masked, and
+    // Qt's reason loses the copy of the URL it quotes ("; source was ...").
+    const QString masked = MaskUrlPassword(url);
+    auto fail = [&](QString reason) -> std::optional<DatabaseLocation> {
+        if (const qsizetype source = reason.indexOf(QLatin1String("; source was")); source >= 0) {
+            reason.truncate(source);
+        }
+        // Qt's "Invalid password (character 'x' not permitted)" quotes it.
+        if (reason.startsWith(QLatin1String("Invalid password"))) {
+            reason =
+                QStringLiteral("the password holds a character a URL cannot (percent-encode it)");
+        }
+        if (error) *error = QStringLiteral("bad database URL '%1': %2").arg(masked, reason);
         return std::nullopt;
     };
     const QString trimmed = url.trimmed();
     const QUrl parsed(trimmed, QUrl::StrictMode);
     if (trimmed.isEmpty()) return fail(QStringLiteral("it is empty"));
     if (!parsed.isValid()) return fail(parsed.errorString());
-    if (parsed.hasQuery() || parsed.hasFragment()) {
-        return fail(QStringLiteral("query and fragment parts are not supported"));
-    }
+    if (parsed.hasFragment()) return fail(QStringLiteral("a fragment part is not supported"));
     const QString scheme = parsed.scheme().toLower();
     DatabaseLocation location;
+    if (scheme == QLatin1String("sqlite") && parsed.hasQuery()) {
+        return fail(QStringLiteral("an SQLite URL takes no query part"));
+    }
     if (scheme == QLatin1String("sqlite")) {
         if (!parsed.host().isEmpty() || !parsed.userName().isEmpty() || parsed.port() != -1) {
             return fail(
@@ -219,6 +234,22 @@ std::optional<DatabaseLocation> DatabaseLocation::FromUrl(const QString& url, QS
         return fail(QStringLiteral("the database name '%1' contains a '/'").arg(name));
     }
     location.name = name;
+    // The one connection option a URL may carry: how the server's TLS is
+    // required and checked (libpq's sslmode).
+    static const QStringList kSslModes{QStringLiteral("disable"),   QStringLiteral("allow"),
+                                       QStringLiteral("prefer"),    QStringLiteral("require"),
+                                       QStringLiteral("verify-ca"), QStringLiteral("verify-full")};
+    const QUrlQuery query(parsed);
+    for (const auto& [key, value] : query.queryItems(QUrl::FullyDecoded)) {
+        if (key != QLatin1String("sslmode")) {
+            return fail(QStringLiteral("the option '%1' is not supported (only sslmode)").arg(key));
+        }
+        if (!kSslModes.contains(value)) {
+            return fail(QStringLiteral("sslmode must be one of %1, not '%2'")
+                            .arg(kSslModes.join(QStringLiteral(", ")), value));
+        }
+        location.sslMode = value;
+    }
     return location;
 }
 
@@ -229,6 +260,7 @@ QString DatabaseLocation::Describe() const {
     const bool ipv6 = host.contains(QLatin1Char(':'));
     text += ipv6 ? QLatin1Char('[') + host + QLatin1Char(']') : host;
     text += QLatin1Char(':') + QString::number(port) + QLatin1Char('/') + name;
+    if (!sslMode.isEmpty()) text += QStringLiteral("?sslmode=") + sslMode;
     return text;
 }
 
@@ -383,15 +415,20 @@ bool Database::Impl::Connect(QString* reason) {
         db.setHostName(location.host);
         db.setPort(location.port);
         db.setUserName(location.user);
-        db.setPassword(location.password);
+        // An empty password is not passed on, so that libpq looks in
+        // PGPASSWORD, PGPASSFILE or ~/.pgpass.
+        if (!location.password.isEmpty()) db.setPassword(location.password);
         db.setDatabaseName(location.name);
-        db.setConnectOptions(QStringLiteral("connect_timeout=10"));
+        QString options = QStringLiteral("connect_timeout=10");
+        if (!location.sslMode.isEmpty()) options += QStringLiteral(";sslmode=") + location.sslMode;
+        db.setConnectOptions(options);
     }
     db.setNumericalPrecisionPolicy(QSql::LowPrecisionDouble);
     if (!db.open()) {
         *reason = DriverMessage(db.lastError());
         return false;
     }
+    if (location.engine == Engine::Sqlite && !InstallUnicodeLower(db, reason)) return false;
     for (const QString& sql : dialect.SessionSetup()) {
         if (!RunSetup(sql, reason)) return false;
     }
@@ -582,6 +619,9 @@ std::unique_ptr<Database> Database::Open(const DatabaseLocation& location, QStri
     std::unique_ptr<Database> database(new Database(std::move(impl)));
     QString reason;
     if (!database->impl_->Connect(&reason)) {
+        // libpq does not quote the password back, but a driver might.
+        if (!location.password.isEmpty())
+            reason.replace(location.password, QLatin1String(kMaskedPassword));
         if (errorText) *errorText = ConnectionText(reason);
         return nullptr;
     }
@@ -689,10 +729,16 @@ DbResult<qint64> Database::Insert(const QString& table, const QString& keyColumn
     QSqlQuery query(impl_->db);
     result.error = impl_->Run(query, statement);
     if (result.error || keyColumn.isEmpty()) return result;
-    if (returning) {
-        if (query.next()) result.value = query.value(0).toLongLong();
-    } else {
-        result.value = query.lastInsertId().toLongLong();
+    // The key of this very row, as the insert reports it: never looked up
+    // again afterwards, where another station's row could answer.
+    const QVariant key =
+        returning ? (query.next() ? query.value(0) : QVariant()) : query.lastInsertId();
+    bool ok = false;
+    result.value = key.toLongLong(&ok);
+    if (IsNull(key) || !ok || result.value <= 0) {
+        result.value = 0;
+        result.error = DbError{QStringLiteral("the database did not report the new row's key"),
+                               statement.Display()};
     }
     return result;
 }
@@ -792,8 +838,8 @@ QString Dialect::ColumnDdl(ColumnType type) const {
 
 QString Dialect::ContainsPattern(const QString& column) const {
     return engine == Engine::Sqlite
-               ? QStringLiteral("%1 LIKE '%' || ? || '%'").arg(column)
-               : QStringLiteral("%1 ILIKE '%' || ? || '%' ESCAPE ''").arg(column);
+               ? QStringLiteral("lower(%1) LIKE '%' || lower(?) || '%'").arg(column)
+               : QStringLiteral("lower(%1) LIKE '%' || lower(?) || '%' ESCAPE ''").arg(column);
 }
 
 bool Dialect::InsertReturnsKey() const {

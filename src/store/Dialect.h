@@ -30,11 +30,12 @@ struct Dialect {
     QString ColumnDdl(ColumnType type) const;
 
     /**
-     * `column LIKE '%' || ? || '%'` ignoring ASCII case, with the bound text
-     * taken as a LIKE pattern (% and _ are wildcards) and no escape
-     * character, so a backslash in a Windows path is an ordinary character.
-     * SQLite's LIKE already ignores ASCII case and has no escape character;
-     * PostgreSQL needs ILIKE and ESCAPE ''.
+     * `column LIKE '%' || ? || '%'` ignoring case, with the bound text taken
+     * as a LIKE pattern (% and _ are wildcards) and no escape character, so
+     * a backslash in a Windows path is an ordinary character. Both sides go
+     * through lower(), which folds every alphabet's case on both engines
+     * (SQLite's is replaced by a Unicode one on connecting: CaseFolding.h);
+     * PostgreSQL's LIKE needs ESCAPE '' to have no escape character.
      */
     QString ContainsPattern(const QString& column) const;
 

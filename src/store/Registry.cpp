@@ -9,8 +9,8 @@
 namespace kestrune::store {
 namespace {
 
-// Texts are bound as texts even when empty: a null would not be found
-// again by "= ?" (the read-back of a new key).
+// Texts are bound as texts even when empty, as the dialogs have always
+// stored them (a search or "= ?" finds them; a null would not be).
 QVariant TextValue(const QString& text) {
     return text.isNull() ? QStringLiteral("") : text;
 }
@@ -32,22 +32,6 @@ DbResult<std::vector<ListEntry>> ListRows(Database& db, const Statement& listing
     for (const Row& row : rows.value) {
         result.value.push_back(ListEntry{row.Int(keyColumn), row.Text(textColumn)});
     }
-    return result;
-}
-
-// The key of the newest row whose column holds the text: after an insert,
-// the row just written (keys grow, so the largest is the newest).
-DbResult<qint64> NewestKey(Database& db, const Statement& readBack) {
-    DbResult<qint64> result;
-    DbResult<std::vector<Row>> rows = db.Query(readBack);
-    result.error = rows.error;
-    if (!result.Ok()) return result;
-    if (rows.value.empty() || rows.value.front().At(0).isNull()) {
-        result.error = DbError{QStringLiteral("the row just inserted was not found again"),
-                               readBack.Display()};
-        return result;
-    }
-    result.value = rows.value.front().At(0).toLongLong();
     return result;
 }
 
@@ -89,15 +73,16 @@ DbResult<std::optional<Subject>> SubjectRegistry::Load(qint64 id) {
 }
 
 DbResult<qint64> SubjectRegistry::Add(const Subject& subject) {
-    const DbResult<Done> inserted =
-        db_.Execute({QStringLiteral("INSERT INTO IndividualInfo "
-                                    "(IIName,IISex,IIAge,IIHanduse,IIEducation,IIDescription) "
-                                    "VALUES(?,?,?,?,?,?)"),
-                     {TextValue(subject.name), SexText(subject.sex), subject.birthYear,
-                      subject.handuse, subject.education, TextValue(subject.description)}});
-    if (!inserted.Ok()) return DbResult<qint64>{0, inserted.error};
-    return NewestKey(db_, {QStringLiteral("Select max(IIID) from IndividualInfo where IIName=?"),
-                           {TextValue(subject.name)}});
+    // The key comes from the insert itself: another station may register
+    // the same name at the same moment, so a read-back by name could find
+    // its row instead of ours.
+    return db_.Insert(QStringLiteral("IndividualInfo"), QStringLiteral("IIID"),
+                      {{QStringLiteral("IIName"), TextValue(subject.name)},
+                       {QStringLiteral("IISex"), SexText(subject.sex)},
+                       {QStringLiteral("IIAge"), subject.birthYear},
+                       {QStringLiteral("IIHanduse"), subject.handuse},
+                       {QStringLiteral("IIEducation"), subject.education},
+                       {QStringLiteral("IIDescription"), TextValue(subject.description)}});
 }
 
 DbResult<Done> SubjectRegistry::Remove(qint64 id) {
@@ -168,15 +153,15 @@ DbResult<std::optional<AudioMaterial>> AudioRegistry::Load(qint64 id) {
 }
 
 DbResult<qint64> AudioRegistry::Add(const AudioMaterial& material) {
-    const DbResult<Done> inserted = db_.Execute(
-        {QStringLiteral("INSERT INTO AudioInfo "
-                        "(AIPathname,AILength,AIFiletype,AISex,AIChannel,AIBits,AIContent) "
-                        "VALUES(?,?,?,?,?,?,?)"),
-         {TextValue(material.pathname), material.lengthMs, TextValue(material.fileType),
-          SexText(material.sex), material.channels, material.bits, TextValue(material.content)}});
-    if (!inserted.Ok()) return DbResult<qint64>{0, inserted.error};
-    return NewestKey(db_, {QStringLiteral("Select max(AIID) from AudioInfo where AIPathname=?"),
-                           {TextValue(material.pathname)}});
+    // As for subjects: the insert's own key, never a read-back by path.
+    return db_.Insert(QStringLiteral("AudioInfo"), QStringLiteral("AIID"),
+                      {{QStringLiteral("AIPathname"), TextValue(material.pathname)},
+                       {QStringLiteral("AILength"), material.lengthMs},
+                       {QStringLiteral("AIFiletype"), TextValue(material.fileType)},
+                       {QStringLiteral("AISex"), SexText(material.sex)},
+                       {QStringLiteral("AIChannel"), material.channels},
+                       {QStringLiteral("AIBits"), material.bits},
+                       {QStringLiteral("AIContent"), TextValue(material.content)}});
 }
 
 DbResult<Done> AudioRegistry::Remove(qint64 id) {

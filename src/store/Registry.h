@@ -55,14 +55,14 @@ class SubjectRegistry {
     DbResult<std::vector<ListEntry>> List(const Statement& listing);
     /** The subject with that key; nullopt when there is none. */
     DbResult<std::optional<Subject>> Load(qint64 id);
-    /** Inserts a new subject and returns its key: the largest IIID among the
-     *  rows with that name (the newest one). */
+    /** Inserts a new subject and returns the key the database gave that
+     *  row (never another station's row of the same name). */
     DbResult<qint64> Add(const Subject& subject);
     DbResult<Done> Remove(qint64 id);
     /** Writes every column of subject.id's row; false when the row is gone. */
     DbResult<bool> Update(const Subject& subject);
-    /** Subjects whose name contains the text (a LIKE pattern, ignoring ASCII
-     *  case on both engines), in key order. */
+    /** Subjects whose name contains the text (a LIKE pattern, ignoring the
+     *  case of every alphabet the same way on both engines), in key order. */
     DbResult<std::vector<ListEntry>> Search(const QString& namePart);
     /** Only name and year of birth, as the entry form corrects them. */
     DbResult<bool> UpdateNameAndBirthYear(qint64 id, const QString& name, int birthYear);
@@ -81,7 +81,7 @@ class AudioRegistry {
     static Statement OneMaterial(qint64 id);
     DbResult<std::vector<ListEntry>> List(const Statement& listing);  ///< (AIID, AIPathname)
     DbResult<std::optional<AudioMaterial>> Load(qint64 id);
-    /** Inserts and returns the largest AIID among rows with that path. */
+    /** Inserts and returns the key the database gave that row. */
     DbResult<qint64> Add(const AudioMaterial& material);
     DbResult<Done> Remove(qint64 id);
     DbResult<bool> Update(const AudioMaterial& material);

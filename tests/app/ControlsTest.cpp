@@ -443,6 +443,37 @@ class ControlsTest : public QObject {
         QCOMPARE(prompter.messages[0].caption, QStringLiteral("CPicture Error"));
     }
 
+    void AFrameDecodesItsPictureOnceAndAgainOnlyWhenTheFileChanges() {
+        const QString path = Save(TwoColours(16, 8), "frame.png", "PNG");
+        CPictureFrame frame;
+        frame.resize(42, 22);
+        QVERIFY(frame.SetPath(path));
+        QCOMPARE(frame.DecodeCount(), 1);
+        QImage shown;
+        for (int repaint = 0; repaint < 4; ++repaint) shown = frame.grab().toImage();
+        QCOMPARE(frame.DecodeCount(), 1);
+        QCOMPARE(shown.pixel(5, 11), kRed);
+        QCOMPARE(shown.pixel(36, 11), kBlue);
+
+        // Another picture saved under the same name shows at the next repaint.
+        QImage white(8, 8, QImage::Format_RGB32);
+        white.fill(kWhite);
+        Save(white, "frame.png", "PNG");
+        shown = frame.grab().toImage();
+        QCOMPARE(frame.DecodeCount(), 2);
+        QCOMPARE(shown.pixel(5, 11), kWhite);
+        frame.grab();
+        QCOMPARE(frame.DecodeCount(), 2);
+
+        // A file that is not there leaves the frame empty and is looked for
+        // again only when it appears.
+        QVERIFY(!frame.SetPath(dir_.filePath("absent.png")));
+        const int tries = frame.DecodeCount();
+        frame.grab();
+        frame.grab();
+        QCOMPARE(frame.DecodeCount(), tries);
+    }
+
     // --- The hyperlink --------------------------------------------------------
 
     void clickOpensTargetAndTurnsVisited() {

@@ -9,6 +9,7 @@
 
 #include <stdlib.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <filesystem>
 #include <fstream>
@@ -158,7 +159,7 @@ TEST(CliParseTest, HelpListsEveryCommandInColumns) {
         UsageText().find("\n  db init                      create the tables, or bring an older "
                          "schema up to date\n  db check                     the database "
                          "and its schema version, then each table\n                      "
-                         "         with its row count\n"),
+                         "         with its row count; reads every row for damage\n"),
         std::string::npos)
         << UsageText();
 }
@@ -263,7 +264,47 @@ TEST_F(CliDbTest, InitCreatesTheStationDatabaseAndCheckListsItsTables) {
                              " schema=3\n"
                              "IndividualInfo 2\nAudioInfo 0\nTestRecord 0\nStatisticalRecord 0\n"
                              "BasicRecord 3\nSyllableMaskRecord 0\nNewSyllableMaskRecord 0\n"
+                             "SyllableSpeedupRecord 0\nStatisticalSyllableMaskRecord 0\n"
+                             "integrity ok\n");
+}
+
+// Counting rows does not read them; the check reads every row, finds the
+// damaged page and ends with status 2, the damage on stderr.
+TEST_F(CliDbTest, CheckFailsOnADamagedPageThatTheCountsDoNotSee) {
+    {
+        int argc = 1;
+        char name[] = "cli_tests";
+        char* argv[] = {name, nullptr};
+        QCoreApplication app(argc, argv);
+        QString error;
+        auto db = store::Database::Open(
+            store::DatabaseLocation::StationFile(QString::fromStdString(station_.string())),
+            &error);
+        ASSERT_TRUE(db) << error.toStdString();
+        for (int i = 0; i < 300; ++i) {
+            ASSERT_TRUE(
+                db->Insert("BasicRecord", "BRID", {{"BRContent", QString("answer %1").arg(i)}})
+                    .Ok());
+        }
+    }
+    std::vector<std::uint8_t> bytes = kestrune::testing::ScratchDir::Read(StationFile());
+    ASSERT_GT(bytes.size(), 8192u);
+    // The first cell pointer of the last page (a leaf of BasicRecord) now
+    // points past the end of its page.
+    std::fill_n(bytes.end() - 4096 + 8, 2, 0xff);
+    {
+        std::ofstream out(StationFile(), std::ios::binary | std::ios::trunc);
+        out.write(reinterpret_cast<const char*>(bytes.data()),
+                  static_cast<std::streamsize>(bytes.size()));
+    }
+    const Result check = Station({"db", "check"});
+    EXPECT_EQ(check.status, kExitFailed);
+    EXPECT_EQ(check.out, "database=" + StationFile() +
+                             " schema=3\n"
+                             "IndividualInfo 1\nAudioInfo 0\nTestRecord 0\nStatisticalRecord 0\n"
+                             "BasicRecord 300\nSyllableMaskRecord 0\nNewSyllableMaskRecord 0\n"
                              "SyllableSpeedupRecord 0\nStatisticalSyllableMaskRecord 0\n");
+    EXPECT_EQ(check.err.rfind("integrity: ", 0), 0u) << check.err;
 }
 
 // The station's answer journal: listed line by line, replayed into the
@@ -323,7 +364,7 @@ TEST_F(CliDbTest, DatabaseOptionBeatsEnvironmentBeatsStation) {
 
     const Result option = Station({"--database", "sqlite://" + fromOption, "db", "check"});
     EXPECT_EQ(option.status, kExitOk) << option.err;
-    EXPECT_EQ(option.out, "database=" + fromOption + " schema=3\n" + kTablesNew);
+    EXPECT_EQ(option.out, "database=" + fromOption + " schema=3\n" + kTablesNew + "integrity ok\n");
     EXPECT_EQ(Station({"db", "init"}).out, "database=" + fromEnvironment + " schema=3\n");
 
     ::unsetenv("KESTRUNE_DATABASE");

@@ -4,6 +4,8 @@
 // A database brought up from schema version 1 gets that row only when it has
 // no subjects; one that has subjects keeps them and their keys as they are.
 
+#include <QProcess>
+
 #include <gtest/gtest.h>
 
 #include <optional>
@@ -131,7 +133,7 @@ TEST_P(OpenStoreTest, ANewRowsKeyIsTheNewestWithItsNameOrPathAndMaterialsChange)
     EXPECT_EQ(Must(audio.List(AudioRegistry::AllMaterials())).size(), 1u);
 }
 
-TEST_P(OpenStoreTest, SearchTakesALikePatternIgnoringAsciiCase) {
+TEST_P(OpenStoreTest, SearchTakesALikePatternIgnoringCase) {
     SubjectRegistry subjects(*db);
     const qint64 sato = Must(subjects.Add(MakeSubject("SATO Kenji")));
     const qint64 kato = Must(subjects.Add(MakeSubject("kato")));
@@ -159,6 +161,45 @@ TEST_P(OpenStoreTest, SearchTakesALikePatternIgnoringAsciiCase) {
     EXPECT_EQ(Ids(Must(audio.Search("a\\w"))), std::vector<qint64>{backslash});
     EXPECT_EQ(Ids(Must(audio.Search(".wav"))), (std::vector<qint64>{backslash, slash}));
     EXPECT_EQ(Ids(Must(audio.Search(""))), (std::vector<qint64>{backslash, slash}));
+}
+
+// Case is ignored in every alphabet, the same way on both engines; kana
+// have no case and hiragana never match katakana.
+TEST_P(OpenStoreTest, SearchIgnoresTheCaseOfEveryAlphabetAlike) {
+    SubjectRegistry subjects(*db);
+    const qint64 mueller = Must(subjects.Add(MakeSubject("MÜLLER Jürgen")));
+    const qint64 oeztuerk = Must(subjects.Add(MakeSubject("öztürk")));
+    const qint64 sophia = Must(subjects.Add(MakeSubject("ΣΟΦΙΑ Παπαδοπούλου")));
+    const qint64 wide = Must(subjects.Add(MakeSubject("ＹＡＭＡＤＡ")));
+    const qint64 kana = Must(subjects.Add(MakeSubject("やまだ ヤマダ")));
+    const qint64 ascii = Must(subjects.Add(MakeSubject("Yamada")));
+    const struct {
+        const char* text;
+        std::vector<qint64> found;
+    } rows[] = {
+        {"müller", {mueller}},
+        {"MÜLL", {mueller}},
+        {"JÜRGEN", {mueller}},
+        {"ÖZTÜRK", {oeztuerk}},
+        {"ü", {mueller, oeztuerk}},
+        {"σοφια", {sophia}},
+        {"ΠΑΠΑΔΟΠΟΎΛΟΥ", {sophia}},
+        {"ｙａｍａｄａ", {wide}},
+        {"ＹａＭａ", {wide}},
+        {"yamada", {ascii}},  // full-width letters are letters of their own
+        {"YAMADA", {ascii}},
+        {"やまだ", {kana}},
+        {"ヤマダ", {kana}},
+        {"ダ や", {}},
+        {"ﾔﾏﾀﾞ", {}},  // half-width katakana are not folded into full-width
+        {"mueller", {}},
+    };
+    for (const auto& row : rows)
+        EXPECT_EQ(Ids(Must(subjects.Search(QString::fromUtf8(row.text)))), row.found) << row.text;
+
+    AudioRegistry audio(*db);
+    const qint64 path = Must(audio.Add(MakeMaterial("D:\\Ärzte\\ÜBUNG.wav")));
+    EXPECT_EQ(Ids(Must(audio.Search("\\ärzte\\übung"))), std::vector<qint64>{path});
 }
 
 TEST_P(OpenStoreTest, RemovingASubjectLeavesItsRecordsAlone) {
@@ -315,6 +356,54 @@ TEST_P(StoreTest, AnOlderDatabaseGetsThePracticeSubjectOnlyWithoutSubjects) {
             EXPECT_EQ(raw.Scalar("SELECT BRContent FROM BasicRecord").toString(), "kept");
         }
     }
+}
+
+// Three stations register the same name at the same time, 400 times each:
+// every key a registration returns is that station's own row. (A key read
+// back by name afterwards picked another station's row about once in three
+// registrations on a shared server.)
+TEST_P(StoreTest, StationsRegisteringOneNameAtOnceEachGetTheirOwnKeys) {
+    constexpr int kStations = 3;
+    constexpr int kEach = 400;
+    Open().reset();  // the schema exists before the stations start
+    const QString name = "Yamada Hanako";
+    std::vector<std::unique_ptr<QProcess>> stations;
+    for (int i = 0; i < kStations; ++i) {
+        auto& station = stations.emplace_back(std::make_unique<QProcess>());
+        station->setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        station->start(
+            KESTRUNE_REGISTER_CHILD,
+            {ChildUrl(Location()), name, QString("station %1").arg(i), QString::number(kEach)});
+    }
+    for (int i = 0; i < kStations; ++i) {
+        QProcess& station = *stations[i];
+        ASSERT_TRUE(station.waitForFinished(-1)) << "station " << i;
+        EXPECT_EQ(station.exitStatus(), QProcess::NormalExit);
+        EXPECT_EQ(station.exitCode(), 0) << "station " << i;
+        EXPECT_EQ(station.readAllStandardOutput().toStdString(), "registered=400 mixed=0\n");
+    }
+    auto db = Open();
+    ASSERT_TRUE(db);
+    for (int i = 0; i < kStations; ++i) {
+        EXPECT_EQ(Scalar(*db,
+                         "SELECT COUNT(*) FROM IndividualInfo WHERE IIName = ? AND "
+                         "IIDescription = ?",
+                         {name, QString("station %1").arg(i)})
+                      .toInt(),
+                  kEach);
+    }
+}
+
+// A registration the database refuses reports the failure and no key.
+TEST_P(OpenStoreTest, ARefusedRegistrationGivesAnErrorAndNoKey) {
+    {
+        RawConnection other(Location());
+        ASSERT_TRUE(other.Exec("DROP TABLE AudioInfo")) << S(other.LastError());
+    }
+    const DbResult<qint64> key = AudioRegistry(*db).Add(MakeMaterial("a.wav"));
+    ASSERT_FALSE(key.Ok());
+    EXPECT_EQ(key.value, 0);
+    EXPECT_NE(key.error->sql.indexOf("a.wav"), -1) << S(key.error->Text());
 }
 
 }  // namespace

@@ -3,6 +3,7 @@
 #include <QCoreApplication>
 #include <QSqlError>
 #include <QSqlQuery>
+#include <QUrl>
 
 #include <sqlite3.h>
 #include <unistd.h>
@@ -59,6 +60,13 @@ std::optional<DatabaseLocation> TestServer() {
     std::optional<DatabaseLocation> server = DatabaseLocation::FromUrl(url, &error);
     if (!server) ADD_FAILURE() << "KESTRUNE_TEST_POSTGRES_URL: " << error.toStdString();
     return server;
+}
+
+QString ChildUrl(const DatabaseLocation& where) {
+    if (where.engine == Engine::Sqlite)
+        return "sqlite://" + QUrl::toPercentEncoding(where.sqlitePath, "/");
+    const QString url = qEnvironmentVariable("KESTRUNE_TEST_POSTGRES_URL");
+    return url.left(url.lastIndexOf('/') + 1) + where.name;
 }
 
 RawConnection::RawConnection(const DatabaseLocation& location) {

@@ -36,6 +36,10 @@ inline std::string S(const QString& text) {
     return text.toStdString();
 }
 
+/** A URL naming the test's database, for a child process (with the test
+ *  server's password). */
+QString ChildUrl(const DatabaseLocation& where);
+
 /** The value of a result, failing the test when the operation failed. */
 template <typename T>
 T Must(DbResult<T> result) {
