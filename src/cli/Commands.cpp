@@ -14,6 +14,8 @@
 #include <ostream>
 #include <sstream>
 
+#include "audio/DeviceChoice.h"
+#include "audio/LibraryMessages.h"
 #include "cli/SpectrogramCommand.h"
 #include "core/ini/IniFile.h"
 #include "core/wave/WaveFile.h"
@@ -23,6 +25,8 @@
 
 namespace kestrune::cli {
 namespace {
+
+constexpr const char* kProgram = "kestrune-cli";
 
 std::string Utf8(const QString& text) {
     return text.toStdString();
@@ -162,6 +166,20 @@ int DbJournal(const Invocation& in) {
 
 // One line describing the wave as the reader leaves it: a two-channel file
 // has already been reduced to its left channel.
+int AudioDevices(const Invocation& in) {
+    // ALSA's and JACK's complaints about every device they probe are not
+    // this command's output; a listing has no log to keep them in.
+    audio::RouteLibraryMessages([](const std::string&, const std::string&) {});
+    const audio::DeviceList list = audio::ListSoundDevices();
+    audio::WriteDeviceList(list, in.out);
+    if (list.hostApis.empty()) {
+        in.err << kProgram << ": No sound device found: the sound system did not start\n";
+        return kExitFailed;
+    }
+    if (list.defaultOutput < 0) in.err << kProgram << ": No sound device found: no output device\n";
+    return kExitOk;
+}
+
 int WaveInfo(const Invocation& in) {
     std::ostream& out = in.out;
     WaveHeaderResult header = ReadWaveHeader(in.args[0]);
@@ -192,7 +210,6 @@ int IniGet(const Invocation& in) {
     return kExitOk;
 }
 
-constexpr const char* kProgram = "kestrune-cli";
 constexpr int kHelpColumn = 31;  // where the help texts start in the usage
 
 // Qt's parser texts ("Unknown option 'x'.") in the style of ours.
@@ -225,6 +242,11 @@ const std::vector<Command>& Commands() {
          "then the level\nof each bin 0 ... N/2 - 1); defaults 2048, 128, 800x256",
          Spectrogram,
          "[--frame N] [--shift S] [--size WxH]"},
+        {{"audio", "devices"},
+         {},
+         "the sound host APIs, then the input and the output\ndevices: index, host API, "
+         "channels, default rate,\nname",
+         AudioDevices},
         {{"db", "init"}, {}, "create the tables, or bring an older schema up to date", DbInit},
         {{"db", "check"},
          {},

@@ -1,0 +1,87 @@
+// `kestrune-cli audio devices` as a user runs it on a machine without a
+// sound card: ALSA's null device as the default (a temporary ~/.asoundrc),
+// or a default naming a card that is not there, which sets ALSA and JACK
+// complaining about every device they probe.
+#include <gtest/gtest.h>
+
+#include <stdlib.h>
+
+#include <cstdlib>
+#include <fstream>
+#include <regex>
+#include <sstream>
+#include <string>
+
+#include "support/ScratchDir.h"
+
+namespace {
+
+struct Output {
+    int status;
+    std::string out;
+    std::string err;
+};
+
+std::string Slurp(const std::filesystem::path& path) {
+    std::ifstream in(path);
+    std::ostringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+// The program with HOME in a scratch folder holding `asoundrc`.
+Output ListDevices(const std::string& asoundrc) {
+    const kestrune::testing::ScratchDir home;
+    std::ofstream(home.Path() / ".asoundrc") << asoundrc;
+    const auto out = home.Path() / "out", err = home.Path() / "err";
+    const std::string command = "env -u ALSA_CONFIG_PATH HOME='" + home.Path().string() + "' '" +
+                                KESTRUNE_CLI + "' audio devices >'" + out.string() + "' 2>'" +
+                                err.string() + "'";
+    const int status = std::system(command.c_str());
+    return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, Slurp(out), Slurp(err)};
+}
+
+TEST(AudioDevicesTest, ListsHostApisAndDevicesOneParseableLineEach) {
+    const Output run =
+        ListDevices("pcm.!default { type null }\nctl.!default { type hw card 31 }\n");
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(run.err, "");
+    const std::regex hostApi("hostapi index=[0-9]+ devices=[0-9]+ default=[01] name=.+");
+    const std::regex device(
+        "(input|output) index=[0-9]+ hostapi=[0-9]+ channels=[1-9][0-9]* rate=[1-9][0-9]* "
+        "default=[01] name=.+");
+    std::istringstream lines(run.out);
+    int hostApis = 0, outputs = 0, defaultOutputs = 0;
+    std::string kind = "hostapi";
+    for (std::string line; std::getline(lines, line);) {
+        SCOPED_TRACE(line);
+        const std::string first = line.substr(0, line.find(' '));
+        // Host APIs first, then the inputs, then the outputs.
+        EXPECT_GE(first, kind == "hostapi" ? std::string("hostapi") : kind) << run.out;
+        if (first == "hostapi") {
+            EXPECT_TRUE(std::regex_match(line, hostApi));
+            ++hostApis;
+        } else {
+            EXPECT_TRUE(std::regex_match(line, device));
+            if (first == "output") ++outputs;
+            if (first == "output" && line.find(" default=1 name=default") != std::string::npos)
+                ++defaultOutputs;
+        }
+        kind = first;
+    }
+    EXPECT_NE(run.out.find(" default=1 name=ALSA\n"), std::string::npos) << run.out;
+    EXPECT_GE(hostApis, 1);
+    EXPECT_GE(outputs, 1);
+    EXPECT_EQ(defaultOutputs, 1) << run.out;
+}
+
+TEST(AudioDevicesTest, SaysInOneLineThatThereIsNoOutputAndNothingOfTheLibraries) {
+    // Every PCM, the default included, on a card that is not there.
+    const Output run =
+        ListDevices("pcm.!default { type hw card 31 }\nctl.!default { type hw card 31 }\n");
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(run.out.find("output "), std::string::npos) << run.out;
+    EXPECT_EQ(run.err, "kestrune-cli: No sound device found: no output device\n");
+}
+
+}  // namespace
