@@ -116,8 +116,7 @@ int CKestruneApp::Run(int argc, char** argv) {
         std::fprintf(stderr, "kestrune: cannot write %s\n",
                      qPrintable(StationLogPath(options.stationDir)));
     audio::RouteLibraryMessages([](const std::string& library, const std::string& text) {
-        qCDebug(lcSoundLibrary).noquote()
-            << QString::fromStdString(library) << ": " << QString::fromLocal8Bit(text.c_str());
+        qCDebug(lcSoundLibrary).noquote() << QString::fromLocal8Bit(library + ": " + text);
     });
 
     // The sound output the test dialogs play through. Nothing is opened

@@ -1,7 +1,11 @@
-// `kestrune-cli audio devices` as a user runs it on a machine without a
-// sound card: ALSA's null device as the default (a temporary ~/.asoundrc),
-// or a default naming a card that is not there, which sets ALSA and JACK
-// complaining about every device they probe.
+// `kestrune-cli audio devices` and the program's start as a user sees them
+// on a machine without a sound card: ALSA's null device as the default (a
+// temporary ~/.asoundrc), or a default naming a card that is not there,
+// which sets ALSA and JACK complaining about every device they probe.
+#include <QCoreApplication>
+#include <QProcess>
+#include <QProcessEnvironment>
+
 #include <gtest/gtest.h>
 
 #include <stdlib.h>
@@ -82,6 +86,67 @@ TEST(AudioDevicesTest, SaysInOneLineThatThereIsNoOutputAndNothingOfTheLibraries)
     EXPECT_EQ(run.status, 0) << run.err;
     EXPECT_EQ(run.out.find("output "), std::string::npos) << run.out;
     EXPECT_EQ(run.err, "kestrune-cli: No sound device found: no output device\n");
+}
+
+// The program on a station whose kestrune.ini names a device that is gone:
+// it starts (the database line follows the sound line), names the device
+// once, and the libraries' complaints are in the log, not on the terminal.
+TEST(AudioDevicesTest, TheProgramStartsOnAStationNamingAMissingDeviceAndSaysSo) {
+    int argc = 1;
+    char name[] = "cli_tests";
+    char* argv[] = {name, nullptr};
+    QCoreApplication app(argc, argv);
+    const struct {
+        const char* asoundrc;
+        std::string said;
+        bool complaints;  // ALSA's own messages are sure to be in the log, at debug level
+    } rows[] = {
+        {"pcm.!default { type null }\nctl.!default { type hw card 31 }\n",
+         "kestrune.session: the sound output device \"Gone Card\" is not available; playing on "
+         "the default output device instead\n",
+         false},
+        {"pcm.!default { type hw card 31 }\nctl.!default { type hw card 31 }\n",
+         "kestrune.session: No sound device found: the sound output device \"Gone Card\" is not "
+         "available and there is no other output device\n",
+         true},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.asoundrc);
+        const kestrune::testing::ScratchDir home;
+        const auto station = home.Path() / "station";
+        std::filesystem::create_directory(station);
+        std::ofstream(home.Path() / ".asoundrc") << row.asoundrc;
+        std::ofstream(station / "kestrune.ini") << "[Audio]\r\nOutputDevice=Gone Card\r\n";
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(QStringLiteral("HOME"), QString::fromStdString(home.Path().string()));
+        environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+        environment.insert(QStringLiteral("XDG_RUNTIME_DIR"),
+                           QString::fromStdString(home.Path().string()));
+        environment.remove(QStringLiteral("ALSA_CONFIG_PATH"));
+        environment.remove(QStringLiteral("KESTRUNE_DATABASE"));
+        QProcess run;
+        run.setProcessEnvironment(environment);
+        run.setReadChannel(QProcess::StandardError);
+        run.start(QStringLiteral(KESTRUNE_PROGRAM),
+                  {QStringLiteral("--station"), QString::fromStdString(station.string())});
+        // Up to the database line, which comes after the sound device's; the
+        // minute only guards against a hang.
+        QByteArray err;
+        while (!err.contains("kestrune.session: database:") && run.waitForReadyRead(60000))
+            err += run.readAllStandardError();
+        run.kill();
+        run.waitForFinished(60000);
+        err += run.readAllStandardError();
+        const std::string text = err.toStdString();
+        EXPECT_NE(text.find(row.said), std::string::npos) << text;
+        EXPECT_EQ(text.find(row.said), text.rfind(row.said)) << "said twice: " << text;
+        EXPECT_EQ(text.find("ALSA"), std::string::npos) << text;
+        EXPECT_EQ(text.find("jack"), std::string::npos) << text;
+        const std::string log = Slurp(station / "kestrune.log");
+        EXPECT_NE(log.find(row.said.substr(0, row.said.size() - 1)), std::string::npos) << log;
+        if (row.complaints)
+            EXPECT_NE(log.find(" debug kestrune.sound-library: alsa: "), std::string::npos) << log;
+    }
 }
 
 }  // namespace
