@@ -21,7 +21,8 @@ build/release/src/cli/kestrune-cli wave-info "$station/vowels/1.wav"
 # Without any sound output (a virtual machine, a server) the program plays
 # into memory instead, so a session can still be walked through.
 audio=()
-if ! build/release/src/cli/kestrune-cli audio devices 2>/dev/null | grep -q '^output '; then
+devices=$(build/release/src/cli/kestrune-cli audio devices 2>/dev/null) || true
+if ! grep -q '^output ' <<<"$devices"; then
   echo "No sound output device found: starting with the virtual device (--audio=virtual);" >&2
   echo "the stimuli play into memory and nothing is heard." >&2
   audio=(--audio=virtual)

@@ -6,8 +6,14 @@
 #include <QString>
 #include <QStringList>
 
+#include <fcntl.h>
+#include <sys/types.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <cctype>
+#include <cerrno>
 #include <cstdlib>
 #include <memory>
 #include <optional>
@@ -166,17 +172,55 @@ int DbJournal(const Invocation& in) {
 
 // One line describing the wave as the reader leaves it: a two-channel file
 // has already been reduced to its left channel.
+// Exit statuses of the child that asks PortAudio for the devices.
+constexpr int kListed = 0, kListedNoOutput = 3, kNoSoundSystem = 4;
+
 int AudioDevices(const Invocation& in) {
-    // ALSA's and JACK's complaints about every device they probe are not
-    // this command's output; a listing has no log to keep them in.
-    audio::RouteLibraryMessages([](const std::string&, const std::string&) {});
-    const audio::DeviceList list = audio::ListSoundDevices();
-    audio::WriteDeviceList(list, in.out);
-    if (list.hostApis.empty()) {
+    // PortAudio's start can abort the process (its ALSA back end asserts
+    // when ALSA's configuration cannot be read), so a child asks and writes
+    // the list into a pipe; its stderr goes nowhere. ALSA's and JACK's
+    // complaints about every device they probe are not this command's
+    // output either, and a listing has no log to keep them in.
+    int channel[2];
+    if (pipe(channel) != 0) return kExitFailed;
+    const pid_t child = fork();
+    if (child == 0) {
+        close(channel[0]);
+        const int quiet = open("/dev/null", O_WRONLY);
+        if (quiet >= 0) dup2(quiet, STDERR_FILENO);
+        audio::RouteLibraryMessages([](const std::string&, const std::string&) {});
+        const audio::DeviceList list = audio::ListSoundDevices();
+        std::ostringstream text;
+        audio::WriteDeviceList(list, text);
+        const std::string bytes = text.str();
+        for (std::size_t done = 0; done < bytes.size();) {
+            const ssize_t n = write(channel[1], bytes.data() + done, bytes.size() - done);
+            if (n <= 0) break;
+            done += static_cast<std::size_t>(n);
+        }
+        _exit(list.hostApis.empty()    ? kNoSoundSystem
+              : list.defaultOutput < 0 ? kListedNoOutput
+                                       : kListed);
+    }
+    close(channel[1]);
+    std::string listing;
+    char buffer[4096];
+    for (ssize_t n; child > 0 && (n = read(channel[0], buffer, sizeof buffer)) != 0;) {
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) break;
+        listing.append(buffer, static_cast<std::size_t>(n));
+    }
+    close(channel[0]);
+    int status = 0;
+    const bool exited = child > 0 && waitpid(child, &status, 0) == child && WIFEXITED(status);
+    const int result = exited ? WEXITSTATUS(status) : kNoSoundSystem;
+    if (result != kListed && result != kListedNoOutput) {
         in.err << kProgram << ": No sound device found: the sound system did not start\n";
         return kExitFailed;
     }
-    if (list.defaultOutput < 0) in.err << kProgram << ": No sound device found: no output device\n";
+    in.out << listing;
+    if (result == kListedNoOutput)
+        in.err << kProgram << ": No sound device found: no output device\n";
     return kExitOk;
 }
 

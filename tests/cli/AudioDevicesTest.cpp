@@ -34,13 +34,15 @@ std::string Slurp(const std::filesystem::path& path) {
 }
 
 // The program with HOME in a scratch folder holding `asoundrc`.
-Output ListDevices(const std::string& asoundrc) {
+Output ListDevices(const std::string& asoundrc, const std::string& alsaConfig = {}) {
     const kestrune::testing::ScratchDir home;
     std::ofstream(home.Path() / ".asoundrc") << asoundrc;
     const auto out = home.Path() / "out", err = home.Path() / "err";
-    const std::string command = "env -u ALSA_CONFIG_PATH HOME='" + home.Path().string() + "' '" +
-                                KESTRUNE_CLI + "' audio devices >'" + out.string() + "' 2>'" +
-                                err.string() + "'";
+    const std::string config =
+        alsaConfig.empty() ? std::string() : " ALSA_CONFIG_PATH='" + alsaConfig + "'";
+    const std::string command = "env -u ALSA_CONFIG_PATH" + config + " HOME='" +
+                                home.Path().string() + "' '" + KESTRUNE_CLI + "' audio devices >'" +
+                                out.string() + "' 2>'" + err.string() + "'";
     const int status = std::system(command.c_str());
     return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, Slurp(out), Slurp(err)};
 }
@@ -80,18 +82,33 @@ TEST(AudioDevicesTest, ListsHostApisAndDevicesOneParseableLineEach) {
 }
 
 TEST(AudioDevicesTest, SaysInOneLineThatThereIsNoOutputAndNothingOfTheLibraries) {
-    // Every PCM, the default included, on a card that is not there.
-    const Output run =
-        ListDevices("pcm.!default { type hw card 31 }\nctl.!default { type hw card 31 }\n");
-    EXPECT_EQ(run.status, 0) << run.err;
-    EXPECT_EQ(run.out.find("output "), std::string::npos) << run.out;
-    EXPECT_EQ(run.err, "kestrune-cli: No sound device found: no output device\n");
+    const struct {
+        const char* asoundrc;
+        const char* alsaConfig;
+        int status;
+        std::string err;
+    } rows[] = {
+        // Every PCM, the default included, on a card that is not there.
+        {"pcm.!default { type hw card 31 }\nctl.!default { type hw card 31 }\n", "", 0,
+         "kestrune-cli: No sound device found: no output device\n"},
+        // ALSA without its configuration, where PortAudio's start aborts.
+        {"", "/nonexistent/alsa.conf", 2,
+         "kestrune-cli: No sound device found: the sound system did not start\n"},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.err);
+        const Output run = ListDevices(row.asoundrc, row.alsaConfig);
+        EXPECT_EQ(run.status, row.status) << run.err;
+        EXPECT_EQ(run.out.find("output "), std::string::npos) << run.out;
+        EXPECT_EQ(run.err, row.err);
+    }
 }
 
 // The program on a station whose kestrune.ini names a device that is gone:
-// it starts (the database line follows the sound line), names the device
-// once, and the libraries' complaints are in the log, not on the terminal.
-TEST(AudioDevicesTest, TheProgramStartsOnAStationNamingAMissingDeviceAndSaysSo) {
+// it starts (the database line follows the sound line), says once what it
+// plays on instead - or that there is no sound device - and the libraries'
+// complaints are in the log, not on the terminal.
+TEST(AudioDevicesTest, TheProgramStartsSayingInOneLineWhatBecameOfTheSoundDevice) {
     int argc = 1;
     char name[] = "cli_tests";
     char* argv[] = {name, nullptr};
@@ -100,6 +117,7 @@ TEST(AudioDevicesTest, TheProgramStartsOnAStationNamingAMissingDeviceAndSaysSo) 
         const char* asoundrc;
         std::string said;
         bool complaints;  // ALSA's own messages are sure to be in the log, at debug level
+        const char* alsaConfig = nullptr;  // ALSA_CONFIG_PATH; null: the machine's own
     } rows[] = {
         {"pcm.!default { type null }\nctl.!default { type hw card 31 }\n",
          "kestrune.session: the sound output device \"Gone Card\" is not available; playing on "
@@ -109,6 +127,10 @@ TEST(AudioDevicesTest, TheProgramStartsOnAStationNamingAMissingDeviceAndSaysSo) 
          "kestrune.session: No sound device found: the sound output device \"Gone Card\" is not "
          "available and there is no other output device\n",
          true},
+        // ALSA without its configuration: PortAudio's start fails an
+        // assertion, in the child that tries it first.
+        {"", "kestrune: No sound device found: the sound system did not start\n", false,
+         "/nonexistent/alsa.conf"},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.asoundrc);
@@ -123,6 +145,8 @@ TEST(AudioDevicesTest, TheProgramStartsOnAStationNamingAMissingDeviceAndSaysSo) 
         environment.insert(QStringLiteral("XDG_RUNTIME_DIR"),
                            QString::fromStdString(home.Path().string()));
         environment.remove(QStringLiteral("ALSA_CONFIG_PATH"));
+        if (row.alsaConfig != nullptr)
+            environment.insert(QStringLiteral("ALSA_CONFIG_PATH"), row.alsaConfig);
         environment.remove(QStringLiteral("KESTRUNE_DATABASE"));
         QProcess run;
         run.setProcessEnvironment(environment);
@@ -142,8 +166,11 @@ TEST(AudioDevicesTest, TheProgramStartsOnAStationNamingAMissingDeviceAndSaysSo) 
         EXPECT_EQ(text.find(row.said), text.rfind(row.said)) << "said twice: " << text;
         EXPECT_EQ(text.find("ALSA"), std::string::npos) << text;
         EXPECT_EQ(text.find("jack"), std::string::npos) << text;
+        EXPECT_EQ(text.find("Assertion"), std::string::npos) << text;
         const std::string log = Slurp(station / "kestrune.log");
-        EXPECT_NE(log.find(row.said.substr(0, row.said.size() - 1)), std::string::npos) << log;
+        // (Said before the log is open when the sound system does not start.)
+        if (row.alsaConfig == nullptr)
+            EXPECT_NE(log.find(row.said.substr(0, row.said.size() - 1)), std::string::npos) << log;
         if (row.complaints)
             EXPECT_NE(log.find(" debug kestrune.sound-library: alsa: "), std::string::npos) << log;
     }
