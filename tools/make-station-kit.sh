@@ -9,10 +9,13 @@
 #   pictures/pic1.bmp ...    instruction pictures shown during the test
 #   headphone.jpg            the picture beside the directions
 #   Data/                    where the result workbooks go
+#   kestrune.ini             the station's settings: the sound devices (the
+#                            default ones), for the experimenter to edit
 #
 # Everything is made here from espeak-ng, sox and ImageMagick drawing; nothing
 # is downloaded. A second run writes the same bytes, replaces only files that
-# differ and never touches TestData.db or the contents of Data/.
+# differ and never touches TestData.db, kestrune.ini once it exists or the
+# contents of Data/.
 set -euo pipefail
 
 if [[ $# -ne 1 ]]; then
@@ -50,4 +53,24 @@ while IFS= read -r -d '' file; do
     made=$((made + 1))
   fi
 done < <(find "$work" -type f -print0 | sort -z)
+# The settings are the experimenter's once written: never replaced.
+if [[ -e $station/kestrune.ini ]]; then
+  echo "  kept      $station/kestrune.ini"
+else
+  cat >"$station/kestrune.ini" <<'INI'
+; Kestrune station settings, read when the program starts.
+;
+; [Audio]: the sound devices, by the names "kestrune-cli audio devices"
+; prints after name= (HostApi: a hostapi line's name, to pick among devices
+; of the same name). Empty or "default": the system's default device. A
+; device that is not there is named in the station log and on the terminal
+; at start, and the default device plays instead.
+[Audio]
+HostApi=
+OutputDevice=default
+InputDevice=default
+INI
+  echo "  made      $station/kestrune.ini"
+  made=$((made + 1))
+fi
 echo "Station kit in $station: $made file(s) written, Data/ for the workbooks"

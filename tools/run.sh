@@ -18,9 +18,19 @@ fi
 build/release/src/cli/kestrune-cli --station "$station" db init
 build/release/src/cli/kestrune-cli wave-info "$station/vowels/1.wav"
 
+# Without any sound output (a virtual machine, a server) the program plays
+# into memory instead, so a session can still be walked through.
+audio=()
+devices=$(build/release/src/cli/kestrune-cli audio devices 2>/dev/null) || true
+if ! grep -q '^output ' <<<"$devices"; then
+  echo "No sound output device found: starting with the virtual device (--audio=virtual);" >&2
+  echo "the stimuli play into memory and nothing is heard." >&2
+  audio=(--audio=virtual)
+fi
+
 if [[ -z ${DISPLAY:-}${WAYLAND_DISPLAY:-} ]]; then
   echo "No display to show the program on: start it from a desktop session with" >&2
-  echo "  build/release/src/app/kestrune --station $station" >&2
+  echo "  build/release/src/app/kestrune --station $station ${audio[*]}" >&2
   exit 1
 fi
-exec build/release/src/app/kestrune --station "$station"
+exec build/release/src/app/kestrune --station "$station" "${audio[@]}"

@@ -5,6 +5,7 @@
 #include <QFileInfo>
 #include <QFont>
 
+#include <fcntl.h>
 #include <sys/types.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -20,6 +21,8 @@
 #include "app/Prompter.h"
 #include "app/StationLog.h"
 #include "app/ToolbarIcons.h"
+#include "audio/DeviceChoice.h"
+#include "audio/LibraryMessages.h"
 #include "audio/PortAudioOutput.h"
 #include "audio/SoundOutput.h"
 #include "audio/WaitClock.h"
@@ -33,6 +36,10 @@ bool PortAudioStarts(int timeoutMs) {
     const pid_t child = fork();
     if (child < 0) return false;
     if (child == 0) {
+        // The probe's own words (PortAudio's failed assertion, when it
+        // fails) are not the program's: the parent says it in one line.
+        const int quiet = open("/dev/null", O_WRONLY);
+        if (quiet >= 0) dup2(quiet, STDERR_FILENO);
         { audio::PortAudioOutput probe; }
         _exit(0);
     }
@@ -76,6 +83,11 @@ int CKestruneApp::Run(int argc, char** argv) {
     if (const int status = AnswerWithoutStarting(parsed, stdout, stderr); status >= 0)
         return status;
 
+    // ALSA and JACK report every device they probe and fail to open on
+    // stderr; their messages are held from here (the probe below included)
+    // and go to the station log once it is open.
+    audio::RouteLibraryMessages({});
+
     // PortAudio's start-up can abort the process (its ALSA back end asserts
     // when ALSA's configuration cannot be read) or hang on a wedged device.
     // Try it in a child first, while this process has a single thread, and
@@ -84,7 +96,7 @@ int CKestruneApp::Run(int argc, char** argv) {
     bool soundSystemStarts = true;
     if (parsed.options.audio == QLatin1String("portaudio") && !PortAudioStarts(10000)) {
         soundSystemStarts = false;
-        std::fprintf(stderr, "kestrune: the sound system did not start; no sound output\n");
+        std::fprintf(stderr, "kestrune: No sound device found: the sound system did not start\n");
     }
 
     QApplication application(argc, argv);
@@ -108,14 +120,28 @@ int CKestruneApp::Run(int argc, char** argv) {
     if (!InstallStationLog(options.stationDir))
         std::fprintf(stderr, "kestrune: cannot write %s\n",
                      qPrintable(StationLogPath(options.stationDir)));
+    audio::RouteLibraryMessages([](const std::string& library, const std::string& text) {
+        qCDebug(lcSoundLibrary).noquote() << QString::fromLocal8Bit(library + ": " + text);
+    });
 
     // The sound output the test dialogs play through. Nothing is opened
     // yet: a station without a sound card starts all the same, and a device
     // that will not open is reported by the dialog that tries to play.
+    // The device is the one the station's kestrune.ini names; one that is
+    // gone (or no device at all) is said once, on the terminal and in the
+    // log, not in a message box: the session panel comes next and a box in
+    // front of it at every start of a station without a sound card would
+    // stand between the subject and the test.
     audio::SystemWaitClock soundClock;
-    const std::unique_ptr<audio::SoundOutput> sound =
-        soundSystemStarts ? audio::MakeSoundOutput(options.audio.toStdString(), soundClock)
-                          : nullptr;
+    std::unique_ptr<audio::SoundOutput> sound;
+    if (soundSystemStarts) {
+        const audio::DeviceChoice choice =
+            audio::ReadDeviceChoice(options.stationDir.toStdString());
+        std::string message;
+        sound = audio::MakeSoundOutput(options.audio.toStdString(), soundClock, choice, &message);
+        // (The log passes it on to the terminal.)
+        if (!message.empty()) qCWarning(lcSession).noquote() << QString::fromStdString(message);
+    }
 
     MessageBoxPrompter prompter;
     DialogFileChooser files;

@@ -11,6 +11,7 @@
 namespace kestrune::app {
 
 Q_LOGGING_CATEGORY(lcSession, "kestrune.session")
+Q_LOGGING_CATEGORY(lcSoundLibrary, "kestrune.sound-library")
 
 namespace {
 
@@ -75,7 +76,8 @@ void Write(QtMsgType type, const QMessageLogContext& context, const QString& mes
             }
         }
     }
-    if (state.previous) state.previous(type, context, message);
+    if (state.previous && qstrcmp(context.category, lcSoundLibrary().categoryName()) != 0)
+        state.previous(type, context, message);
 }
 
 }  // namespace

@@ -19,6 +19,11 @@ namespace kestrune::app {
 /** Sessions: start and end, subject, scenario, stimuli, answers, errors. */
 Q_DECLARE_LOGGING_CATEGORY(lcSession)
 
+/** What the sound libraries (ALSA, JACK) print on their own, at debug level.
+ *  Written to the log file only, never passed on to the terminal: a
+ *  station without a sound card would otherwise fill it at every start. */
+Q_DECLARE_LOGGING_CATEGORY(lcSoundLibrary)
+
 inline constexpr qint64 kStationLogCapBytes = 1024 * 1024;
 
 /** "kestrune.log" in the folder. */

@@ -22,8 +22,17 @@ uint64_t GenerationTag(uint64_t generation) {
 
 }  // namespace
 
-PortAudioOutput::PortAudioOutput() {
+PortAudioOutput::PortAudioOutput(const DeviceChoice& choice) {
     initialised_ = Pa_Initialize() == paNoError;
+    if (!initialised_) {
+        deviceMessage_ = "No sound device found: the sound system did not start";
+        return;
+    }
+    // PortAudio counts its initialisations, so the list's own start and end
+    // leave this one - and the device numbers it found - in place.
+    const DeviceLookup lookup = FindOutputDevice(ListSoundDevices(), choice);
+    device_ = lookup.device;
+    deviceMessage_ = lookup.message;
 }
 
 PortAudioOutput::~PortAudioOutput() {
@@ -39,8 +48,8 @@ bool PortAudioOutput::Open(const WaveFormat& format, uint32_t playbackRate) {
     }
     if (ReuseStream(format.bitsPerSample, playbackRate)) return true;
     Close();
-    const PaDeviceIndex device = Pa_GetDefaultOutputDevice();
-    if (device == paNoDevice) return false;
+    const PaDeviceIndex device = device_;
+    if (device < 0) return false;
     const PaDeviceInfo* info = Pa_GetDeviceInfo(device);
     if (info == nullptr) return false;
 

@@ -24,16 +24,19 @@
 #include <array>
 #include <atomic>
 #include <cstdint>
+#include <string>
 #include <vector>
 
+#include "audio/DeviceChoice.h"
 #include "audio/SoundOutput.h"
 
 namespace kestrune::audio {
 
 class PortAudioOutput final : public SoundOutput {
   public:
-    /** Initialises PortAudio (which reads the ALSA configuration then). */
-    PortAudioOutput();
+    /** Initialises PortAudio (which reads the ALSA configuration then) and
+     *  looks up the output device `choice` names (see FindOutputDevice). */
+    explicit PortAudioOutput(const DeviceChoice& choice = {});
     /** Closes the stream and releases PortAudio. */
     ~PortAudioOutput() override;
     PortAudioOutput(const PortAudioOutput&) = delete;
@@ -51,6 +54,12 @@ class PortAudioOutput final : public SoundOutput {
     void SetDoneCallback(DoneCallback callback) override { doneCallback_ = std::move(callback); }
     void Close() override;
 
+    /** Why the chosen device is not the one played on, or that there is no
+     *  output device at all; empty when the choice was followed. */
+    const std::string& DeviceMessage() const { return deviceMessage_; }
+    /** The device Open() uses; -1: none. */
+    int Device() const { return device_; }
+
     /** Streams opened so far (a reuse opens none). */
     uint64_t StreamOpens() const { return streamOpens_; }
 
@@ -65,6 +74,8 @@ class PortAudioOutput final : public SoundOutput {
     bool ReuseStream(uint16_t bits, uint32_t playbackRate);
 
     bool initialised_ = false;
+    int device_ = -1;
+    std::string deviceMessage_;
     void* stream_ = nullptr;  // PaStream
     DoneCallback doneCallback_;
     uint16_t bits_ = 0;

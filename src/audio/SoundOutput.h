@@ -24,6 +24,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <string>
 #include <string_view>
 
 #include "core/wave/WaveFile.h"
@@ -73,8 +74,14 @@ class SoundOutput {
     virtual void Close() = 0;
 };
 
-/** "portaudio": the default output device; "virtual": a VirtualOutput on
- *  `clock` (which must outlive it). Anything else: nullptr. */
+struct DeviceChoice;
+
+/** "portaudio": the output device `choice` names, else the default one;
+ *  "virtual": a VirtualOutput on `clock` (which must outlive it). Anything
+ *  else: nullptr. `message`, when given, gets the PortAudio output's
+ *  DeviceMessage() (empty for the virtual device). */
 std::unique_ptr<SoundOutput> MakeSoundOutput(std::string_view kind, const Clock& clock);
+std::unique_ptr<SoundOutput> MakeSoundOutput(std::string_view kind, const Clock& clock,
+                                             const DeviceChoice& choice, std::string* message);
 
 }  // namespace kestrune::audio

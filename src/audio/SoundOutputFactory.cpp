@@ -5,7 +5,17 @@
 namespace kestrune::audio {
 
 std::unique_ptr<SoundOutput> MakeSoundOutput(std::string_view kind, const Clock& clock) {
-    if (kind == "portaudio") return std::make_unique<PortAudioOutput>();
+    return MakeSoundOutput(kind, clock, DeviceChoice{}, nullptr);
+}
+
+std::unique_ptr<SoundOutput> MakeSoundOutput(std::string_view kind, const Clock& clock,
+                                             const DeviceChoice& choice, std::string* message) {
+    if (message != nullptr) message->clear();
+    if (kind == "portaudio") {
+        auto output = std::make_unique<PortAudioOutput>(choice);
+        if (message != nullptr) *message = output->DeviceMessage();
+        return output;
+    }
     if (kind == "virtual") return std::make_unique<VirtualOutput>(clock);
     return nullptr;
 }

@@ -3,8 +3,9 @@
 # the program's own readers (kestrune-cli wave-info and ini-get): every vowel
 # is a 22050 Hz 16-bit mono wave the program reads, the scenarios give the
 # keys the vowel discrimination test reads, in cp932 with CR LF and backslash
-# folders that exist, the second run changes nothing, and a workbook in Data/
-# survives it.
+# folders that exist, kestrune.ini names the default sound devices, the
+# second run changes nothing, and a workbook in Data/ and an edited
+# kestrune.ini survive it.
 #
 # usage: tools/kit/check-kit.sh [KESTRUNE_CLI]   (default build/dev/src/cli/kestrune-cli)
 set -euo pipefail
@@ -70,9 +71,15 @@ for ini in configtry.ini config1.ini config2.ini; do
 done
 [[ $(head -c 3 "$station/headphone.jpg" | od -An -tx1 | tr -d ' ') == ffd8ff ]] || fail "headphone.jpg is no JPEG"
 
+expect "kestrune.ini OutputDevice" "$("$cli" ini-get "$station/kestrune.ini" Audio OutputDevice)" default
+expect "kestrune.ini InputDevice" "$("$cli" ini-get "$station/kestrune.ini" Audio InputDevice)" default
+# The experimenter's own choice survives a second run.
+sed -i 's/^OutputDevice=default$/OutputDevice=USB Headset/' "$station/kestrune.ini"
+
 second=$(bash tools/make-station-kit.sh "$station")
 [[ $second == *" 0 file(s) written"* ]] || fail "a second run rewrote files: $second"
 [[ -f $station/Data/subject.xls ]] || fail "a second run lost Data/subject.xls"
+expect "kestrune.ini after a second run" "$("$cli" ini-get "$station/kestrune.ini" Audio OutputDevice)" "USB Headset"
 
 if ((failures)); then
   echo "station kit: $failures failure(s)"

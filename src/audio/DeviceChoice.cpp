@@ -1,0 +1,141 @@
+#include "audio/DeviceChoice.h"
+
+#include <portaudio.h>
+
+#include <algorithm>
+#include <cctype>
+#include <cmath>
+#include <ostream>
+
+#include "core/ini/IniFile.h"
+
+namespace kestrune::audio {
+
+namespace {
+
+std::string Setting(const CIniFile& ini, std::string_view key) {
+    std::string value = ini.ReadString("Audio", key);
+    if (value == "Notfound") return {};  // the reader's word for a missing key
+    const auto blank = [](unsigned char c) { return c == ' ' || c == '\t'; };
+    while (!value.empty() && blank(value.back())) value.pop_back();
+    const auto first = std::find_if_not(value.begin(), value.end(), blank);
+    value.erase(value.begin(), first);
+    std::string lower = value;
+    std::transform(lower.begin(), lower.end(), lower.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    return lower == "default" ? std::string() : value;
+}
+
+const HostApiInfo* FindHostApi(const DeviceList& list, const std::string& name) {
+    const auto found = std::find_if(list.hostApis.begin(), list.hostApis.end(),
+                                    [&](const HostApiInfo& api) { return api.name == name; });
+    return found == list.hostApis.end() ? nullptr : &*found;
+}
+
+// The default output of one host API, or PortAudio's when `hostApi` is null.
+int DefaultOutput(const DeviceList& list, const HostApiInfo* hostApi) {
+    if (hostApi == nullptr) return list.defaultOutput;
+    for (const DeviceInfo& device : list.devices)
+        if (device.hostApi == hostApi->index && device.defaultOutput) return device.index;
+    return -1;
+}
+
+}  // namespace
+
+DeviceChoice ParseDeviceChoice(const CIniFile& ini) {
+    return {.hostApi = Setting(ini, "HostApi"),
+            .outputDevice = Setting(ini, "OutputDevice"),
+            .inputDevice = Setting(ini, "InputDevice")};
+}
+
+DeviceChoice ReadDeviceChoice(const std::string& stationFolder) {
+    const std::string folder = stationFolder.empty() ? std::string(".") : stationFolder;
+    return ParseDeviceChoice(CIniFile(folder + "/" + std::string(kStationSettingsFile)));
+}
+
+DeviceLookup FindOutputDevice(const DeviceList& list, const DeviceChoice& choice) {
+    DeviceLookup lookup;
+    const HostApiInfo* hostApi = nullptr;
+    if (!choice.hostApi.empty()) {
+        hostApi = FindHostApi(list, choice.hostApi);
+        if (hostApi == nullptr)
+            lookup.message = "the sound host API \"" + choice.hostApi + "\" is not available";
+    }
+    if (!choice.outputDevice.empty()) {
+        for (const DeviceInfo& device : list.devices) {
+            if (device.name == choice.outputDevice && device.outputChannels > 0 &&
+                (hostApi == nullptr || device.hostApi == hostApi->index)) {
+                lookup.device = device.index;
+                if (!lookup.message.empty())
+                    lookup.message += "; playing on \"" + device.name + "\"";
+                return lookup;
+            }
+        }
+        if (lookup.message.empty())
+            lookup.message =
+                "the sound output device \"" + choice.outputDevice + "\" is not available";
+    }
+    lookup.device = DefaultOutput(list, hostApi);
+    if (lookup.device < 0 && hostApi != nullptr) lookup.device = list.defaultOutput;
+    if (lookup.device < 0) {
+        lookup.message = lookup.message.empty() ? "No sound device found: no output device"
+                                                : "No sound device found: " + lookup.message +
+                                                      " and there is no other output device";
+    } else if (!lookup.message.empty()) {
+        lookup.message += "; playing on the default output device instead";
+    }
+    return lookup;
+}
+
+DeviceList ListSoundDevices() {
+    DeviceList list;
+    if (Pa_Initialize() != paNoError) return list;
+    const PaHostApiIndex apis = Pa_GetHostApiCount();
+    const PaHostApiIndex defaultApi = Pa_GetDefaultHostApi();
+    for (PaHostApiIndex i = 0; i < apis; ++i) {
+        const PaHostApiInfo* info = Pa_GetHostApiInfo(i);
+        if (info == nullptr) continue;
+        list.hostApis.push_back({.index = i,
+                                 .name = info->name ? info->name : "",
+                                 .devices = info->deviceCount,
+                                 .isDefault = i == defaultApi});
+    }
+    const PaDeviceIndex devices = Pa_GetDeviceCount();
+    for (PaDeviceIndex i = 0; i < devices; ++i) {
+        const PaDeviceInfo* info = Pa_GetDeviceInfo(i);
+        if (info == nullptr) continue;
+        const PaHostApiInfo* api = Pa_GetHostApiInfo(info->hostApi);
+        list.devices.push_back({.index = i,
+                                .name = info->name ? info->name : "",
+                                .hostApi = info->hostApi,
+                                .inputChannels = info->maxInputChannels,
+                                .outputChannels = info->maxOutputChannels,
+                                .defaultRate = info->defaultSampleRate,
+                                .defaultInput = api != nullptr && api->defaultInputDevice == i,
+                                .defaultOutput = api != nullptr && api->defaultOutputDevice == i});
+    }
+    const PaDeviceIndex output = Pa_GetDefaultOutputDevice();
+    const PaDeviceIndex input = Pa_GetDefaultInputDevice();
+    list.defaultOutput = output == paNoDevice ? -1 : output;
+    list.defaultInput = input == paNoDevice ? -1 : input;
+    Pa_Terminate();
+    return list;
+}
+
+void WriteDeviceList(const DeviceList& list, std::ostream& out) {
+    for (const HostApiInfo& api : list.hostApis)
+        out << "hostapi index=" << api.index << " devices=" << api.devices
+            << " default=" << (api.isDefault ? 1 : 0) << " name=" << api.name << '\n';
+    const auto device = [&out](const char* kind, const DeviceInfo& d, int channels,
+                               bool isDefault) {
+        out << kind << " index=" << d.index << " hostapi=" << d.hostApi << " channels=" << channels
+            << " rate=" << std::llround(d.defaultRate) << " default=" << (isDefault ? 1 : 0)
+            << " name=" << d.name << '\n';
+    };
+    for (const DeviceInfo& d : list.devices)
+        if (d.inputChannels > 0) device("input", d, d.inputChannels, d.defaultInput);
+    for (const DeviceInfo& d : list.devices)
+        if (d.outputChannels > 0) device("output", d, d.outputChannels, d.defaultOutput);
+}
+
+}  // namespace kestrune::audio

@@ -1,0 +1,166 @@
+// The station's device choice: reading it from kestrune.ini, picking the
+// device from a list (with the fallback and its message) and the listing
+// kestrune-cli prints. All on plain lists, so no sound card is needed.
+#include "audio/DeviceChoice.h"
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <ostream>
+#include <sstream>
+#include <string>
+
+#include "core/ini/IniFile.h"
+#include "support/ScratchDir.h"
+
+namespace kestrune::audio {
+
+void PrintTo(const DeviceChoice& choice, std::ostream* out) {
+    *out << "{hostApi=\"" << choice.hostApi << "\" output=\"" << choice.outputDevice
+         << "\" input=\"" << choice.inputDevice << "\"}";
+}
+
+namespace {
+
+TEST(DeviceChoiceTest, ReadsTheAudioSection) {
+    const struct {
+        const char* text;
+        DeviceChoice expected;
+    } cases[] = {
+        {"", {}},
+        {"[Audio]\r\nOutputDevice=USB Headset: Audio (hw:1,0)\r\n",
+         {.outputDevice = "USB Headset: Audio (hw:1,0)"}},
+        {"[Audio]\nHostApi=ALSA\nOutputDevice=pulse\nInputDevice=hw:2\n",
+         {.hostApi = "ALSA", .outputDevice = "pulse", .inputDevice = "hw:2"}},
+        // "default" in any case and an empty value both mean the default.
+        {"[Audio]\nHostApi=\nOutputDevice=Default\nInputDevice=DEFAULT\n", {}},
+        // Blanks around a value are the editor's, not the device's.
+        {"[Audio]\nOutputDevice=  my card \t\n", {.outputDevice = "my card"}},
+        {"[Audio]\nOutputDevice=a card ; the headphones\n", {.outputDevice = "a card"}},
+        // Other sections' keys are not the station's devices.
+        {"[Other]\nOutputDevice=x\n", {}},
+    };
+    for (const auto& item : cases) {
+        SCOPED_TRACE(item.text);
+        CIniFile ini;
+        ini.LoadText(item.text);
+        EXPECT_EQ(ParseDeviceChoice(ini), item.expected);
+    }
+}
+
+TEST(DeviceChoiceTest, ReadsTheStationFolderFileAndDefaultsWithoutIt) {
+    const kestrune::testing::ScratchDir station;
+    EXPECT_EQ(ReadDeviceChoice(station.Path().string()), DeviceChoice{});
+    std::ofstream(station.Path() / "kestrune.ini") << "[Audio]\r\nOutputDevice=null\r\n";
+    EXPECT_EQ(ReadDeviceChoice(station.Path().string()), DeviceChoice{.outputDevice = "null"});
+}
+
+// Two host APIs: ALSA (default, devices 0-2) and JACK (device 3).
+DeviceList TwoHostApis() {
+    DeviceList list;
+    list.hostApis = {{.index = 0, .name = "ALSA", .devices = 3, .isDefault = true},
+                     {.index = 1, .name = "JACK Audio Connection Kit", .devices = 1}};
+    list.devices = {
+        {.index = 0, .name = "mic", .hostApi = 0, .inputChannels = 2, .defaultRate = 48000},
+        {.index = 1,
+         .name = "default",
+         .hostApi = 0,
+         .inputChannels = 32,
+         .outputChannels = 32,
+         .defaultRate = 44100,
+         .defaultInput = true,
+         .defaultOutput = true},
+        {.index = 2, .name = "USB", .hostApi = 0, .outputChannels = 2, .defaultRate = 48000},
+        {.index = 3,
+         .name = "system",
+         .hostApi = 1,
+         .outputChannels = 2,
+         .defaultRate = 48000,
+         .defaultOutput = true},
+    };
+    list.defaultOutput = 1;
+    list.defaultInput = 1;
+    return list;
+}
+
+TEST(DeviceChoiceTest, FindsTheOutputOrFallsBackToTheDefaultSayingWhy) {
+    const DeviceList list = TwoHostApis();
+    const struct {
+        DeviceChoice choice;
+        int device;
+        const char* message;
+    } cases[] = {
+        {{}, 1, ""},
+        {{.outputDevice = "USB"}, 2, ""},
+        {{.hostApi = "JACK Audio Connection Kit"}, 3, ""},
+        {{.hostApi = "ALSA", .outputDevice = "system"},
+         1,
+         "the sound output device \"system\" is not available; playing on the default output "
+         "device instead"},
+        {{.outputDevice = "Gone Card"},
+         1,
+         "the sound output device \"Gone Card\" is not available; playing on the default output "
+         "device instead"},
+        // An input-only device cannot play.
+        {{.outputDevice = "mic"},
+         1,
+         "the sound output device \"mic\" is not available; playing on the default output device "
+         "instead"},
+        // The device is found though its host API is named wrongly.
+        {{.hostApi = "OSS", .outputDevice = "USB"},
+         2,
+         "the sound host API \"OSS\" is not available; playing on \"USB\""},
+        {{.hostApi = "OSS"},
+         1,
+         "the sound host API \"OSS\" is not available; playing on the default output device "
+         "instead"},
+        {{.outputDevice = "usb"},
+         1,
+         "the sound output device \"usb\" is not available; playing on the default output device "
+         "instead"},
+    };
+    for (const auto& item : cases) {
+        SCOPED_TRACE(item.choice.hostApi + "/" + item.choice.outputDevice);
+        const DeviceLookup lookup = FindOutputDevice(list, item.choice);
+        EXPECT_EQ(lookup.device, item.device);
+        EXPECT_EQ(lookup.message, item.message);
+    }
+}
+
+TEST(DeviceChoiceTest, WithoutAnyOutputSaysSoInOneLine) {
+    DeviceList list = TwoHostApis();
+    list.devices.resize(1);  // the microphone only
+    list.defaultOutput = -1;
+    const struct {
+        DeviceChoice choice;
+        const char* message;
+    } cases[] = {
+        {{}, "No sound device found: no output device"},
+        {{.outputDevice = "USB"},
+         "No sound device found: the sound output device \"USB\" is not available and there is "
+         "no other output device"},
+    };
+    for (const auto& item : cases) {
+        const DeviceLookup lookup = FindOutputDevice(list, item.choice);
+        EXPECT_EQ(lookup.device, -1);
+        EXPECT_EQ(lookup.message, item.message);
+    }
+    EXPECT_EQ(FindOutputDevice(DeviceList{}, {}).message,
+              "No sound device found: no output device");
+}
+
+TEST(DeviceChoiceTest, ListsHostApisThenInputsThenOutputs) {
+    std::ostringstream out;
+    WriteDeviceList(TwoHostApis(), out);
+    EXPECT_EQ(out.str(),
+              "hostapi index=0 devices=3 default=1 name=ALSA\n"
+              "hostapi index=1 devices=1 default=0 name=JACK Audio Connection Kit\n"
+              "input index=0 hostapi=0 channels=2 rate=48000 default=0 name=mic\n"
+              "input index=1 hostapi=0 channels=32 rate=44100 default=1 name=default\n"
+              "output index=1 hostapi=0 channels=32 rate=44100 default=1 name=default\n"
+              "output index=2 hostapi=0 channels=2 rate=48000 default=0 name=USB\n"
+              "output index=3 hostapi=1 channels=2 rate=48000 default=1 name=system\n");
+}
+
+}  // namespace
+}  // namespace kestrune::audio
