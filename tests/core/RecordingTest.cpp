@@ -134,7 +134,9 @@ TEST(Recording, EndOfRecordingRulesForTheSetItLandsIn) {
             set.sampleCounts[i] = 10;
             set.names[i] = "w" + std::to_string(i);
             set.waveCount = i + 1;
-            if (i == 0) ASSERT_TRUE(set.TakeBackup().ok);
+            if (i == 0) {
+                ASSERT_TRUE(set.TakeBackup().ok);
+            }
         }
         set.processParameters.amplifyFactor = 3.0f;
         Recording recording(set);
