@@ -21,6 +21,7 @@
 #include "app/StationLog.h"
 #include "app/ToolbarIcons.h"
 #include "audio/PortAudioOutput.h"
+#include "audio/SoundInput.h"
 #include "audio/SoundOutput.h"
 #include "audio/WaitClock.h"
 #include "core/util/Clock.h"
@@ -116,6 +117,9 @@ int CKestruneApp::Run(int argc, char** argv) {
     const std::unique_ptr<audio::SoundOutput> sound =
         soundSystemStarts ? audio::MakeSoundOutput(options.audio.toStdString(), soundClock)
                           : nullptr;
+    // The input Record start captures from, on the same kind of device.
+    const std::unique_ptr<audio::SoundInput> input =
+        soundSystemStarts ? audio::MakeSoundInput(options.audio.toStdString()) : nullptr;
 
     MessageBoxPrompter prompter;
     DialogFileChooser files;
@@ -129,7 +133,8 @@ int CKestruneApp::Run(int argc, char** argv) {
                          .clock = clock,
                          .random = random,
                          .sound = sound.get(),
-                         .soundClock = &soundClock});
+                         .soundClock = &soundClock,
+                         .input = input.get()});
 
     // Message boxes and the session panel close before the event loop runs:
     // none of them may count as the last window of the program.
