@@ -23,12 +23,13 @@ std::size_t ByteRing::Write(const uint8_t* bytes, std::size_t size) {
     const uint64_t read = read_.load(std::memory_order_acquire);
     const std::size_t room = data_.size() - static_cast<std::size_t>(written - read);
     const std::size_t take = std::min(size, room);
+    if (take < size) dropped_.fetch_add(size - take, std::memory_order_relaxed);
+    if (take == 0) return 0;
     const std::size_t at = static_cast<std::size_t>(written) & mask_;
     const std::size_t first = std::min(take, data_.size() - at);
     std::memcpy(data_.data() + at, bytes, first);
     std::memcpy(data_.data(), bytes + first, take - first);
     written_.store(written + take, std::memory_order_release);
-    if (take < size) dropped_.fetch_add(size - take, std::memory_order_relaxed);
     return take;
 }
 
@@ -36,6 +37,7 @@ std::size_t ByteRing::Read(uint8_t* out, std::size_t size) {
     const uint64_t read = read_.load(std::memory_order_relaxed);
     const uint64_t written = written_.load(std::memory_order_acquire);
     const std::size_t take = std::min(size, static_cast<std::size_t>(written - read));
+    if (take == 0) return 0;
     const std::size_t at = static_cast<std::size_t>(read) & mask_;
     const std::size_t first = std::min(take, data_.size() - at);
     std::memcpy(out, data_.data() + at, first);

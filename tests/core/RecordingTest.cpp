@@ -101,10 +101,14 @@ TEST(Recording, FinishingTwiceOrCapturingAfterTheEndStoresNothingMore) {
     recording.Begin();
     const std::vector<uint8_t> signal = Signal(B + 100);
     Feed(recording, signal, 1000);
+    // Record start again while recording keeps the capture buffers as they are.
+    EXPECT_FALSE(recording.Prepare().outcome.ok);
+    EXPECT_EQ(recording.PendingBytes(), 100u);
     recording.Finish();
     const std::vector<uint8_t> first = Stored(set, 0);
-    ASSERT_EQ(first.size(), B + 100);
+    ASSERT_EQ(first, signal);
     EXPECT_FALSE(recording.Finish().outcome.ok);
+    EXPECT_FALSE(recording.Begin().outcome.ok);  // no buffers: Prepare comes first
     recording.Capture(signal.data(), signal.size());
     EXPECT_EQ(Stored(set, 0), first);
     EXPECT_EQ(set.waveCount, 1);

@@ -21,6 +21,11 @@ RecordingStep Refusal(const char* message, bool beep) {
 }  // namespace
 
 RecordingStep Recording::Prepare() {
+    if (active_) {
+        RecordingStep busy;
+        busy.outcome.ok = false;
+        return busy;
+    }
     if (set_.waveCount >= WaveSet::kMaxWaves) {
         return Refusal(WaveSetMessages::kBeyondLimit, false);
     }
