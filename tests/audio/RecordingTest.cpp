@@ -114,35 +114,6 @@ TEST(ByteRing, MatchesAPlainQueueAcrossTheWrapForEveryPieceSize) {
     }
 }
 
-TEST(ByteRing, CarriesAStreamBetweenTwoThreadsIntact) {
-    ByteRing ring(1000);
-    const std::vector<uint8_t> signal = Signal(3'000'000);
-    uint64_t refused = 0;
-    std::thread writer([&] {
-        std::size_t at = 0;
-        std::size_t piece = 1;
-        while (at < signal.size()) {
-            const std::size_t n = std::min(piece, signal.size() - at);
-            const std::size_t taken = ring.Write(signal.data() + at, n);
-            refused += n - taken;
-            at += taken;
-            piece = piece % 1500 + 7;
-            std::this_thread::yield();
-        }
-    });
-    std::vector<uint8_t> received;
-    std::vector<uint8_t> out(333);
-    while (received.size() < signal.size()) {
-        const std::size_t n = ring.Read(out.data(), out.size());
-        received.insert(received.end(), out.begin(), out.begin() + static_cast<long>(n));
-        if (n == 0) std::this_thread::yield();
-    }
-    writer.join();
-    EXPECT_TRUE(received == signal);
-    // A refused byte is counted as dropped; this writer wrote it again.
-    EXPECT_EQ(ring.Dropped(), refused);
-}
-
 namespace {
 
 // A wave set, a virtual input and the engine between them; notices are
@@ -342,24 +313,6 @@ TEST(RecordingEngine, CapturedBlocksCrossFromTheDeviceThreadIntact) {
     const std::vector<uint8_t> stored = Stored(bench.set, 0);
     ASSERT_EQ(stored.size(), signal.size() - 1);
     EXPECT_TRUE(stored == std::vector<uint8_t>(signal.begin(), signal.end() - 1));
-}
-
-TEST(RecordingEngine, RecordsASecondWaveAndTheFirstComesBack) {
-    Bench bench;
-    const std::vector<uint8_t> first = Signal(B + 10, 1);
-    ASSERT_TRUE(bench.engine.StartRecording().outcome.ok);
-    bench.Feed(first, 4096);
-    bench.engine.StopRecording();
-    bench.set.samples[0][5] ^= 0x55;  // an edit the second wave will undo
-    const std::vector<uint8_t> second = Signal(600, 2);
-    ASSERT_TRUE(bench.engine.StartRecording().outcome.ok);
-    bench.Feed(second, 100);
-    const RecordingStep stop = bench.engine.StopRecording();
-    EXPECT_EQ(stop.controls, WorkspaceEvent::RecordingEndedWithSamples);
-    EXPECT_EQ(bench.set.waveCount, 2);
-    EXPECT_EQ(Stored(bench.set, 0), first);
-    EXPECT_EQ(Stored(bench.set, 1), second);
-    EXPECT_EQ(bench.input.OpenCount(), 2);
 }
 
 namespace {
