@@ -24,6 +24,7 @@
 #include "audio/DeviceChoice.h"
 #include "audio/LibraryMessages.h"
 #include "audio/PortAudioOutput.h"
+#include "audio/SoundInput.h"
 #include "audio/SoundOutput.h"
 #include "audio/WaitClock.h"
 #include "core/util/Clock.h"
@@ -142,6 +143,9 @@ int CKestruneApp::Run(int argc, char** argv) {
         // (The log passes it on to the terminal.)
         if (!message.empty()) qCWarning(lcSession).noquote() << QString::fromStdString(message);
     }
+    // The input Record start captures from, on the same kind of device.
+    const std::unique_ptr<audio::SoundInput> input =
+        soundSystemStarts ? audio::MakeSoundInput(options.audio.toStdString()) : nullptr;
 
     MessageBoxPrompter prompter;
     DialogFileChooser files;
@@ -155,7 +159,8 @@ int CKestruneApp::Run(int argc, char** argv) {
                          .clock = clock,
                          .random = random,
                          .sound = sound.get(),
-                         .soundClock = &soundClock});
+                         .soundClock = &soundClock,
+                         .input = input.get()});
 
     // Message boxes and the session panel close before the event loop runs:
     // none of them may count as the last window of the program.

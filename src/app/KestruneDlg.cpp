@@ -2,6 +2,7 @@
 
 #include <QAction>
 #include <QActionGroup>
+#include <QApplication>
 #include <QCloseEvent>
 #include <QDir>
 #include <QEventLoop>
@@ -35,6 +36,8 @@
 #include "app/battery/AutoTest1.h"
 #include "app/battery/AutoTest6.h"
 #include "app/battery/TestDispatcher.h"
+#include "audio/RecordingEngine.h"
+#include "audio/VirtualInput.h"
 #include "audio/WaitClock.h"
 #include "core/util/Clock.h"
 #include "core/util/Random.h"
@@ -71,6 +74,21 @@ CKestruneDlg::CKestruneDlg(const Services& services, QWidget* parent)
         ownScenarioChooser_ = MakeScenarioFileChooser();
         services_.scenarios = ownScenarioChooser_.get();
     }
+    if (services_.input == nullptr) {
+        auto none = std::make_unique<audio::VirtualInput>();
+        none->SetRefuseOpen(true);
+        ownInput_ = std::move(none);
+        services_.input = ownInput_.get();
+    }
+    if (services_.timers == nullptr) services_.timers = &EventLoopTimers();
+    recorder_ = std::make_unique<audio::RecordingEngine>(waveSet_, *services_.input);
+    // Called on the audio thread: post one notice at a time to this thread.
+    recorder_->SetDataNotifier([this] {
+        if (inputNoticePosted_.exchange(true)) return;
+        QMetaObject::invokeMethod(
+            this, [this] { OnInputData(); }, Qt::QueuedConnection);
+    });
+    recordTimer_ = services_.timers->Make([this] { ShowRecordingTime(); });
     setWindowTitle(QStringLiteral("Kestrune"));
     setWindowIcon(ProgramIcon());
     // A caption and a close box; the fixed size leaves nothing to maximise.
@@ -85,7 +103,10 @@ CKestruneDlg::CKestruneDlg(const Services& services, QWidget* parent)
     ApplyControlStates(WorkspaceEvent::Initial);
 }
 
-CKestruneDlg::~CKestruneDlg() = default;
+CKestruneDlg::~CKestruneDlg() {
+    // The device stops before the window it notifies goes.
+    recorder_.reset();
+}
 
 void CKestruneDlg::ComputeDialogUnits() {
     // One unit across is a quarter of the average width of the Latin
@@ -225,6 +246,8 @@ void CKestruneDlg::BuildMenus() {
     drawWaveAction_ = AddAction(operate, QStringLiteral("Draw &wave"), "actionDrawWave");
     drawFrequencyAction_ =
         AddAction(operate, QStringLiteral("Draw &frequency"), "actionDrawFrequency");
+    connect(recordStartAction_, &QAction::triggered, this, &CKestruneDlg::StartRecording);
+    connect(recordStopAction_, &QAction::triggered, this, &CKestruneDlg::StopRecording);
     connect(drawWaveAction_, &QAction::triggered, this, &CKestruneDlg::DrawWave);
     connect(drawFrequencyAction_, &QAction::triggered, this, &CKestruneDlg::DrawSpectrum);
 
@@ -436,6 +459,8 @@ void CKestruneDlg::BuildWorkspace() {
     closeAllButton_ = AddButton(QStringLiteral("全部で閉じる"), "closeAllButton", 295, 396);
     drawFrequencyButton_ =
         AddButton(QStringLiteral("周波数をかく"), "drawFrequencyButton", 377, 396);
+    connect(recordStartButton_, &QPushButton::clicked, this, &CKestruneDlg::StartRecording);
+    connect(recordStopButton_, &QPushButton::clicked, this, &CKestruneDlg::StopRecording);
     connect(drawWaveButton_, &QPushButton::clicked, this, &CKestruneDlg::DrawWave);
     connect(openButton_, &QPushButton::clicked, this, &CKestruneDlg::OpenWave);
     connect(saveButton_, &QPushButton::clicked, this, &CKestruneDlg::SaveWave);
@@ -450,8 +475,9 @@ void CKestruneDlg::BuildWorkspace() {
         display->setAlignment(Qt::AlignCenter);
         display->setFrameStyle(QFrame::StyledPanel | QFrame::Sunken);
         Place(display, x, y, w, h);
+        return display;
     };
-    timeDisplay("recordTimeDisplay", 105, 367, 20, 14);
+    recordTimeDisplay_ = timeDisplay("recordTimeDisplay", 105, 367, 20, 14);
     timeDisplay("playTimeDisplay", 272, 367, 22, 13);
 
     // "Contact :" and the contact link, on one text line.
@@ -614,6 +640,46 @@ void CKestruneDlg::OpenWavePath(const QString& path) {
     ApplyControlStates(WorkspaceEvent::AfterOpen);
     DrawWave();
     DrawSpectrum();
+}
+
+void CKestruneDlg::StartRecording() {
+    inputNoticePosted_ = false;
+    const RecordingStep step = recorder_->StartRecording();
+    ApplyRecordingStep(step);
+    if (!recorder_->IsRecording()) return;
+    recordTimeDisplay_->setText(QString::fromStdString(recorder_->TimeText()));
+    recordTimer_->Start(100);
+}
+
+void CKestruneDlg::StopRecording() {
+    ApplyRecordingStep(recorder_->StopRecording());
+}
+
+void CKestruneDlg::OnInputData() {
+    inputNoticePosted_ = false;
+    ApplyRecordingStep(recorder_->OnInputData());
+}
+
+void CKestruneDlg::ShowRecordingTime() {
+    if (!recorder_->IsRecording()) return;
+    recordTimeDisplay_->setText(QString::fromStdString(recorder_->TimeText()));
+    recordTimer_->Start(100);
+}
+
+void CKestruneDlg::ApplyRecordingStep(const RecordingStep& step) {
+    if (step.beep) QApplication::beep();
+    Show(step.outcome);
+    if (step.controls) ApplyControlStates(*step.controls);
+    const bool ended = step.controls == WorkspaceEvent::RecordingEndedEmpty ||
+                       step.controls == WorkspaceEvent::RecordingEndedWithSamples;
+    if (ended) {
+        recordTimer_->Stop();
+        recordTimeDisplay_->clear();
+    }
+    if (step.outcome.redraw) {
+        DrawWave();
+        DrawSpectrum();
+    }
 }
 
 void CKestruneDlg::SaveWave() {

@@ -5,11 +5,14 @@
 #include <QString>
 #include <QStringList>
 
+#include <atomic>
 #include <cstdint>
 #include <map>
 #include <memory>
 #include <vector>
 
+#include "app/Timers.h"
+#include "core/wave/Recording.h"
 #include "core/wave/WaveSet.h"
 #include "core/workspace/ControlStates.h"
 
@@ -24,6 +27,8 @@ namespace kestrune {
 class Clock;
 class CrtRandom;
 namespace audio {
+class RecordingEngine;
+class SoundInput;
 class SoundOutput;
 class WaitClock;
 }  // namespace audio
@@ -79,6 +84,13 @@ class CKestruneDlg final : public QMainWindow {
          *  is none: the dialogs then take their "Audio output error!" path. */
         audio::SoundOutput* sound = nullptr;
         audio::WaitClock* soundClock = nullptr;
+        /** The sound input Record start captures from (the --audio device).
+         *  Null when there is none: Record start then reports "Audio can
+         *  not be opened!". */
+        audio::SoundInput* input = nullptr;
+        /** The recording time display's 100 ms timer; null: the event
+         *  loop's (EventLoopTimers). */
+        Timers* timers = nullptr;
     };
 
     /** How Start ended. */
@@ -125,6 +137,10 @@ class CKestruneDlg final : public QMainWindow {
     /** Test -> Auto test: the test launcher, modal; it needs the database. */
     void ShowAutoTest();
     void FollowContactLink();
+    /** Record start: captures into a new last wave until Record stop. */
+    void StartRecording();
+    /** Record stop: stores the rest and ends the recording. */
+    void StopRecording();
 
     // State.
     WaveSet& Waves() { return waveSet_; }
@@ -136,6 +152,8 @@ class CKestruneDlg final : public QMainWindow {
     /** The test dialogs' sound output and its clock (see Services). */
     audio::SoundOutput* SoundDevice() const { return services_.sound; }
     audio::WaitClock* SoundClock() const { return services_.soundClock; }
+    /** The recording engine (always present). */
+    audio::RecordingEngine& Recorder() { return *recorder_; }
     QColor StandardLineColor() const { return standardLineColor_; }
     QColor WaveBackgroundColor() const { return waveBackgroundColor_; }
     QColor SpectrumBackgroundColor() const { return spectrumBackgroundColor_; }
@@ -176,9 +194,22 @@ class CKestruneDlg final : public QMainWindow {
     /** Show, then redraw both views when the operation asks for it. */
     void ShowAndRedraw(const Outcome& outcome);
     void OnToolToggled(QAction* tool, bool checked);
+    /** GUI thread: the posted notice that the input captured bytes. */
+    void OnInputData();
+    /** Shows a recording step's message (with its beep), sets its controls,
+     *  stops the time display when the recording ended, and redraws. */
+    void ApplyRecordingStep(const RecordingStep& step);
+    void ShowRecordingTime();
 
     Services services_;
     std::unique_ptr<FileChooser> ownScenarioChooser_;  ///< when none is given
+    /** Stands in when no input is given: it refuses to open. */
+    std::unique_ptr<audio::SoundInput> ownInput_;
+    std::unique_ptr<audio::RecordingEngine> recorder_;
+    std::unique_ptr<OneShot> recordTimer_;
+    /** Set while a notice of captured bytes is posted and not yet handled,
+     *  so the audio thread posts one at a time. */
+    std::atomic<bool> inputNoticePosted_{false};
     WaveSet waveSet_;
     ControlStates states_;
     std::unique_ptr<store::Database> db_;
@@ -204,6 +235,7 @@ class CKestruneDlg final : public QMainWindow {
     ViewFrame* spectrumView_ = nullptr;
     CWaveViews* views_ = nullptr;  ///< draws both views and runs the mouse tools
     CHyperLink* contactLink_ = nullptr;
+    QLabel* recordTimeDisplay_ = nullptr;
 
     QPushButton* recordStartButton_ = nullptr;
     QPushButton* recordStopButton_ = nullptr;

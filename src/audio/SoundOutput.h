@@ -17,7 +17,7 @@
 // virtual device whichever thread's call noticed the end): it must be short
 // and must not call back into the device.
 //
-// Recording (the input side) is not part of this interface yet.
+// Recording (the input side) is SoundInput, beside it.
 #pragma once
 
 #include <cstddef>

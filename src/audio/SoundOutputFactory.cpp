@@ -1,5 +1,8 @@
+#include "audio/PortAudioInput.h"
 #include "audio/PortAudioOutput.h"
+#include "audio/SoundInput.h"
 #include "audio/SoundOutput.h"
+#include "audio/VirtualInput.h"
 #include "audio/VirtualOutput.h"
 
 namespace kestrune::audio {
@@ -17,6 +20,12 @@ std::unique_ptr<SoundOutput> MakeSoundOutput(std::string_view kind, const Clock&
         return output;
     }
     if (kind == "virtual") return std::make_unique<VirtualOutput>(clock);
+    return nullptr;
+}
+
+std::unique_ptr<SoundInput> MakeSoundInput(std::string_view kind) {
+    if (kind == "portaudio") return std::make_unique<PortAudioInput>();
+    if (kind == "virtual") return std::make_unique<VirtualInput>();
     return nullptr;
 }
 

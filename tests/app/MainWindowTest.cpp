@@ -12,14 +12,19 @@
 #include <QToolBar>
 #include <QUrl>
 
+#include <thread>
+
 #include "AppTestSupport.h"
 #include "app/AboutDlg.h"
 #include "app/Information.h"
 #include "app/KestruneApp.h"
 #include "app/KestruneDlg.h"
 #include "app/MainTestPanel.h"
+#include "app/Timers.h"
 #include "app/ViewFrame.h"
 #include "app/battery/AutoTest1.h"
+#include "audio/RecordingEngine.h"
+#include "audio/VirtualInput.h"
 #include "audio/VirtualOutput.h"
 #include "audio/WaitClock.h"
 #include "core/util/Clock.h"
@@ -55,12 +60,15 @@ class MainWindowTest : public QObject {
     std::unique_ptr<FakeColors> colors_;
     std::unique_ptr<FakeOpener> opener_;
     std::unique_ptr<FakeClock> clock_;
+    std::unique_ptr<audio::VirtualInput> input_;
+    std::unique_ptr<ManualTimers> timers_;
     CrtRandom random_;
     std::unique_ptr<CKestruneDlg> window_;
 
     void MakeWindow() {
         window_ = std::make_unique<CKestruneDlg>(CKestruneDlg::Services{
-            *prompter_, *chooser_, *colors_, *opener_, *clock_, random_, scenarioChooser_.get()});
+            *prompter_, *chooser_, *colors_, *opener_, *clock_, random_, scenarioChooser_.get(),
+            nullptr, nullptr, input_.get(), timers_.get()});
     }
     StartupOptions Options(bool workspace) const {
         StartupOptions options;
@@ -171,6 +179,8 @@ class MainWindowTest : public QObject {
         colors_ = std::make_unique<FakeColors>();
         opener_ = std::make_unique<FakeOpener>();
         clock_ = std::make_unique<FakeClock>(kStartTime);
+        input_ = std::make_unique<audio::VirtualInput>();
+        timers_ = std::make_unique<ManualTimers>();
     }
     void cleanup() {
         if (window_) {
@@ -178,6 +188,64 @@ class MainWindowTest : public QObject {
             window_->close();
         }
         window_.reset();
+    }
+
+    void recordingThroughTheButtons() {
+        StartWorkspace();
+        auto* display = Child<QLabel>("recordTimeDisplay");
+        Click(Button("recordStartButton"));
+        QCOMPARE(Snapshot(), QStringLiteral("R0 r1 P0 S0 O0 W0 D0 C0 T0"));
+        QCOMPARE(window_->Waves().waveCount, 1);
+        QVERIFY(input_->IsOpen());
+        QCOMPARE(input_->Format().sampleRate, 44100u);
+        QCOMPARE(display->text(), QStringLiteral("0.0"));
+
+        // A thread stands in for the audio callback: two capture buffers
+        // and a tenth of a second more, in uneven blocks.
+        std::vector<uint8_t> signal(2 * Recording::kCaptureBytes + 8820);
+        for (std::size_t i = 0; i < signal.size(); ++i)
+            signal[i] = static_cast<uint8_t>(i * 7 + i / 251);
+        std::thread device([&] {
+            for (std::size_t at = 0; at < signal.size(); at += 3001)
+                input_->Feed(signal.data() + at, std::min<std::size_t>(3001, signal.size() - at));
+        });
+        device.join();
+        // The notices reach the window through its event loop; the whole
+        // buffers are stored, the tenth waits in the capture buffer.
+        QTRY_COMPARE(window_->Waves().sampleCounts[0], uint32_t{Recording::kCaptureBytes});
+        QCOMPARE(display->text(), QStringLiteral("0.0"));
+        timers_->AdvanceMs(100);
+        QCOMPARE(display->text(), QStringLiteral("1.2"));  // 52410 samples at 44100 Hz
+        QCOMPARE(window_->Waves().waveCount, 1);
+        window_->CloseWave();  // refused silently while recording
+        QCOMPARE(window_->Waves().waveCount, 1);
+
+        Action("actionRecordStop")->trigger();
+        QVERIFY(!input_->IsOpen());
+        QCOMPARE(window_->Waves().waveCount, 1);
+        QCOMPARE(window_->Waves().samples[0], signal);
+        QCOMPARE(window_->Waves().names[0], std::string(kRecordedWaveName));
+        QCOMPARE(window_->Waves().backupSamples, signal);
+        QCOMPARE(display->text(), QString());
+        QCOMPARE(Snapshot(), kWavesOn);
+        QVERIFY(!timers_->NextDueMs().has_value());
+
+        // Stopped before any byte arrived: the slot goes again. Play and the
+        // draw commands keep the state recording gave them.
+        Click(Button("recordStartButton"));
+        QCOMPARE(window_->Waves().waveCount, 2);
+        Click(Button("recordStopButton"));
+        QCOMPARE(window_->Waves().waveCount, 1);
+        QVERIFY(!window_->Recorder().IsRecording());
+        QCOMPARE(Snapshot(), QStringLiteral("R1 r0 P0 S0 O1 W1 D0 C1 T1"));
+        ExpectMessages({});
+
+        // No input device: refused, nothing changes.
+        input_->SetRefuseOpen(true);
+        Click(Button("recordStartButton"));
+        ExpectMessages({"Audio can not be opened!"});
+        QCOMPARE(window_->Waves().waveCount, 1);
+        QCOMPARE(Snapshot(), QStringLiteral("R1 r0 P0 S0 O1 W1 D0 C1 T1"));
     }
 
     void unreachableDatabaseLeavesWorkspaceInInitialState() {

@@ -1,0 +1,374 @@
+// Recording through the device layer: the lock-free byte queue against a
+// plain reference queue, the recording engine on the virtual input (known
+// signals fed in pieces of every size around the capture buffer, from the
+// test's thread and from a thread standing in for the audio callback), its
+// refusals and how it always comes back to idle; and PortAudio capturing
+// from ALSA's "null" PCM (a temporary ~/.asoundrc makes it the default; it
+// hands out silence), where what was stored must be exactly what the
+// device reported captured.
+
+#include <stdlib.h>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <chrono>
+#include <condition_variable>
+#include <cstdint>
+#include <deque>
+#include <fstream>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <tuple>
+#include <vector>
+
+#include "audio/ByteRing.h"
+#include "audio/PortAudioInput.h"
+#include "audio/RecordingEngine.h"
+#include "audio/VirtualInput.h"
+#include "core/wave/Recording.h"
+#include "core/wave/WaveSet.h"
+#include "support/ScratchDir.h"
+
+using namespace kestrune;
+using namespace kestrune::audio;
+
+namespace {
+
+constexpr std::size_t B = Recording::kCaptureBytes;
+
+std::vector<uint8_t> Signal(std::size_t size, unsigned seed = 3) {
+    std::vector<uint8_t> bytes(size);
+    uint32_t x = 2463534242u ^ seed;
+    for (auto& b : bytes) {
+        x ^= x << 13;
+        x ^= x >> 17;
+        x ^= x << 5;
+        b = static_cast<uint8_t>(x >> 24);
+    }
+    return bytes;
+}
+
+std::vector<uint8_t> Stored(const WaveSet& set, int slot) {
+    const auto bytes = static_cast<std::size_t>(set.BytesFor(set.sampleCounts[slot]));
+    return {set.samples[slot].begin(), set.samples[slot].begin() + bytes};
+}
+
+/** Notifications from the device thread, counted for the owner to wait on. */
+class Notices {
+  public:
+    void Raise() {
+        std::lock_guard lock(mutex_);
+        ++count_;
+        changed_.notify_all();
+    }
+    /** Waits (up to 10 s) for a notice after the `seen`th; the count. */
+    int WaitAfter(int seen) {
+        std::unique_lock lock(mutex_);
+        changed_.wait_for(lock, std::chrono::seconds(10), [&] { return count_ > seen; });
+        return count_;
+    }
+    int Count() {
+        std::lock_guard lock(mutex_);
+        return count_;
+    }
+
+  private:
+    std::mutex mutex_;
+    std::condition_variable changed_;
+    int count_ = 0;
+};
+
+}  // namespace
+
+TEST(ByteRing, MatchesAPlainQueueAcrossTheWrapForEveryPieceSize) {
+    for (const std::size_t piece : {std::size_t{1}, std::size_t{3}, std::size_t{15},
+                                    std::size_t{16}, std::size_t{17}, std::size_t{40}}) {
+        SCOPED_TRACE(piece);
+        ByteRing ring(16);
+        ASSERT_EQ(ring.Capacity(), 16u);
+        std::deque<uint8_t> reference;
+        uint64_t dropped = 0;
+        const std::vector<uint8_t> signal = Signal(500);
+        std::vector<uint8_t> out(64);
+        for (std::size_t at = 0; at + piece <= signal.size(); at += piece) {
+            const std::size_t room = 16 - reference.size();
+            EXPECT_EQ(ring.Write(signal.data() + at, piece), std::min(room, piece));
+            for (std::size_t i = 0; i < std::min(room, piece); ++i) {
+                reference.push_back(signal[at + i]);
+            }
+            dropped += piece - std::min(room, piece);
+            EXPECT_EQ(ring.Available(), reference.size());
+            // Read a little less than was written, so the ring keeps wrapping.
+            const std::size_t want = (at / piece) % 3 == 0 ? piece + 1 : piece / 2;
+            const std::size_t n = ring.Read(out.data(), std::min(want, out.size()));
+            ASSERT_EQ(n, std::min({want, out.size(), reference.size()}));
+            for (std::size_t i = 0; i < n; ++i) {
+                ASSERT_EQ(out[i], reference.front()) << at << " " << i;
+                reference.pop_front();
+            }
+        }
+        EXPECT_EQ(ring.Dropped(), dropped);
+        ring.Clear();
+        EXPECT_EQ(std::tuple(ring.Available(), ring.Dropped()), std::tuple(0u, 0u));
+    }
+}
+
+namespace {
+
+// A wave set, a virtual input and the engine between them; notices are
+// counted, and the test delivers them by calling OnInputData as the GUI
+// thread's queued call would.
+struct Bench {
+    Bench() {
+        engine.SetDataNotifier([this] { notices.Raise(); });
+    }
+    // Feeds `signal` in `chunk`-byte pieces (0: one piece), each followed by
+    // the owner's handling of the notice.
+    void Feed(const std::vector<uint8_t>& signal, std::size_t chunk) {
+        if (chunk == 0) chunk = signal.size();
+        for (std::size_t at = 0; at < signal.size(); at += chunk) {
+            const std::size_t n = std::min(chunk, signal.size() - at);
+            const int before = notices.Count();
+            ASSERT_TRUE(input.Feed(signal.data() + at, n));
+            ASSERT_EQ(notices.Count(), before + 1);
+            const RecordingStep step = engine.OnInputData();
+            ASSERT_TRUE(step.outcome.message.empty());
+        }
+    }
+
+    WaveSet set;
+    VirtualInput input;
+    RecordingEngine engine{set, input};
+    Notices notices;
+};
+
+}  // namespace
+
+TEST(RecordingEngine, StoresKnownSignalsFedInEveryChunkSizeByteForByte) {
+    const std::size_t r = 1234;
+    const std::vector<std::size_t> totals = {0, 1, B - 1, B, B + 1, 2 * B, 3 * B, 3 * B + r};
+    const std::vector<std::size_t> chunks = {1, 2, B - 1, B, B + 1, 2 * B + 1, 0};
+    for (const std::size_t total : totals) {
+        for (const std::size_t chunk : chunks) {
+            if (chunk < 3 && total > B + 1) continue;  // byte by byte only up to a buffer
+            SCOPED_TRACE(::testing::Message() << total << " bytes in " << chunk << "-byte pieces");
+            Bench bench;
+            ASSERT_TRUE(bench.set.SetSampleRate(22050).ok);
+            const RecordingStep start = bench.engine.StartRecording();
+            ASSERT_EQ(start.controls, WorkspaceEvent::Recording);
+            EXPECT_TRUE(bench.input.IsOpen());
+            EXPECT_EQ(bench.input.Format().sampleRate, 22050u);
+            EXPECT_EQ(std::tuple(bench.engine.IsRecording(), bench.set.waveCount),
+                      std::tuple(true, 1));
+
+            const std::vector<uint8_t> signal = Signal(total);
+            bench.Feed(signal, chunk);
+            // Whole capture buffers are in the slot while recording goes on.
+            EXPECT_EQ(bench.set.BytesFor(bench.set.sampleCounts[0]), total / B * B);
+
+            const RecordingStep stop = bench.engine.StopRecording();
+            EXPECT_FALSE(bench.input.IsOpen());
+            EXPECT_FALSE(bench.engine.IsRecording());
+            EXPECT_EQ(bench.engine.TimeText(), "");
+            const std::size_t whole = total / 2 * 2;
+            if (whole == 0) {
+                // Stopped before a whole sample arrived: the slot is dropped.
+                EXPECT_EQ(stop.controls, WorkspaceEvent::RecordingEndedEmpty);
+                EXPECT_EQ(bench.set.waveCount, 0);
+            } else {
+                EXPECT_EQ(stop.controls, WorkspaceEvent::RecordingEndedWithSamples);
+                EXPECT_EQ(bench.set.waveCount, 1);
+                EXPECT_EQ(Stored(bench.set, 0),
+                          std::vector<uint8_t>(signal.begin(), signal.begin() + whole));
+                EXPECT_EQ(bench.set.names[0], kRecordedWaveName);
+            }
+            EXPECT_TRUE(stop.outcome.message.empty());
+            // A notice that arrives late changes nothing.
+            EXPECT_FALSE(bench.input.Feed(signal.data(), std::min<std::size_t>(total, 10)));
+            bench.engine.OnInputData();
+            EXPECT_EQ(bench.set.waveCount, whole == 0 ? 0 : 1);
+        }
+    }
+}
+
+TEST(RecordingEngine, BytesStillQueuedAtStopAreStoredOnce) {
+    // The owner never got round to the notices: everything is in the queue
+    // when Record stop comes.
+    Bench bench;
+    ASSERT_TRUE(bench.engine.StartRecording().outcome.ok);
+    const std::vector<uint8_t> signal = Signal(2 * B + 3000);
+    for (std::size_t at = 0; at < signal.size(); at += 7000) {
+        bench.input.Feed(signal.data() + at, std::min<std::size_t>(7000, signal.size() - at));
+    }
+    EXPECT_EQ(bench.set.sampleCounts[0], 0u);
+    bench.engine.StopRecording();
+    EXPECT_EQ(Stored(bench.set, 0), signal);
+}
+
+TEST(RecordingEngine, TheTimeDisplayFollowsTheCapturedBytes) {
+    Bench bench;
+    ASSERT_TRUE(bench.set.SetBitsPerSample(8).ok);
+    ASSERT_TRUE(bench.set.SetSampleRate(11025).ok);
+    EXPECT_EQ(bench.engine.TimeText(), "");
+    ASSERT_TRUE(bench.engine.StartRecording().outcome.ok);
+    EXPECT_EQ(bench.input.Format().bitsPerSample, 8u);
+    EXPECT_EQ(bench.engine.TimeText(), "0.0");
+    const std::vector<uint8_t> tenth = Signal(1103);
+    std::vector<std::string> shown;
+    for (int tick = 0; tick < 12; ++tick) {
+        bench.Feed(tenth, 0);
+        shown.push_back(bench.engine.TimeText());
+    }
+    EXPECT_EQ(shown, (std::vector<std::string>{"0.1", "0.2", "0.3", "0.4", "0.5", "0.6", "0.7",
+                                               "0.8", "0.9", "1.0", "1.1", "1.2"}));
+    bench.engine.StopRecording();
+    EXPECT_EQ(bench.set.sampleCounts[0], 12u * 1103);
+}
+
+TEST(RecordingEngine, RefusalsLeaveTheSetAndTheDeviceAlone) {
+    Bench five;
+    five.set.waveCount = WaveSet::kMaxWaves;
+    const RecordingStep beyond = five.engine.StartRecording();
+    EXPECT_EQ(beyond.outcome.message, WaveSetMessages::kBeyondLimit);
+    EXPECT_EQ(std::tuple(five.input.OpenCount(), five.set.waveCount, five.engine.IsRecording()),
+              std::tuple(0, WaveSet::kMaxWaves, false));
+
+    Bench noDevice;
+    noDevice.input.SetRefuseOpen(true);
+    const RecordingStep refused = noDevice.engine.StartRecording();
+    EXPECT_EQ(std::tuple(refused.outcome.ok, refused.outcome.message, refused.beep),
+              std::tuple(false, std::string(RecordingMessages::kAudioCannotOpen), true));
+    EXPECT_EQ(std::tuple(noDevice.set.waveCount, noDevice.engine.IsRecording(),
+                         noDevice.set.TransportRunning()),
+              std::tuple(0, false, false));
+
+    Bench noMemory;
+    noMemory.engine.Core().SetCaptureLimit(100);
+    const RecordingStep memory = noMemory.engine.StartRecording();
+    EXPECT_EQ(std::tuple(memory.outcome.message, memory.beep),
+              std::tuple(std::string(RecordingMessages::kMemoryError), true));
+    EXPECT_EQ(noMemory.input.OpenCount(), 0);
+
+    // Record start while recording does nothing.
+    Bench twice;
+    ASSERT_TRUE(twice.engine.StartRecording().outcome.ok);
+    EXPECT_FALSE(twice.engine.StartRecording().outcome.ok);
+    EXPECT_EQ(std::tuple(twice.input.OpenCount(), twice.set.waveCount), std::tuple(1, 1));
+}
+
+TEST(RecordingEngine, ASlotThatCannotGrowClosesTheDeviceAndEndsTheRecording) {
+    for (const auto& [limit, kept] :
+         {std::pair<std::size_t, std::size_t>{B - 1, 0}, {2 * B + 5, 2 * B}}) {
+        SCOPED_TRACE(limit);
+        Bench bench;
+        bench.set.SetBufferLimit(limit);
+        ASSERT_TRUE(bench.engine.StartRecording().outcome.ok);
+        const std::vector<uint8_t> signal = Signal(3 * B);
+        ASSERT_TRUE(bench.input.Feed(signal.data(), signal.size()));
+        const RecordingStep step = bench.engine.OnInputData();
+        EXPECT_EQ(std::tuple(step.outcome.message, step.beep),
+                  std::tuple(std::string(RecordingMessages::kMemoryError), true));
+        EXPECT_EQ(std::tuple(bench.input.IsOpen(), bench.engine.IsRecording()),
+                  std::tuple(false, false));
+        EXPECT_EQ(step.controls, kept == 0 ? WorkspaceEvent::RecordingEndedEmpty
+                                           : WorkspaceEvent::RecordingEndedWithSamples);
+        EXPECT_EQ(bench.set.waveCount, kept == 0 ? 0 : 1);
+        if (kept > 0) {
+            EXPECT_EQ(Stored(bench.set, 0),
+                      std::vector<uint8_t>(signal.begin(), signal.begin() + kept));
+        }
+        // Record stop afterwards finds nothing to stop.
+        EXPECT_FALSE(bench.engine.StopRecording().controls.has_value());
+    }
+}
+
+TEST(RecordingEngine, CapturedBlocksCrossFromTheDeviceThreadIntact) {
+    // A thread stands in for the audio callback and feeds blocks of varying
+    // size; the owner drains on each notice, as the window does on its
+    // queued call, and stops once the feeder is done.
+    Bench bench;
+    ASSERT_TRUE(bench.engine.StartRecording().outcome.ok);
+    const std::vector<uint8_t> signal = Signal(5 * B + 999);
+    std::atomic<bool> fed{false};
+    std::thread device([&] {
+        std::size_t piece = 64;
+        for (std::size_t at = 0; at < signal.size();) {
+            const std::size_t n = std::min(piece, signal.size() - at);
+            bench.input.Feed(signal.data() + at, n);
+            at += n;
+            piece = piece % 9000 + 511;
+        }
+        fed = true;
+        bench.notices.Raise();
+    });
+    int seen = 0;
+    while (!fed) {
+        seen = bench.notices.WaitAfter(seen);
+        bench.engine.OnInputData();
+    }
+    device.join();
+    bench.engine.StopRecording();
+    EXPECT_EQ(bench.input.DroppedBytes(), 0u);
+    const std::vector<uint8_t> stored = Stored(bench.set, 0);
+    ASSERT_EQ(stored.size(), signal.size() - 1);
+    EXPECT_TRUE(stored == std::vector<uint8_t>(signal.begin(), signal.end() - 1));
+}
+
+namespace {
+
+void UseAsoundrc(const kestrune::testing::ScratchDir& home, const std::string& text) {
+    std::ofstream(home.Path() / ".asoundrc") << text;
+    ::setenv("HOME", home.Path().c_str(), 1);
+    ::unsetenv("ALSA_CONFIG_PATH");
+}
+
+}  // namespace
+
+TEST(PortAudioInput, RecordsMoreThanACaptureBufferOfSilenceFromTheNullDevice) {
+    kestrune::testing::ScratchDir home;
+    UseAsoundrc(home, "pcm.!default { type null }\nctl.!default { type hw card 31 }\n");
+    PortAudioInput input;
+    // The null device captures silence: 0 as 16-bit samples, 128 as 8-bit
+    // ones after the callback's narrowing.
+    for (const auto& [bits, silence] : {std::pair<uint16_t, uint8_t>{16, 0}, {8, 128}}) {
+        SCOPED_TRACE(bits);
+        WaveSet set;
+        ASSERT_TRUE(set.SetBitsPerSample(bits).ok);
+        RecordingEngine engine(set, input);
+        Notices notices;
+        engine.SetDataNotifier([&] { notices.Raise(); });
+        const RecordingStep start = engine.StartRecording();
+        ASSERT_TRUE(start.outcome.ok) << start.outcome.message;
+        ASSERT_TRUE(input.IsOpen());
+        int seen = 0;
+        while (set.BytesFor(set.sampleCounts[0]) < B + 1000) {
+            const int now = notices.WaitAfter(seen);
+            ASSERT_GT(now, seen) << "the device stopped delivering";
+            seen = now;
+            engine.OnInputData();
+        }
+        const RecordingStep stop = engine.StopRecording();
+        EXPECT_EQ(stop.controls, WorkspaceEvent::RecordingEndedWithSamples);
+        EXPECT_EQ(set.waveCount, 1);
+        // Everything the device captured is in the slot, apart from bytes
+        // the queue had to drop.
+        const std::vector<uint8_t> stored = Stored(set, 0);
+        EXPECT_EQ(stored.size(), input.PositionBytes() - input.DroppedBytes());
+        EXPECT_EQ(std::count(stored.begin(), stored.end(), silence),
+                  static_cast<std::ptrdiff_t>(stored.size()));
+    }
+}
+
+TEST(PortAudioInput, WithoutADeviceRecordingIsRefused) {
+    kestrune::testing::ScratchDir home;
+    UseAsoundrc(home, "pcm.!default { type hw card 31 }\nctl.!default { type hw card 31 }\n");
+    WaveSet set;
+    PortAudioInput input;
+    RecordingEngine engine(set, input);
+    const RecordingStep start = engine.StartRecording();
+    EXPECT_EQ(start.outcome.message, RecordingMessages::kAudioCannotOpen);
+    EXPECT_EQ(std::tuple(input.IsOpen(), set.waveCount, engine.IsRecording()),
+              std::tuple(false, 0, false));
+}
