@@ -1,11 +1,16 @@
 #include "sheet/LegacyWorkbook.h"
 
 #include <freexl.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <array>
 #include <cctype>
+#include <cerrno>
 #include <charconv>
+#include <cstdint>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <memory>
@@ -80,6 +85,11 @@ bool StartsAsCompoundFile(const std::string& path) {
                       [](char a, unsigned char b) { return static_cast<unsigned char>(a) == b; });
 }
 
+// How many cells of a used range a file may make us lay out (see
+// ReadActiveSheet).
+constexpr std::uintmax_t kCellFloor = 1u << 20;
+constexpr std::uintmax_t kCellsPerFileByte = 16;
+
 /** Closes the libfreexl handle, which must be closed even when opening failed. */
 struct HandleCloser {
     void operator()(const void* handle) const { freexl_close(handle); }
@@ -116,11 +126,22 @@ bool IsEmpty(const Cell& cell) {
 }
 
 /** The active sheet's cells; false with the reason in *error. */
-bool ReadActiveSheet(const void* handle, Worksheet* sheet, std::string* error) {
+bool ReadActiveSheet(const void* handle, std::uintmax_t fileSize, Worksheet* sheet,
+                     std::string* error) {
     unsigned int rows = 0;
     unsigned short columns = 0;
     if (const int code = freexl_worksheet_dimensions(handle, &rows, &columns); code != FREEXL_OK) {
         *error = "sheet \"" + sheet->name + "\": " + Reason(code);
+        return false;
+    }
+    // The used range is laid out cell by cell: a range far larger than the
+    // file could fill (a few header bytes claiming 65536 x 256 cells) is
+    // refused rather than allocated.
+    const std::uintmax_t cells = std::uintmax_t{rows} * columns;
+    if (cells > std::max<std::uintmax_t>(kCellFloor, kCellsPerFileByte * fileSize)) {
+        *error = "sheet \"" + sheet->name + "\" claims " + std::to_string(rows) + " rows of " +
+                 std::to_string(columns) + " columns, more than a file of " +
+                 std::to_string(fileSize / 1024 + 1) + " KB can honestly hold";
         return false;
     }
     sheet->rows.resize(rows);
@@ -143,13 +164,14 @@ bool ReadActiveSheet(const void* handle, Worksheet* sheet, std::string* error) {
     return true;
 }
 
-}  // namespace
-
-std::optional<Workbook> ReadLegacyWorkbook(const std::string& path, std::string* error) {
-    auto fail = [&](const std::string& reason) -> std::optional<Workbook> {
-        *error = path + ": cannot read this binary Excel workbook (.xls): " + reason;
+/** Reads in this process; the reason alone in *reason on failure. */
+std::optional<Workbook> ReadHere(const std::string& path, std::string* reason) {
+    auto fail = [&](const std::string& why) -> std::optional<Workbook> {
+        *reason = why;
         return std::nullopt;
     };
+    std::error_code sizeError;
+    const std::uintmax_t fileSize = std::filesystem::file_size(path, sizeError);
     const void* opened = nullptr;
     const int code = freexl_open(path.c_str(), &opened);
     const Handle handle(opened);
@@ -183,9 +205,163 @@ std::optional<Workbook> ReadLegacyWorkbook(const std::string& path, std::string*
         if (got != FREEXL_OK)
             return fail("sheet " + std::to_string(index + 1) + ": " + Reason(got));
         Worksheet sheet{name != nullptr ? name : "", {}};
-        std::string reason;
-        if (!ReadActiveSheet(handle.get(), &sheet, &reason)) return fail(reason);
+        std::string why;
+        if (!ReadActiveSheet(handle.get(), sizeError ? 0 : fileSize, &sheet, &why))
+            return fail(why);
         workbook.sheets.push_back(std::move(sheet));
+    }
+    return workbook;
+}
+
+// The child's answer on the pipe: 'W' and the workbook, or 'E' and the
+// reason; texts as a 32-bit length and their bytes, counts as 32 bits.
+void PutCount(std::string& out, std::size_t n) {
+    const auto value = static_cast<std::uint32_t>(n);
+    out.append(reinterpret_cast<const char*>(&value), sizeof value);
+}
+void PutText(std::string& out, const std::string& text) {
+    PutCount(out, text.size());
+    out += text;
+}
+std::string Encode(const std::optional<Workbook>& book, const std::string& reason) {
+    std::string out(1, book ? 'W' : 'E');
+    if (!book) {
+        PutText(out, reason);
+        return out;
+    }
+    PutCount(out, book->sheets.size());
+    for (const Worksheet& sheet : book->sheets) {
+        PutText(out, sheet.name);
+        PutCount(out, sheet.rows.size());
+        for (const CellRow& row : sheet.rows) {
+            PutCount(out, row.size());
+            for (const Cell& cell : row) {
+                out += cell.number ? 'n' : 't';
+                PutText(out, cell.text);
+            }
+        }
+    }
+    return out;
+}
+
+/** Reads back what Encode wrote; false when the bytes end early. */
+class Decoder {
+  public:
+    explicit Decoder(const std::string& bytes) : bytes_(bytes) {}
+    bool Count(std::size_t* n) {
+        std::uint32_t value = 0;
+        if (bytes_.size() - at_ < sizeof value) return false;
+        std::memcpy(&value, bytes_.data() + at_, sizeof value);
+        at_ += sizeof value;
+        *n = value;
+        return true;
+    }
+    bool Text(std::string* text) {
+        std::size_t n = 0;
+        if (!Count(&n) || bytes_.size() - at_ < n) return false;
+        text->assign(bytes_, at_, n);
+        at_ += n;
+        return true;
+    }
+    bool Char(char* c) {
+        if (at_ >= bytes_.size()) return false;
+        *c = bytes_[at_++];
+        return true;
+    }
+    bool Book(Workbook* book) {
+        std::size_t sheets = 0;
+        if (!Count(&sheets)) return false;
+        for (std::size_t s = 0; s < sheets; ++s) {
+            Worksheet sheet;
+            std::size_t rows = 0;
+            if (!Text(&sheet.name) || !Count(&rows)) return false;
+            for (std::size_t r = 0; r < rows; ++r) {
+                std::size_t cells = 0;
+                if (!Count(&cells)) return false;
+                CellRow row;
+                for (std::size_t c = 0; c < cells; ++c) {
+                    char kind = 0;
+                    Cell cell;
+                    if (!Char(&kind) || !Text(&cell.text)) return false;
+                    cell.number = kind == 'n';
+                    row.push_back(std::move(cell));
+                }
+                sheet.rows.push_back(std::move(row));
+            }
+            book->sheets.push_back(std::move(sheet));
+        }
+        return at_ == bytes_.size();
+    }
+
+  private:
+    const std::string& bytes_;
+    std::size_t at_ = 0;
+};
+
+bool WriteAll(int fd, const std::string& bytes) {
+    for (std::size_t done = 0; done < bytes.size();) {
+        const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) return false;
+        done += static_cast<std::size_t>(n);
+    }
+    return true;
+}
+
+}  // namespace
+
+std::optional<Workbook> ReadLegacyWorkbook(const std::string& path, std::string* error) {
+    auto fail = [&](const std::string& reason) -> std::optional<Workbook> {
+        *error = path + ": cannot read this binary Excel workbook (.xls): " + reason;
+        return std::nullopt;
+    };
+    // libfreexl is not safe on every damaged file (a scrambled string table
+    // can make it write outside its buffers), so it reads in a child process:
+    // whatever it does to itself there, this program only sees the answer
+    // or that there was none.
+    int pipeFds[2];
+    if (::pipe(pipeFds) != 0) return fail(std::string("no pipe: ") + std::strerror(errno));
+    const pid_t child = ::fork();
+    if (child < 0) {
+        const int saved = errno;
+        ::close(pipeFds[0]);
+        ::close(pipeFds[1]);
+        return fail(std::string("no child process: ") + std::strerror(saved));
+    }
+    if (child == 0) {
+        ::close(pipeFds[0]);
+        std::string reason;
+        const auto book = ReadHere(path, &reason);
+        ::_exit(WriteAll(pipeFds[1], Encode(book, reason)) ? 0 : 1);
+    }
+    ::close(pipeFds[1]);
+    std::string answer;
+    char buffer[65536];
+    for (;;) {
+        const ssize_t n = ::read(pipeFds[0], buffer, sizeof buffer);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) break;
+        answer.append(buffer, static_cast<std::size_t>(n));
+    }
+    ::close(pipeFds[0]);
+    int status = 0;
+    while (::waitpid(child, &status, 0) < 0 && errno == EINTR) {
+    }
+    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0 || answer.empty()) {
+        return fail("it is damaged (the reader failed on it)");
+    }
+    if (answer[0] == 'E') {
+        std::string reason;
+        std::string rest = answer.substr(1);
+        Decoder reasonDecoder(rest);
+        if (!reasonDecoder.Text(&reason)) return fail("it is damaged (the reader failed on it)");
+        return fail(reason);
+    }
+    Workbook workbook;
+    const std::string rest = answer.substr(1);
+    Decoder bookDecoder(rest);
+    if (answer[0] != 'W' || !bookDecoder.Book(&workbook)) {
+        return fail("it is damaged (the reader failed on it)");
     }
     return workbook;
 }
