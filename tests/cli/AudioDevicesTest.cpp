@@ -169,10 +169,12 @@ TEST(AudioDevicesTest, TheProgramStartsSayingInOneLineWhatBecameOfTheSoundDevice
         EXPECT_EQ(text.find("Assertion"), std::string::npos) << text;
         const std::string log = Slurp(station / "kestrune.log");
         // (Said before the log is open when the sound system does not start.)
-        if (row.alsaConfig == nullptr)
+        if (row.alsaConfig == nullptr) {
             EXPECT_NE(log.find(row.said.substr(0, row.said.size() - 1)), std::string::npos) << log;
-        if (row.complaints)
+        }
+        if (row.complaints) {
             EXPECT_NE(log.find(" debug kestrune.sound-library: alsa: "), std::string::npos) << log;
+        }
     }
 }
 
