@@ -88,21 +88,17 @@ constexpr std::array kNewSyllableMaskRecordV1{
     ColumnDef{"NSMROther", Text},
 };
 
-constexpr std::array kNewSyllableMaskRecord{
-    ColumnDef{"IIID", Integer},
-    ColumnDef{"NSMRVolume", Integer},
-    ColumnDef{"NSMRSelfevaluation", Integer},
-    ColumnDef{"NSMRTime", Time},
-    ColumnDef{"NSMRDuration", Real},
-    ColumnDef{"NSMRMaskingContent", Text},
-    ColumnDef{"NSMRMaskedContent", Text},
-    ColumnDef{"NSMRSNR", Integer},
-    ColumnDef{"NSMRRecognise", Text},
-    ColumnDef{"NSMRState", Real},
-    ColumnDef{"NSMRValidity", Integer},
-    ColumnDef{"NSMROther", Text},
-    ColumnDef{"NSMRUid", Text},
-};
+// Version 1's columns and then the ones later versions added.
+template <std::size_t N>
+constexpr std::array<ColumnDef, N + 1> Then(const std::array<ColumnDef, N>& first,
+                                            ColumnDef added) {
+    std::array<ColumnDef, N + 1> all{};
+    for (std::size_t i = 0; i < N; ++i) all[i] = first[i];
+    all[N] = added;
+    return all;
+}
+
+constexpr auto kNewSyllableMaskRecord = Then(kNewSyllableMaskRecordV1, {"NSMRUid", Text});
 
 constexpr std::array kSyllableSpeedupRecord{
     ColumnDef{"IIID", Integer},
