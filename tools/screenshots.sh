@@ -5,6 +5,7 @@
 #
 #   main-window.png       the wave workspace (--workspace) with two waves open
 #   subject-registry.png  the subject registry, from the workspace's Test menu
+#   audio-devices.png     Options > Audio devices..., from the workspace
 #   session-panel.png     the session panel of a normal start
 #   entry-form.png        the subject's entry form, a name and an age typed in
 #   directions.png        the directions of the vowel test, after "次へ　＞"
@@ -277,6 +278,16 @@ sleep 0.5
 xdotool key --clearmodifiers i
 registry=$(window_named 被験者の情報)
 capture "$registry" subject-registry.png
+xdotool key --window "$registry" --clearmodifiers Escape
+sleep 0.5
+
+# (c2) The sound devices: Options(&I) > &Audio devices... (the devices are
+# this machine's own; the station's kestrune.ini picks the output).
+xdotool key --window "$main" --clearmodifiers alt+i
+sleep 0.5
+xdotool key --clearmodifiers a
+devices=$(window_named "Audio devices")
+capture "$devices" audio-devices.png
 stop "$pid"
 
 # (e) A spoken sentence, made here with espeak-ng in the kit's voice and
