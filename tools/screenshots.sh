@@ -5,6 +5,7 @@
 #
 #   main-window.png       the wave workspace (--workspace) with two waves open
 #   subject-registry.png  the subject registry, from the workspace's Test menu
+#   audio-devices.png     Options > Audio devices..., from the workspace
 #   session-panel.png     the session panel of a normal start
 #   entry-form.png        the subject's entry form, a name and an age typed in
 #   directions.png        the directions of the vowel test, after "次へ　＞"
@@ -278,6 +279,30 @@ xdotool key --clearmodifiers i
 registry=$(window_named 被験者の情報)
 capture "$registry" subject-registry.png
 stop "$pid"
+
+# (c2) The sound devices: Options(&I) > &Audio devices... on a workspace
+# whose ALSA sees two booth devices besides its default (silent null
+# devices, defined for this run only), with the station's kestrune.ini
+# naming them.
+cat >"$work/asound.conf" <<'ALSA'
+</usr/share/alsa/alsa.conf>
+pcm.!default { type null }
+pcm.booth_headphones { type null hint { show on description "Booth headphones" } }
+pcm.booth_microphone { type null hint { show on description "Booth microphone" } }
+ALSA
+cp "$work/station/kestrune.ini" "$work/kestrune.ini.kit"
+printf '[Audio]\nHostApi=ALSA\nOutputDevice=booth_headphones\nInputDevice=booth_microphone\n' \
+    >"$work/station/kestrune.ini"
+ALSA_CONFIG_PATH=$work/asound.conf launch --workspace --audio=virtual
+devices_main=$(window_named Kestrune "the workspace for the device dialog")
+xdotool windowactivate --sync "$devices_main" >/dev/null 2>&1 || true
+xdotool key --window "$devices_main" --clearmodifiers alt+i
+sleep 0.5
+xdotool key --clearmodifiers a
+devices=$(window_named "Audio devices")
+capture "$devices" audio-devices.png
+stop "$pid"
+mv "$work/kestrune.ini.kit" "$work/station/kestrune.ini"
 
 # (e) A spoken sentence, made here with espeak-ng in the kit's voice and
 # rate (22050 Hz, 16 bit), as waveform and spectrogram: whole, then zoomed.

@@ -152,15 +152,27 @@ int CKestruneApp::Run(int argc, char** argv) {
     DialogColorChooser colors;
     SystemClock clock;
     CrtRandom random;  // seeded by the window's start-up
-    CKestruneDlg window({.prompter = prompter,
-                         .files = files,
-                         .colors = colors,
-                         .urls = DesktopUrlOpener::Instance(),
-                         .clock = clock,
-                         .random = random,
-                         .sound = sound.get(),
-                         .soundClock = &soundClock,
-                         .input = input.get()});
+    CKestruneDlg window(
+        {.prompter = prompter,
+         .files = files,
+         .colors = colors,
+         .urls = DesktopUrlOpener::Instance(),
+         .clock = clock,
+         .random = random,
+         .sound = sound.get(),
+         .soundClock = &soundClock,
+         .input = input.get(),
+         // Options → Audio devices…: nothing to list when
+         // PortAudio did not start; the test tone on the same
+         // kind of device as the sessions'.
+         .listDevices =
+             [&] { return soundSystemStarts ? audio::ListSoundDevices() : audio::DeviceList{}; },
+         .openToneOutput =
+             [&](const audio::DeviceChoice& choice) {
+                 return soundSystemStarts ? audio::MakeSoundOutput(options.audio.toStdString(),
+                                                                   soundClock, choice, nullptr)
+                                          : nullptr;
+             }});
 
     // Message boxes and the session panel close before the event loop runs:
     // none of them may count as the last window of the program.

@@ -22,6 +22,7 @@
 #include <cmath>
 
 #include "app/AboutDlg.h"
+#include "app/AudioDevicesDlg.h"
 #include "app/AudioInfo.h"
 #include "app/Choosers.h"
 #include "app/HyperLink.h"
@@ -37,6 +38,7 @@
 #include "app/battery/AutoTest6.h"
 #include "app/battery/TestDispatcher.h"
 #include "audio/RecordingEngine.h"
+#include "audio/SoundOutput.h"
 #include "audio/VirtualInput.h"
 #include "audio/WaitClock.h"
 #include "core/util/Clock.h"
@@ -171,6 +173,8 @@ void CKestruneDlg::BuildMenus() {
     connect(AddAction(options, QStringLiteral("&Frequency show background color"),
                       "actionFrequencyBackgroundColor"),
             &QAction::triggered, this, &CKestruneDlg::ChooseSpectrumBackgroundColor);
+    connect(AddAction(options, QStringLiteral("&Audio devices..."), "actionAudioDevices"),
+            &QAction::triggered, this, &CKestruneDlg::ChooseAudioDevices);
     options->addSeparator();
 
     // A radio submenu: one checked item at a time; `choose` runs for the item taken.
@@ -550,6 +554,7 @@ CKestruneDlg::StartResult CKestruneDlg::Start(const StartupOptions& options) {
     services_.random.Seed(static_cast<uint32_t>(services_.clock.Now()));
 
     const QString station = options.stationDir.isEmpty() ? QDir::currentPath() : options.stationDir;
+    stationDir_ = station;
     QString reason;
     const auto location =
         store::ResolveLocation(station, options.databaseUrl, options.environmentDatabase, &reason);
@@ -731,6 +736,22 @@ void CKestruneDlg::DrawWave() {
 
 void CKestruneDlg::DrawSpectrum() {
     views_->DrawSpectrum();
+}
+
+void CKestruneDlg::ChooseAudioDevices() {
+    CAudioDevicesDlg::ListDevices list = services_.listDevices;
+    if (!list) list = audio::ListSoundDevices;
+    CAudioDevicesDlg::OpenOutput openOutput = services_.openToneOutput;
+    if (!openOutput) {
+        openOutput = [this](const audio::DeviceChoice& choice) {
+            return audio::MakeSoundOutput("portaudio", services_.clock, choice, nullptr);
+        };
+    }
+    const QString station = stationDir_.isEmpty() ? QDir::currentPath() : stationDir_;
+    // Window-modal but not blocking: the workspace's event loop keeps running.
+    auto* dialog = new CAudioDevicesDlg(list, std::move(openOutput), station, this);
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    dialog->open();
 }
 
 void CKestruneDlg::ChooseStandardLineColor() {

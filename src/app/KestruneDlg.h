@@ -7,11 +7,13 @@
 
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <memory>
 #include <vector>
 
 #include "app/Timers.h"
+#include "audio/DeviceChoice.h"
 #include "core/wave/Recording.h"
 #include "core/wave/WaveSet.h"
 #include "core/workspace/ControlStates.h"
@@ -91,6 +93,11 @@ class CKestruneDlg final : public QMainWindow {
         /** The recording time display's 100 ms timer; null: the event
          *  loop's (EventLoopTimers). */
         Timers* timers = nullptr;
+        /** Options → Audio devices…: the devices it lists and the output
+         *  its test tone plays on; null: PortAudio's list and output. */
+        std::function<audio::DeviceList()> listDevices;
+        std::function<std::unique_ptr<audio::SoundOutput>(const audio::DeviceChoice&)>
+            openToneOutput;
     };
 
     /** How Start ended. */
@@ -129,6 +136,8 @@ class CKestruneDlg final : public QMainWindow {
     void DrawWave();
     void DrawSpectrum();
     void ChooseStandardLineColor();
+    /** Options → Audio devices…, on the station folder Start was given. */
+    void ChooseAudioDevices();
     void ChooseWaveBackgroundColor();
     void ChooseSpectrumBackgroundColor();
     void ShowAbout();
@@ -214,6 +223,7 @@ class CKestruneDlg final : public QMainWindow {
     ControlStates states_;
     std::unique_ptr<store::Database> db_;
     QString connectionText_;
+    QString stationDir_;  // the folder whose kestrune.ini holds the device choice
     bool panelMode_ = false;
 
     QColor waveBackgroundColor_{255, 255, 255};

@@ -5,6 +5,8 @@
 #include <algorithm>
 #include <cctype>
 #include <cmath>
+#include <fstream>
+#include <iterator>
 #include <ostream>
 
 #include "core/ini/IniFile.h"
@@ -51,6 +53,93 @@ DeviceChoice ParseDeviceChoice(const CIniFile& ini) {
 DeviceChoice ReadDeviceChoice(const std::string& stationFolder) {
     const std::string folder = stationFolder.empty() ? std::string(".") : stationFolder;
     return ParseDeviceChoice(CIniFile(folder + "/" + std::string(kStationSettingsFile)));
+}
+
+std::string SetDeviceChoice(std::string_view text, const DeviceChoice& choice) {
+    const std::pair<std::string_view, std::string> keys[] = {
+        {"HostApi", choice.hostApi.empty() ? "default" : choice.hostApi},
+        {"OutputDevice", choice.outputDevice.empty() ? "default" : choice.outputDevice},
+        {"InputDevice", choice.inputDevice.empty() ? "default" : choice.inputDevice}};
+    bool written[std::size(keys)] = {};
+    const std::string eol = text.find("\r\n") != std::string_view::npos ? "\r\n" : "\n";
+    const auto missingKeys = [&] {
+        std::string lines;
+        for (std::size_t k = 0; k < std::size(keys); ++k)
+            if (!written[k]) lines.append(keys[k].first).append("=").append(keys[k].second) += eol;
+        return lines;
+    };
+
+    std::string out;
+    bool inAudio = false;
+    bool sawAudio = false;
+    std::size_t pos = 0;
+    while (pos < text.size()) {
+        std::size_t end = text.find('\n', pos);
+        end = end == std::string_view::npos ? text.size() : end + 1;
+        std::string_view line = text.substr(pos, end - pos);
+        pos = end;
+        if (line.starts_with('[')) {
+            if (inAudio) out += missingKeys();
+            inAudio = !sawAudio && line.substr(1).starts_with("Audio]");
+            sawAudio = sawAudio || inAudio;
+            out += line;
+            continue;
+        }
+        if (inAudio) {
+            bool replaced = false;
+            for (std::size_t k = 0; k < std::size(keys) && !replaced; ++k) {
+                const std::string_view key = keys[k].first;
+                if (written[k] || !line.starts_with(key) || line.substr(key.size(), 1) != "=")
+                    continue;
+                // The value runs to a comment or the line's end; both stay.
+                const std::size_t valueEnd = line.find_first_of(";\r\n", key.size() + 1);
+                std::string_view rest =
+                    valueEnd == std::string_view::npos ? std::string_view() : line.substr(valueEnd);
+                if (rest.starts_with(';'))
+                    out.append(key).append("=").append(keys[k].second) += ' ';
+                else
+                    out.append(key).append("=").append(keys[k].second);
+                out += rest;
+                if (rest.empty() || rest.back() != '\n') out += eol;
+                written[k] = replaced = true;
+            }
+            if (replaced) continue;
+        }
+        out += line;
+        if (inAudio && pos >= text.size() && line.back() != '\n') out += eol;
+    }
+    if (inAudio) out += missingKeys();
+    if (!sawAudio) {
+        if (!out.empty() && out.back() != '\n') out += eol;
+        if (!out.empty()) out += eol;
+        out.append("[Audio]") += eol;
+        out += missingKeys();
+    }
+    return out;
+}
+
+bool WriteDeviceChoice(const std::string& stationFolder, const DeviceChoice& choice,
+                       std::string* error) {
+    const auto fail = [error](std::string why) {
+        if (error != nullptr) *error = std::move(why);
+        return false;
+    };
+    for (const std::string* name : {&choice.hostApi, &choice.outputDevice, &choice.inputDevice})
+        if (name->find_first_of(";]\t\r\n") != std::string::npos)
+            return fail(
+                "the name \"" + *name +
+                "\" holds a character the settings file cannot keep (; ] tab or line break)");
+    const std::string folder = stationFolder.empty() ? std::string(".") : stationFolder;
+    const std::string path = folder + "/" + std::string(kStationSettingsFile);
+    std::string text;
+    if (std::ifstream in{path, std::ios::binary})
+        text.assign(std::istreambuf_iterator<char>(in), {});
+    const std::string updated = SetDeviceChoice(text, choice);
+    std::ofstream out{path, std::ios::binary | std::ios::trunc};
+    if (!out || !out.write(updated.data(), static_cast<std::streamsize>(updated.size())) ||
+        !out.flush())
+        return fail("cannot write " + path);
+    return true;
 }
 
 DeviceLookup FindOutputDevice(const DeviceList& list, const DeviceChoice& choice) {

@@ -46,6 +46,20 @@ DeviceChoice ParseDeviceChoice(const CIniFile& ini);
  *  is missing. */
 DeviceChoice ReadDeviceChoice(const std::string& stationFolder);
 
+/** `text` (a station settings file, possibly empty) with its [Audio] keys set
+ *  to `choice` ("default" for an empty field). Every other line - other
+ *  sections, other keys, comments, a comment after a value - stays as it
+ *  was; missing keys go to the end of the section, a missing section to the
+ *  end of the text, in the text's own line ending. */
+std::string SetDeviceChoice(std::string_view text, const DeviceChoice& choice);
+
+/** Writes `choice` into `stationFolder`'s kestrune.ini (created when
+ *  missing) through SetDeviceChoice. False, with `error` saying why, when a
+ *  name could not be read back (it holds ';', ']', a tab or a line break)
+ *  or the file cannot be written. */
+bool WriteDeviceChoice(const std::string& stationFolder, const DeviceChoice& choice,
+                       std::string* error = nullptr);
+
 struct HostApiInfo {
     int index = 0;
     std::string name;

@@ -10,12 +10,14 @@
 #include <QProcess>
 #include <QRadioButton>
 #include <QToolBar>
+#include <QTreeWidget>
 #include <QUrl>
 
 #include <thread>
 
 #include "AppTestSupport.h"
 #include "app/AboutDlg.h"
+#include "app/AudioDevicesDlg.h"
 #include "app/Information.h"
 #include "app/KestruneApp.h"
 #include "app/KestruneDlg.h"
@@ -64,11 +66,22 @@ class MainWindowTest : public QObject {
     std::unique_ptr<ManualTimers> timers_;
     CrtRandom random_;
     std::unique_ptr<CKestruneDlg> window_;
+    std::function<audio::DeviceList()> listDevices_;  // Options → Audio devices…
 
     void MakeWindow() {
-        window_ = std::make_unique<CKestruneDlg>(CKestruneDlg::Services{
-            *prompter_, *chooser_, *colors_, *opener_, *clock_, random_, scenarioChooser_.get(),
-            nullptr, nullptr, input_.get(), timers_.get()});
+        CKestruneDlg::Services services{*prompter_,
+                                        *chooser_,
+                                        *colors_,
+                                        *opener_,
+                                        *clock_,
+                                        random_,
+                                        scenarioChooser_.get(),
+                                        nullptr,
+                                        nullptr,
+                                        input_.get(),
+                                        timers_.get()};
+        services.listDevices = listDevices_;
+        window_ = std::make_unique<CKestruneDlg>(services);
     }
     StartupOptions Options(bool workspace) const {
         StartupOptions options;
@@ -181,6 +194,7 @@ class MainWindowTest : public QObject {
         clock_ = std::make_unique<FakeClock>(kStartTime);
         input_ = std::make_unique<audio::VirtualInput>();
         timers_ = std::make_unique<ManualTimers>();
+        listDevices_ = {};
     }
     void cleanup() {
         if (window_) {
@@ -618,6 +632,34 @@ class MainWindowTest : public QObject {
         auto* label = Child<QLabel>("contactLabel");
         QCOMPARE(label->text(), QStringLiteral("Contact :"));
         QVERIFY(label->geometry().right() < Child<CHyperLink>("contactLink")->geometry().left());
+    }
+
+    void audioDevicesSavesTheStationsChoice() {
+        listDevices_ = [] {
+            audio::DeviceList list;
+            list.hostApis = {{.index = 0, .name = "ALSA", .devices = 1, .isDefault = true}};
+            list.devices = {{.index = 0,
+                             .name = "booth",
+                             .hostApi = 0,
+                             .outputChannels = 2,
+                             .defaultRate = 48000,
+                             .defaultOutput = true}};
+            list.defaultOutput = 0;
+            return list;
+        };
+        StartWorkspace();
+        Trigger({"actionAudioDevices"});
+        auto* dialog = window_->findChild<CAudioDevicesDlg*>(QStringLiteral("audioDevicesDialog"));
+        QVERIFY(dialog);
+        QTRY_VERIFY(dialog->isVisible());
+        auto* outputs = dialog->findChild<QTreeWidget*>(QStringLiteral("outputList"));
+        QCOMPARE(outputs->topLevelItemCount(), 2);
+        outputs->setCurrentItem(outputs->topLevelItem(1));
+        Click(dialog->findChild<QPushButton*>(QStringLiteral("okButton")));
+        // It goes away once closed, and the station folder has the choice.
+        QTRY_VERIFY(!window_->findChild<CAudioDevicesDlg*>());
+        QCOMPARE(audio::ReadDeviceChoice(station_->path().toStdString()).outputDevice,
+                 std::string("booth"));
     }
 
     void contactAndAbout() {

@@ -55,6 +55,55 @@ TEST(DeviceChoiceTest, ReadsTheStationFolderFileAndDefaultsWithoutIt) {
     EXPECT_EQ(ReadDeviceChoice(station.Path().string()), DeviceChoice{.outputDevice = "null"});
 }
 
+TEST(DeviceChoiceTest, SettingTheChoiceKeepsTheRestOfTheFile) {
+    const DeviceChoice usb{.hostApi = "ALSA", .outputDevice = "USB", .inputDevice = ""};
+    const struct {
+        const char* text;
+        const char* expected;
+    } cases[] = {
+        {"", "[Audio]\nHostApi=ALSA\nOutputDevice=USB\nInputDevice=default\n"},
+        // Other sections and comments stay; a missing [Audio] goes last.
+        {"; station 3\r\n[Log]\r\nLevel=2\r\n",
+         "; station 3\r\n[Log]\r\nLevel=2\r\n\r\n[Audio]\r\nHostApi=ALSA\r\n"
+         "OutputDevice=USB\r\nInputDevice=default\r\n"},
+        // Values are replaced in place, the comment after one is kept, a
+        // missing key is added at the end of the section, not after [Log].
+        {"[Audio]\nOutputDevice=pulse ; the booth\n; inputs below\nHostApi=JACK\n[Log]\nLevel=2\n",
+         "[Audio]\nOutputDevice=USB ; the booth\n; inputs below\nHostApi=ALSA\n"
+         "InputDevice=default\n[Log]\nLevel=2\n"},
+        // A key of the same name in another section is not touched.
+        {"[Log]\nHostApi=x\n[Audio]\nInputDevice=mic",
+         "[Log]\nHostApi=x\n[Audio]\nInputDevice=default\nHostApi=ALSA\nOutputDevice=USB\n"},
+        // Only the first [Audio] counts, as for the reader.
+        {"[Audio]\nHostApi=a\n[Audio]\nHostApi=b\n",
+         "[Audio]\nHostApi=ALSA\nOutputDevice=USB\nInputDevice=default\n[Audio]\nHostApi=b\n"},
+    };
+    for (const auto& c : cases) {
+        const std::string updated = SetDeviceChoice(c.text, usb);
+        EXPECT_EQ(updated, c.expected) << c.text;
+        CIniFile ini;
+        ini.LoadText(updated);
+        EXPECT_EQ(ParseDeviceChoice(ini), usb) << c.text;
+    }
+}
+
+TEST(DeviceChoiceTest, WrittenChoiceReadsBackAndUnreadableNamesAreRefused) {
+    const kestrune::testing::ScratchDir station;
+    const DeviceChoice choice{.outputDevice = "USB Headset: Audio (hw:1,0)", .inputDevice = "mic"};
+    std::ofstream(station.Path() / "kestrune.ini") << "[Log]\nLevel=2\n";
+    std::string error;
+    ASSERT_TRUE(WriteDeviceChoice(station.Path().string(), choice, &error)) << error;
+    EXPECT_EQ(ReadDeviceChoice(station.Path().string()), choice);
+    EXPECT_EQ(CIniFile((station.Path() / "kestrune.ini").string()).ReadString("Log", "Level"), "2");
+
+    for (const char* name : {"a;b", "card [1]", "tab\there"}) {
+        EXPECT_FALSE(WriteDeviceChoice(station.Path().string(), {.outputDevice = name}, &error))
+            << name;
+        EXPECT_NE(error.find(name), std::string::npos) << error;
+    }
+    EXPECT_EQ(ReadDeviceChoice(station.Path().string()), choice);
+}
+
 // Two host APIs: ALSA (default, devices 0-2) and JACK (device 3).
 DeviceList TwoHostApis() {
     DeviceList list;
