@@ -233,13 +233,8 @@ TEST(Recording, ASlotThatCannotGrowStopsTheCaptureAndKeepsWhatItHas) {
 }
 
 TEST(Recording, TimeTextIsCapturedSecondsWithOneDecimal) {
-    struct Case {
-        uint16_t bits;
-        uint32_t rate;
-        uint64_t bytes;
-        const char* text;
-    };
-    const Case cases[] = {
+    const std::tuple<uint16_t, uint32_t, uint64_t, const char*> cases[] = {
+        // bits, rate, bytes
         {16, 44100, 0, "0.0"},
         {16, 44100, 8820, "0.1"},
         {16, 44100, 8818, "0.1"},
@@ -248,8 +243,7 @@ TEST(Recording, TimeTextIsCapturedSecondsWithOneDecimal) {
         {8, 22050, 2205 * 3, "0.3"},
         {16, 22050, 44100 * 100 + 4410, "100.1"},
     };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.bytes);
-        EXPECT_EQ(RecordingTimeText(c.bytes, PcmFormat(1, c.rate, c.bits)), c.text);
+    for (const auto& [bits, rate, bytes, text] : cases) {
+        EXPECT_EQ(RecordingTimeText(bytes, PcmFormat(1, rate, bits)), text) << bytes;
     }
 }
