@@ -1,6 +1,5 @@
-// The station's device choice: reading it from kestrune.ini, picking the
-// device from a list (with the fallback and its message) and the listing
-// kestrune-cli prints. All on plain lists, so no sound card is needed.
+// The station's device choice: read from kestrune.ini, picked from a plain
+// device list (with the fallback and its message), and the listing printed.
 #include "audio/DeviceChoice.h"
 
 #include <gtest/gtest.h>
@@ -9,6 +8,7 @@
 #include <ostream>
 #include <sstream>
 #include <string>
+#include <tuple>
 
 #include "core/ini/IniFile.h"
 #include "support/ScratchDir.h"
@@ -109,24 +109,11 @@ DeviceList TwoHostApis() {
     DeviceList list;
     list.hostApis = {{.index = 0, .name = "ALSA", .devices = 3, .isDefault = true},
                      {.index = 1, .name = "JACK Audio Connection Kit", .devices = 1}};
-    list.devices = {
-        {.index = 0, .name = "mic", .hostApi = 0, .inputChannels = 2, .defaultRate = 48000},
-        {.index = 1,
-         .name = "default",
-         .hostApi = 0,
-         .inputChannels = 32,
-         .outputChannels = 32,
-         .defaultRate = 44100,
-         .defaultInput = true,
-         .defaultOutput = true},
-        {.index = 2, .name = "USB", .hostApi = 0, .outputChannels = 2, .defaultRate = 48000},
-        {.index = 3,
-         .name = "system",
-         .hostApi = 1,
-         .outputChannels = 2,
-         .defaultRate = 48000,
-         .defaultOutput = true},
-    };
+    // index, name, host API, inputs, outputs, rate, default input, default output
+    list.devices = {{0, "mic", 0, 2, 0, 48000, false, false},
+                    {1, "default", 0, 32, 32, 44100, true, true},
+                    {2, "USB", 0, 0, 2, 48000, false, false},
+                    {3, "system", 1, 0, 2, 48000, false, true}};
     list.defaultOutput = 1;
     list.defaultInput = 1;
     return list;
@@ -134,68 +121,54 @@ DeviceList TwoHostApis() {
 
 TEST(DeviceChoiceTest, FindsTheOutputOrFallsBackToTheDefaultSayingWhy) {
     const DeviceList list = TwoHostApis();
+    const std::string instead = " is not available; playing on the default output device instead";
     const struct {
         DeviceChoice choice;
         int device;
-        const char* message;
+        std::string message;  // "" when the choice was found as given
     } cases[] = {
         {{}, 1, ""},
         {{.outputDevice = "USB"}, 2, ""},
         {{.hostApi = "JACK Audio Connection Kit"}, 3, ""},
-        {{.hostApi = "ALSA", .outputDevice = "system"},
-         1,
-         "the sound output device \"system\" is not available; playing on the default output "
-         "device instead"},
-        {{.outputDevice = "Gone Card"},
-         1,
-         "the sound output device \"Gone Card\" is not available; playing on the default output "
-         "device instead"},
-        // An input-only device cannot play.
-        {{.outputDevice = "mic"},
-         1,
-         "the sound output device \"mic\" is not available; playing on the default output device "
-         "instead"},
+        {{.hostApi = "ALSA", .outputDevice = "system"}, 1, "output device \"system\"" + instead},
+        {{.outputDevice = "Gone Card"}, 1, "output device \"Gone Card\"" + instead},
+        {{.outputDevice = "mic"}, 1, "output device \"mic\"" + instead},  // input only
+        {{.outputDevice = "usb"}, 1, "output device \"usb\"" + instead},  // names are exact
+        {{.hostApi = "OSS"}, 1, "host API \"OSS\"" + instead},
         // The device is found though its host API is named wrongly.
         {{.hostApi = "OSS", .outputDevice = "USB"},
          2,
-         "the sound host API \"OSS\" is not available; playing on \"USB\""},
-        {{.hostApi = "OSS"},
-         1,
-         "the sound host API \"OSS\" is not available; playing on the default output device "
-         "instead"},
-        {{.outputDevice = "usb"},
-         1,
-         "the sound output device \"usb\" is not available; playing on the default output device "
-         "instead"},
+         "host API \"OSS\" is not available; "
+         "playing on \"USB\""},
     };
     for (const auto& item : cases) {
         SCOPED_TRACE(item.choice.hostApi + "/" + item.choice.outputDevice);
         const DeviceLookup lookup = FindOutputDevice(list, item.choice);
         EXPECT_EQ(lookup.device, item.device);
-        EXPECT_EQ(lookup.message, item.message);
+        EXPECT_EQ(lookup.message, item.message.empty() ? "" : "the sound " + item.message);
     }
 }
 
 TEST(DeviceChoiceTest, WithoutAnyOutputSaysSoInOneLine) {
-    DeviceList list = TwoHostApis();
-    list.devices.resize(1);  // the microphone only
-    list.defaultOutput = -1;
+    DeviceList micOnly = TwoHostApis();
+    micOnly.devices.resize(1);
+    micOnly.defaultOutput = -1;
     const struct {
+        DeviceList list;
         DeviceChoice choice;
         const char* message;
     } cases[] = {
-        {{}, "No sound device found: no output device"},
-        {{.outputDevice = "USB"},
+        {micOnly, {}, "No sound device found: no output device"},
+        {{}, {}, "No sound device found: no output device"},
+        {micOnly,
+         {.outputDevice = "USB"},
          "No sound device found: the sound output device \"USB\" is not available and there is "
          "no other output device"},
     };
     for (const auto& item : cases) {
-        const DeviceLookup lookup = FindOutputDevice(list, item.choice);
-        EXPECT_EQ(lookup.device, -1);
-        EXPECT_EQ(lookup.message, item.message);
+        const DeviceLookup lookup = FindOutputDevice(item.list, item.choice);
+        EXPECT_EQ(std::tuple(lookup.device, lookup.message), std::tuple(-1, item.message));
     }
-    EXPECT_EQ(FindOutputDevice(DeviceList{}, {}).message,
-              "No sound device found: no output device");
 }
 
 TEST(DeviceChoiceTest, ListsHostApisThenInputsThenOutputs) {

@@ -1,7 +1,6 @@
-// The station's device choice against PortAudio and ALSA on a machine
-// without a sound card (the default PCM is ALSA's null device, from a
-// temporary ~/.asoundrc, and a second null device stands for a headset), and the sound libraries'
-// own messages kept off the terminal.
+// The device choice against PortAudio on ALSA null devices (a temporary
+// ~/.asoundrc; a second one stands for a headset), and the sound libraries'
+// messages kept off the terminal.
 #include <alsa/asoundlib.h>
 #include <stdlib.h>
 
@@ -144,9 +143,7 @@ TEST_F(SoundDeviceChoiceTest, AStationNamingAMissingDeviceSaysSoAndPlaysOnTheDef
     const auto output =
         MakeSoundOutput("portaudio", clock, ReadDeviceChoice(station_.Path().string()), &message);
     ASSERT_NE(output, nullptr);
-    EXPECT_EQ(message,
-              "the sound output device \"Gone Card\" is not available; playing on the default "
-              "output device instead");
+    EXPECT_NE(message.find("\"Gone Card\" is not available"), std::string::npos) << message;
     EXPECT_TRUE(PlaysATone(*output));
 }
 

@@ -10,6 +10,8 @@
 #include <utility>
 #include <vector>
 
+#include "core/wave/WaveSet.h"
+
 namespace kestrune::testing {
 
 /** `n` samples f(0) ... f(n - 1), each converted to T. */
@@ -41,6 +43,23 @@ inline std::vector<std::uint8_t> Bytes16(const std::vector<std::int16_t>& values
 /** `n` bytes seed, seed + step, seed + 2 step ... (mod 256): no two neighbours equal. */
 inline std::vector<std::uint8_t> Pattern(std::size_t n, std::uint8_t seed = 1, int step = 7) {
     return Wave<std::uint8_t>(n, [&](int i) { return seed + i * step; });
+}
+
+/** `n` pseudo-random bytes: no shifted or repeated piece of them matches another. */
+inline std::vector<std::uint8_t> Noise(std::size_t n, unsigned seed = 3) {
+    std::uint32_t x = 2463534242u ^ seed;
+    return Wave<std::uint8_t>(n, [&](int) {
+        x ^= x << 13;
+        x ^= x >> 17;
+        x ^= x << 5;
+        return x >> 24;
+    });
+}
+
+/** The bytes of wave `slot` in `set`, up to its sample count. */
+inline std::vector<std::uint8_t> StoredBytes(const WaveSet& set, int slot) {
+    const auto bytes = static_cast<std::size_t>(set.BytesFor(set.sampleCounts[slot]));
+    return {set.samples[slot].begin(), set.samples[slot].begin() + bytes};
 }
 
 /**

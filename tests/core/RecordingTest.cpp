@@ -1,11 +1,5 @@
-// Recording into the wave set without a device: known bytes handed over in
-// pieces of every size around the capture-buffer boundary, each checked
-// byte for byte against the stream that went in (the reference is simply
-// the concatenation of what was captured, cut to whole frames), and the
-// end-of-recording rules: empty recordings drop their slot, one wave is
-// backed up, a second wave brings the first back, the slot is named
-// "recorded wave", and the refusals and memory errors leave the set as the
-// rules say.
+// Recording into the wave set without a device: captured bytes stored once
+// whatever the piece sizes, the end-of-recording rules, refusals and memory errors.
 
 #include <gtest/gtest.h>
 
@@ -14,48 +8,31 @@
 #include <tuple>
 #include <vector>
 
+#include "core/CoreTestSupport.h"
 #include "core/wave/Recording.h"
 #include "core/wave/WaveSet.h"
 
 using namespace kestrune;
+using kestrune::testing::Noise;
+using kestrune::testing::StoredBytes;
 
 namespace {
 
 constexpr std::size_t B = Recording::kCaptureBytes;
 
-// A byte stream no shifted or repeated copy of itself matches.
-std::vector<uint8_t> Signal(std::size_t size, unsigned seed = 7) {
-    std::vector<uint8_t> bytes(size);
-    uint32_t x = 2463534242u ^ seed;
-    for (auto& b : bytes) {
-        x ^= x << 13;
-        x ^= x >> 17;
-        x ^= x << 5;
-        b = static_cast<uint8_t>(x >> 24);
-    }
-    return bytes;
-}
-
-// Hands `signal` to the recording in pieces of `chunk` bytes (the last one
-// shorter); chunk 0 hands it over in one piece.
+// Hands `signal` over in `chunk`-byte pieces (0: one piece).
 void Feed(Recording& recording, const std::vector<uint8_t>& signal, std::size_t chunk) {
     if (chunk == 0) chunk = signal.size();
     for (std::size_t at = 0; at < signal.size(); at += chunk) {
-        const std::size_t n = std::min(chunk, signal.size() - at);
-        const RecordingStep step = recording.Capture(signal.data() + at, n);
+        const RecordingStep step =
+            recording.Capture(signal.data() + at, std::min(chunk, signal.size() - at));
         ASSERT_TRUE(step.outcome.message.empty());
     }
-}
-
-std::vector<uint8_t> Stored(const WaveSet& set, int slot) {
-    const auto bytes = static_cast<std::size_t>(set.BytesFor(set.sampleCounts[slot]));
-    return {set.samples[slot].begin(), set.samples[slot].begin() + bytes};
 }
 
 }  // namespace
 
 TEST(Recording, StoresEveryCapturedByteOnceForEveryChunkSizeAroundTheBuffer) {
-    // total captured bytes x the piece sizes they arrive in
     const std::vector<std::size_t> totals = {1,     2,     B - 2, B - 1,     B,
                                              B + 1, B + 2, 3 * B, 3 * B + 1, 3 * B + 777};
     const std::vector<std::size_t> chunks = {0, 1, 2, B - 1, B, B + 1, 3 * B, 3 * B + 5, 4093};
@@ -63,14 +40,14 @@ TEST(Recording, StoresEveryCapturedByteOnceForEveryChunkSizeAroundTheBuffer) {
         for (const std::size_t total : totals) {
             for (const std::size_t chunk : chunks) {
                 if (chunk == 1 && total > B + 2) continue;  // byte by byte only near one buffer
-                SCOPED_TRACE(testing::Message() << bits << " bits, " << total << " bytes in "
-                                                << chunk << "-byte pieces");
+                SCOPED_TRACE(::testing::Message() << bits << " bits, " << total << " bytes in "
+                                                  << chunk << "-byte pieces");
                 WaveSet set;
                 ASSERT_TRUE(set.SetBitsPerSample(bits).ok);
                 Recording recording(set);
                 ASSERT_TRUE(recording.Prepare().outcome.ok);
                 ASSERT_EQ(recording.Begin().controls, WorkspaceEvent::Recording);
-                const std::vector<uint8_t> signal = Signal(total);
+                const std::vector<uint8_t> signal = Noise(total);
                 Feed(recording, signal, chunk);
                 // Whole buffers are stored as they fill, the rest waits.
                 EXPECT_EQ(set.BytesFor(set.sampleCounts[0]), total / B * B);
@@ -79,16 +56,13 @@ TEST(Recording, StoresEveryCapturedByteOnceForEveryChunkSizeAroundTheBuffer) {
 
                 const RecordingStep end = recording.Finish();
                 const std::size_t whole = total / (bits / 8) * (bits / 8);
-                const std::vector<uint8_t> expected(signal.begin(), signal.begin() + whole);
-                EXPECT_EQ(Stored(set, 0), expected);
-                EXPECT_EQ(set.sampleCounts[0], whole / (bits / 8));
-                const bool empty = whole == 0;
-                EXPECT_EQ(set.waveCount, empty ? 0 : 1);
-                EXPECT_EQ(end.controls, empty ? WorkspaceEvent::RecordingEndedEmpty
-                                              : WorkspaceEvent::RecordingEndedWithSamples);
-                EXPECT_TRUE(end.outcome.message.empty());
-                EXPECT_FALSE(recording.Active());
-                EXPECT_FALSE(set.TransportRunning());
+                EXPECT_EQ(StoredBytes(set, 0),
+                          std::vector<uint8_t>(signal.begin(), signal.begin() + whole));
+                EXPECT_EQ(end.controls, whole == 0 ? WorkspaceEvent::RecordingEndedEmpty
+                                                   : WorkspaceEvent::RecordingEndedWithSamples);
+                EXPECT_EQ(std::tuple(set.waveCount, end.outcome.message, recording.Active(),
+                                     set.TransportRunning()),
+                          std::tuple(whole == 0 ? 0 : 1, std::string(), false, false));
             }
         }
     }
@@ -99,18 +73,18 @@ TEST(Recording, FinishingTwiceOrCapturingAfterTheEndStoresNothingMore) {
     Recording recording(set);
     ASSERT_TRUE(recording.Prepare().outcome.ok);
     recording.Begin();
-    const std::vector<uint8_t> signal = Signal(B + 100);
+    const std::vector<uint8_t> signal = Noise(B + 100);
     Feed(recording, signal, 1000);
     // Record start again while recording keeps the capture buffers as they are.
     EXPECT_FALSE(recording.Prepare().outcome.ok);
     EXPECT_EQ(recording.PendingBytes(), 100u);
     recording.Finish();
-    const std::vector<uint8_t> first = Stored(set, 0);
+    const std::vector<uint8_t> first = StoredBytes(set, 0);
     ASSERT_EQ(first, signal);
     EXPECT_FALSE(recording.Finish().outcome.ok);
     EXPECT_FALSE(recording.Begin().outcome.ok);  // no buffers: Prepare comes first
     recording.Capture(signal.data(), signal.size());
-    EXPECT_EQ(Stored(set, 0), first);
+    EXPECT_EQ(StoredBytes(set, 0), first);
     EXPECT_EQ(set.waveCount, 1);
 }
 
@@ -134,7 +108,7 @@ TEST(Recording, EndOfRecordingRulesForTheSetItLandsIn) {
         SCOPED_TRACE(c.what);
         WaveSet set;
         for (int i = 0; i < c.wavesBefore; ++i) {
-            set.samples[i] = Signal(20, 100 + i);
+            set.samples[i] = Noise(20, 100 + i);
             set.sampleCounts[i] = 10;
             set.names[i] = "w" + std::to_string(i);
             set.waveCount = i + 1;
@@ -150,7 +124,7 @@ TEST(Recording, EndOfRecordingRulesForTheSetItLandsIn) {
         EXPECT_EQ(set.waveCount, c.wavesBefore + 1);
         EXPECT_EQ(set.processParameters.amplifyFactor, 1.0f);
         EXPECT_TRUE(set.TransportRunning());
-        const std::vector<uint8_t> signal = Signal(c.captured);
+        const std::vector<uint8_t> signal = Noise(c.captured);
         recording.Capture(signal.data(), signal.size());
         const RecordingStep end = recording.Finish();
         EXPECT_EQ(set.waveCount, c.wavesAfter);
@@ -172,7 +146,7 @@ TEST(Recording, EndOfRecordingRulesForTheSetItLandsIn) {
 TEST(Recording, TheFirstRecordingIsBackedUpAndASecondWaveRestoresTheFirst) {
     WaveSet set;
     Recording recording(set);
-    const std::vector<uint8_t> first = Signal(300, 1);
+    const std::vector<uint8_t> first = Noise(300, 1);
     ASSERT_TRUE(recording.Prepare().outcome.ok);
     recording.Begin();
     recording.Capture(first.data(), first.size());
@@ -183,15 +157,15 @@ TEST(Recording, TheFirstRecordingIsBackedUpAndASecondWaveRestoresTheFirst) {
     // The first wave is edited, then a second one is recorded.
     set.samples[0][0] ^= 0xff;
     set.names[0] = "Edited wave";
-    const std::vector<uint8_t> second = Signal(B + 2, 2);
+    const std::vector<uint8_t> second = Noise(B + 2, 2);
     ASSERT_TRUE(recording.Prepare().outcome.ok);
     recording.Begin();
     recording.Capture(second.data(), second.size());
     recording.Finish();
     EXPECT_EQ(set.waveCount, 2);
-    EXPECT_EQ(Stored(set, 0), first);
+    EXPECT_EQ(StoredBytes(set, 0), first);
     EXPECT_EQ(set.names[0], kRecordedWaveName);
-    EXPECT_EQ(Stored(set, 1), second);
+    EXPECT_EQ(StoredBytes(set, 1), second);
 }
 
 TEST(Recording, RefusalsLeaveTheSetAsItWas) {
@@ -242,7 +216,7 @@ TEST(Recording, ASlotThatCannotGrowStopsTheCaptureAndKeepsWhatItHas) {
         Recording recording(set);
         ASSERT_TRUE(recording.Prepare().outcome.ok);
         recording.Begin();
-        const std::vector<uint8_t> signal = Signal(c.captured);
+        const std::vector<uint8_t> signal = Noise(c.captured);
         const RecordingStep capture = recording.Capture(signal.data(), signal.size());
         EXPECT_EQ(capture.closeDevice, c.failsWhileCapturing);
         EXPECT_EQ(capture.outcome.message,
@@ -252,19 +226,15 @@ TEST(Recording, ASlotThatCannotGrowStopsTheCaptureAndKeepsWhatItHas) {
         const RecordingStep end = recording.Finish();
         EXPECT_EQ(end.outcome.message, c.failsAtTheEnd ? RecordingMessages::kMemoryError : "");
         EXPECT_EQ(end.beep, c.failsAtTheEnd);
-        EXPECT_EQ(Stored(set, 0), std::vector<uint8_t>(signal.begin(), signal.begin() + c.stored));
+        EXPECT_EQ(StoredBytes(set, 0),
+                  std::vector<uint8_t>(signal.begin(), signal.begin() + c.stored));
         EXPECT_EQ(set.waveCount, c.stored == 0 ? 0 : 1);
     }
 }
 
 TEST(Recording, TimeTextIsCapturedSecondsWithOneDecimal) {
-    struct Case {
-        uint16_t bits;
-        uint32_t rate;
-        uint64_t bytes;
-        const char* text;
-    };
-    const Case cases[] = {
+    const std::tuple<uint16_t, uint32_t, uint64_t, const char*> cases[] = {
+        // bits, rate, bytes
         {16, 44100, 0, "0.0"},
         {16, 44100, 8820, "0.1"},
         {16, 44100, 8818, "0.1"},
@@ -273,8 +243,7 @@ TEST(Recording, TimeTextIsCapturedSecondsWithOneDecimal) {
         {8, 22050, 2205 * 3, "0.3"},
         {16, 22050, 44100 * 100 + 4410, "100.1"},
     };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.bytes);
-        EXPECT_EQ(RecordingTimeText(c.bytes, PcmFormat(1, c.rate, c.bits)), c.text);
+    for (const auto& [bits, rate, bytes, text] : cases) {
+        EXPECT_EQ(RecordingTimeText(bytes, PcmFormat(1, rate, bits)), text) << bytes;
     }
 }

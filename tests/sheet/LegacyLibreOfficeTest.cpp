@@ -1,7 +1,6 @@
-// A station's older binary workbook, made by LibreOffice ("MS Excel 97"
-// from a workbook we wrote), is read back cell by cell and carried into the
-// subject's new .xlsx by the first append. One soffice run serves the whole
-// test, since it is by far its slowest step.
+// An older binary workbook made by LibreOffice from one we wrote: read back
+// cell by cell and carried into the new .xlsx by the first append. One
+// soffice run serves the whole test.
 
 #include <array>
 #include <cstdio>
@@ -31,8 +30,7 @@ Cell N(const char* digits) {
     return {digits, true};
 }
 
-/** What an older station's workbook held: several sheets, Japanese and other
- *  awkward texts, numbers, and empty cells and rows in between. */
+/** Several sheets of awkward texts, numbers, and empty cells and rows. */
 Workbook OlderStationWorkbook() {
     return {{
         {"Result",
@@ -56,8 +54,7 @@ Workbook OlderStationWorkbook() {
     }};
 }
 
-/** The workbook as the reader hands it back: rows without trailing empty
- *  cells. */
+/** The workbook as the reader hands it back: no trailing empty cells. */
 Workbook Trimmed(Workbook book) {
     for (auto& sheet : book.sheets) {
         for (auto& row : sheet.rows) {
@@ -67,8 +64,7 @@ Workbook Trimmed(Workbook book) {
     return book;
 }
 
-/** A workbook as text to compare: per sheet its name, then its rows; a number
- *  as "#" and its value, however the file spells it (1e-07 or 1E-07). */
+/** Per sheet its name, then its rows; a number as "#" and its value. */
 std::vector<Table> Shown(const Workbook& book) {
     std::vector<Table> sheets;
     for (const Worksheet& sheet : book.sheets) {
@@ -134,22 +130,19 @@ TEST(LegacyWorkbookFromLibreOffice, IsReadCellByCellAndCarriedIntoTheNewWorkbook
             EXPECT_EQ(ScratchDir::Read(path), bytes);
         }
         // Beside the two copies only the writers' lock files stand.
-        int others = 0;
-        for (const auto& entry : std::filesystem::directory_iterator(damaged))
-            others += entry.path().extension() != ".xls" && entry.path().extension() != ".lock";
-        EXPECT_EQ(others, 0);
+        EXPECT_EQ(FolderContent(damaged),
+                  (std::vector<std::string>{".cut.xlsx.lock", ".scrambled.xlsx.lock", "cut.xls",
+                                            "scrambled.xls"}));
     }
 
-    // The station appends to "Data/<name>.xls": the first write makes the
-    // .xlsx with every older sheet and the new rows, the .xls stays as it was.
+    // The first append makes the .xlsx with every older sheet; the .xls stays.
     const std::vector<Row> first = {{"記録時刻：", "2026-12-06 09:00:00"}, {"う", "-1"}};
     ASSERT_TRUE(AppendRows(xls, "Result", {"a", "b", "c", "d"}, first, &error)) << error;
     ASSERT_TRUE(std::filesystem::exists(xlsx));
     EXPECT_EQ(ScratchDir::Read(xls), xlsBytes);
 
     Workbook expected = Trimmed(older);
-    // The appended sheet is rewritten as text under its older header row,
-    // every data row as wide as that.
+    // The appended sheet becomes text, every row as wide as its header.
     Worksheet& result = expected.sheets[0];
     for (std::size_t r = 1; r < result.rows.size(); ++r) {
         for (Cell& cell : result.rows[r]) cell.number = false;
@@ -159,8 +152,7 @@ TEST(LegacyWorkbookFromLibreOffice, IsReadCellByCellAndCarriedIntoTheNewWorkbook
         result.rows.push_back(TextCells(row));
         result.rows.back().resize(4);
     }
-    // The other sheets come across as read; an empty row is written as one
-    // blank cell, so that it keeps its place.
+    // The other sheets come across as read; an empty row keeps its place as one blank cell.
     for (std::size_t s = 1; s < expected.sheets.size(); ++s) {
         for (CellRow& row : expected.sheets[s].rows) {
             if (row.empty()) row.push_back(Cell{});

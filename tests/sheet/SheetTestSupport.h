@@ -5,6 +5,8 @@
 #include <unistd.h>
 #include <zip.h>
 
+#include <algorithm>
+#include <filesystem>
 #include <fstream>
 #include <functional>
 #include <map>
@@ -100,6 +102,23 @@ inline std::vector<std::string> DamagedCopies(const kestrune::testing::ScratchDi
             dir.File("cut.xlsx")};
 }
 
+/** `piece` `times` over. */
+inline std::string Repeat(const std::string& piece, std::size_t times) {
+    std::string out;
+    for (std::size_t i = 0; i < times; ++i) out += piece;
+    return out;
+}
+
+/** The names in `folder`, sorted. */
+inline std::vector<std::string> FolderContent(const std::filesystem::path& folder) {
+    std::vector<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(folder)) {
+        names.push_back(entry.path().filename().string());
+    }
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
 /** How a body run in a child process ended. */
 struct ChildOutcome {
     bool exited = false;  ///< it returned (else it crashed or was killed)
@@ -107,12 +126,8 @@ struct ChildOutcome {
     std::string text;     ///< what the body returned
 };
 
-/**
- * Runs `body` in a forked child whose address space may grow by no more than
- * `megabytes` beyond what the test process has mapped already, and hands
- * back its text. Memory the body would need beyond that ends in
- * std::bad_alloc (status 3) or a crash, never in the test process.
- */
+/** Runs `body` in a forked child whose address space may grow by at most
+ *  `megabytes`, and hands back its text; running out ends in the child. */
 inline ChildOutcome RunWithMemoryLimit(std::size_t megabytes,
                                        const std::function<std::string()>& body) {
     int pipeEnds[2];

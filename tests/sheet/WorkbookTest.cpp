@@ -21,22 +21,6 @@ using kestrune::testing::ScratchDir;
 
 namespace {
 
-std::string Repeat(const std::string& piece, std::size_t times) {
-    std::string out;
-    for (std::size_t i = 0; i < times; ++i) out += piece;
-    return out;
-}
-
-/** Names of the files in a folder. */
-std::vector<std::string> FolderContent(const std::filesystem::path& folder) {
-    std::vector<std::string> names;
-    for (const auto& entry : std::filesystem::directory_iterator(folder)) {
-        names.push_back(entry.path().filename().string());
-    }
-    std::sort(names.begin(), names.end());
-    return names;
-}
-
 const std::vector<std::string> kAwkward = {
     "it's O'Hara's",
     "say \"hi\"",
