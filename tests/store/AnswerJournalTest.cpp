@@ -1,9 +1,6 @@
-// The answer journal on both engines: waiting answers written in order and
-// exactly once (also when the row went in before the connection dropped),
-// lines cut short by a crash reported and kept, another database's lines
-// left alone, an answer the database fails to take kept instead of lost, and
-// on PostgreSQL a connection that goes away and comes back with its back-off
-// on the injected clock.
+// The answer journal on both engines: waiting answers written once, in order;
+// cut-short and other databases' lines kept; a lost PostgreSQL connection
+// back on the injected clock's back-off.
 
 #include <QFile>
 #include <QTemporaryDir>
@@ -11,6 +8,7 @@
 
 #include <cstdlib>
 #include <map>
+#include <tuple>
 
 #include <gtest/gtest.h>
 
@@ -50,7 +48,7 @@ class AnswerJournalTest : public OpenStoreTest {
         journal_.emplace(AnswerJournal::PathIn(journalDir_.path()));
     }
 
-    /** Journals answer n for the test's database (or for `database`). */
+    /** Journals the row for the test's database (or for `database`). */
     JournalEntry Journal(const VowelAnswerRow& row, const QString& database = QString()) {
         JournalEntry entry{row.uid,
                            database.isEmpty() ? db->location().Describe() : database,
@@ -81,6 +79,13 @@ class AnswerJournalTest : public OpenStoreTest {
         return JournalLine(entry);
     }
 
+    /** Appends bytes with no line end, as a write the program was killed in. */
+    void CutShort(const QByteArray& bytes) {
+        QFile file(journal_->path());
+        ASSERT_TRUE(file.open(QIODevice::Append));
+        file.write(bytes);
+    }
+
     /** NSMROther of the rows in the order they went into the table. */
     QStringList StoredOrder() {
         const QString order = db->engine() == Engine::Sqlite ? "rowid" : "ctid";
@@ -95,58 +100,21 @@ class AnswerJournalTest : public OpenStoreTest {
     std::optional<AnswerJournal> journal_;
 };
 
-// What is in the table and the journal before a replay, and after it.
+// Answers n in the table and the journal before a replay (-n: journaled for
+// another database; cut: a half-written last line), and what the replay did.
 struct ReplayCase {
     const char* name;
-    std::vector<int> inTable;    ///< answers already stored, with their ids
-    std::vector<int> journaled;  ///< answers in the journal, in order (-n: another database's)
-    bool cutShortLine;           ///< a half-written line at the end
+    std::vector<int> inTable, journaled;
+    bool cut;
     int written, alreadyThere, otherDatabases, damaged;
-    QStringList order;  ///< NSMROther in table order afterwards
-    int linesLeft;      ///< lines the journal keeps
+    std::vector<int> order;  ///< answers in table order afterwards
 };
 
 const ReplayCase kReplayCases[] = {
-    {"waiting answers land in order",
-     {},
-     {1, 2, 3},
-     false,
-     3,
-     0,
-     0,
-     0,
-     {"answer 1", "answer 2", "answer 3"},
-     0},
-    {"a row committed before the connection dropped is not written twice",
-     {1},
-     {1, 2},
-     false,
-     1,
-     1,
-     0,
-     0,
-     {"answer 1", "answer 2"},
-     0},
-    {"a line cut short by a crash is reported and kept",
-     {},
-     {1, 2},
-     true,
-     2,
-     0,
-     0,
-     1,
-     {"answer 1", "answer 2"},
-     1},
-    {"another database's answers are left where they are",
-     {},
-     {1, -2, 3},
-     false,
-     2,
-     0,
-     1,
-     0,
-     {"answer 1", "answer 3"},
-     1},
+    {"in order", {}, {1, 2, 3}, false, 3, 0, 0, 0, {1, 2, 3}},
+    {"stored before the drop: not twice", {1}, {1, 2}, false, 1, 1, 0, 0, {1, 2}},
+    {"cut-short line reported and kept", {}, {1, 2}, true, 2, 0, 0, 1, {1, 2}},
+    {"another database's left alone", {}, {1, -2, 3}, false, 2, 0, 1, 0, {1, 3}},
 };
 
 TEST_P(AnswerJournalTest, ReplayWritesEachWaitingAnswerOnceInOrder) {
@@ -159,38 +127,31 @@ TEST_P(AnswerJournalTest, ReplayWritesEachWaitingAnswerOnceInOrder) {
         for (int n : c.inTable) Must(AddVowelAnswer(*db, answers[n]));
         for (int n : c.journaled)
             Journal(answers[std::abs(n)], n < 0 ? QStringLiteral("elsewhere") : QString());
-        if (c.cutShortLine) {
-            QFile file(journal_->path());
-            ASSERT_TRUE(file.open(QIODevice::Append));
-            file.write(JournalLineFor(Answer(9), {}).left(40));  // killed mid-write
-        }
+        if (c.cut) CutShort(JournalLineFor(Answer(9), {}).left(40));
+        QStringList order;
+        for (int n : c.order) order << answers[n].other;
         const ReplayReport report = journal_->Replay(*db);
         EXPECT_EQ(report.error, std::nullopt);
-        EXPECT_EQ(report.written, c.written);
-        EXPECT_EQ(report.alreadyThere, c.alreadyThere);
-        EXPECT_EQ(report.pending, 0);
-        EXPECT_EQ(report.otherDatabases, c.otherDatabases);
-        EXPECT_EQ(report.damaged, c.damaged);
-        EXPECT_EQ(StoredOrder(), c.order);
-        EXPECT_EQ(QFile::exists(journal_->path()), c.linesLeft > 0);
+        EXPECT_EQ(std::tuple(report.written, report.alreadyThere, report.pending,
+                             report.otherDatabases, report.damaged),
+                  std::tuple(c.written, c.alreadyThere, 0, c.otherDatabases, c.damaged));
+        EXPECT_EQ(StoredOrder(), order);
+        // Kept: the other databases' lines and the damaged ones.
         const JournalContents left = journal_->Read();
-        EXPECT_EQ(int(left.entries.size() + left.damaged.size()), c.linesLeft);
+        EXPECT_EQ(QFile::exists(journal_->path()), c.otherDatabases + c.damaged > 0);
+        EXPECT_EQ(left.entries.size(), std::size_t(c.otherDatabases));
         EXPECT_EQ(left.damaged.size(), std::size_t(c.damaged));
         for (const JournalDamage& damage : left.damaged)
             EXPECT_TRUE(damage.reason.startsWith("cut short")) << S(damage.reason);
         // Replaying again writes nothing more.
         EXPECT_EQ(journal_->Replay(*db).written, 0);
-        EXPECT_EQ(StoredOrder(), c.order);
+        EXPECT_EQ(StoredOrder(), order);
     }
 }
 
 TEST_P(AnswerJournalTest, AnAnswerAfterACutShortLineStartsALineOfItsOwn) {
     Journal(Answer(1));
-    {
-        QFile file(journal_->path());
-        ASSERT_TRUE(file.open(QIODevice::Append));
-        file.write("{\"id\":\"4");
-    }
+    CutShort("{\"id\":\"4");
     Journal(Answer(2));
     const JournalContents contents = journal_->Read();
     ASSERT_EQ(contents.entries.size(), 2u);
@@ -203,8 +164,7 @@ TEST_P(AnswerJournalTest, AnAnswerAfterACutShortLineStartsALineOfItsOwn) {
 TEST_P(AnswerJournalTest, AnAnswerTheDatabaseFailsToTakeIsKeptAndWrittenBehindTheWaitingOnes) {
     RawConnection other(Location());
     ASSERT_TRUE(other.IsOpen()) << S(other.LastError());
-    const AnswerOutcome first = StoreVowelAnswer(*db, *journal_, Answer(1));
-    EXPECT_EQ(first.fate, AnswerFate::Stored);
+    EXPECT_EQ(StoreVowelAnswer(*db, *journal_, Answer(1)).fate, AnswerFate::Stored);
 
     // The table is away: the next two answers wait in the journal, in order.
     ASSERT_TRUE(other.Exec("ALTER TABLE NewSyllableMaskRecord RENAME TO Away"))
@@ -227,14 +187,12 @@ TEST_P(AnswerJournalTest, AnAnswerTheDatabaseFailsToTakeIsKeptAndWrittenBehindTh
 
     // That attempt wrote the waiting ones first; the next answer follows them.
     EXPECT_EQ(refused.replay.written, 2);
-    const AnswerOutcome last = StoreVowelAnswer(*db, *journal_, Answer(4));
-    EXPECT_EQ(last.fate, AnswerFate::Stored);
+    EXPECT_EQ(StoreVowelAnswer(*db, *journal_, Answer(4)).fate, AnswerFate::Stored);
     EXPECT_EQ(StoredOrder(), QStringList({"answer 1", "answer 2", "answer 3", "answer 4"}));
     EXPECT_FALSE(QFile::exists(journal_->path()));
 }
 
-// Cuts the store's connection from the server's side, as a restart does:
-// `inside` is connected to the store's database.
+// Cuts the store's connection from the server's side, as a restart does.
 void DropStoreConnections(RawConnection& inside) {
     ASSERT_TRUE(
         inside.Exec("SELECT pg_terminate_backend(pid) FROM pg_stat_activity "
@@ -278,8 +236,7 @@ TEST_P(AnswerJournalTest, ALostConnectionComesBackOnTheNextAnswerWithABackOff) {
     EXPECT_EQ(StoredOrder(),
               QStringList({"answer 1", "answer 2", "answer 3", "answer 4", "answer 5"}));
 
-    // A connection that is fine again needs no attempt; one dropped while
-    // the server takes connections is back at the first try.
+    // Dropped while the server takes connections: back at the first try.
     DropStoreConnections(inside);
     EXPECT_EQ(StoreVowelAnswer(*db, *journal_, Answer(6)).fate, AnswerFate::Journaled);
     EXPECT_EQ(StoreVowelAnswer(*db, *journal_, Answer(7)).fate, AnswerFate::Stored);
@@ -287,8 +244,7 @@ TEST_P(AnswerJournalTest, ALostConnectionComesBackOnTheNextAnswerWithABackOff) {
     EXPECT_EQ(Count(*db, "NewSyllableMaskRecord"), 7);
 }
 
-// A database of version 2 gets the id column with its answers kept; rows
-// without an id may be many, an id only once.
+// Version 2 gets the id column, answers kept; an id is taken only once.
 TEST_P(StoreTest, AVersionTwoDatabaseGetsAnswerIdsAndKeepsItsAnswers) {
     const Dialect dialect = Dialect::For(Location().engine);
     {
