@@ -1,16 +1,14 @@
-// `kestrune-cli audio devices` and the program's start as a user sees them
-// on a machine without a sound card: ALSA's null device as the default (a
-// temporary ~/.asoundrc), or a default naming a card that is not there,
-// which sets ALSA and JACK complaining about every device they probe.
+// `kestrune-cli audio devices` and the program's start on a machine without
+// a sound card: ALSA's null device as the default (a scratch ~/.asoundrc), a
+// default on a card that is not there (ALSA and JACK complain about every
+// device they probe), or ALSA without its configuration.
 #include <QCoreApplication>
 #include <QProcess>
 #include <QProcessEnvironment>
 
 #include <gtest/gtest.h>
 
-#include <stdlib.h>
-
-#include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <regex>
 #include <sstream>
@@ -20,153 +18,132 @@
 
 namespace {
 
-struct Output {
-    int status;
-    std::string out;
-    std::string err;
-};
+constexpr const char* kNullDefault =
+    "pcm.!default { type null }\nctl.!default { type hw card 31 }\n";
+constexpr const char* kGoneDefault =
+    "pcm.!default { type hw card 31 }\nctl.!default { type hw card 31 }\n";
+constexpr const char* kNoAlsaConfig = "/nonexistent/alsa.conf";
 
 std::string Slurp(const std::filesystem::path& path) {
-    std::ifstream in(path);
-    std::ostringstream text;
-    text << in.rdbuf();
-    return text.str();
+    const std::vector<std::uint8_t> bytes = kestrune::testing::ScratchDir::Read(path.string());
+    return std::string(bytes.begin(), bytes.end());
 }
 
-// The program with HOME in a scratch folder holding `asoundrc`.
-Output ListDevices(const std::string& asoundrc, const std::string& alsaConfig = {}) {
-    const kestrune::testing::ScratchDir home;
+/** HOME in `home` holding `asoundrc`; ALSA_CONFIG_PATH only when given. */
+QProcessEnvironment Environment(const kestrune::testing::ScratchDir& home, const char* asoundrc,
+                                const char* alsaConfig) {
     std::ofstream(home.Path() / ".asoundrc") << asoundrc;
-    const auto out = home.Path() / "out", err = home.Path() / "err";
-    const std::string config =
-        alsaConfig.empty() ? std::string() : " ALSA_CONFIG_PATH='" + alsaConfig + "'";
-    const std::string command = "env -u ALSA_CONFIG_PATH" + config + " HOME='" +
-                                home.Path().string() + "' '" + KESTRUNE_CLI + "' audio devices >'" +
-                                out.string() + "' 2>'" + err.string() + "'";
-    const int status = std::system(command.c_str());
-    return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, Slurp(out), Slurp(err)};
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert("HOME", QString::fromStdString(home.Path().string()));
+    environment.insert("XDG_RUNTIME_DIR", QString::fromStdString(home.Path().string()));
+    environment.insert("QT_QPA_PLATFORM", "offscreen");
+    environment.remove("ALSA_CONFIG_PATH");
+    environment.remove("KESTRUNE_DATABASE");
+    if (alsaConfig != nullptr) environment.insert("ALSA_CONFIG_PATH", alsaConfig);
+    return environment;
 }
 
-TEST(AudioDevicesTest, ListsHostApisAndDevicesOneParseableLineEach) {
-    const Output run =
-        ListDevices("pcm.!default { type null }\nctl.!default { type hw card 31 }\n");
-    EXPECT_EQ(run.status, 0) << run.err;
-    EXPECT_EQ(run.err, "");
-    const std::regex hostApi("hostapi index=[0-9]+ devices=[0-9]+ default=[01] name=.+");
-    const std::regex device(
-        "(input|output) index=[0-9]+ hostapi=[0-9]+ channels=[1-9][0-9]* rate=[1-9][0-9]* "
-        "default=[01] name=.+");
-    std::istringstream lines(run.out);
-    int hostApis = 0, outputs = 0, defaultOutputs = 0;
-    std::string kind = "hostapi";
-    for (std::string line; std::getline(lines, line);) {
-        SCOPED_TRACE(line);
-        const std::string first = line.substr(0, line.find(' '));
-        // Host APIs first, then the inputs, then the outputs.
-        EXPECT_GE(first, kind == "hostapi" ? std::string("hostapi") : kind) << run.out;
-        if (first == "hostapi") {
-            EXPECT_TRUE(std::regex_match(line, hostApi));
-            ++hostApis;
-        } else {
-            EXPECT_TRUE(std::regex_match(line, device));
-            if (first == "output") ++outputs;
-            if (first == "output" && line.find(" default=1 name=default") != std::string::npos)
-                ++defaultOutputs;
-        }
-        kind = first;
-    }
-    EXPECT_NE(run.out.find(" default=1 name=ALSA\n"), std::string::npos) << run.out;
-    EXPECT_GE(hostApis, 1);
-    EXPECT_GE(outputs, 1);
-    EXPECT_EQ(defaultOutputs, 1) << run.out;
-}
-
-TEST(AudioDevicesTest, SaysInOneLineThatThereIsNoOutputAndNothingOfTheLibraries) {
-    const struct {
-        const char* asoundrc;
-        const char* alsaConfig;
-        int status;
-        std::string err;
-    } rows[] = {
-        // Every PCM, the default included, on a card that is not there.
-        {"pcm.!default { type hw card 31 }\nctl.!default { type hw card 31 }\n", "", 0,
-         "kestrune-cli: No sound device found: no output device\n"},
-        // ALSA without its configuration, where PortAudio's start aborts.
-        {"", "/nonexistent/alsa.conf", 2,
-         "kestrune-cli: No sound device found: the sound system did not start\n"},
-    };
-    for (const auto& row : rows) {
-        SCOPED_TRACE(row.err);
-        const Output run = ListDevices(row.asoundrc, row.alsaConfig);
-        EXPECT_EQ(run.status, row.status) << run.err;
-        EXPECT_EQ(run.out.find("output "), std::string::npos) << run.out;
-        EXPECT_EQ(run.err, row.err);
-    }
-}
-
-// The program on a station whose kestrune.ini names a device that is gone:
-// it starts (the database line follows the sound line), says once what it
-// plays on instead - or that there is no sound device - and the libraries'
-// complaints are in the log, not on the terminal.
-TEST(AudioDevicesTest, TheProgramStartsSayingInOneLineWhatBecameOfTheSoundDevice) {
+struct Application {
     int argc = 1;
-    char name[] = "cli_tests";
-    char* argv[] = {name, nullptr};
-    QCoreApplication app(argc, argv);
+    char name[10] = "cli_tests";
+    char* argv[2] = {name, nullptr};
+    QCoreApplication app{argc, argv};
+};
+
+TEST(AudioDevicesTest, ListsOneParseableLineEachOrSaysInOneLineThatThereIsNoOutput) {
+    Application app;
     const struct {
-        const char* asoundrc;
-        std::string said;
-        bool complaints;  // ALSA's own messages are sure to be in the log, at debug level
-        const char* alsaConfig = nullptr;  // ALSA_CONFIG_PATH; null: the machine's own
+        const char *asoundrc, *alsaConfig;
+        int status;
+        std::string err;  // empty: the devices are listed
     } rows[] = {
-        {"pcm.!default { type null }\nctl.!default { type hw card 31 }\n",
-         "kestrune.session: the sound output device \"Gone Card\" is not available; playing on "
-         "the default output device instead\n",
-         false},
-        {"pcm.!default { type hw card 31 }\nctl.!default { type hw card 31 }\n",
-         "kestrune.session: No sound device found: the sound output device \"Gone Card\" is not "
-         "available and there is no other output device\n",
-         true},
-        // ALSA without its configuration: PortAudio's start fails an
-        // assertion, in the child that tries it first.
-        {"", "kestrune: No sound device found: the sound system did not start\n", false,
-         "/nonexistent/alsa.conf"},
+        {kNullDefault, nullptr, 0, ""},
+        {kGoneDefault, nullptr, 0, "kestrune-cli: No sound device found: no output device\n"},
+        // PortAudio's start aborts without ALSA's configuration.
+        {"", kNoAlsaConfig, 2,
+         "kestrune-cli: No sound device found: the sound system did not start\n"},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.asoundrc);
         const kestrune::testing::ScratchDir home;
+        QProcess run;
+        run.setProcessEnvironment(Environment(home, row.asoundrc, row.alsaConfig));
+        run.start(KESTRUNE_CLI, {"audio", "devices"});
+        ASSERT_TRUE(run.waitForFinished(120000));  // a safety net against a hang
+        const std::string out = run.readAllStandardOutput().toStdString();
+        EXPECT_EQ(run.exitCode(), row.status);
+        EXPECT_EQ(run.readAllStandardError().toStdString(), row.err);
+        if (!row.err.empty()) {
+            EXPECT_EQ(out.find("output "), std::string::npos) << out;
+            continue;
+        }
+        const std::regex hostApi("hostapi index=[0-9]+ devices=[0-9]+ default=[01] name=.+");
+        const std::regex device(
+            "(input|output) index=[0-9]+ hostapi=[0-9]+ channels=[1-9][0-9]* rate=[1-9][0-9]* "
+            "default=[01] name=.+");
+        std::istringstream lines(out);
+        int hostApis = 0, outputs = 0, defaultOutputs = 0;
+        std::string kind = "hostapi";
+        for (std::string line; std::getline(lines, line);) {
+            const std::string first = line.substr(0, line.find(' '));
+            // Host APIs first, then the inputs, then the outputs.
+            EXPECT_GE(first, kind == "hostapi" ? std::string("hostapi") : kind) << out;
+            EXPECT_TRUE(std::regex_match(line, first == "hostapi" ? hostApi : device)) << line;
+            hostApis += first == "hostapi";
+            outputs += first == "output";
+            defaultOutputs +=
+                first == "output" && line.find(" default=1 name=default") != line.npos;
+            kind = first;
+        }
+        EXPECT_NE(out.find(" default=1 name=ALSA\n"), std::string::npos) << out;
+        EXPECT_GE(hostApis, 1);
+        EXPECT_GE(outputs, 1);
+        EXPECT_EQ(defaultOutputs, 1) << out;
+    }
+}
+
+// The program on a station whose kestrune.ini names a device that is gone
+// starts, says once on stderr and in its log what became of the sound, and
+// keeps the libraries' complaints off the terminal.
+TEST(AudioDevicesTest, TheProgramStartsSayingInOneLineWhatBecameOfTheSoundDevice) {
+    Application app;
+    const struct {
+        const char *asoundrc, *alsaConfig;
+        std::string said;
+        bool complaints;  // ALSA's own messages are sure to be in the log, at debug level
+    } rows[] = {
+        {kNullDefault, nullptr,
+         "kestrune.session: the sound output device \"Gone Card\" is not available; playing on "
+         "the default output device instead\n",
+         false},
+        {kGoneDefault, nullptr,
+         "kestrune.session: No sound device found: the sound output device \"Gone Card\" is not "
+         "available and there is no other output device\n",
+         true},
+        // PortAudio's start fails an assertion, in the child that tries it first.
+        {"", kNoAlsaConfig, "kestrune: No sound device found: the sound system did not start\n",
+         false},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.said);
+        const kestrune::testing::ScratchDir home;
         const auto station = home.Path() / "station";
         std::filesystem::create_directory(station);
-        std::ofstream(home.Path() / ".asoundrc") << row.asoundrc;
         std::ofstream(station / "kestrune.ini") << "[Audio]\r\nOutputDevice=Gone Card\r\n";
-        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-        environment.insert(QStringLiteral("HOME"), QString::fromStdString(home.Path().string()));
-        environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
-        environment.insert(QStringLiteral("XDG_RUNTIME_DIR"),
-                           QString::fromStdString(home.Path().string()));
-        environment.remove(QStringLiteral("ALSA_CONFIG_PATH"));
-        if (row.alsaConfig != nullptr)
-            environment.insert(QStringLiteral("ALSA_CONFIG_PATH"), row.alsaConfig);
-        environment.remove(QStringLiteral("KESTRUNE_DATABASE"));
         QProcess run;
-        run.setProcessEnvironment(environment);
-        run.setReadChannel(QProcess::StandardError);
-        run.start(QStringLiteral(KESTRUNE_PROGRAM),
-                  {QStringLiteral("--station"), QString::fromStdString(station.string())});
-        // Up to the database line, which comes after the sound device's; the
-        // minute only guards against a hang.
+        run.setProcessEnvironment(Environment(home, row.asoundrc, row.alsaConfig));
+        run.start(KESTRUNE_PROGRAM, {"--station", QString::fromStdString(station.string())});
+        // Up to the database line, which follows the sound device's.
         QByteArray err;
         while (!err.contains("kestrune.session: database:") && run.waitForReadyRead(60000))
             err += run.readAllStandardError();
         run.kill();
         run.waitForFinished(60000);
-        err += run.readAllStandardError();
-        const std::string text = err.toStdString();
+        const std::string text = (err + run.readAllStandardError()).toStdString();
         EXPECT_NE(text.find(row.said), std::string::npos) << text;
         EXPECT_EQ(text.find(row.said), text.rfind(row.said)) << "said twice: " << text;
-        EXPECT_EQ(text.find("ALSA"), std::string::npos) << text;
-        EXPECT_EQ(text.find("jack"), std::string::npos) << text;
-        EXPECT_EQ(text.find("Assertion"), std::string::npos) << text;
+        for (const char* library : {"ALSA", "jack", "Assertion"})
+            EXPECT_EQ(text.find(library), std::string::npos) << text;
         const std::string log = Slurp(station / "kestrune.log");
         // (Said before the log is open when the sound system does not start.)
         if (row.alsaConfig == nullptr) {
