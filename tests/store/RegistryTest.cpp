@@ -178,14 +178,12 @@ TEST_P(OpenStoreTest, SearchIgnoresTheCaseOfEveryAlphabetAlike) {
         std::vector<qint64> found;
     } rows[] = {
         {"müller", {mueller}},
-        {"MÜLL", {mueller}},
         {"JÜRGEN", {mueller}},
         {"ÖZTÜRK", {oeztuerk}},
         {"ü", {mueller, oeztuerk}},
         {"σοφια", {sophia}},
         {"ΠΑΠΑΔΟΠΟΎΛΟΥ", {sophia}},
         {"ｙａｍａｄａ", {wide}},
-        {"ＹａＭａ", {wide}},
         {"yamada", {ascii}},  // full-width letters are letters of their own
         {"YAMADA", {ascii}},
         {"やまだ", {kana}},

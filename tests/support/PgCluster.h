@@ -11,8 +11,6 @@
 
 #include <unistd.h>
 
-#include <algorithm>
-
 #include "store/Database.h"
 
 namespace kestrune::testing {
@@ -21,11 +19,9 @@ class PgCluster {
   public:
     /** The newest server programs' folder; empty when none is installed. */
     static QString BinDir() {
-        QStringList versions =
-            QDir("/usr/lib/postgresql").entryList(QDir::Dirs | QDir::NoDotAndDotDot);
-        std::sort(versions.begin(), versions.end(),
-                  [](const QString& a, const QString& b) { return a.toDouble() > b.toDouble(); });
-        for (const QString& v : versions)
+        // Newest first (server versions are 10 and up: their names sort).
+        for (const QString& v : QDir("/usr/lib/postgresql")
+                                    .entryList(QDir::Dirs | QDir::NoDotAndDotDot, QDir::Reversed))
             if (QFile::exists("/usr/lib/postgresql/" + v + "/bin/pg_ctl"))
                 return "/usr/lib/postgresql/" + v + "/bin";
         return QString();
