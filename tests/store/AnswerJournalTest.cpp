@@ -23,20 +23,10 @@ namespace {
 
 // Answer n: told apart by NSMROther and its time n seconds after 10:00.
 VowelAnswerRow Answer(int n) {
-    VowelAnswerRow row;
-    row.subjectId = 2;
-    row.volume = 55;
-    row.time = QStringLiteral("2024-05-01 10:00:%1").arg(n, 2, 10, QLatin1Char('0'));
-    row.duration = QStringLiteral("1.50");
-    row.maskingContent = QStringLiteral("あ");
-    row.maskedContent = QStringLiteral("い");
-    row.snr = -n;
-    row.recognised = QStringLiteral("あい");
-    row.state = 1.0;
-    row.validity = 1;
-    row.other = QStringLiteral("answer %1").arg(n);
-    row.uid = QUuid::createUuid().toString(QUuid::WithoutBraces);
-    return row;
+    const QString time = QString("2024-05-01 10:00:%1").arg(n, 2, 10, QLatin1Char('0'));
+    const QString other = QString("answer %1").arg(n);
+    const QString uid = QUuid::createUuid().toString(QUuid::WithoutBraces);
+    return {2, 55, 0, time, "1.50", "あ", "い", -n, "あい", 1.0, 1, other, uid};
 }
 
 class AnswerJournalTest : public OpenStoreTest {

@@ -363,19 +363,16 @@ TEST_P(StoreTest, StationsRegisteringOneNameAtOnceEachGetTheirOwnKeys) {
     constexpr int kEach = 400;
     Open().reset();  // the schema exists before the stations start
     const QString name = "Yamada Hanako";
-    std::vector<std::unique_ptr<QProcess>> stations;
+    QProcess stations[kStations];
     for (int i = 0; i < kStations; ++i) {
-        auto& station = stations.emplace_back(std::make_unique<QProcess>());
-        station->setProcessChannelMode(QProcess::ForwardedErrorChannel);
-        station->start(
+        stations[i].setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        stations[i].start(
             KESTRUNE_REGISTER_CHILD,
             {ChildUrl(Location()), name, QString("station %1").arg(i), QString::number(kEach)});
     }
-    for (int i = 0; i < kStations; ++i) {
-        QProcess& station = *stations[i];
-        ASSERT_TRUE(station.waitForFinished(-1)) << "station " << i;
-        EXPECT_EQ(station.exitStatus(), QProcess::NormalExit);
-        EXPECT_EQ(station.exitCode(), 0) << "station " << i;
+    for (QProcess& station : stations) {
+        ASSERT_TRUE(station.waitForFinished(-1));
+        EXPECT_TRUE(station.exitStatus() == QProcess::NormalExit && station.exitCode() == 0);
         EXPECT_EQ(station.readAllStandardOutput().toStdString(), "registered=400 mixed=0\n");
     }
     auto db = Open();

@@ -63,13 +63,11 @@ class PgCluster {
                    {"-h", dir_.path(), "-p", QString::number(port_), "-U", "postgres", name});
     }
     store::DatabaseLocation Location(const QString& name) const {
-        store::DatabaseLocation location;
-        location.engine = store::Engine::Postgres;
-        location.host = "127.0.0.1";
-        location.port = port_;
-        location.user = "postgres";
-        location.name = name;
-        return location;
+        return {.engine = store::Engine::Postgres,
+                .host = "127.0.0.1",
+                .port = port_,
+                .user = "postgres",
+                .name = name};
     }
 
   private:
