@@ -14,7 +14,6 @@
 
 #include "StoreFixture.h"
 #include "store/Database.h"
-#include "store/Integrity.h"
 #include "store/Schema.h"
 
 extern char** environ;
@@ -364,20 +363,6 @@ TEST_P(OpenStoreTest, RowsSurviveAKillRightAfterTheirInsert) {
         EXPECT_EQ(stored[i].Int("BRID"), i + 1);
         EXPECT_EQ(stored[i].Text("BRContent"), QString("answer %1").arg(i + 1));
     }
-}
-
-// ------------------------------------------------------------------ integrity
-
-TEST_P(OpenStoreTest, TheIntegrityCheckPassesAHealthyDatabaseAndNamesAMissingTable) {
-    for (int i = 0; i < 20; ++i) InsertTrial(*db, QString("answer %1").arg(i));
-    EXPECT_EQ(IntegrityProblems(*db), QStringList());
-    {
-        RawConnection other(Location());
-        ASSERT_TRUE(other.Exec("DROP TABLE SyllableMaskRecord")) << S(other.LastError());
-    }
-    const QStringList problems = IntegrityProblems(*db);
-    ASSERT_EQ(problems.size(), 1) << S(problems.join('\n'));
-    EXPECT_TRUE(problems[0].startsWith("SyllableMaskRecord: ")) << S(problems[0]);
 }
 
 INSTANTIATE_TEST_SUITE_P(Engines, StoreTest, ::testing::Values(Engine::Sqlite, Engine::Postgres),

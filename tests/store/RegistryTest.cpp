@@ -13,6 +13,7 @@
 
 #include "StoreFixture.h"
 #include "store/Dialect.h"
+#include "store/Integrity.h"
 #include "store/Registry.h"
 #include "store/Schema.h"
 
@@ -381,12 +382,18 @@ TEST_P(StoreTest, StationsRegisteringOneNameAtOnceEachGetTheirOwnKeys) {
               kStations * kEach);
 }
 
-// A registration the database refuses reports the failure and no key.
-TEST_P(OpenStoreTest, ARefusedRegistrationGivesAnErrorAndNoKey) {
+// A table gone behind the store's back: the integrity check names it, and a
+// registration there reports the failure and no key.
+TEST_P(OpenStoreTest, AMissingTableIsNamedByTheCheckAndRefusesRegistrations) {
+    Must(AudioRegistry(*db).Add(MakeMaterial("b.wav")));
+    EXPECT_EQ(IntegrityProblems(*db), QStringList());
     {
         RawConnection other(Location());
         ASSERT_TRUE(other.Exec("DROP TABLE AudioInfo")) << S(other.LastError());
     }
+    const QStringList problems = IntegrityProblems(*db);
+    ASSERT_EQ(problems.size(), 1) << S(problems.join('\n'));
+    EXPECT_TRUE(problems[0].startsWith("AudioInfo: ")) << S(problems[0]);
     const DbResult<qint64> key = AudioRegistry(*db).Add(MakeMaterial("a.wav"));
     ASSERT_FALSE(key.Ok());
     EXPECT_EQ(key.value, 0);
