@@ -1,7 +1,5 @@
-// `kestrune-cli audio devices` and the program's start on a machine without
-// a sound card: ALSA's null device as the default (a scratch ~/.asoundrc), a
-// default on a card that is not there (ALSA and JACK complain about every
-// device they probe), or ALSA without its configuration.
+// `kestrune-cli audio devices` and the program's start without a sound card,
+// set up by a scratch ~/.asoundrc or a missing ALSA configuration.
 #include <QCoreApplication>
 #include <QProcess>
 #include <QProcessEnvironment>
@@ -38,10 +36,8 @@ void ExpectDeviceListing(const std::string& out) {
     EXPECT_NE(out.find(" default=1 name=ALSA\n"), std::string::npos) << out;
 }
 
-// The station's kestrune.ini names a device that is gone: the program starts
-// (its database line follows the sound line), says once on stderr and in its
-// log what became of the sound, and keeps the libraries' complaints off the
-// terminal. The listing says in one line that there is no output.
+// The configured device is gone: the program starts and says once what it plays
+// on, the libraries' complaints (a missing card's) only in its log.
 TEST(AudioDevicesTest, ListingAndStartSayInOneLineWhatThereIsToPlayOn) {
     int argc = 1;
     char name[] = "cli_tests";

@@ -289,8 +289,7 @@ TEST_F(CliDbTest, CheckFailsOnADamagedPageThatTheCountsDoNotSee) {
     // The last page is a leaf of BasicRecord: its first cell pointer (after
     // the 8-byte page header) now points past the end of the page.
     std::fill_n(bytes.end() - 4096 + 8, 2, 0xff);
-    std::ofstream(StationFile(), std::ios::binary)
-        .write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
+    scratch_.Write(StationFile(), bytes);  // an absolute name: the station's file
     const Result check = Station({"db", "check"});
     EXPECT_EQ(check.status, kExitFailed);
     EXPECT_NE(check.out.find("\nBasicRecord 300\nSyllableMaskRecord 0\n"), std::string::npos);

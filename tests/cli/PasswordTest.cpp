@@ -1,7 +1,5 @@
-// A password in the --database URL shows nowhere: not in the process list
-// (read while the program waits on a listener of the test's own), not on
-// stdout or stderr, not in the station log. (libpq's own password sources
-// are tried on the store's connection in the store tests.)
+// A password in the --database URL shows nowhere: not in the process list (read
+// while the program waits on the test's listener), the output or the log.
 
 #include <QCoreApplication>
 #include <QProcess>

@@ -1,6 +1,5 @@
 // The answer journal on both engines: waiting answers written once, in order;
-// cut-short and other databases' lines kept; a lost PostgreSQL connection
-// back on the injected clock's back-off.
+// a lost PostgreSQL connection back on the injected clock's back-off.
 
 #include <QFile>
 #include <QTemporaryDir>
@@ -46,9 +45,6 @@ class AnswerJournalTest : public OpenStoreTest {
                 "NSMRUid",
                 {{"IIID", row.subjectId}, {"NSMROther", row.other}, {"NSMRUid", row.uid}}};
     }
-    void Journal(const VowelAnswerRow& row, const QString& database = QString()) {
-        EXPECT_EQ(journal_->Append(EntryFor(row, database)), std::nullopt);
-    }
 
     /** Stores the answer, expecting its fate and, when given, its failure's kind. */
     AnswerOutcome Store(const VowelAnswerRow& row, AnswerFate fate,
@@ -80,9 +76,8 @@ class AnswerJournalTest : public OpenStoreTest {
     std::optional<AnswerJournal> journal_;
 };
 
-// Answers n in the table and the journal before a replay (-n: journaled for
-// another database; cut: a half-written line after the first, which the next
-// answer must not run into), and what the replay did.
+// Answers n stored and journaled (-n: for another database; cut: a half-written
+// line after the first, not to be run into) before a replay, and its report.
 struct ReplayCase {
     const char* name;
     std::vector<int> inTable, journaled;
@@ -108,7 +103,8 @@ TEST_P(AnswerJournalTest, ReplayWritesEachWaitingAnswerOnceInOrder) {
         for (int n : c.inTable) Must(AddVowelAnswer(*db, answers[n]));
         for (int n : c.journaled) {
             if (c.cut && n != c.journaled.front()) CutShort("{\"id\":\"4");
-            Journal(answers[std::abs(n)], n < 0 ? "elsewhere" : "");
+            const QString database = n < 0 ? "elsewhere" : "";
+            EXPECT_EQ(journal_->Append(EntryFor(answers[std::abs(n)], database)), std::nullopt);
         }
         QStringList order;
         for (int n : c.order) order << answers[n].other;

@@ -299,11 +299,7 @@ TEST(ConnectionTest, LibpqFindsThePasswordAndTheSslModeReachesTheServer) {
         DatabaseLocation location = *server;
         location.password.clear();
         location.sslMode = row.sslMode;
-        if (row.pgPassword) {
-            ::setenv("PGPASSWORD", row.pgPassword, 1);
-        } else {
-            ::unsetenv("PGPASSWORD");
-        }
+        row.pgPassword ? ::setenv("PGPASSWORD", row.pgPassword, 1) : ::unsetenv("PGPASSWORD");
         ::setenv("PGPASSFILE", (row.passFile ? passFile : noFile).c_str(), 1);
         QString error;
         const bool opened = Database::Open(location, &error) != nullptr;

@@ -1,7 +1,5 @@
-// Registers NAME N times with MARKER as the description; each key returned
-// must name a row with that marker, not another process's row of the name.
-// Prints "registered=N mixed=K"; exit 0, 1 when a key was mixed up, 2 when
-// the database failed.   store_register_child DATABASE-URL NAME MARKER N
+// store_register_child DATABASE-URL NAME MARKER N: registers NAME N times, each
+// key to name its own row (MARKER); exit 1 on a mix-up, 2 on a database failure.
 
 #include <QCoreApplication>
 

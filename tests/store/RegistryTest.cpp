@@ -360,8 +360,7 @@ TEST_P(StoreTest, AnOlderDatabaseGetsThePracticeSubjectOnlyWithoutSubjects) {
 // Three stations register one name at the same time, 400 times each: every
 // key returned is that station's own row (not one read back by name).
 TEST_P(StoreTest, StationsRegisteringOneNameAtOnceEachGetTheirOwnKeys) {
-    constexpr int kStations = 3;
-    constexpr int kEach = 400;
+    constexpr int kStations = 3, kEach = 400;
     Open().reset();  // the schema exists before the stations start
     const QString name = "Yamada Hanako";
     QProcess stations[kStations];

@@ -1,6 +1,5 @@
-// A throwaway PostgreSQL cluster a test owns and can stop and start again:
-// on 127.0.0.1 at the given port, socket and data in a temporary folder,
-// trusted logins as "postgres"; as root the server runs as postgres.
+// A throwaway PostgreSQL cluster a test can stop and start: 127.0.0.1 at the
+// port given, data in a temporary folder, trusted logins as "postgres".
 #pragma once
 
 #include <QDir>
