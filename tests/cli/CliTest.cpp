@@ -281,30 +281,21 @@ TEST_F(CliDbTest, CheckFailsOnADamagedPageThatTheCountsDoNotSee) {
             store::DatabaseLocation::StationFile(QString::fromStdString(station_.string())),
             &error);
         ASSERT_TRUE(db) << error.toStdString();
-        for (int i = 0; i < 300; ++i) {
-            ASSERT_TRUE(
-                db->Insert("BasicRecord", "BRID", {{"BRContent", QString("answer %1").arg(i)}})
-                    .Ok());
-        }
+        for (int i = 0; i < 300; ++i)
+            ASSERT_TRUE(db->Insert("BasicRecord", "BRID", {{"BRContent", "answer"}}).Ok());
     }
     std::vector<std::uint8_t> bytes = kestrune::testing::ScratchDir::Read(StationFile());
     ASSERT_GT(bytes.size(), 8192u);
-    // The first cell pointer of the last page (a leaf of BasicRecord) now
-    // points past the end of its page.
+    // The last page is a leaf of BasicRecord: its first cell pointer (after
+    // the 8-byte page header) now points past the end of the page.
     std::fill_n(bytes.end() - 4096 + 8, 2, 0xff);
-    {
-        std::ofstream out(StationFile(), std::ios::binary | std::ios::trunc);
-        out.write(reinterpret_cast<const char*>(bytes.data()),
-                  static_cast<std::streamsize>(bytes.size()));
-    }
+    scratch_.Write(StationFile(), bytes);  // an absolute name: the station's file
     const Result check = Station({"db", "check"});
     EXPECT_EQ(check.status, kExitFailed);
-    EXPECT_EQ(check.out, "database=" + StationFile() +
-                             " schema=3\n"
-                             "IndividualInfo 1\nAudioInfo 0\nTestRecord 0\nStatisticalRecord 0\n"
-                             "BasicRecord 300\nSyllableMaskRecord 0\nNewSyllableMaskRecord 0\n"
-                             "SyllableSpeedupRecord 0\nStatisticalSyllableMaskRecord 0\n");
+    EXPECT_NE(check.out.find("\nBasicRecord 300\nSyllableMaskRecord 0\n"), std::string::npos);
+    EXPECT_EQ(check.out.find("integrity ok"), std::string::npos) << check.out;
     EXPECT_EQ(check.err.rfind("integrity: ", 0), 0u) << check.err;
+    EXPECT_NE(check.err.find("page"), std::string::npos) << check.err;
 }
 
 // The station's answer journal: listed line by line, replayed into the
@@ -316,45 +307,38 @@ TEST_F(CliDbTest, JournalListsAndReplaysTheWaitingAnswers) {
     const store::AnswerJournal file(QString::fromStdString(journal));
     const QString database =
         store::DatabaseLocation::StationFile(QString::fromStdString(station_.string())).Describe();
-    for (const char* id :
-         {"0000000a-0000-4000-8000-000000000001", "0000000a-0000-4000-8000-000000000002"}) {
-        const store::JournalEntry entry{
-            id, database, "NewSyllableMaskRecord", "NSMRUid", {{"IIID", 2}, {"NSMRUid", id}}};
+    std::string waiting;
+    for (int line = 1; line <= 2; ++line) {
+        const std::string id = "0000000a-0000-4000-8000-00000000000" + std::to_string(line);
+        const store::JournalEntry entry{id.c_str(),
+                                        database,
+                                        "NewSyllableMaskRecord",
+                                        "NSMRUid",
+                                        {{"IIID", 2}, {"NSMRUid", id.c_str()}}};
         ASSERT_EQ(file.Append(entry), std::nullopt);
+        waiting += "pending line=" + std::to_string(line) + " id=" + id +
+                   " table=NewSyllableMaskRecord database=" + StationFile() + "\n";
     }
-    {
-        std::ofstream cut(journal, std::ios::app);
-        cut << "{\"id\":\"0000";  // a line the program was killed writing
-    }
-    const std::string waiting =
-        "pending line=1 id=0000000a-0000-4000-8000-000000000001 table=NewSyllableMaskRecord "
-        "database=" +
-        StationFile() +
-        "\npending line=2 id=0000000a-0000-4000-8000-000000000002 table=NewSyllableMaskRecord "
-        "database=" +
-        StationFile() + "\n";
-    const std::string damaged =
-        "damaged line=3 reason=cut short (no line end): the answer was never confirmed\n";
-    const Result list = Station({"db", "journal"});
-    EXPECT_EQ(list.status, kExitOk) << list.err;
-    EXPECT_EQ(list.out, "journal=" + journal + " pending=2 damaged=1\n" + waiting + damaged);
-
-    const Result replay = Station({"db", "journal", "--replay"});
-    EXPECT_EQ(replay.status, kExitOk) << replay.err;
-    // The damaged line is kept, now the first.
-    EXPECT_EQ(replay.out, "written=2 already=0 pending=0 other=0 damaged=1\njournal=" + journal +
-                              " pending=0 damaged=1\n" + "damaged line=1" +
-                              damaged.substr(damaged.find(' ', 8)));
+    std::ofstream(journal, std::ios::app) << "{\"id\":\"0000";  // killed while writing
+    const auto starts = [](const Result& r, const std::string& head) {
+        EXPECT_EQ(r.status, kExitOk) << r.err;
+        EXPECT_EQ(r.out.rfind(head, 0), 0u) << r.out;
+    };
+    const std::string damaged = " reason=cut short (no line end)";
+    starts(Station({"db", "journal"}),
+           "journal=" + journal + " pending=2 damaged=1\n" + waiting + "damaged line=3" + damaged);
+    // Written; the damaged line is kept, now the first.
+    starts(Station({"db", "journal", "--replay"}),
+           "written=2 already=0 pending=0 other=0 damaged=1\njournal=" + journal +
+               " pending=0 damaged=1\ndamaged line=1" + damaged);
     EXPECT_NE(Station({"db", "check"}).out.find("\nNewSyllableMaskRecord 2\n"), std::string::npos);
 
     const Result mistake = Station({"db", "journal", "--replay", "now"});
     EXPECT_EQ(mistake.status, kExitUsage);
-    EXPECT_EQ(mistake.out, "");
-    EXPECT_EQ(mistake.err,
-              "kestrune-cli: db journal takes only --replay, not 'now'; see kestrune-cli --help\n");
-    ExpectFailure(Station({"--database", "postgresql://nobody@127.0.0.1:1/results", "db", "journal",
-                           "--replay"}),
-                  "Failed to connect database\r\n Error message:");
+    EXPECT_NE(mistake.err.find("takes only --replay, not 'now'"), std::string::npos) << mistake.err;
+    ExpectFailure(
+        Station({"--database", "postgresql://nobody@127.0.0.1:1/r", "db", "journal", "--replay"}),
+        "Failed to connect database\r\n Error message:");
 }
 
 TEST_F(CliDbTest, DatabaseOptionBeatsEnvironmentBeatsStation) {

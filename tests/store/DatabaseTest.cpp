@@ -14,7 +14,6 @@
 
 #include "StoreFixture.h"
 #include "store/Database.h"
-#include "store/Integrity.h"
 #include "store/Schema.h"
 
 extern char** environ;
@@ -364,50 +363,6 @@ TEST_P(OpenStoreTest, RowsSurviveAKillRightAfterTheirInsert) {
         EXPECT_EQ(stored[i].Int("BRID"), i + 1);
         EXPECT_EQ(stored[i].Text("BRContent"), QString("answer %1").arg(i + 1));
     }
-}
-
-// ------------------------------------------------------------------ integrity
-
-TEST_P(OpenStoreTest, TheIntegrityCheckPassesAHealthyDatabaseAndNamesAMissingTable) {
-    for (int i = 0; i < 20; ++i) InsertTrial(*db, QString("answer %1").arg(i));
-    EXPECT_EQ(IntegrityProblems(*db), QStringList());
-    {
-        RawConnection other(Location());
-        ASSERT_TRUE(other.Exec("DROP TABLE SyllableMaskRecord")) << S(other.LastError());
-    }
-    const QStringList problems = IntegrityProblems(*db);
-    ASSERT_EQ(problems.size(), 1) << S(problems.join('\n'));
-    EXPECT_TRUE(problems[0].startsWith("SyllableMaskRecord: ")) << S(problems[0]);
-}
-
-// A damaged page inside a table: the file still opens and every table still
-// counts its rows, but the check reads the page and says so.
-TEST(SqliteIntegrityTest, ADamagedPageIsFoundThoughEveryTableStillCounts) {
-    kestrune::testing::ScratchDir dir;
-    const DatabaseLocation location =
-        DatabaseLocation::StationFile(QString::fromStdString(dir.Path().string()));
-    {
-        QString error;
-        auto db = Database::Open(location, &error);
-        ASSERT_TRUE(db) << S(error);
-        for (int i = 0; i < 300; ++i) InsertTrial(*db, QString("answer %1 ").arg(i).repeated(5));
-        EXPECT_EQ(IntegrityProblems(*db), QStringList());
-    }
-    const std::string path = S(location.sqlitePath);
-    std::vector<std::uint8_t> bytes = kestrune::testing::ScratchDir::Read(path);
-    ASSERT_GT(bytes.size(), 8192u);
-    // The last page is a leaf of BasicRecord: its first cell pointer (after
-    // the 8-byte page header) now points past the end of the page.
-    std::fill_n(bytes.end() - 4096 + 8, 2, 0xff);
-    dir.Write("TestData.db", bytes);
-
-    QString error;
-    auto db = Database::Open(location, &error);
-    ASSERT_TRUE(db) << S(error);
-    ASSERT_TRUE(db->TableCounts().Ok());
-    const QStringList problems = IntegrityProblems(*db);
-    ASSERT_FALSE(problems.isEmpty());
-    EXPECT_NE(problems[0].indexOf("page"), -1) << S(problems.join('\n'));
 }
 
 INSTANTIATE_TEST_SUITE_P(Engines, StoreTest, ::testing::Values(Engine::Sqlite, Engine::Postgres),
