@@ -294,8 +294,9 @@ TEST_F(CliDbTest, CheckFailsOnADamagedPageThatTheCountsDoNotSee) {
     EXPECT_EQ(check.status, kExitFailed);
     EXPECT_NE(check.out.find("\nBasicRecord 300\nSyllableMaskRecord 0\n"), std::string::npos);
     EXPECT_EQ(check.out.find("integrity ok"), std::string::npos) << check.out;
+    // SQLite words the damage in more than one way ("... page ..." or
+    // "database disk image is malformed"); that it is reported is the point.
     EXPECT_EQ(check.err.rfind("integrity: ", 0), 0u) << check.err;
-    EXPECT_NE(check.err.find("page"), std::string::npos) << check.err;
 }
 
 // The station's answer journal: listed line by line, replayed into the
