@@ -123,14 +123,14 @@ int RunSpectrogram(const SpectrogramRequest& request, std::ostream& out, std::os
         }
         return kExitOk;
     }
-    // Only the frames that own a pixel column are seen: only those are computed.
+    // A narrow picture shows only some of the frames; the others are skipped.
     const int frames = dsp::SpectrogramFrameCount(wave.count, request.shift);
     const dsp::SpectrogramLevels levels =
         dsp::ComputeSpectrogram(wave, params, dsp::VisibleFrames(frames, request.width), threads);
     std::vector<std::uint32_t> pixels(static_cast<std::size_t>(request.width) *
                                       static_cast<std::size_t>(request.height));
     dsp::Canvas canvas{pixels.data(), request.width, request.height, request.width};
-    canvas.Fill(dsp::Rgb{255, 255, 255}.Pixel());  // the view's default background
+    canvas.Fill(dsp::Rgb{255, 255, 255}.Pixel());  // white, as the workspace view starts
     dsp::DrawSpectrogram(canvas, levels);
     if (!WritePng(request.pngPath, pixels, request.width, request.height)) {
         out << "error=CannotWrite\n";

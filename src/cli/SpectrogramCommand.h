@@ -27,10 +27,11 @@ std::optional<SpectrogramRequest> ParseSpectrogramArgs(const std::vector<std::st
                                                        std::string* error);
 
 /**
- * Draws the spectrogram of the wave exactly as the workspace view does, into a PNG
- * file, or prints one CSV line per frame (its index, then the integer
- * levels of bins 0 ... N/2 - 1). Exit status 0, or 2 with "error=..." on
- * `out` for a file that cannot be read or written.
+ * Draws the wave's spectrogram into a PNG file with the workspace view's
+ * drawing code, or prints one CSV line per frame: the frame's index, then
+ * the integer level of every bin below half the frame length. Returns 0;
+ * 2 after an "error=..." line on `out` when a file cannot be read or
+ * written.
  */
 int RunSpectrogram(const SpectrogramRequest& request, std::ostream& out, std::ostream& err);
 

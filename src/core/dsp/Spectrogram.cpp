@@ -12,9 +12,10 @@ namespace kestrune::dsp {
 
 namespace {
 
-// Works through a list of frames in order on one engine: a frame that
-// follows its predecessor slides S samples in (as the view's pass does);
-// any other gets its whole window pushed at once.
+// Works through a list of frames in order on one engine. A frame right
+// after the one before it only takes in the shift's worth of new samples
+// (the workspace view computes its frames the same way); any other frame
+// gets its whole window pushed at once.
 class FrameWorker {
   public:
     FrameWorker(const WaveSamples& wave, const SpectrogramParams& params, SpectrogramLevels& out)
@@ -140,7 +141,7 @@ SpectrogramLevels ComputeSpectrogram(const WaveSamples& wave, const SpectrogramP
     const int count = static_cast<int>(wanted.size());
     threads = std::clamp(threads, 1, std::max(1, count / 16));
     std::atomic<int> done{0};
-    // Contiguous slices, so most frames within a slice slide by S samples.
+    // Contiguous slices, so most frames in a slice take in only the shift's new samples.
     auto work = [&](int slice) {
         FrameWorker worker(wave, params, out);
         const int from = static_cast<int>(static_cast<std::int64_t>(count) * slice / threads);
