@@ -1,53 +1,18 @@
 // Feeds arbitrary bytes to the wave reader through a real file (it reads with
 // pread on a descriptor) and checks that what it returns fits the file.
-#include <fcntl.h>
-#include <unistd.h>
-
 #include <cstddef>
 #include <cstdint>
-#include <cstdlib>
-#include <string>
 #include <vector>
 
+#include "FuzzInput.h"
 #include "core/wave/WaveFile.h"
 
-namespace {
-
-// One file per process; kept alive until exit so the exit hook can remove it.
-const std::string& ScratchPath() {
-    static const std::string* path = [] {
-        const char* dir = access("/dev/shm", W_OK) == 0 ? "/dev/shm" : std::getenv("TMPDIR");
-        auto* p = new std::string(std::string(dir && *dir ? dir : "/tmp") + "/kestrune_fuzz_wave_" +
-                                  std::to_string(::getpid()) + ".wav");
-        std::atexit([] { ::unlink(ScratchPath().c_str()); });
-        return p;
-    }();
-    return *path;
-}
-
-bool WriteInput(const uint8_t* data, std::size_t size) {
-    const int fd = ::open(ScratchPath().c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-    if (fd < 0) return false;
-    std::size_t done = 0;
-    while (done < size) {
-        const ssize_t put = ::write(fd, data + done, size - done);
-        if (put <= 0) break;
-        done += static_cast<std::size_t>(put);
-    }
-    ::close(fd);
-    return done == size;
-}
-
-void Check(bool condition) {
-    if (!condition) __builtin_trap();
-}
-
-}  // namespace
+using kestrune::fuzz::Check;
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
-    if (!WriteInput(data, size)) return 0;
+    if (!kestrune::fuzz::WriteInput(data, size)) return 0;
 
-    kestrune::WaveHeaderResult header = kestrune::ReadWaveHeader(ScratchPath());
+    kestrune::WaveHeaderResult header = kestrune::ReadWaveHeader(kestrune::fuzz::ScratchPath());
     Check(header.file.IsOpen() == header.Ok());
     if (!header.Ok()) return 0;
 
