@@ -5,6 +5,8 @@
 #include <algorithm>
 #include <array>
 
+#include "audio/PortAudioStream.h"
+
 namespace kestrune::audio {
 
 PortAudioInput::PortAudioInput() {
@@ -22,17 +24,6 @@ bool PortAudioInput::Open(const WaveFormat& format) {
         (format.bitsPerSample != 8 && format.bitsPerSample != 16) || format.sampleRate == 0) {
         return false;
     }
-    const PaDeviceIndex device = Pa_GetDefaultInputDevice();
-    if (device == paNoDevice) return false;
-    const PaDeviceInfo* info = Pa_GetDeviceInfo(device);
-    if (info == nullptr) return false;
-
-    PaStreamParameters parameters{};
-    parameters.device = device;
-    parameters.channelCount = 1;
-    parameters.sampleFormat = paInt16;
-    parameters.suggestedLatency = info->defaultLowInputLatency;
-
     bits_ = format.bitsPerSample;
     ring_.Clear();
     position_.store(0);
@@ -46,17 +37,9 @@ bool PortAudioInput::Open(const WaveFormat& format) {
         }
         return paContinue;
     };
-    PaStream* stream = nullptr;
-    if (Pa_OpenStream(&stream, &parameters, nullptr, static_cast<double>(format.sampleRate),
-                      paFramesPerBufferUnspecified, paClipOff, callback, this) != paNoError) {
-        return false;
-    }
-    if (Pa_StartStream(stream) != paNoError) {
-        Pa_CloseStream(stream);
-        return false;
-    }
-    stream_ = stream;
-    return true;
+    stream_ = StartMonoStream(Pa_GetDefaultInputDevice(), StreamDirection::Input,
+                              static_cast<double>(format.sampleRate), callback, this);
+    return stream_ != nullptr;
 }
 
 void PortAudioInput::Take(const int16_t* in, unsigned long frames) {

@@ -5,6 +5,8 @@
 #include <algorithm>
 #include <cstring>
 
+#include "audio/PortAudioStream.h"
+
 namespace kestrune::audio {
 
 namespace {
@@ -48,17 +50,6 @@ bool PortAudioOutput::Open(const WaveFormat& format, uint32_t playbackRate) {
     }
     if (ReuseStream(format.bitsPerSample, playbackRate)) return true;
     Close();
-    const PaDeviceIndex device = device_;
-    if (device < 0) return false;
-    const PaDeviceInfo* info = Pa_GetDeviceInfo(device);
-    if (info == nullptr) return false;
-
-    PaStreamParameters parameters{};
-    parameters.device = device;
-    parameters.channelCount = 1;
-    parameters.sampleFormat = paInt16;
-    parameters.suggestedLatency = info->defaultLowOutputLatency;
-
     bits_ = format.bitsPerSample;
     rate_ = playbackRate;
     ResetQueue();
@@ -71,16 +62,9 @@ bool PortAudioOutput::Open(const WaveFormat& format, uint32_t playbackRate) {
         static_cast<PortAudioOutput*>(self)->Fill(static_cast<int16_t*>(output), frames);
         return paContinue;
     };
-    PaStream* stream = nullptr;
-    if (Pa_OpenStream(&stream, nullptr, &parameters, static_cast<double>(playbackRate),
-                      paFramesPerBufferUnspecified, paClipOff, callback, this) != paNoError) {
-        return false;
-    }
-    if (Pa_StartStream(stream) != paNoError) {
-        Pa_CloseStream(stream);
-        return false;
-    }
-    stream_ = stream;
+    stream_ = StartMonoStream(device_, StreamDirection::Output, static_cast<double>(playbackRate),
+                              callback, this);
+    if (stream_ == nullptr) return false;
     ++streamOpens_;
     return true;
 }

@@ -1,0 +1,16 @@
+// The one way our PortAudio devices open a stream: mono, 16-bit, the
+// device's low latency, started at once. Inside the audio library only.
+#pragma once
+
+#include <portaudio.h>
+
+namespace kestrune::audio {
+
+enum class StreamDirection { Input, Output };
+
+/** Opens and starts a mono 16-bit stream on `device`, the callback given
+ *  `self`; nullptr when there is no such device or it refuses. */
+PaStream* StartMonoStream(PaDeviceIndex device, StreamDirection direction, double rate,
+                          PaStreamCallback* callback, void* self);
+
+}  // namespace kestrune::audio
