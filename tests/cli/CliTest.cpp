@@ -230,6 +230,21 @@ class CliDbTest : public CliTest {
         return RunArgs(args);
     }
 
+    /** Opens the station database as the program does and hands it to `fill`. */
+    template <class Fill>
+    void WithStationDatabase(Fill fill) {
+        int argc = 1;
+        char name[] = "cli_tests";
+        char* argv[] = {name, nullptr};
+        QCoreApplication app(argc, argv);
+        QString error;
+        auto db = store::Database::Open(
+            store::DatabaseLocation::StationFile(QString::fromStdString(station_.string())),
+            &error);
+        ASSERT_TRUE(db) << error.toStdString();
+        fill(*db);
+    }
+
     fs::path station_;
 };
 
@@ -241,21 +256,12 @@ TEST_F(CliDbTest, InitCreatesTheStationDatabaseAndCheckListsItsTables) {
     EXPECT_TRUE(fs::exists(StationFile()));
 
     // Rows written by the program show up in the counts.
-    {
-        int argc = 1;
-        char name[] = "cli_tests";
-        char* argv[] = {name, nullptr};
-        QCoreApplication app(argc, argv);
-        QString error;
-        auto db = store::Database::Open(
-            store::DatabaseLocation::StationFile(QString::fromStdString(station_.string())),
-            &error);
-        ASSERT_TRUE(db) << error.toStdString();
+    ASSERT_NO_FATAL_FAILURE(WithStationDatabase([](store::Database& db) {
         for (int i = 0; i < 3; ++i) {
-            ASSERT_TRUE(db->Insert("BasicRecord", "BRID", {{"BRContent", "か"}}).Ok());
+            ASSERT_TRUE(db.Insert("BasicRecord", "BRID", {{"BRContent", "か"}}).Ok());
         }
-        ASSERT_TRUE(db->Insert("IndividualInfo", "IIID", {{"IIName", "O'Brien"}}).Ok());
-    }
+        ASSERT_TRUE(db.Insert("IndividualInfo", "IIID", {{"IIName", "O'Brien"}}).Ok());
+    }));
 
     EXPECT_EQ(Station({"db", "init"}).out, init.out) << "a second init changes nothing";
     const Result check = Station({"db", "check"});
@@ -271,19 +277,10 @@ TEST_F(CliDbTest, InitCreatesTheStationDatabaseAndCheckListsItsTables) {
 // Counting rows does not read them; the check reads every row, finds the
 // damaged page and ends with status 2, the damage on stderr.
 TEST_F(CliDbTest, CheckFailsOnADamagedPageThatTheCountsDoNotSee) {
-    {
-        int argc = 1;
-        char name[] = "cli_tests";
-        char* argv[] = {name, nullptr};
-        QCoreApplication app(argc, argv);
-        QString error;
-        auto db = store::Database::Open(
-            store::DatabaseLocation::StationFile(QString::fromStdString(station_.string())),
-            &error);
-        ASSERT_TRUE(db) << error.toStdString();
+    ASSERT_NO_FATAL_FAILURE(WithStationDatabase([](store::Database& db) {
         for (int i = 0; i < 300; ++i)
-            ASSERT_TRUE(db->Insert("BasicRecord", "BRID", {{"BRContent", "answer"}}).Ok());
-    }
+            ASSERT_TRUE(db.Insert("BasicRecord", "BRID", {{"BRContent", "answer"}}).Ok());
+    }));
     std::vector<std::uint8_t> bytes = kestrune::testing::ScratchDir::Read(StationFile());
     ASSERT_GT(bytes.size(), 8192u);
     // The last page is a leaf of BasicRecord: its first cell pointer (after
