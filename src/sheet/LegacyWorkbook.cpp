@@ -6,7 +6,6 @@
 
 #include <algorithm>
 #include <array>
-#include <cctype>
 #include <cerrno>
 #include <charconv>
 #include <cstdint>
@@ -16,20 +15,11 @@
 #include <memory>
 #include <string_view>
 
+#include "core/text/Encoding.h"
+
 namespace kestrune::sheet {
 
 namespace {
-
-bool EndsWithNoCase(const std::string& text, std::string_view ending) {
-    if (text.size() < ending.size()) return false;
-    const std::size_t start = text.size() - ending.size();
-    for (std::size_t i = 0; i < ending.size(); ++i) {
-        if (std::tolower(static_cast<unsigned char>(text[start + i])) !=
-            std::tolower(static_cast<unsigned char>(ending[i])))
-            return false;
-    }
-    return true;
-}
 
 bool IsFile(const std::string& path) {
     std::error_code ignored;
@@ -367,7 +357,7 @@ std::optional<Workbook> ReadLegacyWorkbook(const std::string& path, std::string*
 }
 
 std::string LegacyWorkbookFor(const std::string& path) {
-    if (!EndsWithNoCase(path, ".xlsx") || Exists(path)) return {};
+    if (!EndsWithAsciiNoCase(path, ".xlsx") || Exists(path)) return {};
     const std::string stem = path.substr(0, path.size() - 5);
     for (const char* ending : {".xls", ".XLS"}) {
         if (IsFile(stem + ending)) return stem + ending;

@@ -1,11 +1,11 @@
 #include "sheet/SpreadSheet.h"
 
 #include <algorithm>
-#include <cctype>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
 
+#include "core/text/Encoding.h"
 #include "sheet/AtomicFile.h"
 #include "sheet/LegacyWorkbook.h"
 #include "sheet/TextTable.h"
@@ -14,15 +14,6 @@
 namespace kestrune::sheet {
 
 namespace {
-
-bool EndsWithNoCase(const std::string& text, std::string_view ending) {
-    if (text.size() < ending.size()) return false;
-    return std::equal(ending.begin(), ending.end(), text.end() - static_cast<long>(ending.size()),
-                      [](char a, char b) {
-                          return std::tolower(static_cast<unsigned char>(a)) ==
-                                 std::tolower(static_cast<unsigned char>(b));
-                      });
-}
 
 // How far the image may pad the cells a sheet holds (see OpenWorkbookSheet).
 constexpr std::size_t kPaddedCellsFloor = 512 * 1024;
@@ -35,36 +26,6 @@ bool UnsafeInFileName(char32_t c) {
            (c >= 0x2066 && c <= 0x2069);
 }
 
-// Length of the UTF-8 sequence at text[at] and its code point; 0 when the
-// bytes there are not UTF-8.
-std::size_t DecodeUtf8(const std::string& text, std::size_t at, char32_t* code) {
-    const auto byte = [&](std::size_t i) { return static_cast<unsigned char>(text[at + i]); };
-    const unsigned char lead = byte(0);
-    std::size_t length = 0;
-    char32_t value = 0;
-    char32_t least = 0;
-    if (lead < 0x80) {
-        *code = lead;
-        return 1;
-    } else if ((lead & 0xE0) == 0xC0) {
-        length = 2, value = lead & 0x1F, least = 0x80;
-    } else if ((lead & 0xF0) == 0xE0) {
-        length = 3, value = lead & 0x0F, least = 0x800;
-    } else if ((lead & 0xF8) == 0xF0) {
-        length = 4, value = lead & 0x07, least = 0x10000;
-    } else {
-        return 0;
-    }
-    if (at + length > text.size()) return 0;
-    for (std::size_t i = 1; i < length; ++i) {
-        if ((byte(i) & 0xC0) != 0x80) return 0;
-        value = (value << 6) | (byte(i) & 0x3F);
-    }
-    if (value < least || value > 0x10FFFF || (value >= 0xD800 && value <= 0xDFFF)) return 0;
-    *code = value;
-    return length;
-}
-
 }  // namespace
 
 std::string SafeFileName(const std::string& name, std::size_t maxBytes) {
@@ -72,7 +33,7 @@ std::string SafeFileName(const std::string& name, std::size_t maxBytes) {
     out.reserve(name.size());
     for (std::size_t at = 0; at < name.size();) {
         char32_t code = 0;
-        const std::size_t length = DecodeUtf8(name, at, &code);
+        const std::size_t length = DecodeUtf8At(name, at, &code);
         const bool unsafe = length == 0 || UnsafeInFileName(code) || (at == 0 && code == '.');
         const std::size_t taken = unsafe ? 1 : length;
         if (out.size() + taken > maxBytes) break;
@@ -88,11 +49,11 @@ std::string SafeFileName(const std::string& name, std::size_t maxBytes) {
 }
 
 bool IsWorkbookPath(const std::string& path) {
-    return EndsWithNoCase(path, ".xls") || EndsWithNoCase(path, ".xlsx");
+    return EndsWithAsciiNoCase(path, ".xls") || EndsWithAsciiNoCase(path, ".xlsx");
 }
 
 std::string WorkbookPathFor(const std::string& path) {
-    if (EndsWithNoCase(path, ".xls")) return path.substr(0, path.size() - 4) + ".xlsx";
+    if (EndsWithAsciiNoCase(path, ".xls")) return path.substr(0, path.size() - 4) + ".xlsx";
     return path;
 }
 

@@ -45,37 +45,53 @@ std::optional<std::string> Convert(const char* to, const char* from, std::string
 
 }  // namespace
 
+std::size_t DecodeUtf8At(std::string_view bytes, std::size_t at, char32_t* code) {
+    const auto byte = [&](std::size_t i) { return static_cast<unsigned char>(bytes[at + i]); };
+    const unsigned char lead = byte(0);
+    std::size_t length = 0;
+    char32_t value = 0;
+    char32_t least = 0;
+    if (lead < 0x80) {
+        *code = lead;
+        return 1;
+    } else if ((lead & 0xE0) == 0xC0) {
+        length = 2, value = lead & 0x1F, least = 0x80;
+    } else if ((lead & 0xF0) == 0xE0) {
+        length = 3, value = lead & 0x0F, least = 0x800;
+    } else if ((lead & 0xF8) == 0xF0) {
+        length = 4, value = lead & 0x07, least = 0x10000;
+    } else {
+        return 0;
+    }
+    if (at + length > bytes.size()) return 0;
+    for (std::size_t i = 1; i < length; ++i) {
+        if ((byte(i) & 0xC0) != 0x80) return 0;
+        value = (value << 6) | (byte(i) & 0x3F);
+    }
+    // No overlong forms, nothing above U+10FFFF, no surrogates.
+    if (value < least || value > 0x10FFFF || (value >= 0xD800 && value <= 0xDFFF)) return 0;
+    *code = value;
+    return length;
+}
+
 bool IsValidUtf8(std::string_view bytes) {
-    const auto* p = reinterpret_cast<const unsigned char*>(bytes.data());
-    const std::size_t n = bytes.size();
-    std::size_t i = 0;
-    while (i < n) {
-        const unsigned char c = p[i];
-        if (c < 0x80) {
-            ++i;
-            continue;
-        }
-        std::size_t len;
-        unsigned char lo = 0x80, hi = 0xBF;  // allowed range of the second byte
-        if (c >= 0xC2 && c <= 0xDF) {
-            len = 2;
-        } else if (c >= 0xE0 && c <= 0xEF) {
-            len = 3;
-            if (c == 0xE0) lo = 0xA0;  // no overlongs
-            if (c == 0xED) hi = 0x9F;  // no surrogates
-        } else if (c >= 0xF0 && c <= 0xF4) {
-            len = 4;
-            if (c == 0xF0) lo = 0x90;
-            if (c == 0xF4) hi = 0x8F;  // nothing above U+10FFFF
-        } else {
-            return false;
-        }
-        if (i + len > n) return false;
-        if (p[i + 1] < lo || p[i + 1] > hi) return false;
-        for (std::size_t k = 2; k < len; ++k) {
-            if ((p[i + k] & 0xC0) != 0x80) return false;
-        }
-        i += len;
+    char32_t code = 0;
+    for (std::size_t at = 0; at < bytes.size();) {
+        const std::size_t length = DecodeUtf8At(bytes, at, &code);
+        if (length == 0) return false;
+        at += length;
+    }
+    return true;
+}
+
+bool EndsWithAsciiNoCase(std::string_view text, std::string_view ending) {
+    if (text.size() < ending.size()) return false;
+    const auto lower = [](char c) {
+        return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+    };
+    const std::string_view tail = text.substr(text.size() - ending.size());
+    for (std::size_t i = 0; i < ending.size(); ++i) {
+        if (lower(tail[i]) != lower(ending[i])) return false;
     }
     return true;
 }

@@ -16,6 +16,14 @@ namespace kestrune {
 /** True when bytes form well-formed UTF-8 (no overlongs, no surrogates). */
 bool IsValidUtf8(std::string_view bytes);
 
+/** The length of the well-formed UTF-8 sequence at `at`, its code point in
+ *  *code; 0 (and *code untouched) when the bytes there are no such sequence. */
+std::size_t DecodeUtf8At(std::string_view bytes, std::size_t at, char32_t* code);
+
+/** True when `text` ends with `ending`, ASCII letters compared without
+ *  regard to case (file name endings such as ".xlsx"). */
+bool EndsWithAsciiNoCase(std::string_view text, std::string_view ending);
+
 /** cp932 -> UTF-8; nullopt when the bytes are not valid cp932. */
 std::optional<std::string> Cp932ToUtf8(std::string_view cp932);
 
