@@ -340,20 +340,14 @@ std::optional<Workbook> ReadLegacyWorkbook(const std::string& path, std::string*
     if (!WIFEXITED(status) || WEXITSTATUS(status) != 0 || answer.empty()) {
         return fail("it is damaged (the reader failed on it)");
     }
-    if (answer[0] == 'E') {
-        std::string reason;
-        std::string rest = answer.substr(1);
-        Decoder reasonDecoder(rest);
-        if (!reasonDecoder.Text(&reason)) return fail("it is damaged (the reader failed on it)");
-        return fail(reason);
-    }
+    Decoder decoder(answer);
+    char kind = 0;
+    std::string reason;
     Workbook workbook;
-    const std::string rest = answer.substr(1);
-    Decoder bookDecoder(rest);
-    if (answer[0] != 'W' || !bookDecoder.Book(&workbook)) {
-        return fail("it is damaged (the reader failed on it)");
-    }
-    return workbook;
+    decoder.Char(&kind);
+    if (kind == 'E' && decoder.Text(&reason)) return fail(reason);
+    if (kind == 'W' && decoder.Book(&workbook)) return workbook;
+    return fail("it is damaged (the reader failed on it)");
 }
 
 std::string LegacyWorkbookFor(const std::string& path) {
