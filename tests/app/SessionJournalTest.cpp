@@ -3,7 +3,7 @@
 // in the station's answer journal, and afterwards every answer is in the
 // table exactly once, in the order it was given; the experimenter gets one
 // notice, after the result window. The test owns its server (a throwaway
-// cluster on KESTRUNE_TEST_PG_PORT, default 55411) so it can stop it.
+// cluster on KESTRUNE_TEST_PG_PORT, else on a free port) so it can stop it.
 
 #include <QApplication>
 #include <QFile>
@@ -40,7 +40,7 @@ class SessionJournalTest : public QObject {
             QSKIP("PostgreSQL server programs not found under /usr/lib/postgresql");
         const int port = qEnvironmentVariableIsSet("KESTRUNE_TEST_PG_PORT")
                              ? qEnvironmentVariableIntValue("KESTRUNE_TEST_PG_PORT")
-                             : 55411;
+                             : 0;
         cluster_ = std::make_unique<kestrune::testing::PgCluster>(port);
         QVERIFY2(cluster_->Ok(), qPrintable(cluster_->Error()));
         QVERIFY2(cluster_->Start(), qPrintable(cluster_->Error()));

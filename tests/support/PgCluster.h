@@ -1,5 +1,7 @@
 // A throwaway PostgreSQL cluster a test can stop and start: 127.0.0.1 at the
-// port given, data in a temporary folder, trusted logins as "postgres".
+// port given (or one that is free when the cluster is made, so test runs side
+// by side on one machine do not meet), data in a temporary folder, trusted
+// logins as "postgres".
 #pragma once
 
 #include <QDir>
@@ -8,6 +10,9 @@
 #include <QStringList>
 #include <QTemporaryDir>
 
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
 #include <unistd.h>
 
 #include "store/Database.h"
@@ -26,8 +31,25 @@ class PgCluster {
         return QString();
     }
 
-    /** Creates the cluster (not started); Error() says why when it failed. */
-    explicit PgCluster(int port) : port_(port), bin_(BinDir()) {
+    /** A loopback TCP port nobody listens on now; 0 when none was found. */
+    static int FreePort() {
+        const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+        if (fd < 0) return 0;
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        socklen_t size = sizeof address;
+        int port = 0;
+        if (::bind(fd, reinterpret_cast<sockaddr*>(&address), size) == 0 &&
+            ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &size) == 0)
+            port = ntohs(address.sin_port);
+        ::close(fd);
+        return port;
+    }
+
+    /** Creates the cluster (not started) on `port`, 0: a free one; Error()
+     *  says why when it failed. */
+    explicit PgCluster(int port) : port_(port > 0 ? port : FreePort()), bin_(BinDir()) {
         if (bin_.isEmpty() || !dir_.isValid()) {
             error_ =
                 bin_.isEmpty() ? "PostgreSQL server programs not found" : "no temporary folder";
@@ -50,6 +72,11 @@ class PgCluster {
         const QString options = QString("-p %1 -h 127.0.0.1 -k %2").arg(port_).arg(dir_.path());
         running_ = Run(bin_ + "/pg_ctl", {"-D", Data(), "-l", dir_.filePath("server.log"), "-w",
                                           "-o", options, "start"});
+        if (!running_) {
+            QFile log(dir_.filePath("server.log"));
+            if (log.open(QIODevice::ReadOnly))
+                error_ += "\n" + QString::fromLocal8Bit(log.readAll());
+        }
         return running_;
     }
     /** Stops the server (fast: open connections are cut) and waits for it. */
