@@ -1,7 +1,6 @@
 // Play and Stop through the window, on the virtual output and a manual clock.
 
 #include <QLabel>
-
 #include "AppTestSupport.h"
 #include "app/KestruneDlg.h"
 #include "audio/PlaybackEngine.h"
@@ -9,7 +8,6 @@
 #include "audio/WaitClock.h"
 #include "core/dsp/ViewRules.h"
 #include "core/util/Random.h"
-#include "core/wave/WaveFile.h"
 
 using namespace kestrune;
 using namespace kestrune::app;
@@ -29,17 +27,15 @@ class PlaybackWindowTest : public QObject {
     audio::VirtualOutput output_{clock_};
     std::unique_ptr<CKestruneDlg> window_;
 
-    /** A one-second 22050 Hz wave opened `count` times, the window shown. */
-    void OpenWaves(int count) {
-        const QString path = files_.filePath(QStringLiteral("one-second.wav"));
-        std::vector<uint8_t> bytes(2 * 22050, 0x10);
-        WriteWaveFile(QFile::encodeName(path).toStdString(), PcmFormat(1, 22050, 16), bytes.data(),
-                      22050);
-        window_->OpenWaveFiles(QStringList(count, path));
+    void OpenOneSecondWaves(int count) {
+        const std::string path = QFile::encodeName(files_.filePath("one-second.wav")).toStdString();
+        const std::vector<uint8_t> bytes(2 * 22050, 0x10);  // 22050 Hz, 16 bits
+        WriteWaveFile(path, PcmFormat(1, 22050, 16), bytes.data(), 22050);
+        window_->OpenWaveFiles(QStringList(count, QFile::decodeName(path.c_str())));
         QVERIFY(Show(window_.get()));
     }
     void Advance(int ms) {
-        for (int at = 0; at < ms; ++at) clock_.AdvanceMs(1), timers_.AdvanceMs(1);
+        for (int t = 0; t < ms; ++t) clock_.AdvanceMs(1), timers_.AdvanceMs(1);
     }
     template <typename T = QWidget>
     T* Get(const char* name) const {
@@ -54,12 +50,10 @@ class PlaybackWindowTest : public QObject {
         window_ = std::make_unique<CKestruneDlg>(
             CKestruneDlg::Services{prompter_, chooser_, colors_, opener_, clock_, random_, nullptr,
                                    &output_, nullptr, nullptr, &timers_});
-        output_.SetAcceptedRates({});
-        prompter_.messages.clear();
     }
 
     void pauseResumeStopEndAndRefusal() {
-        OpenWaves(1);
+        OpenOneSecondWaves(1);
         const std::tuple<const char*, int, WorkspaceEvent, const char*, const char*> steps[] = {
             {"playButton", 500, WorkspaceEvent::Playing, "一時停止", "0.5"},
             {"playButton", 300, WorkspaceEvent::PlaybackPaused, "再生", "0.5"},
@@ -78,7 +72,6 @@ class PlaybackWindowTest : public QObject {
             QCOMPARE(window_->Waves().TransportRunning(), window_->Player().IsPlaying());
         }
         QVERIFY(!timers_.NextDueMs().has_value() && LinePixel(1) != QColor(255, 255, 0));
-
         output_.SetAcceptedRates({8000});
         Click(Get("playButton"));
         QCOMPARE(prompter_.MessageTexts(), QStringList{"Audio output error"});
@@ -97,11 +90,10 @@ class PlaybackWindowTest : public QObject {
             {3, 1.0f, {}, 22050},
             {1, 2.0f, {}, 44100},
             {1, 1.5f, {22050, 44100}, 22050},  // 33075 Hz refused: converted
-            {2, 1.5f, {48000}, 48000},
-        };
+            {2, 1.5f, {48000}, 48000}};
         for (const auto& [waves, speed, accepted, deviceRate] : rows) {
             init();
-            OpenWaves(waves);
+            OpenOneSecondWaves(waves);
             window_->Waves().processParameters.playbackSpeed = speed;
             output_.SetAcceptedRates(accepted);
             Click(Get("playButton"));
@@ -115,8 +107,7 @@ class PlaybackWindowTest : public QObject {
                     LinePixel(end + 3) != colour);
             Advance(1000);
             QTRY_VERIFY(!window_->Player().IsPlaying());
-            const double frames =
-                22050.0 * deviceRate / window_->Player().HeardRate();  // all heard
+            const double frames = 22050.0 * deviceRate / window_->Player().HeardRate();
             QVERIFY(qAbs(static_cast<double>(output_.Heard().back().Frames()) - frames) < 3);
         }
     }
