@@ -4,6 +4,7 @@
 # kit of tools/make-station-kit.sh and the virtual sound output:
 #
 #   main-window.png       the wave workspace (--workspace) with two waves open
+#   recording.png         the workspace while Record start captures a signal
 #   subject-registry.png  the subject registry, from the workspace's Test menu
 #   audio-devices.png     Options > Audio devices..., from the workspace
 #   session-panel.png     the session panel of a normal start
@@ -278,6 +279,58 @@ sleep 0.5
 xdotool key --clearmodifiers i
 registry=$(window_named 被験者の情報)
 capture "$registry" subject-registry.png
+stop "$pid"
+
+# (a2) A recording in progress: Operate(&O) > Record Star&t on a workspace
+# with the vowel /a/ open, a few seconds in. The microphone is an ALSA
+# device defined for this run only, which captures what a named pipe
+# brings (and plays into nothing); a small writer feeds the pipe the vowel
+# /i/ over and over at 44100 samples a second, so the capture runs in real
+# time. The device is opened more than once (PortAudio probes it first):
+# the writer starts again on every opening.
+sox "$work/waves/母音い.wav" -t raw -r 44100 -e signed -b 16 -c 1 "$work/microphone.raw"
+mkfifo "$work/microphone.pipe"
+python3 - "$work/microphone.raw" "$work/microphone.pipe" <<'PY' &
+import sys, time
+
+sound = open(sys.argv[1], 'rb').read()
+step = 4410  # 50 ms
+while True:
+    try:
+        with open(sys.argv[2], 'wb', buffering=0) as pipe:
+            start, sent = time.monotonic(), 0
+            while True:
+                at = sent % len(sound)
+                piece = (sound + sound)[at:at + step]
+                pipe.write(piece)
+                sent += len(piece)
+                time.sleep(max(0.0, start + sent / 88200 - time.monotonic()))
+    except BrokenPipeError:
+        pass
+PY
+pids+=($!)
+cat >"$work/asound-mic.conf" <<ALSA
+</usr/share/alsa/alsa.conf>
+pcm.!default {
+    type asym
+    playback.pcm { type null }
+    capture.pcm {
+        type file
+        slave.pcm { type null }
+        file "/dev/null"
+        infile "$work/microphone.pipe"
+        format "raw"
+    }
+}
+ALSA
+ALSA_CONFIG_PATH=$work/asound-mic.conf launch --workspace "$work/waves/母音あ.wav"
+recording=$(window_named Kestrune "the workspace for the recording")
+xdotool windowactivate --sync "$recording" >/dev/null 2>&1 || true
+xdotool key --window "$recording" --clearmodifiers alt+o
+sleep 0.5
+xdotool key --clearmodifiers t
+sleep 1
+capture "$recording" recording.png
 stop "$pid"
 
 # (c2) The sound devices: Options(&I) > &Audio devices... on a workspace

@@ -37,6 +37,7 @@
 #include "app/battery/AutoTest1.h"
 #include "app/battery/AutoTest6.h"
 #include "app/battery/TestDispatcher.h"
+#include "audio/PlaybackEngine.h"
 #include "audio/RecordingEngine.h"
 #include "audio/SoundOutput.h"
 #include "audio/VirtualInput.h"
@@ -61,6 +62,11 @@ constexpr double kButtonHeight = 19;
 const QString kPlayCaption = QStringLiteral("再生");
 const QString kPauseCaption = QStringLiteral("一時停止");
 const QString kPlayMenuCaption = QStringLiteral("Pla&y");
+
+// The playback time display and progress line follow the device every
+// 25 ms rather than every millisecond: the eye sees no difference, and the
+// GUI thread is not kept busy by a thousand redraws a second.
+constexpr std::uint64_t kPlayDisplayMs = 25;
 
 QString ConnectionText(const QString& reason) {
     return QStringLiteral("Failed to connect database\r\n Error message:") + reason;
@@ -91,6 +97,14 @@ CKestruneDlg::CKestruneDlg(const Services& services, QWidget* parent)
             this, [this] { OnInputData(); }, Qt::QueuedConnection);
     });
     recordTimer_ = services_.timers->Make([this] { ShowRecordingTime(); });
+    player_ = std::make_unique<audio::PlaybackEngine>(waveSet_, services_.sound);
+    // Called on the audio thread: post one notice at a time to this thread.
+    player_->SetDoneNotifier([this] {
+        if (outputNoticePosted_.exchange(true)) return;
+        QMetaObject::invokeMethod(
+            this, [this] { OnOutputDone(); }, Qt::QueuedConnection);
+    });
+    playTimer_ = services_.timers->Make([this] { ShowPlaybackTime(); });
     setWindowTitle(QStringLiteral("Kestrune"));
     setWindowIcon(ProgramIcon());
     // A caption and a close box; the fixed size leaves nothing to maximise.
@@ -106,7 +120,8 @@ CKestruneDlg::CKestruneDlg(const Services& services, QWidget* parent)
 }
 
 CKestruneDlg::~CKestruneDlg() {
-    // The device stops before the window it notifies goes.
+    // The devices stop before the window they notify goes.
+    player_.reset();
     recorder_.reset();
 }
 
@@ -252,6 +267,8 @@ void CKestruneDlg::BuildMenus() {
         AddAction(operate, QStringLiteral("Draw &frequency"), "actionDrawFrequency");
     connect(recordStartAction_, &QAction::triggered, this, &CKestruneDlg::StartRecording);
     connect(recordStopAction_, &QAction::triggered, this, &CKestruneDlg::StopRecording);
+    connect(playAction_, &QAction::triggered, this, &CKestruneDlg::PlayOrPause);
+    connect(stopAction_, &QAction::triggered, this, &CKestruneDlg::StopPlayback);
     connect(drawWaveAction_, &QAction::triggered, this, &CKestruneDlg::DrawWave);
     connect(drawFrequencyAction_, &QAction::triggered, this, &CKestruneDlg::DrawSpectrum);
 
@@ -465,6 +482,8 @@ void CKestruneDlg::BuildWorkspace() {
         AddButton(QStringLiteral("周波数をかく"), "drawFrequencyButton", 377, 396);
     connect(recordStartButton_, &QPushButton::clicked, this, &CKestruneDlg::StartRecording);
     connect(recordStopButton_, &QPushButton::clicked, this, &CKestruneDlg::StopRecording);
+    connect(playButton_, &QPushButton::clicked, this, &CKestruneDlg::PlayOrPause);
+    connect(stopButton_, &QPushButton::clicked, this, &CKestruneDlg::StopPlayback);
     connect(drawWaveButton_, &QPushButton::clicked, this, &CKestruneDlg::DrawWave);
     connect(openButton_, &QPushButton::clicked, this, &CKestruneDlg::OpenWave);
     connect(saveButton_, &QPushButton::clicked, this, &CKestruneDlg::SaveWave);
@@ -482,7 +501,7 @@ void CKestruneDlg::BuildWorkspace() {
         return display;
     };
     recordTimeDisplay_ = timeDisplay("recordTimeDisplay", 105, 367, 20, 14);
-    timeDisplay("playTimeDisplay", 272, 367, 22, 13);
+    playTimeDisplay_ = timeDisplay("playTimeDisplay", 272, 367, 22, 13);
 
     // "Contact :" and the contact link, on one text line.
     auto* contact = new QLabel(QStringLiteral("Contact :"), workspace_);
@@ -608,7 +627,17 @@ void CKestruneDlg::closeEvent(QCloseEvent* event) {
         event->ignore();
         return;
     }
+    ShutdownAudio();
     event->accept();
+}
+
+void CKestruneDlg::ShutdownAudio() {
+    if (recorder_->IsRecording()) {
+        recorder_->StopRecording();
+        recordTimer_->Stop();
+    }
+    player_->Shutdown();
+    playTimer_->Stop();
 }
 
 void CKestruneDlg::Show(const Outcome& outcome) {
@@ -684,6 +713,43 @@ void CKestruneDlg::ApplyRecordingStep(const RecordingStep& step) {
     if (step.outcome.redraw) {
         DrawWave();
         DrawSpectrum();
+    }
+}
+
+void CKestruneDlg::PlayOrPause() {
+    outputNoticePosted_ = false;
+    const audio::PlaybackStep step = player_->PlayOrPause();
+    ApplyPlaybackStep(step);
+    if (step.controls != WorkspaceEvent::Playing) return;
+    playTimeDisplay_->setText(QString::fromStdString(player_->TimeText()));
+    playTimer_->Start(kPlayDisplayMs);
+}
+
+void CKestruneDlg::StopPlayback() {
+    ApplyPlaybackStep(player_->StopPlayback());
+}
+
+void CKestruneDlg::OnOutputDone() {
+    outputNoticePosted_ = false;
+    ApplyPlaybackStep(player_->OnOutputDone());
+}
+
+void CKestruneDlg::ShowPlaybackTime() {
+    if (!player_->IsPlaying()) return;
+    playTimeDisplay_->setText(QString::fromStdString(player_->TimeText()));
+    views_->DrawProgressLine(player_->PositionSeconds());
+    playTimer_->Start(kPlayDisplayMs);
+}
+
+void CKestruneDlg::ApplyPlaybackStep(const audio::PlaybackStep& step) {
+    if (step.beep) QApplication::beep();
+    if (!step.message.empty())
+        services_.prompter.Message(this, QString::fromStdString(step.message));
+    if (step.controls) ApplyControlStates(*step.controls);
+    if (step.ended) {
+        playTimer_->Stop();
+        playTimeDisplay_->clear();
+        views_->ClearProgressLine();
     }
 }
 
@@ -808,6 +874,8 @@ void CKestruneDlg::ShowAutoTest() {
     }
     // The tests that exist run through the program's sound output; without
     // one (no device could be made) every type gets the "not available" text.
+    // The tests play on the same device: the workspace's playback ends first.
+    StopPlayback();
     std::unique_ptr<TestDispatcher> dispatcher;
     if (services_.sound != nullptr && services_.soundClock != nullptr) {
         dispatcher = std::make_unique<BatteryTestDispatcher>(

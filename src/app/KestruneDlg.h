@@ -29,6 +29,8 @@ namespace kestrune {
 class Clock;
 class CrtRandom;
 namespace audio {
+class PlaybackEngine;
+struct PlaybackStep;
 class RecordingEngine;
 class SoundInput;
 class SoundOutput;
@@ -81,17 +83,18 @@ class CKestruneDlg final : public QMainWindow {
         /** The scenario file dialog of the test launcher; null: the
          *  program's own (MakeScenarioFileChooser). */
         FileChooser* scenarios = nullptr;
-        /** The sound output the test dialogs play through (the --audio
-         *  device) and the clock their playback waits on. Null when there
-         *  is none: the dialogs then take their "Audio output error!" path. */
+        /** The sound output the test dialogs and the workspace's Play play
+         *  through (the --audio device) and the clock the dialogs' playback
+         *  waits on. Null when there is none: the dialogs then take their
+         *  "Audio output error!" path, Play its "Audio output error". */
         audio::SoundOutput* sound = nullptr;
         audio::WaitClock* soundClock = nullptr;
         /** The sound input Record start captures from (the --audio device).
          *  Null when there is none: Record start then reports "Audio can
          *  not be opened!". */
         audio::SoundInput* input = nullptr;
-        /** The recording time display's 100 ms timer; null: the event
-         *  loop's (EventLoopTimers). */
+        /** The timers of the recording and playback time displays; null:
+         *  the event loop's (EventLoopTimers). */
         Timers* timers = nullptr;
         /** Options → Audio devices…: the devices it lists and the output
          *  its test tone plays on; null: PortAudio's list and output. */
@@ -150,6 +153,10 @@ class CKestruneDlg final : public QMainWindow {
     void StartRecording();
     /** Record stop: stores the rest and ends the recording. */
     void StopRecording();
+    /** Play: plays the last wave; pauses and resumes a running playback. */
+    void PlayOrPause();
+    /** Stop: ends a running playback. */
+    void StopPlayback();
 
     // State.
     WaveSet& Waves() { return waveSet_; }
@@ -163,6 +170,8 @@ class CKestruneDlg final : public QMainWindow {
     audio::WaitClock* SoundClock() const { return services_.soundClock; }
     /** The recording engine (always present). */
     audio::RecordingEngine& Recorder() { return *recorder_; }
+    /** The playback engine of Play and Stop (always present). */
+    audio::PlaybackEngine& Player() { return *player_; }
     QColor StandardLineColor() const { return standardLineColor_; }
     QColor WaveBackgroundColor() const { return waveBackgroundColor_; }
     QColor SpectrumBackgroundColor() const { return spectrumBackgroundColor_; }
@@ -209,6 +218,14 @@ class CKestruneDlg final : public QMainWindow {
      *  stops the time display when the recording ended, and redraws. */
     void ApplyRecordingStep(const RecordingStep& step);
     void ShowRecordingTime();
+    /** GUI thread: the posted notice that the output played everything. */
+    void OnOutputDone();
+    /** Shows a playback step's message (with its beep), sets its controls,
+     *  and takes the time display and progress line away when it ended. */
+    void ApplyPlaybackStep(const audio::PlaybackStep& step);
+    void ShowPlaybackTime();
+    /** The window closes: a running recording or playback stops. */
+    void ShutdownAudio();
 
     Services services_;
     std::unique_ptr<FileChooser> ownScenarioChooser_;  ///< when none is given
@@ -216,6 +233,10 @@ class CKestruneDlg final : public QMainWindow {
     std::unique_ptr<audio::SoundInput> ownInput_;
     std::unique_ptr<audio::RecordingEngine> recorder_;
     std::unique_ptr<OneShot> recordTimer_;
+    std::unique_ptr<audio::PlaybackEngine> player_;
+    std::unique_ptr<OneShot> playTimer_;
+    /** As inputNoticePosted_, for the output's end of playback. */
+    std::atomic<bool> outputNoticePosted_{false};
     /** Set while a notice of captured bytes is posted and not yet handled,
      *  so the audio thread posts one at a time. */
     std::atomic<bool> inputNoticePosted_{false};
@@ -246,6 +267,7 @@ class CKestruneDlg final : public QMainWindow {
     CWaveViews* views_ = nullptr;  ///< draws both views and runs the mouse tools
     CHyperLink* contactLink_ = nullptr;
     QLabel* recordTimeDisplay_ = nullptr;
+    QLabel* playTimeDisplay_ = nullptr;
 
     QPushButton* recordStartButton_ = nullptr;
     QPushButton* recordStopButton_ = nullptr;

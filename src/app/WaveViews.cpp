@@ -197,6 +197,35 @@ void CWaveViews::DrawScales(std::uint32_t length) {
     parts_.timeStrip->update();
 }
 
+namespace {
+
+std::uint32_t LongestWave(const WaveSet& set) {
+    std::uint32_t longest = 0;
+    for (int i = 0; i < set.waveCount; ++i)
+        longest = std::max(longest, set.sampleCounts[static_cast<std::size_t>(i)]);
+    return longest;
+}
+
+}  // namespace
+
+void CWaveViews::DrawProgressLine(double seconds) {
+    const WaveSet& set = parts_.waves;
+    const std::uint32_t longest = LongestWave(set);
+    if (longest <= 1 || set.format.sampleRate == 0) return;
+    if (timeImage_.isNull()) timeImage_ = NewImage(parts_.timeStrip);
+    const double total = static_cast<double>(longest) / set.format.sampleRate;
+    const int end = dsp::ProgressLineEnd(seconds, total, timeImage_.width());
+    QPainter p(&timeImage_);
+    p.setPen(ToColor(dsp::LegendColor(set.waveCount - 1, set.waveCount)));
+    p.drawLine(0, dsp::kProgressLineY, end, dsp::kProgressLineY);
+    parts_.timeStrip->update();
+}
+
+void CWaveViews::ClearProgressLine() {
+    const std::uint32_t longest = LongestWave(parts_.waves);
+    if (longest > 1) DrawScales(longest);
+}
+
 void CWaveViews::DrawLegends() {
     const WaveSet& set = parts_.waves;
     const bool decibels = parts_.options().decibelLevels;

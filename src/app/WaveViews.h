@@ -99,6 +99,11 @@ class CWaveViews final : public QObject {
     /** The zero line is part of the wave image; this draws the three scales for `length`. */
     void DrawScales(std::uint32_t length);
     void DrawLegends();
+    /** The playback progress line in the time strip, up to `seconds` of the
+     *  longest wave, in the last wave's legend colour. */
+    void DrawProgressLine(double seconds);
+    /** Redraws the scales, which takes the progress line away. */
+    void ClearProgressLine();
 
     /** A left click at `point` (workspace coordinates): applies the armed tool. */
     void OnViewClick(QPoint point);

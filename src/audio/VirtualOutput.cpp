@@ -24,6 +24,9 @@ bool VirtualOutput::Open(const WaveFormat& format, uint32_t playbackRate) {
         return false;
     }
     std::lock_guard lock(mutex_);
+    if (!acceptedRates_.empty() && std::find(acceptedRates_.begin(), acceptedRates_.end(),
+                                             playbackRate) == acceptedRates_.end())
+        return false;
     open_ = true;
     ++openCount_;
     bits_ = format.bitsPerSample;
@@ -211,6 +214,16 @@ std::vector<HeardSegment> VirtualOutput::Heard() const {
 int VirtualOutput::OpenCount() const {
     std::lock_guard lock(mutex_);
     return openCount_;
+}
+
+uint32_t VirtualOutput::Rate() const {
+    std::lock_guard lock(mutex_);
+    return rate_;
+}
+
+void VirtualOutput::SetAcceptedRates(std::vector<uint32_t> rates) {
+    std::lock_guard lock(mutex_);
+    acceptedRates_ = std::move(rates);
 }
 
 }  // namespace kestrune::audio

@@ -62,6 +62,11 @@ class VirtualOutput final : public SoundOutput {
     std::vector<HeardSegment> Heard() const;
     /** How many times Open() succeeded. */
     int OpenCount() const;
+    /** The playback rate of the last successful Open(); 0 before any. */
+    uint32_t Rate() const;
+    /** Makes Open() refuse every playback rate but these, as a sound card
+     *  that takes only a few rates does; empty (the default): any rate. */
+    void SetAcceptedRates(std::vector<uint32_t> rates);
 
   private:
     // Plays the frames due by `tick`; returns true when the queue has just
@@ -78,6 +83,7 @@ class VirtualOutput final : public SoundOutput {
     uint16_t bits_ = 0;
     uint16_t frameBytes_ = 0;
     uint32_t rate_ = 0;
+    std::vector<uint32_t> acceptedRates_;
     bool paused_ = false;
 
     // Playback runs without a break from frame anchorFrame_ at tick

@@ -34,6 +34,11 @@ Rgb LegendColor(int index, int count) {
     return LevelColor(index * 256 / count + 16);
 }
 
+int ProgressLineEnd(double seconds, double totalSeconds, int stripWidth) {
+    if (totalSeconds <= 0.0) return 0;
+    return static_cast<int>((stripWidth - 20) * seconds / totalSeconds);
+}
+
 int WaveX(std::uint32_t sample, std::uint32_t longest, int width) {
     if (longest <= 1 || width <= 0) return 0;
     return static_cast<int>(std::uint64_t{sample} * static_cast<std::uint64_t>(width) /

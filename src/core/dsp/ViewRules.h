@@ -50,6 +50,14 @@ Rgb TraceColor(int index, int count);
 /** Legend (and playback line) colour of wave i of n: yellow for one, else level colours. */
 Rgb LegendColor(int index, int count);
 
+/**
+ * Right end of the playback progress line in a time strip `stripWidth` wide:
+ * (stripWidth - 20) x seconds / totalSeconds, truncated (0 for a total of 0).
+ * The line runs at height kProgressLineY in LegendColor(n - 1, n).
+ */
+int ProgressLineEnd(double seconds, double totalSeconds, int stripWidth);
+inline constexpr int kProgressLineY = 6;
+
 /** x of sample j when the longest wave has `longest` (> 1) samples: j W / (longest - 1). */
 int WaveX(std::uint32_t sample, std::uint32_t longest, int width);
 /** y of a sample value in the whole-wave view (16-bit signed value or 8-bit byte). */
