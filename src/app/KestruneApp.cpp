@@ -133,8 +133,11 @@ int CKestruneApp::Run(int argc, char** argv) {
     // log, not in a message box: the session panel comes next and a box in
     // front of it at every start of a station without a sound card would
     // stand between the subject and the test.
+    // The input Record starts capturing from is the one the file names, on
+    // the same kind of device and with the same fallback and message.
     audio::SystemWaitClock soundClock;
     std::unique_ptr<audio::SoundOutput> sound;
+    std::unique_ptr<audio::SoundInput> input;
     if (soundSystemStarts) {
         const audio::DeviceChoice choice =
             audio::ReadDeviceChoice(options.stationDir.toStdString());
@@ -142,10 +145,14 @@ int CKestruneApp::Run(int argc, char** argv) {
         sound = audio::MakeSoundOutput(options.audio.toStdString(), soundClock, choice, &message);
         // (The log passes it on to the terminal.)
         if (!message.empty()) qCWarning(lcSession).noquote() << QString::fromStdString(message);
+        input = audio::MakeSoundInput(options.audio.toStdString(), choice, &message);
+        // A machine without any input says nothing more at the start when
+        // none was named (Record says it when pressed), so a station
+        // without a sound card still gets its one line.
+        const bool named = !choice.inputDevice.empty() || !choice.hostApi.empty();
+        if (!message.empty() && named)
+            qCWarning(lcSession).noquote() << QString::fromStdString(message);
     }
-    // The input Record start captures from, on the same kind of device.
-    const std::unique_ptr<audio::SoundInput> input =
-        soundSystemStarts ? audio::MakeSoundInput(options.audio.toStdString()) : nullptr;
 
     MessageBoxPrompter prompter;
     DialogFileChooser files;

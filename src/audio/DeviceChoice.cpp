@@ -34,12 +34,67 @@ const HostApiInfo* FindHostApi(const DeviceList& list, const std::string& name) 
     return found == list.hostApis.end() ? nullptr : &*found;
 }
 
-// The default output of one host API, or PortAudio's when `hostApi` is null.
-int DefaultOutput(const DeviceList& list, const HostApiInfo* hostApi) {
-    if (hostApi == nullptr) return list.defaultOutput;
+// The two directions a device is chosen for, in the words of the messages.
+struct Direction {
+    bool output;
+    const char* kind;   // "output"
+    const char* doing;  // "playing on"
+};
+
+constexpr Direction kOutput{true, "output", "playing on"};
+constexpr Direction kInput{false, "input", "recording from"};
+
+int Channels(const DeviceInfo& device, const Direction& direction) {
+    return direction.output ? device.outputChannels : device.inputChannels;
+}
+
+// The default device of one host API, or PortAudio's when `hostApi` is null.
+int DefaultDevice(const DeviceList& list, const HostApiInfo* hostApi, const Direction& direction) {
+    if (hostApi == nullptr) return direction.output ? list.defaultOutput : list.defaultInput;
     for (const DeviceInfo& device : list.devices)
-        if (device.hostApi == hostApi->index && device.defaultOutput) return device.index;
+        if (device.hostApi == hostApi->index &&
+            (direction.output ? device.defaultOutput : device.defaultInput))
+            return device.index;
     return -1;
+}
+
+DeviceLookup FindDevice(const DeviceList& list, const DeviceChoice& choice,
+                        const Direction& direction) {
+    const std::string kind = direction.kind;
+    const std::string& name = direction.output ? choice.outputDevice : choice.inputDevice;
+    DeviceLookup lookup;
+    const HostApiInfo* hostApi = nullptr;
+    if (!choice.hostApi.empty()) {
+        hostApi = FindHostApi(list, choice.hostApi);
+        if (hostApi == nullptr)
+            lookup.message = "the sound host API \"" + choice.hostApi + "\" is not available";
+    }
+    if (!name.empty()) {
+        for (const DeviceInfo& device : list.devices) {
+            if (device.name == name && Channels(device, direction) > 0 &&
+                (hostApi == nullptr || device.hostApi == hostApi->index)) {
+                lookup.device = device.index;
+                if (!lookup.message.empty())
+                    lookup.message +=
+                        std::string("; ") + direction.doing + " \"" + device.name + "\"";
+                return lookup;
+            }
+        }
+        if (lookup.message.empty())
+            lookup.message = "the sound " + kind + " device \"" + name + "\" is not available";
+    }
+    lookup.device = DefaultDevice(list, hostApi, direction);
+    if (lookup.device < 0 && hostApi != nullptr)
+        lookup.device = DefaultDevice(list, nullptr, direction);
+    if (lookup.device < 0) {
+        lookup.message = lookup.message.empty() ? "No sound device found: no " + kind + " device"
+                                                : "No sound device found: " + lookup.message +
+                                                      " and there is no other " + kind + " device";
+    } else if (!lookup.message.empty()) {
+        lookup.message +=
+            std::string("; ") + direction.doing + " the default " + kind + " device instead";
+    }
+    return lookup;
 }
 
 }  // namespace
@@ -143,37 +198,11 @@ bool WriteDeviceChoice(const std::string& stationFolder, const DeviceChoice& cho
 }
 
 DeviceLookup FindOutputDevice(const DeviceList& list, const DeviceChoice& choice) {
-    DeviceLookup lookup;
-    const HostApiInfo* hostApi = nullptr;
-    if (!choice.hostApi.empty()) {
-        hostApi = FindHostApi(list, choice.hostApi);
-        if (hostApi == nullptr)
-            lookup.message = "the sound host API \"" + choice.hostApi + "\" is not available";
-    }
-    if (!choice.outputDevice.empty()) {
-        for (const DeviceInfo& device : list.devices) {
-            if (device.name == choice.outputDevice && device.outputChannels > 0 &&
-                (hostApi == nullptr || device.hostApi == hostApi->index)) {
-                lookup.device = device.index;
-                if (!lookup.message.empty())
-                    lookup.message += "; playing on \"" + device.name + "\"";
-                return lookup;
-            }
-        }
-        if (lookup.message.empty())
-            lookup.message =
-                "the sound output device \"" + choice.outputDevice + "\" is not available";
-    }
-    lookup.device = DefaultOutput(list, hostApi);
-    if (lookup.device < 0 && hostApi != nullptr) lookup.device = list.defaultOutput;
-    if (lookup.device < 0) {
-        lookup.message = lookup.message.empty() ? "No sound device found: no output device"
-                                                : "No sound device found: " + lookup.message +
-                                                      " and there is no other output device";
-    } else if (!lookup.message.empty()) {
-        lookup.message += "; playing on the default output device instead";
-    }
-    return lookup;
+    return FindDevice(list, choice, kOutput);
+}
+
+DeviceLookup FindInputDevice(const DeviceList& list, const DeviceChoice& choice) {
+    return FindDevice(list, choice, kInput);
 }
 
 DeviceList ListSoundDevices() {

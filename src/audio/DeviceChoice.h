@@ -85,9 +85,9 @@ struct DeviceList {
     int defaultInput = -1;
 };
 
-/** Where a choice leads: the device index to open (-1: PortAudio's default
- *  output, or none when the list has no output at all) and, when the
- *  choice could not be followed, one line saying so. */
+/** Where a choice leads: the device index to open (-1: none, when the list
+ *  has no device of that direction at all) and, when the choice could not
+ *  be followed, one line saying so. */
 struct DeviceLookup {
     int device = -1;
     std::string message;
@@ -97,6 +97,10 @@ struct DeviceLookup {
  *  names one; the default output (of that host API, else PortAudio's) when
  *  it names none or one that is not there. */
 DeviceLookup FindOutputDevice(const DeviceList& list, const DeviceChoice& choice);
+
+/** The same for the input device `choice` names; the messages say
+ *  "recording from" where the output's say "playing on". */
+DeviceLookup FindInputDevice(const DeviceList& list, const DeviceChoice& choice);
 
 /** Asks PortAudio (initialising and releasing it); an empty list when it
  *  does not start. */

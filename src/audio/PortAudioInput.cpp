@@ -9,8 +9,17 @@
 
 namespace kestrune::audio {
 
-PortAudioInput::PortAudioInput() {
+PortAudioInput::PortAudioInput(const DeviceChoice& choice) {
     initialised_ = Pa_Initialize() == paNoError;
+    if (!initialised_) {
+        deviceMessage_ = "No sound device found: the sound system did not start";
+        return;
+    }
+    // The list's own start and end leave this initialisation (and the
+    // device numbers it found) in place.
+    const DeviceLookup lookup = FindInputDevice(ListSoundDevices(), choice);
+    device_ = lookup.device;
+    deviceMessage_ = lookup.message;
 }
 
 PortAudioInput::~PortAudioInput() {
@@ -37,7 +46,7 @@ bool PortAudioInput::Open(const WaveFormat& format) {
         }
         return paContinue;
     };
-    stream_ = StartMonoStream(Pa_GetDefaultInputDevice(), StreamDirection::Input,
+    stream_ = StartMonoStream(device_, StreamDirection::Input,
                               static_cast<double>(format.sampleRate), callback, this);
     return stream_ != nullptr;
 }

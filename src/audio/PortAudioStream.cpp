@@ -3,7 +3,7 @@
 namespace kestrune::audio {
 
 PaStream* StartMonoStream(PaDeviceIndex device, StreamDirection direction, double rate,
-                          PaStreamCallback* callback, void* self) {
+                          PaStreamCallback* callback, void* self, unsigned long framesPerBuffer) {
     if (device < 0) return nullptr;
     const PaDeviceInfo* info = Pa_GetDeviceInfo(device);
     if (info == nullptr) return nullptr;
@@ -16,7 +16,7 @@ PaStream* StartMonoStream(PaDeviceIndex device, StreamDirection direction, doubl
         input ? info->defaultLowInputLatency : info->defaultLowOutputLatency;
     PaStream* stream = nullptr;
     if (Pa_OpenStream(&stream, input ? &parameters : nullptr, input ? nullptr : &parameters, rate,
-                      paFramesPerBufferUnspecified, paClipOff, callback, self) != paNoError) {
+                      framesPerBuffer, paClipOff, callback, self) != paNoError) {
         return nullptr;
     }
     if (Pa_StartStream(stream) != paNoError) {

@@ -9,8 +9,11 @@ namespace kestrune::audio {
 enum class StreamDirection { Input, Output };
 
 /** Opens and starts a mono 16-bit stream on `device`, the callback given
- *  `self`; nullptr when there is no such device or it refuses. */
+ *  `self` and `framesPerBuffer` frames a call (unspecified: the host API's
+ *  choice, which may vary from call to call); nullptr when there is no such
+ *  device or it refuses. */
 PaStream* StartMonoStream(PaDeviceIndex device, StreamDirection direction, double rate,
-                          PaStreamCallback* callback, void* self);
+                          PaStreamCallback* callback, void* self,
+                          unsigned long framesPerBuffer = paFramesPerBufferUnspecified);
 
 }  // namespace kestrune::audio

@@ -1,4 +1,4 @@
-// The sound input device behind one small interface: the station's default
+// The sound input device behind one small interface: the station's chosen
 // input through PortAudio (PortAudioInput) and a virtual one that a test
 // feeds with chosen bytes (VirtualInput), chosen by the program's --audio
 // option through MakeSoundInput().
@@ -19,6 +19,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <string>
 #include <string_view>
 
 #include "core/wave/WaveFile.h"
@@ -58,8 +59,14 @@ class SoundInput {
     virtual void Close() = 0;
 };
 
-/** "portaudio": the default input device; "virtual": a VirtualInput.
- *  Anything else: nullptr. */
+struct DeviceChoice;
+
+/** "portaudio": the input device `choice` names, else the default one;
+ *  "virtual": a VirtualInput. Anything else: nullptr. `message`, when
+ *  given, gets the PortAudio input's DeviceMessage() (empty for the
+ *  virtual device). */
 std::unique_ptr<SoundInput> MakeSoundInput(std::string_view kind);
+std::unique_ptr<SoundInput> MakeSoundInput(std::string_view kind, const DeviceChoice& choice,
+                                           std::string* message);
 
 }  // namespace kestrune::audio

@@ -24,7 +24,17 @@ std::unique_ptr<SoundOutput> MakeSoundOutput(std::string_view kind, const Clock&
 }
 
 std::unique_ptr<SoundInput> MakeSoundInput(std::string_view kind) {
-    if (kind == "portaudio") return std::make_unique<PortAudioInput>();
+    return MakeSoundInput(kind, DeviceChoice{}, nullptr);
+}
+
+std::unique_ptr<SoundInput> MakeSoundInput(std::string_view kind, const DeviceChoice& choice,
+                                           std::string* message) {
+    if (message != nullptr) message->clear();
+    if (kind == "portaudio") {
+        auto input = std::make_unique<PortAudioInput>(choice);
+        if (message != nullptr) *message = input->DeviceMessage();
+        return input;
+    }
     if (kind == "virtual") return std::make_unique<VirtualInput>();
     return nullptr;
 }

@@ -6,22 +6,15 @@
 #include <QString>
 #include <QStringList>
 
-#include <fcntl.h>
-#include <sys/types.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <cctype>
-#include <cerrno>
 #include <cstdlib>
 #include <memory>
 #include <optional>
 #include <ostream>
 #include <sstream>
 
-#include "audio/DeviceChoice.h"
-#include "audio/LibraryMessages.h"
+#include "cli/AudioCommands.h"
 #include "cli/SpectrogramCommand.h"
 #include "core/ini/IniFile.h"
 #include "core/wave/WaveFile.h"
@@ -172,58 +165,6 @@ int DbJournal(const Invocation& in) {
 
 // One line describing the wave as the reader leaves it: a two-channel file
 // has already been reduced to its left channel.
-// Exit statuses of the child that asks PortAudio for the devices.
-constexpr int kListed = 0, kListedNoOutput = 3, kNoSoundSystem = 4;
-
-int AudioDevices(const Invocation& in) {
-    // PortAudio's start can abort the process (its ALSA back end asserts
-    // when ALSA's configuration cannot be read), so a child asks and writes
-    // the list into a pipe; its stderr goes nowhere. ALSA's and JACK's
-    // complaints about every device they probe are not this command's
-    // output either, and a listing has no log to keep them in.
-    int channel[2];
-    if (pipe(channel) != 0) return kExitFailed;
-    const pid_t child = fork();
-    if (child == 0) {
-        close(channel[0]);
-        const int quiet = open("/dev/null", O_WRONLY);
-        if (quiet >= 0) dup2(quiet, STDERR_FILENO);
-        audio::RouteLibraryMessages([](const std::string&, const std::string&) {});
-        const audio::DeviceList list = audio::ListSoundDevices();
-        std::ostringstream text;
-        audio::WriteDeviceList(list, text);
-        const std::string bytes = text.str();
-        for (std::size_t done = 0; done < bytes.size();) {
-            const ssize_t n = write(channel[1], bytes.data() + done, bytes.size() - done);
-            if (n <= 0) break;
-            done += static_cast<std::size_t>(n);
-        }
-        _exit(list.hostApis.empty()    ? kNoSoundSystem
-              : list.defaultOutput < 0 ? kListedNoOutput
-                                       : kListed);
-    }
-    close(channel[1]);
-    std::string listing;
-    char buffer[4096];
-    for (ssize_t n; child > 0 && (n = read(channel[0], buffer, sizeof buffer)) != 0;) {
-        if (n < 0 && errno == EINTR) continue;
-        if (n < 0) break;
-        listing.append(buffer, static_cast<std::size_t>(n));
-    }
-    close(channel[0]);
-    int status = 0;
-    const bool exited = child > 0 && waitpid(child, &status, 0) == child && WIFEXITED(status);
-    const int result = exited ? WEXITSTATUS(status) : kNoSoundSystem;
-    if (result != kListed && result != kListedNoOutput) {
-        in.err << kProgram << ": No sound device found: the sound system did not start\n";
-        return kExitFailed;
-    }
-    in.out << listing;
-    if (result == kListedNoOutput)
-        in.err << kProgram << ": No sound device found: no output device\n";
-    return kExitOk;
-}
-
 int WaveInfo(const Invocation& in) {
     std::ostream& out = in.out;
     WaveHeaderResult header = ReadWaveHeader(in.args[0]);
@@ -290,7 +231,13 @@ const std::vector<Command>& Commands() {
          {},
          "the sound host APIs, then the input and the output\ndevices: index, host API, "
          "channels, default rate,\nname",
-         AudioDevices},
+         AudioDevicesCommand},
+        {{"audio", "check"},
+         {},
+         "plays 200 clicks 50 ms apart through the station's\noutput; prints its latency and the "
+         "onset jitter (ms)\nand whether they are within 10 ms and 1 ms",
+         AudioCheckCommand,
+         "[--plays N] [--frames N]"},
         {{"db", "init"}, {}, "create the tables, or bring an older schema up to date", DbInit},
         {{"db", "check"},
          {},
