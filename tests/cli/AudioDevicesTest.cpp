@@ -93,6 +93,7 @@ TEST(AudioDevicesTest, ListingAndStartSayInOneLineWhatThereIsToPlayOn) {
 
         QProcess run;
         run.setProcessEnvironment(environment);
+        run.setReadChannel(QProcess::StandardError);  // what waitForReadyRead waits on
         run.start(KESTRUNE_PROGRAM, {"--station", QString::fromStdString(station.string())});
         QByteArray err;  // up to the database line; the minute only guards against a hang
         while (!err.contains("kestrune.session: database:") && run.waitForReadyRead(60000))
