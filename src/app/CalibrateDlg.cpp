@@ -147,9 +147,10 @@ void CCalibrateDlg::StartTone() {
     output_ = services_.openOutput ? services_.openOutput(choice_) : nullptr;
     if (!output_ || !tone_.Start(*output_, kReferenceDbfs)) {
         output_.reset();
-        SetMessage(
-            QStringLiteral("The tone could not be played: the output device does not "
-                           "open."));
+        SetMessage(QStringLiteral("The tone could not be played: the output device %1 does not "
+                                  "open or is not there (Options > Audio devices... lists the "
+                                  "devices there are).")
+                       .arg(DeviceText(choice_)));
         return;
     }
     tonePlayed_ = true;

@@ -765,8 +765,11 @@ void CKestruneDlg::Calibrate() {
     }
     auto openOutput = services_.openToneOutput;
     if (!openOutput) {
+        // The device calibrated is the one named, never the default in its place.
         openOutput = [this](const audio::DeviceChoice& choice) {
-            return audio::MakeSoundOutput("portaudio", services_.clock, choice, nullptr);
+            std::string missing;
+            auto output = audio::MakeSoundOutput("portaudio", services_.clock, choice, &missing);
+            return missing.empty() ? std::move(output) : nullptr;
         };
     }
     const QString station = stationDir_.isEmpty() ? QDir::currentPath() : stationDir_;
