@@ -9,10 +9,10 @@
 #include <QTreeWidget>
 #include <QVBoxLayout>
 #include <cmath>
-#include <numbers>
 #include <vector>
 
 #include "audio/SoundOutput.h"
+#include "audio/TestTone.h"
 #include "core/wave/WaveFile.h"
 
 namespace kestrune::app {
@@ -177,17 +177,9 @@ void CAudioDevicesDlg::PlayTestTone() {
                            "open."));
         return;
     }
-    // A 1 kHz sine, faded in and out over 10 ms so it starts and ends without a click.
-    const std::size_t frames = kToneRate * kToneMs / 1000;
-    const std::size_t fade = kToneRate / 100;
-    std::vector<uint8_t> bytes(frames * 2);
-    for (std::size_t i = 0; i < frames; ++i) {
-        const double edge = static_cast<double>(std::min({i, frames - 1 - i, fade})) / fade;
-        const double phase = 2 * std::numbers::pi * 1000.0 * static_cast<double>(i) / kToneRate;
-        const auto sample = static_cast<int16_t>(std::lround(kTonePeak * edge * std::sin(phase)));
-        bytes[2 * i] = static_cast<uint8_t>(static_cast<uint16_t>(sample) & 0xff);
-        bytes[2 * i + 1] = static_cast<uint8_t>(static_cast<uint16_t>(sample) >> 8);
-    }
+    // Faded in and out over 10 ms so it starts and ends without a click.
+    const std::vector<uint8_t> bytes = audio::SineBytes(kTonePeak, 0, kToneRate * kToneMs / 1000,
+                                                        kToneRate / 100, kToneRate / 100);
     tone_->Write(bytes.data(), bytes.size());
 }
 

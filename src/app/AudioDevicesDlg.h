@@ -7,6 +7,7 @@
 #include <string>
 
 #include "audio/DeviceChoice.h"
+#include "audio/TestTone.h"
 
 class QComboBox;
 class QLabel;
@@ -41,7 +42,7 @@ class CAudioDevicesDlg final : public QDialog {
         std::function<std::unique_ptr<audio::SoundOutput>(const audio::DeviceChoice&)>;
 
     /** The 1 kHz test tone: its rate, length and peak (16-bit samples). */
-    static constexpr uint32_t kToneRate = 44100;
+    static constexpr uint32_t kToneRate = audio::kToneRate;
     static constexpr uint32_t kToneMs = 500;
     static constexpr int kTonePeak = 8000;
 

@@ -170,16 +170,21 @@ int CKestruneApp::Run(int argc, char** argv) {
          .soundClock = &soundClock,
          .input = input.get(),
          // Options → Audio devices…: nothing to list when
-         // PortAudio did not start; the test tone on the same
-         // kind of device as the sessions'.
+         // PortAudio did not start; the test tone (and the
+         // calibration tone) on the same kind of device as the
+         // sessions', and on no other than the one chosen: a
+         // chosen device that is gone plays nothing rather than
+         // the default under its name.
          .listDevices =
              [&] { return soundSystemStarts ? audio::ListSoundDevices() : audio::DeviceList{}; },
          .openToneOutput =
-             [&](const audio::DeviceChoice& choice) {
-                 return soundSystemStarts ? audio::MakeSoundOutput(options.audio.toStdString(),
-                                                                   soundClock, choice, nullptr)
-                                          : nullptr;
-             }});
+             [&](const audio::DeviceChoice& choice) -> std::unique_ptr<audio::SoundOutput> {
+             if (!soundSystemStarts) return nullptr;
+             std::string missing;
+             auto output =
+                 audio::MakeSoundOutput(options.audio.toStdString(), soundClock, choice, &missing);
+             return missing.empty() ? std::move(output) : nullptr;
+         }});
 
     // Message boxes and the session panel close before the event loop runs:
     // none of them may count as the last window of the program.

@@ -24,6 +24,7 @@
 #include "app/AboutDlg.h"
 #include "app/AudioDevicesDlg.h"
 #include "app/AudioInfo.h"
+#include "app/CalibrateDlg.h"
 #include "app/Choosers.h"
 #include "app/HyperLink.h"
 #include "app/IndividualInformation.h"
@@ -190,6 +191,8 @@ void CKestruneDlg::BuildMenus() {
             &QAction::triggered, this, &CKestruneDlg::ChooseSpectrumBackgroundColor);
     connect(AddAction(options, QStringLiteral("&Audio devices..."), "actionAudioDevices"),
             &QAction::triggered, this, &CKestruneDlg::ChooseAudioDevices);
+    connect(AddAction(options, QStringLiteral("&Calibrate..."), "actionCalibrate"),
+            &QAction::triggered, this, &CKestruneDlg::Calibrate);
     options->addSeparator();
 
     // A radio submenu: one checked item at a time; `choose` runs for the item taken.
@@ -607,7 +610,8 @@ CKestruneDlg::StartResult CKestruneDlg::Start(const StartupOptions& options) {
                               .sound = services_.sound,
                               .clock = clock,
                               .random = services_.random,
-                              .stationFolder = station});
+                              .stationFolder = station,
+                              .speakerVolume = services_.speakerVolume});
         // Not exec(): the panel hides itself while the session's windows are
         // up, and hiding a dialog ends its exec() loop. It runs modal on a
         // loop of its own that only its closing (finished) ends.
@@ -816,6 +820,32 @@ void CKestruneDlg::ChooseAudioDevices() {
     const QString station = stationDir_.isEmpty() ? QDir::currentPath() : stationDir_;
     // Window-modal but not blocking: the workspace's event loop keeps running.
     auto* dialog = new CAudioDevicesDlg(list, std::move(openOutput), station, this);
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    dialog->open();
+}
+
+void CKestruneDlg::Calibrate() {
+    if (!db_) {
+        services_.prompter.Message(this, connectionText_);
+        return;
+    }
+    auto openOutput = services_.openToneOutput;
+    if (!openOutput) {
+        // The device calibrated is the one named, never the default in its place.
+        openOutput = [this](const audio::DeviceChoice& choice) {
+            std::string missing;
+            auto output = audio::MakeSoundOutput("portaudio", services_.clock, choice, &missing);
+            return missing.empty() ? std::move(output) : nullptr;
+        };
+    }
+    const QString station = stationDir_.isEmpty() ? QDir::currentPath() : stationDir_;
+    auto* dialog = new CCalibrateDlg({.db = *db_,
+                                      .clock = services_.clock,
+                                      .openOutput = std::move(openOutput),
+                                      .readVolume = services_.speakerVolume,
+                                      .timers = services_.timers,
+                                      .stationFolder = station},
+                                     this);
     dialog->setAttribute(Qt::WA_DeleteOnClose);
     dialog->open();
 }

@@ -10,6 +10,7 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <optional>
 #include <vector>
 
 #include "app/Timers.h"
@@ -101,6 +102,9 @@ class CKestruneDlg final : public QMainWindow {
         std::function<audio::DeviceList()> listDevices;
         std::function<std::unique_ptr<audio::SoundOutput>(const audio::DeviceChoice&)>
             openToneOutput;
+        /** Options → Calibrate… and the "Station" sheet: the speaker volume
+         *  in percent; null: the ALSA mixer's. */
+        std::function<std::optional<int>()> speakerVolume = {};
     };
 
     /** How Start ended. */
@@ -141,6 +145,9 @@ class CKestruneDlg final : public QMainWindow {
     void ChooseStandardLineColor();
     /** Options → Audio devices…, on the station folder Start was given. */
     void ChooseAudioDevices();
+    /** Options → Calibrate…: the calibration tone and the meter reading, on
+     *  the same output and station folder; it needs the database. */
+    void Calibrate();
     void ChooseWaveBackgroundColor();
     void ChooseSpectrumBackgroundColor();
     void ShowAbout();

@@ -9,13 +9,16 @@
 
 #include "app/Fonts.h"
 #include "app/Prompter.h"
+#include "app/StationFacts.h"
 #include "app/StationLog.h"
 #include "app/battery/Directions.h"
+#include "audio/MixerControl.h"
 #include "audio/WaitClock.h"
 #include "core/battery/Stimulus.h"
 #include "core/battery/VowelStimulus.h"
 #include "core/util/Clock.h"
 #include "sheet/SpreadSheet.h"
+#include "sheet/StationSheet.h"
 
 namespace kestrune::app {
 
@@ -66,6 +69,21 @@ bool WriteRegistrationRows(const QString& resultPath, const CInformation::Entrie
     if (sheet::AppendRows(text(resultPath), "Result", {"a", "b", "c", "d", "e", "f", "g"}, rows,
                           &failure))
         return true;
+    *error = QString::fromStdString(failure);
+    return false;
+}
+
+bool WriteStationRows(store::Database& db, const QString& resultPath, const QString& stationFolder,
+                      const QString& stationName, std::optional<int> volume, std::time_t now,
+                      QString* error) {
+    const sheet::StationFacts facts =
+        GatherStationFacts(db, stationFolder, stationName, volume, now);
+    if (!facts.calibrationProblem.empty()) {
+        qCWarning(lcSession).noquote()
+            << "calibration not read:" << QString::fromStdString(facts.calibrationProblem);
+    }
+    std::string failure;
+    if (sheet::WriteStationSheet(resultPath.toStdString(), facts, &failure)) return true;
     *error = QString::fromStdString(failure);
     return false;
 }
@@ -198,7 +216,12 @@ void CMainTestPanel::OnRegistered(qint64 subjectId) {
     qCInfo(lcSession).noquote() << "subject registered: key" << subjectId << "workbook"
                                 << resultPath_;
     QString error;
-    if (!WriteRegistrationRows(resultPath_, entries, services_.clock.Now(), &error)) {
+    const std::time_t now = services_.clock.Now();
+    const std::optional<int> volume =
+        services_.speakerVolume ? services_.speakerVolume() : audio::ReadSpeakerVolumePercent();
+    if (!WriteRegistrationRows(resultPath_, entries, now, &error) ||
+        !WriteStationRows(services_.db, resultPath_, services_.stationFolder, services_.stationName,
+                          volume, now, &error)) {
         qCWarning(lcSession).noquote() << "workbook not written:" << resultPath_ << "-" << error;
         services_.prompter.Message(entryForm_, error);
     }

@@ -4,6 +4,9 @@
 #include <QPointer>
 #include <QString>
 
+#include <functional>
+#include <optional>
+
 #include "app/Information.h"
 #include "app/battery/AutoTest6.h"
 
@@ -26,6 +29,15 @@ QString SessionResultPath(const QString& stationFolder, const QString& fullName)
 /** The scenario the vowel test of a session runs: "configtry.ini" for
  *  practice, else "config1.ini" up to the age of 45 and "config2.ini" above. */
 QString SessionScenarioPath(const QString& stationFolder, bool practice, int age);
+
+/**
+ * The "Station" sheet's rows of a registration at `now`: the device choice,
+ * the speaker volume and the calibration in force (StationFacts.h). False
+ * with `error` set when the workbook could not be written.
+ */
+bool WriteStationRows(store::Database& db, const QString& resultPath, const QString& stationFolder,
+                      const QString& stationName, std::optional<int> volume, std::time_t now,
+                      QString* error);
 
 /**
  * The registration rows that open a session's result workbook (sheet
@@ -60,6 +72,10 @@ class CMainTestPanel final : public QDialog {
         CrtRandom& random;
         QString stationFolder;     ///< scenarios, "headphone.jpg" and Data/
         Timers* timers = nullptr;  ///< the test's waits; null: the event loop's
+        /** The speaker volume the "Station" sheet records; null: the ALSA
+         *  mixer's. */
+        std::function<std::optional<int>()> speakerVolume = {};
+        QString stationName = {};  ///< whose calibration applies; empty: this machine's name
     };
 
     static inline const QString kQuitQuestion = QStringLiteral("Really want to quit?");

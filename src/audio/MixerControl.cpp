@@ -97,4 +97,12 @@ int VolumeForPercent(int minimum, int maximum, int percent) {
     return static_cast<int>((maximum - minimum) * (percent / 100.0));
 }
 
+std::optional<int> ReadSpeakerVolumePercent() {
+    CMixerControl mixer;
+    mixer.Open();
+    if (!mixer.IsOpen() || mixer.Maximum() <= mixer.Minimum()) return std::nullopt;
+    return static_cast<int>(static_cast<long long>(mixer.Value() - mixer.Minimum()) * 100 /
+                            (mixer.Maximum() - mixer.Minimum()));
+}
+
 }  // namespace kestrune::audio

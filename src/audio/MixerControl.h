@@ -8,6 +8,7 @@
 // and Maximum() are 0 and SetValue() and Close() do nothing.
 #pragma once
 
+#include <optional>
 #include <string>
 
 typedef struct _snd_mixer snd_mixer_t;
@@ -59,5 +60,10 @@ class CMixerControl {
 /** The value for a volume percentage (0 ... 100) of a control's range,
  *  counted from 0 and truncated: (int)((maximum - minimum) * (percent / 100.0)). */
 int VolumeForPercent(int minimum, int maximum, int percent);
+
+/** The speaker volume now, as a percentage of the line's range counted from
+ *  its minimum (rounded down); nullopt without a mixer (no sound card, or no
+ *  speaker line). */
+std::optional<int> ReadSpeakerVolumePercent();
 
 }  // namespace kestrune::audio

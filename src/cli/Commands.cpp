@@ -8,6 +8,8 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cerrno>
+#include <cstdio>
 #include <cstdlib>
 #include <memory>
 #include <optional>
@@ -19,6 +21,7 @@
 #include "core/ini/IniFile.h"
 #include "core/wave/WaveFile.h"
 #include "store/AnswerJournal.h"
+#include "store/Calibration.h"
 #include "store/Database.h"
 #include "store/Integrity.h"
 
@@ -151,6 +154,41 @@ int WithQtApplication(const Invocation& in, int (*run)(const Invocation&)) {
     return run(in);
 }
 
+// audio calibration: the calibration in force for the output device the
+// station's kestrune.ini names, on this machine, one "key=value" line each
+// (the value runs to the end of its line; an empty one is the default
+// device, or an unknown volume; levels in dB with two decimals).
+int AudioCalibrationCommand(const Invocation& in) {
+    std::optional<store::DatabaseLocation> location;
+    std::unique_ptr<store::Database> db = OpenDatabase(in, &location);
+    if (!db) return kExitFailed;
+    const audio::DeviceChoice choice = audio::ReadDeviceChoice(in.options.station);
+    const store::CalibratedDevice device{store::StationName(),
+                                         QString::fromStdString(choice.hostApi),
+                                         QString::fromStdString(choice.outputDevice)};
+    const auto found = store::CalibrationInForce(*db, device);
+    if (!found.Ok()) {
+        in.err << Utf8(found.error->Text()) << '\n';
+        return kExitFailed;
+    }
+    std::ostream& out = in.out;
+    const auto level = [](double dB) {
+        char text[32];
+        std::snprintf(text, sizeof text, "%.2f", dB);
+        return std::string(text);
+    };
+    out << "station=" << Utf8(device.station) << "\nhostapi=" << choice.hostApi
+        << "\noutput=" << choice.outputDevice << "\ncalibrated=" << (found.value ? 1 : 0) << '\n';
+    if (const std::optional<store::Calibration>& c = found.value) {
+        out << "time=" << Utf8(c->time)
+            << "\nvolume=" << (c->volume ? std::to_string(*c->volume) : "")
+            << "\nreference_dbfs=" << level(c->referenceDbfs)
+            << "\nmeasured_dbspl=" << level(c->measuredDbSpl)
+            << "\nfullscale_dbspl=" << level(c->FullScaleDbSpl()) << '\n';
+    }
+    return kExitOk;
+}
+
 int DbInit(const Invocation& in) {
     return WithQtApplication(in, DbInitCommand);
 }
@@ -161,6 +199,10 @@ int DbCheck(const Invocation& in) {
 
 int DbJournal(const Invocation& in) {
     return WithQtApplication(in, DbJournalCommand);
+}
+
+int AudioCalibration(const Invocation& in) {
+    return WithQtApplication(in, AudioCalibrationCommand);
 }
 
 // One line describing the wave as the reader leaves it: a two-channel file
@@ -238,6 +280,11 @@ const std::vector<Command>& Commands() {
          "onset jitter (ms)\nand whether they are within 10 ms and 1 ms",
          AudioCheckCommand,
          "[--plays N] [--frames N]"},
+        {{"audio", "calibration"},
+         {},
+         "the calibration in force for the station's output\ndevice on this machine: "
+         "key=value lines",
+         AudioCalibration},
         {{"db", "init"}, {}, "create the tables, or bring an older schema up to date", DbInit},
         {{"db", "check"},
          {},

@@ -1,5 +1,7 @@
 #include "store/Integrity.h"
 
+#include "store/Schema.h"
+
 namespace kestrune::store {
 namespace {
 
@@ -21,13 +23,15 @@ QStringList SqliteProblems(Database& db) {
     return problems;
 }
 
-// Every result table read to its end: a missing table, or (on PostgreSQL,
+// Every result and station table read to its end: a missing table, or (on PostgreSQL,
 // which keeps its page checks to itself) a damaged page, ends the read with
 // its reason. Reading each row as text makes PostgreSQL fetch every stored
 // value, also the ones kept out of line.
 QStringList TableProblems(Database& db) {
     QStringList problems;
-    for (const QString& table : Database::TableNames()) {
+    QStringList tables = Database::TableNames();
+    for (const TableDef& table : StationTables()) tables << QLatin1String(table.name);
+    for (const QString& table : tables) {
         const QString sql =
             db.engine() == Engine::Sqlite
                 ? QStringLiteral("SELECT count(*) FROM %1").arg(table)

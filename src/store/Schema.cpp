@@ -132,6 +132,23 @@ const std::array kTables{
     TableDef{"StatisticalSyllableMaskRecord", kStatisticalSyllableMaskRecord},
 };
 
+// The station's own records, beside the result tables: each calibration of
+// an output device with the level a sound-level meter read (version 4).
+constexpr std::array kStationCalibration{
+    ColumnDef{"SCID", Key},
+    ColumnDef{"SCStation", Text},
+    ColumnDef{"SCHostApi", Text},
+    ColumnDef{"SCOutputDevice", Text},
+    ColumnDef{"SCVolume", Integer},
+    ColumnDef{"SCReferenceLevel", Real},
+    ColumnDef{"SCMeasuredLevel", Real},
+    ColumnDef{"SCTime", Time},
+};
+
+const std::array kStationTables{
+    TableDef{kCalibrationTable, kStationCalibration},
+};
+
 // Version 1: the nine result tables. IF NOT EXISTS lets a database whose
 // tables were made by hand (or by an older tool) be adopted as it is.
 // kTables describes the current schema; a table a later version changed is
@@ -189,6 +206,15 @@ QStringList AddAnswerIds(const Dialect& dialect) {
                            "ON NewSyllableMaskRecord (NSMRUid)")};
 }
 
+// Version 4: the station's calibrations. Rows are looked up by station and
+// device, newest first.
+QStringList AddStationCalibration(const Dialect& dialect) {
+    return {CreateTableSql(kStationTables[0], dialect),
+            QStringLiteral("CREATE INDEX IF NOT EXISTS StationCalibrationDevice "
+                           "ON %1 (SCStation, SCHostApi, SCOutputDevice)")
+                .arg(QLatin1String(kCalibrationTable))};
+}
+
 }  // namespace
 
 std::optional<ColumnType> TableDef::TypeOf(const QString& column) const {
@@ -202,9 +228,15 @@ std::span<const TableDef> Tables() {
     return kTables;
 }
 
+std::span<const TableDef> StationTables() {
+    return kStationTables;
+}
+
 const TableDef* FindTable(const QString& name) {
-    for (const TableDef& table : kTables) {
-        if (name.compare(QLatin1String(table.name), Qt::CaseInsensitive) == 0) return &table;
+    for (std::span<const TableDef> tables : {Tables(), StationTables()}) {
+        for (const TableDef& table : tables) {
+            if (name.compare(QLatin1String(table.name), Qt::CaseInsensitive) == 0) return &table;
+        }
     }
     return nullptr;
 }
@@ -219,7 +251,7 @@ QString CreateTableSql(const TableDef& table, const Dialect& dialect) {
 }
 
 int CurrentSchemaVersion() {
-    return 3;
+    return 4;
 }
 
 QStringList MigrationStep(int toVersion, const Dialect& dialect) {
@@ -230,6 +262,8 @@ QStringList MigrationStep(int toVersion, const Dialect& dialect) {
             return AddPracticeSubject(dialect);
         case 3:
             return AddAnswerIds(dialect);
+        case 4:
+            return AddStationCalibration(dialect);
         default:
             return {};
     }

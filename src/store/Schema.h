@@ -28,7 +28,15 @@ struct TableDef {
 /** The nine result tables in schema order. */
 std::span<const TableDef> Tables();
 
-/** The table with that name, ignoring case; null when there is none. */
+/** The table of the station's calibrations (schema version 4). */
+inline constexpr const char* kCalibrationTable = "StationCalibration";
+
+/** The tables the station keeps about itself rather than about subjects:
+ *  StationCalibration. */
+std::span<const TableDef> StationTables();
+
+/** The table with that name among the result and the station tables,
+ *  ignoring case; null when there is none. */
 const TableDef* FindTable(const QString& name);
 
 /** CREATE TABLE IF NOT EXISTS for one table in the engine's dialect. */

@@ -251,7 +251,7 @@ class CliDbTest : public CliTest {
 TEST_F(CliDbTest, InitCreatesTheStationDatabaseAndCheckListsItsTables) {
     const Result init = Station({"db", "init"});
     EXPECT_EQ(init.status, kExitOk) << init.err;
-    EXPECT_EQ(init.out, "database=" + StationFile() + " schema=3\n");
+    EXPECT_EQ(init.out, "database=" + StationFile() + " schema=4\n");
     EXPECT_EQ(init.err, "");
     EXPECT_TRUE(fs::exists(StationFile()));
 
@@ -267,7 +267,7 @@ TEST_F(CliDbTest, InitCreatesTheStationDatabaseAndCheckListsItsTables) {
     const Result check = Station({"db", "check"});
     EXPECT_EQ(check.status, kExitOk) << check.err;
     EXPECT_EQ(check.out, "database=" + StationFile() +
-                             " schema=3\n"
+                             " schema=4\n"
                              "IndividualInfo 2\nAudioInfo 0\nTestRecord 0\nStatisticalRecord 0\n"
                              "BasicRecord 3\nSyllableMaskRecord 0\nNewSyllableMaskRecord 0\n"
                              "SyllableSpeedupRecord 0\nStatisticalSyllableMaskRecord 0\n"
@@ -346,11 +346,11 @@ TEST_F(CliDbTest, DatabaseOptionBeatsEnvironmentBeatsStation) {
 
     const Result option = Station({"--database", "sqlite://" + fromOption, "db", "check"});
     EXPECT_EQ(option.status, kExitOk) << option.err;
-    EXPECT_EQ(option.out, "database=" + fromOption + " schema=3\n" + kTablesNew + "integrity ok\n");
-    EXPECT_EQ(Station({"db", "init"}).out, "database=" + fromEnvironment + " schema=3\n");
+    EXPECT_EQ(option.out, "database=" + fromOption + " schema=4\n" + kTablesNew + "integrity ok\n");
+    EXPECT_EQ(Station({"db", "init"}).out, "database=" + fromEnvironment + " schema=4\n");
 
     ::unsetenv("KESTRUNE_DATABASE");
-    EXPECT_EQ(Station({"db", "init"}).out, "database=" + StationFile() + " schema=3\n");
+    EXPECT_EQ(Station({"db", "init"}).out, "database=" + StationFile() + " schema=4\n");
     EXPECT_TRUE(fs::exists(fromOption));
     EXPECT_TRUE(fs::exists(fromEnvironment));
 }

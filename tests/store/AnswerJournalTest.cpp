@@ -217,7 +217,7 @@ TEST_P(StoreTest, AVersionTwoDatabaseGetsAnswerIdsAndKeepsItsAnswers) {
     }
     auto db = Open();
     ASSERT_TRUE(db);
-    EXPECT_EQ(db->SchemaVersion(), 3);
+    EXPECT_EQ(db->SchemaVersion(), CurrentSchemaVersion());
     Must(db->Insert("NewSyllableMaskRecord", QString(), {{"IIID", 2}, {"NSMROther", "no id"}}));
     const VowelAnswerRow answer = Answer(1);
     Must(AddVowelAnswer(*db, answer));
