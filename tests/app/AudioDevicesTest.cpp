@@ -1,14 +1,9 @@
 // Options → Audio devices…: the dialog on a fixed device list and a virtual
 // output, so neither a sound card nor PortAudio is needed.
 
-#include <QComboBox>
-#include <QFile>
 #include <QLabel>
-#include <QPushButton>
-#include <QTemporaryDir>
-#include <QTreeWidget>
-#include <QtTest>
 
+#include "AppTestSupport.h"
 #include "app/AudioDevicesDlg.h"
 #include "audio/DeviceChoice.h"
 #include "audio/VirtualOutput.h"
@@ -16,6 +11,7 @@
 
 using namespace kestrune;
 using namespace kestrune::app;
+using namespace kestrune::app::testing;
 
 namespace {
 
@@ -47,7 +43,7 @@ audio::DeviceList Devices() {
     return list;
 }
 
-QStringList Rows(const QTreeWidget* tree) {
+QStringList DeviceRows(const QTreeWidget* tree) {
     QStringList rows;
     for (int i = 0; i < tree->topLevelItemCount(); ++i) {
         const QTreeWidgetItem* item = tree->topLevelItem(i);
@@ -67,12 +63,6 @@ QByteArray ReadAll(const QString& path) {
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
-void WriteAll(const QString& path, const QByteArray& bytes) {
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    file.write(bytes);
-}
-
 }  // namespace
 
 class AudioDevicesTest final : public QObject {
@@ -81,9 +71,16 @@ class AudioDevicesTest final : public QObject {
     std::unique_ptr<QTemporaryDir> station_;
     QString ini_;
 
-    std::unique_ptr<CAudioDevicesDlg> Dialog(CAudioDevicesDlg::OpenOutput open = {}) {
-        return std::make_unique<CAudioDevicesDlg>(Devices, std::move(open), station_->path());
+    audio::ManualWaitClock clock_;  ///< outlives the dialogs and their outputs
+    std::unique_ptr<CAudioDevicesDlg> dialog_;
+    Controls ui_;
+
+    void Open(CAudioDevicesDlg::OpenOutput open = {}) {
+        dialog_ = std::make_unique<CAudioDevicesDlg>(Devices, std::move(open), station_->path());
+        ui_.window = dialog_.get();
     }
+    QTreeWidget* Outputs() const { return ui_.Get<QTreeWidget>("outputList"); }
+    QTreeWidget* Inputs() const { return ui_.Get<QTreeWidget>("inputList"); }
 
   private slots:
     void init() {
@@ -110,39 +107,33 @@ class AudioDevicesTest final : public QObject {
         QFETCH(int, hostApi);
         QFETCH(QStringList, outputs);
         QFETCH(QStringList, inputs);
-        const auto dialog = Dialog();
-        auto* apis = dialog->findChild<QComboBox*>(QStringLiteral("hostApiCombo"));
-        QVERIFY(apis);
+        Open();
+        QComboBox* apis = ui_.Combo("hostApiCombo");
         QCOMPARE(apis->count(), 3);
         QCOMPARE(apis->itemText(2), QStringLiteral("JACK Audio Connection Kit"));
         apis->setCurrentIndex(hostApi);
-        QCOMPARE(Rows(dialog->findChild<QTreeWidget*>(QStringLiteral("outputList"))), outputs);
-        QCOMPARE(Rows(dialog->findChild<QTreeWidget*>(QStringLiteral("inputList"))), inputs);
-        QVERIFY(dialog->Message().isEmpty());
+        QCOMPARE(DeviceRows(Outputs()), outputs);
+        QCOMPARE(DeviceRows(Inputs()), inputs);
+        QVERIFY(dialog_->Message().isEmpty());
     }
 
+    // How the file keeps its other lines is the device choice's own, tested there.
     void okWritesTheChoiceAndItReadsBack() {
-        WriteAll(ini_, "; booth 2\n[Log]\nLevel=2\n[Audio]\nOutputDevice=default\n");
-        const auto dialog = Dialog();
-        dialog->findChild<QComboBox*>(QStringLiteral("hostApiCombo"))->setCurrentIndex(1);
-        auto* outputs = dialog->findChild<QTreeWidget*>(QStringLiteral("outputList"));
-        outputs->setCurrentItem(outputs->topLevelItem(2));
-        auto* inputs = dialog->findChild<QTreeWidget*>(QStringLiteral("inputList"));
-        inputs->setCurrentItem(inputs->topLevelItem(1));
-        QTest::mouseClick(dialog->findChild<QPushButton*>(QStringLiteral("okButton")),
-                          Qt::LeftButton);
-        QCOMPARE(dialog->result(), int(QDialog::Accepted));
+        WriteFile(ini_, "[Audio]\nOutputDevice=default\n");
+        Open();
+        ui_.Combo("hostApiCombo")->setCurrentIndex(1);
+        Outputs()->setCurrentItem(Outputs()->topLevelItem(2));
+        Inputs()->setCurrentItem(Inputs()->topLevelItem(1));
+        Click(ui_.Button("okButton"));
+        QCOMPARE(dialog_->result(), int(QDialog::Accepted));
         const audio::DeviceChoice expected{
             .hostApi = "ALSA", .outputDevice = "USB Headset", .inputDevice = "mic"};
         QVERIFY(audio::ReadDeviceChoice(station_->path().toStdString()) == expected);
-        const QByteArray text = ReadAll(ini_);
-        QVERIFY2(text.startsWith("; booth 2\n[Log]\nLevel=2\n[Audio]\n"), text.constData());
 
         // Opened again, the dialog shows what was saved.
-        const auto again = Dialog();
-        QVERIFY(again->Choice() == expected);
-        QCOMPARE(Current(again->findChild<QTreeWidget*>(QStringLiteral("outputList"))),
-                 QStringLiteral("USB Headset"));
+        Open();
+        QVERIFY(dialog_->Choice() == expected);
+        QCOMPARE(Current(Outputs()), QStringLiteral("USB Headset"));
     }
 
     void aMissingDeviceSelectsTheDefaultSayingSo_data() {
@@ -181,15 +172,13 @@ class AudioDevicesTest final : public QObject {
         QFETCH(QString, output);
         QFETCH(QString, input);
         QFETCH(QString, missing);
-        WriteAll(ini_, ini);
-        const auto dialog = Dialog();
-        QCOMPARE(dialog->findChild<QComboBox*>(QStringLiteral("hostApiCombo"))->currentText(),
-                 hostApi);
-        QCOMPARE(Current(dialog->findChild<QTreeWidget*>(QStringLiteral("outputList"))), output);
-        QCOMPARE(Current(dialog->findChild<QTreeWidget*>(QStringLiteral("inputList"))), input);
-        QVERIFY2(dialog->Message().contains(missing), qPrintable(dialog->Message()));
-        QVERIFY(
-            dialog->findChild<QLabel*>(QStringLiteral("messageLabel"))->isVisibleTo(dialog.get()));
+        WriteFile(ini_, ini);
+        Open();
+        QCOMPARE(ui_.Combo("hostApiCombo")->currentText(), hostApi);
+        QCOMPARE(Current(Outputs()), output);
+        QCOMPARE(Current(Inputs()), input);
+        QVERIFY2(dialog_->Message().contains(missing), qPrintable(dialog_->Message()));
+        QVERIFY(ui_.Get<QLabel>("messageLabel")->isVisibleTo(dialog_.get()));
     }
 
     void cancelWritesNothing_data() {
@@ -199,44 +188,37 @@ class AudioDevicesTest final : public QObject {
     }
     void cancelWritesNothing() {
         QFETCH(QByteArray, ini);
-        if (!ini.isEmpty()) WriteAll(ini_, ini);
-        const auto dialog = Dialog();
-        dialog->findChild<QComboBox*>(QStringLiteral("hostApiCombo"))->setCurrentIndex(1);
-        auto* outputs = dialog->findChild<QTreeWidget*>(QStringLiteral("outputList"));
-        outputs->setCurrentItem(outputs->topLevelItem(2));
-        QTest::mouseClick(dialog->findChild<QPushButton*>(QStringLiteral("cancelButton")),
-                          Qt::LeftButton);
-        QCOMPARE(dialog->result(), int(QDialog::Rejected));
+        if (!ini.isEmpty()) WriteFile(ini_, ini);
+        Open();
+        ui_.Combo("hostApiCombo")->setCurrentIndex(1);
+        Outputs()->setCurrentItem(Outputs()->topLevelItem(2));
+        Click(ui_.Button("cancelButton"));
+        QCOMPARE(dialog_->result(), int(QDialog::Rejected));
         QCOMPARE(QFile::exists(ini_), !ini.isEmpty());
         QCOMPARE(ReadAll(ini_), ini);
     }
 
     void testToneIsHeardOnTheSelectedOutput() {
-        audio::ManualWaitClock clock;
         audio::VirtualOutput* device = nullptr;
         std::vector<audio::DeviceChoice> asked;
-        const auto dialog = Dialog([&](const audio::DeviceChoice& choice) {
+        Open([&](const audio::DeviceChoice& choice) {
             asked.push_back(choice);
-            auto output = std::make_unique<audio::VirtualOutput>(clock);
+            auto output = std::make_unique<audio::VirtualOutput>(clock_);
             device = output.get();
             return std::unique_ptr<audio::SoundOutput>(std::move(output));
         });
-        auto* outputs = dialog->findChild<QTreeWidget*>(QStringLiteral("outputList"));
-        outputs->setCurrentItem(outputs->topLevelItem(2));
-        QTest::mouseClick(dialog->findChild<QPushButton*>(QStringLiteral("testToneButton")),
-                          Qt::LeftButton);
+        Outputs()->setCurrentItem(Outputs()->topLevelItem(2));
+        Click(ui_.Button("testToneButton"));
         QCOMPARE(asked.size(), std::size_t{1});
         QCOMPARE(asked[0].outputDevice, std::string("USB Headset"));
         QVERIFY(device);
-        clock.AdvanceMs(CAudioDevicesDlg::kToneMs + 100);
+        clock_.AdvanceMs(CAudioDevicesDlg::kToneMs + 100);
 
         const std::vector<audio::HeardSegment> heard = device->Heard();
         QCOMPARE(heard.size(), std::size_t{1});
         const audio::HeardSegment& tone = heard[0];
         QCOMPARE(tone.rate, CAudioDevicesDlg::kToneRate);
-        QCOMPARE(tone.Frames(),
-                 std::size_t{CAudioDevicesDlg::kToneRate * CAudioDevicesDlg::kToneMs / 1000});
-        // 1 kHz: one rising zero crossing per millisecond, and loud enough.
+        // 1 kHz for the whole tone: one rising zero crossing per millisecond, and loud enough.
         int rising = 0;
         int peak = 0;
         for (std::size_t i = 1; i < tone.Frames(); ++i) {
@@ -246,16 +228,14 @@ class AudioDevicesTest final : public QObject {
         QVERIFY2(std::abs(rising - int(CAudioDevicesDlg::kToneMs)) <= 1,
                  qPrintable(QString::number(rising)));
         QVERIFY(peak > CAudioDevicesDlg::kTonePeak * 9 / 10 && peak <= CAudioDevicesDlg::kTonePeak);
-        QVERIFY(dialog->Message().isEmpty());
+        QVERIFY(dialog_->Message().isEmpty());
     }
 
     void aToneWithoutAnOutputSaysSo() {
-        const auto dialog = Dialog(
-            [](const audio::DeviceChoice&) { return std::unique_ptr<audio::SoundOutput>(); });
-        QTest::mouseClick(dialog->findChild<QPushButton*>(QStringLiteral("testToneButton")),
-                          Qt::LeftButton);
-        QVERIFY2(dialog->Message().contains(QStringLiteral("test tone could not be played")),
-                 qPrintable(dialog->Message()));
+        Open([](const audio::DeviceChoice&) { return std::unique_ptr<audio::SoundOutput>(); });
+        Click(ui_.Button("testToneButton"));
+        QVERIFY2(dialog_->Message().contains(QStringLiteral("test tone could not be played")),
+                 qPrintable(dialog_->Message()));
     }
 };
 

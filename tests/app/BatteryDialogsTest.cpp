@@ -150,50 +150,39 @@ class BatteryDialogsTest : public QObject {
         }
     }
 
-    // Run modally "次へ　＞" ends the dialog and "＜　戻る" does nothing; in the
-    // session both hide it and hand over by their signals.
-    void nextAndBackByUse() {
-        for (const bool session : {false, true}) {
-            auto dialog =
-                Directions(3, session ? CDirections::Use::Session : CDirections::Use::Modal);
-            const Controls ui{dialog.get()};
-            QSignalSpy next(dialog.get(), &CDirections::nextRequested);
-            QSignalSpy back(dialog.get(), &CDirections::backRequested);
-            Click(ui.Button("backButton"));
-            QCOMPARE(dialog->isVisible(), !session);
-            QCOMPARE(back.count(), int(session));
-            dialog->show();
-            Click(ui.Button("nextButton"));
-            QVERIFY(!dialog->isVisible());
-            QCOMPARE(next.count(), int(session));
-            QCOMPARE(back.count(), int(session));
-            if (!session) QCOMPARE(dialog->result(), int(QDialog::Accepted));
-        }
+    // Run modally "次へ　＞" ends the dialog and "＜　戻る" does nothing. (In
+    // the session both hand over by their signals: the session tests walk them.)
+    void nextAndBackWhenModal() {
+        auto dialog = Directions(3, CDirections::Use::Modal);
+        const Controls ui{dialog.get()};
+        QSignalSpy back(dialog.get(), &CDirections::backRequested);
+        Click(ui.Button("backButton"));
+        QVERIFY(dialog->isVisible());
+        Click(ui.Button("nextButton"));
+        QVERIFY(!dialog->isVisible());
+        QCOMPARE(dialog->result(), int(QDialog::Accepted));
+        QCOMPARE(back.count(), 0);
         QVERIFY(prompter_->confirmations.isEmpty());
     }
 
-    // By the close box or by Escape: Cancel keeps the dialog, OK ends the session.
-    void closingAsksAndEndsTheSessionOnOk() {
-        for (const bool escape : {false, true}) {
-            auto dialog = Directions(6, CDirections::Use::Session);
-            QSignalSpy end(dialog.get(), &CDirections::sessionEndRequested);
-            prompter_->confirmations.clear();
-            prompter_->answers = {false, true};
-            for (int ok = 0; ok < 2; ++ok) {
-                escape ? QTest::keyClick(dialog.get(), Qt::Key_Escape) : void(dialog->close());
-                QCOMPARE(dialog->isVisible(), !ok);
-                QCOMPARE(end.count(), ok);
-            }
-            QCOMPARE(dialog->result(), int(QDialog::Rejected));
-            QCOMPARE(prompter_->confirmations, QStringList(2, kSessionEndQuestion));
+    // Escape asks as the close box does (the session tests close it by its
+    // box): Cancel keeps the dialog, OK ends the session.
+    void escapeAsksAndEndsTheSessionOnOk() {
+        auto dialog = Directions(6, CDirections::Use::Session);
+        QSignalSpy end(dialog.get(), &CDirections::sessionEndRequested);
+        prompter_->answers = {false, true};
+        for (int ok = 0; ok < 2; ++ok) {
+            QTest::keyClick(dialog.get(), Qt::Key_Escape);
+            QCOMPARE(dialog->isVisible(), !ok);
+            QCOMPARE(end.count(), ok);
         }
+        QCOMPARE(dialog->result(), int(QDialog::Rejected));
+        QCOMPARE(prompter_->confirmations, QStringList(2, kSessionEndQuestion));
     }
 
     // --- Text entry ---------------------------------------------------------
 
-    // The rows are the core layout's (InstructionTest); this checks that the
-    // text passes through it and back whole, on a two-byte character at bytes
-    // 43-44 that stays on line one.
+    // The rows are the core layout's; here the text passes through it whole.
     void instructionLinesAreTheCoreLayoutsRows() {
         const QString mixed = QStringLiteral("a") + QString(23, QChar(u'字'));
         QCOMPARE(InstructionTextLines(mixed),

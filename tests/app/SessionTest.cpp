@@ -6,7 +6,6 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QLabel>
-#include <QProcess>
 
 #include <cmath>
 
@@ -31,7 +30,6 @@ class SessionTest : public QObject {
     std::unique_ptr<FakePrompter> prompter_;
     std::unique_ptr<SoundBench> bench_;
     std::unique_ptr<CMainTestPanel> panel_;
-    std::string error_;
 
     std::vector<store::Row> Query(const QString& sql) { return station_->Query(sql); }
     std::vector<store::Row> Records() {
@@ -117,9 +115,7 @@ class SessionTest : public QObject {
     // --- The vowel test on its own ---------------------------------------------
 
     // Subject 1 practises whatever the scenario's type: stored answers, no
-    // workbook even with a result path, and no question on closing. (The
-    // run from the panel, and the window back after the result, are below
-    // and in the trust tests.)
+    // workbook even with a result path, and no question on closing.
     void practiceStoresAnswersButWritesNoWorkbook() {
         auto dialog = Open(1, Scenario("TEST"));
         Controls ui{dialog.get()};
@@ -138,6 +134,7 @@ class SessionTest : public QObject {
         QVERIFY(prompter_->confirmations.isEmpty());
     }
 
+    // Which key does what is the core's table; here one of each kind reaches it.
     void keysMarkAndAnswer() {
         auto dialog = Open(7, Scenario("TRY"));
         Controls ui{dialog.get()};
@@ -149,22 +146,11 @@ class SessionTest : public QObject {
         QVERIFY(ui.Button("vowelU")->isChecked());
         QCOMPARE(ui.Get<QLabel>("guide")->text(),
                  QStringLiteral("もう一つの母音を選択してください"));
-        QTest::keyClick(dialog.get(), Qt::Key_H);  // needs two marks
-        QCOMPARE(int(Records().size()), 0);
-        QTest::keyClick(dialog.get(), Qt::Key_F);
-        QCOMPARE(ui.Get<QLabel>("guide")->text(), QStringLiteral("「確認」ボタンを押してください"));
-        QTest::keyClick(dialog.get(), Qt::Key_G);  // a third mark: only お stays
-        QCOMPARE(dialog->Selection().Count(), 1);
-        QVERIFY(ui.Button("vowelO")->isChecked());
-        QVERIFY(!ui.Button("vowelU")->isChecked());
-        QTest::keyClick(dialog.get(), Qt::Key_L);  // needs no marks
-        QCOMPARE(int(Records().size()), 0);
         QTest::keyClick(dialog.get(), Qt::Key_S);
         QTest::keyClick(dialog.get(), Qt::Key_K);  // two marks: confirm
         QCOMPARE(int(Records().size()), 1);
         QCOMPARE(Records()[0].Int("NSMRValidity"), 2);  // TRY
         WaitForAnswerPanel(*dialog);
-        QTest::keyClick(dialog.get(), Qt::Key_J);  // no mark: nothing
         QTest::keyClick(dialog.get(), Qt::Key_K);  // no mark: わからない
         QCOMPARE(int(Records().size()), 2);
         QCOMPARE(Records()[1].Text("NSMRRecognise"), QString());
@@ -297,44 +283,25 @@ class SessionTest : public QObject {
         QCOMPARE(test->FinalText(), finalText);
         QTRY_VERIFY(test->isVisible());  // again, after the result window
 
-        // One row per answer, the pairs interleaved at random; per pair
-        // "masking masked: SNR state validity recognised" in answer order.
-        // Pair うえ: the last tolerated miss at the first level gives validity
-        // 3, and two steps easier would be above 0 dB, so the pair ends at 0.
-        const QStringList expected{"ああ: 0 1 1 1",     "ああ: -5 1 1 1",  "ああ: -10 1 1 1",
-                                   "ああ: -15 0.5 1 0", "ああ: -15 0 1 0", "あい: -5 1 1 1",
-                                   "あい: -10 1 1 1",   "あい: -15 1 1 1", "あい: -20 1 1 1",
-                                   "うえ: 0 0.5 1 0",   "うえ: 0 0 3 0",   "おお: 10 1 1 1",
-                                   "おお: 5 1 1 1",     "おお: 0 1 1 1",   "おお: -5 1 1 1",
-                                   "おお: -10 0.5 1 0", "おお: -10 0 1 0"};
+        // One row per answer, stored as it was given; the staircase itself is
+        // the core's, its outcome the threshold table read back below.
         const auto rows = Records();
         QCOMPARE(rows.size(), trials.size());
-        QStringList stored;
         for (std::size_t k = 0; k < rows.size(); ++k) {
             const store::Row& r = rows[k];
-            const QString masking = r.Text("NSMRMaskingContent");
             const QString masked = r.Text("NSMRMaskedContent");
-            QCOMPARE(masking, QString::fromUtf8(VowelLabel(trials[k].masking)));
+            QCOMPARE(r.Text("NSMRMaskingContent"),
+                     QString::fromUtf8(VowelLabel(trials[k].masking)));
             QCOMPARE(masked, QString::fromUtf8(VowelLabel(trials[k].masked)));
+            QCOMPARE(r.Int("NSMRSNR"), trials[k].level);
             QCOMPARE(r.Int("IIID"), subject);
             QCOMPARE(r.Int("NSMRVolume"), kKitVolume);
             QCOMPARE(r.Int("NSMRSelfevaluation"), 6);  // the hearing choice: not known
             QCOMPARE(r.Real("NSMRDuration"), 1.25);    // 1650 ms less the 400 ms allowance
             QVERIFY(r.Text("NSMRTime").startsWith(QStringLiteral("20")));
             QCOMPARE(r.Text("NSMROther"), QString());
-            const QString recognised = r.Text("NSMRRecognise");
-            QVERIFY(recognised.isEmpty() || recognised == masked);
-            stored << QStringLiteral("%1%2: %3 %4 %5 %6")
-                          .arg(masking, masked)
-                          .arg(r.Int("NSMRSNR"))
-                          .arg(r.Real("NSMRState"))
-                          .arg(r.Int("NSMRValidity"))
-                          .arg(int(!recognised.isEmpty()));
+            QCOMPARE(r.Text("NSMRRecognise"), trials[k].heard ? masked : QString());
         }
-        std::stable_sort(stored.begin(), stored.end(), [](const QString& x, const QString& y) {
-            return x.left(2) < y.left(2);  // by pair, each pair's answers in order
-        });
-        QCOMPARE(stored, expected);
 
         // LibreOffice reads registration rows, threshold table and final text.
         std::string error;
@@ -386,19 +353,15 @@ class SessionTest : public QObject {
         CInformation* form = panel_->EntryForm();
         CAutoTest6* test = panel_->SessionTest();
         QCOMPARE(test->Setup().scenarioPath, folder_.filePath(QStringLiteral("config1.ini")));
-        const qint64 subject = form->SubjectId().toLongLong();
 
-        // Back to the form: "次へ　＞" corrects the same row, the same directions show.
+        // Back to the form: "次へ　＞" corrects the subject (the same row: the
+        // trust tests count them), the same directions show.
         Click(Controls{panel_->SessionDirections()}.Button("backButton"));
         QVERIFY(form->isVisible());
         QVERIFY(RegisterSubject(*panel_, QStringLiteral("SATO JIRO"), 45));
         QCOMPARE(panel_->EntryForm(), form);
         QCOMPARE(panel_->SessionTest(), test);
         QVERIFY(panel_->SessionDirections()->isVisible());
-        const auto subjects = Query(QStringLiteral("SELECT * FROM IndividualInfo ORDER BY IIID"));
-        QCOMPARE(subjects.size(), std::size_t{2});
-        QCOMPARE(subjects[1].Int("IIID"), subject);
-        QCOMPARE(subjects[1].Text("IIName"), QStringLiteral("SATO JIRO"));
         QVERIFY(QFile::exists(Workbook(QStringLiteral("SATO JIRO"))));
         // An age on the same side of 45: the same scenario, the corrected name's workbook.
         QCOMPARE(test->Setup().scenarioPath, folder_.filePath(QStringLiteral("config1.ini")));
@@ -425,8 +388,7 @@ class SessionTest : public QObject {
     }
 
     // A missing scenario keeps the subject at the form, a workbook that
-    // cannot be written is reported and the session goes on. (The scenario
-    // for the age is checked where an age is corrected across 45.) The
+    // cannot be written is reported and the session goes on. The
     // directions' close box ends the session.
     void registrationWithABlockedFile_data() {
         QTest::addColumn<QString>("blocked");  // made unusable while registering
@@ -504,91 +466,6 @@ class SessionTest : public QObject {
         QCOMPARE(Records().size(), std::size_t{1});
         // The table as it stood: every open pair still "Null".
         QCOMPARE(lastTableRow().at(5), std::string("Null"));
-    }
-
-    void practiceRunsModallyAndWritesNoWorkbook() {
-        bool panelHidden = false;
-        int subject = 0;
-        QTimer::singleShot(0, this, [&] {
-            auto* test = qobject_cast<CAutoTest6*>(QApplication::activeModalWidget());
-            if (test == nullptr) return;
-            panelHidden = !panel_->isVisible();
-            subject = test->Setup().subjectId;
-            if (!ClickWhenReady(test->Directions(), "nextButton")) return;
-            if (!ClickWhenReady(test, "startButton")) return;
-            const Listener listener{{{{1, 1}, -100}, {{1, 2}, -100}}};
-            while (!test->Session()->Over()) {
-                Trial trial;
-                if (!AnswerTrial(*test, bench_->clock, bench_->output, listener, &trial)) return;
-            }
-            if (!QTest::qWaitFor([&] { return test->Ended() && test->isVisible(); })) return;
-            ClickWhenReady(test, "backButton");
-        });
-        Click(Controls{panel_.get()}.Button("practiceButton"));  // returns when the run is over
-        QVERIFY(panelHidden);
-        QCOMPARE(subject, 1);
-        QVERIFY(panel_->isVisible());
-        QVERIFY(prompter_->confirmations.isEmpty());
-        // Both pairs heard down to their end, under the practice subject; no workbook.
-        const auto rows = Records();
-        QCOMPARE(rows.size(), std::size_t{4});
-        for (const auto& row : rows) {
-            QCOMPARE(row.Int("IIID"), 1);
-            QCOMPARE(row.Int("NSMRValidity"), 2);  // TRY
-        }
-        QVERIFY(!QDir(folder_.filePath(QStringLiteral("Data"))).exists());
-    }
-
-    void killedMidSessionLosesNoConfirmedAnswer() {
-        QTemporaryDir station;
-        QVERIFY(station.isValid());
-        QProcess child;
-        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-        environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
-        child.setProcessEnvironment(environment);
-        child.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-        child.start(QStringLiteral(KESTRUNE_SESSION_CHILD), {station.path()});
-        QVERIFY(child.waitForStarted());
-        // Killed right after its fifth answer was given.
-        int confirmed = 0;
-        while (confirmed < 5) {
-            QVERIFY2(child.waitForReadyRead(30000), "the session child stopped answering");
-            while (child.canReadLine()) {
-                const QString line = QString::fromUtf8(child.readLine()).trimmed();
-                if (line.startsWith(QStringLiteral("answered "))) confirmed = line.mid(9).toInt();
-            }
-        }
-        child.kill();  // SIGKILL
-        QVERIFY(child.waitForFinished());
-        QCOMPARE(child.exitStatus(), QProcess::CrashExit);
-
-        // Every answer confirmed before the kill is there, each row whole.
-        QString error;
-        auto db =
-            store::Database::Open(store::DatabaseLocation::StationFile(station.path()), &error);
-        QVERIFY2(db, qPrintable(error));
-        auto rows = db->Query({QStringLiteral("SELECT * FROM NewSyllableMaskRecord"), {}});
-        QVERIFY(rows.Ok());
-        QVERIFY(rows.value.size() >= std::size_t(confirmed));
-        QVERIFY(rows.value.size() <= std::size_t(confirmed) + 1);
-        for (const store::Row& row : rows.value) {
-            QCOMPARE(row.Int("IIID"), 2);
-            QCOMPARE(row.Int("NSMRVolume"), kKitVolume);
-            QVERIFY(!row.Text("NSMRMaskedContent").isEmpty());
-            QVERIFY(!row.IsNull("NSMRState"));
-        }
-
-        // The workbook made at registration is whole for both readers.
-        const std::string book = sheet::WorkbookPathFor(
-            SessionResultPath(station.path(), QStringLiteral("KILL O'HARA")).toStdString());
-        sheet::CSpreadSheet sheet(book, "Result", false);
-        QVERIFY(sheet.SheetExists());
-        QCOMPARE(sheet.TotalRows(), 12);  // the header and the eleven registration rows
-        const auto sheets =
-            kestrune::testing::ReadWithLibreOffice(station.path().toStdString(), book, &error_);
-        QVERIFY2(error_.empty(), error_.c_str());
-        QCOMPARE(sheets.at("Result").at(4),
-                 (std::vector<std::string>{"被験者名前：", "KILL O'HARA"}));
     }
 };
 

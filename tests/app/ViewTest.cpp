@@ -246,8 +246,6 @@ class ViewTest : public QObject {
                 .arg(dsp::AmplitudeAtRow(y, h, 16, zoomed));
         };
         QTRY_COMPARE(Readout("waveView", 1, 0), wave(1, 0, 0, 22049, false));
-        QTRY_COMPARE(Readout("waveView", w / 2, (h - 1) / 2),
-                     wave(w / 2, (h - 1) / 2, 0, 22049, false));
         QTRY_COMPARE(Readout("waveView", w - 1, h - 1),
                      QStringLiteral("t = %1 ms, amplitude = -32768")
                          .arg(ms((qint64(w - 1) * 22049 + w - 1) / w)));
