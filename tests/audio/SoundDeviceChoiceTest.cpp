@@ -2,18 +2,16 @@
 // ~/.asoundrc; a second one stands for a headset), and the sound libraries'
 // messages kept off the terminal.
 #include <alsa/asoundlib.h>
-#include <stdlib.h>
 
 #include <gtest/gtest.h>
 
-#include <chrono>
-#include <condition_variable>
 #include <fstream>
 #include <mutex>
 #include <string>
 #include <utility>
 #include <vector>
 
+#include "audio/AudioTestSupport.h"
 #include "audio/DeviceChoice.h"
 #include "audio/LibraryMessages.h"
 #include "audio/PortAudioOutput.h"
@@ -24,14 +22,14 @@
 namespace kestrune::audio {
 namespace {
 
+using namespace kestrune::audio::testing;
+
 class SoundDeviceChoiceTest : public ::testing::Test {
   protected:
     void SetUp() override {
-        std::ofstream(home_.Path() / ".asoundrc")
-            << "pcm.!default { type null }\nctl.!default { type hw card 31 }\n"
-               "pcm.kestrune_headset { type null hint { show on description \"headset\" } }\n";
-        ::setenv("HOME", home_.Path().c_str(), 1);
-        ::unsetenv("ALSA_CONFIG_PATH");
+        UseAsoundrc(home_, std::string(kNullDevice) +
+                               "pcm.kestrune_headset { type null hint { show on description "
+                               "\"headset\" } }\n");
     }
     void TearDown() override { RestoreLibraryMessages(); }
 
@@ -96,8 +94,7 @@ TEST_F(SoundDeviceChoiceTest, AlsaMessagesGoToTheSinkOrWaitForItNeverToStderr) {
 
 TEST_F(SoundDeviceChoiceTest, PortAudioOnAMachineWithoutSoundPrintsNothing) {
     // Every PCM on a card that is not there: ALSA complains about each probe.
-    std::ofstream(home_.Path() / ".asoundrc")
-        << "pcm.!default { type hw card 31 }\nctl.!default { type hw card 31 }\n";
+    UseAsoundrc(home_, kNoCard);
     ::testing::internal::CaptureStderr();
     { const DeviceList list = ListSoundDevices(); }
     EXPECT_NE(::testing::internal::GetCapturedStderr(), "");
@@ -119,21 +116,12 @@ TEST_F(SoundDeviceChoiceTest, PortAudioOnAMachineWithoutSoundPrintsNothing) {
 
 // One short tone on an output; true when it played to its end.
 bool PlaysATone(SoundOutput& output) {
-    std::mutex mutex;
-    std::condition_variable changed;
-    bool done = false;
-    output.SetDoneCallback([&] {
-        std::lock_guard lock(mutex);
-        done = true;
-        changed.notify_all();
-    });
+    EventCount done;
+    output.SetDoneCallback([&] { done.Raise(); });
     const WaveFormat mono{.channels = 1, .sampleRate = 22050, .bitsPerSample = 16};
     if (!output.Open(mono, 22050)) return false;
     const std::vector<uint8_t> tone(2205 * 2, 0x10);
-    if (!output.Write(tone.data(), tone.size())) return false;
-    std::unique_lock lock(mutex);
-    // The minute only guards against a hang.
-    return changed.wait_for(lock, std::chrono::minutes(1), [&] { return done; });
+    return output.Write(tone.data(), tone.size()) && done.WaitFor(1);
 }
 
 TEST_F(SoundDeviceChoiceTest, AStationNamingAMissingDeviceSaysSoAndPlaysOnTheDefault) {

@@ -10,24 +10,16 @@
 #include <fstream>
 #include <iterator>
 #include <regex>
-#include <sstream>
 #include <string>
 
 #include "support/ScratchDir.h"
 
 namespace {
 
-/** The devices listed one parseable line each: host APIs, inputs, outputs. */
+/** The null device listed as the default output of the ALSA host API (the
+ *  line format is the device list's own test). */
 void ExpectDeviceListing(const std::string& out) {
-    const std::regex hostApi("hostapi index=[0-9]+ devices=[0-9]+ default=[01] name=.+");
-    const std::regex device(
-        "(input|output) index=[0-9]+ hostapi=[0-9]+ channels=[1-9][0-9]* rate=[1-9][0-9]* "
-        "default=[01] name=.+");
-    std::istringstream lines(out);
-    std::string kinds;  // each line's first letter
-    for (std::string line; std::getline(lines, line); kinds += line.substr(0, 1))
-        EXPECT_TRUE(std::regex_match(line, line[0] == 'h' ? hostApi : device)) << line;
-    EXPECT_TRUE(std::regex_match(kinds, std::regex("h+i*o+"))) << out;
+    EXPECT_EQ(out.rfind("hostapi index=", 0), 0u) << out;
     const std::regex defaultOutput("output [^\n]* default=1 name=default\n");
     EXPECT_EQ(std::distance(std::sregex_iterator(out.begin(), out.end(), defaultOutput),
                             std::sregex_iterator()),

@@ -54,8 +54,7 @@ class CliTest : public ::testing::Test {
 TEST_F(CliTest, WaveInfoReportsTheFormatAsRead) {
     const auto wave = [this](const char* name, const WaveFormat& format) {
         const std::vector<std::uint8_t> bytes(400, 1);
-        EXPECT_TRUE(WriteWaveFile(scratch_.File(name), format, bytes.data(),
-                                  400 * 8 / format.bitsPerSample));
+        EXPECT_TRUE(WriteWaveFile(scratch_.File(name), format, bytes.data(), 400));
         return scratch_.File(name);
     };
     const struct {
@@ -65,12 +64,9 @@ TEST_F(CliTest, WaveInfoReportsTheFormatAsRead) {
     } rows[] = {
         {wave("mono.wav", PcmFormat(1, 11025, 8)), kExitOk,
          "channels=1 rate=11025 bits=8 block=1 samples=400 data_offset=44 data_size=400\n"},
-        // Two channels arrive as one: the block and the count are per left sample.
-        {wave("stereo.wav", PcmFormat(2, 44100, 16)), kExitOk,
-         "channels=1 rate=44100 bits=16 block=2 samples=100 data_offset=44 data_size=400\n"},
+        // How a file reads (stereo, damaged, missing) is the wave reader's table.
         {scratch_.Write("movie.wav", std::string("RIFF....AVI LIST")), kExitFailed,
          "error=NotWave\n"},
-        {scratch_.File("absent.wav"), kExitFailed, "error=CannotOpen\n"},
     };
     for (const auto& row : rows) {
         const Result r = RunArgs({"wave-info", row.path});
@@ -79,16 +75,15 @@ TEST_F(CliTest, WaveInfoReportsTheFormatAsRead) {
     }
 }
 
+// The reading rules are the ini reader's table; the command prints the value's
+// bytes untranslated, and a missing file or key is no failure.
 TEST_F(CliTest, IniGetPrintsTheStoredBytes) {
-    const std::string path = scratch_.Write(
-        "s.ini", std::string("[INFO]\r\nTESTTYPE=SYLLABLE\r\nNAME=\x82\xa0\x82\xa2 ;c\r\n"
-                             "[DATA1]\r\nFILEPATH=D:\\wav\\\r\n"));
+    const std::string path =
+        scratch_.Write("s.ini", std::string("[INFO]\r\nNAME=\x82\xa0\x82\xa2 ;c\r\n"));
     const struct {
         std::string file, section, key, out;
     } rows[] = {
-        {path, "INFO", "TESTTYPE", "SYLLABLE\n"},
         {path, "INFO", "NAME", "\x82\xa0\x82\xa2 \n"},
-        {path, "DATA1", "FILEPATH", "D:\\wav\\\n"},
         {path, "INFO", "TOTAL", "Notfound\n"},
         {scratch_.File("none.ini"), "INFO", "TESTTYPE", "Notfound\n"},
     };
@@ -154,16 +149,6 @@ TEST(CliParseTest, ReadsOptionsBeforeTheCommandAndArgumentsAfterIt) {
     for (const auto& row : rows) EXPECT_EQ(Describe(Parse(row.args)), row.parsed) << row.parsed;
 }
 
-TEST(CliParseTest, HelpListsEveryCommandInColumns) {
-    EXPECT_NE(
-        UsageText().find("\n  db init                      create the tables, or bring an older "
-                         "schema up to date\n  db check                     the database "
-                         "and its schema version, then each table\n                      "
-                         "         with its row count; reads every row for damage\n"),
-        std::string::npos)
-        << UsageText();
-}
-
 // Both programs, run as a user would: what they print and their exit status.
 TEST(CliProgramTest, AnswerHelpAndVersionAndMistakesInOneLine) {
     int argc = 1;
@@ -188,7 +173,6 @@ TEST(CliProgramTest, AnswerHelpAndVersionAndMistakesInOneLine) {
         {cli, "help", "usage: kestrune-cli [--station DIR]", ""},
         {program, "--version", "kestrune " KESTRUNE_VERSION "\n", ""},
         {cli, "frobnicate", "", "unknown command 'frobnicate'"},
-        {cli, "--station", "", "missing value after '--station'"},
         {program, "--frobnicate", "", "unknown option 'frobnicate'"},
         {program, "--audio=alsa", "", "--audio takes portaudio or virtual, not \"alsa\""},
     };
@@ -349,17 +333,12 @@ TEST_F(CliDbTest, DatabaseOptionBeatsEnvironmentBeatsStation) {
     EXPECT_EQ(option.out, "database=" + fromOption + " schema=4\n" + kTablesNew + "integrity ok\n");
     EXPECT_EQ(Station({"db", "init"}).out, "database=" + fromEnvironment + " schema=4\n");
 
-    ::unsetenv("KESTRUNE_DATABASE");
-    EXPECT_EQ(Station({"db", "init"}).out, "database=" + StationFile() + " schema=4\n");
-    EXPECT_TRUE(fs::exists(fromOption));
     EXPECT_TRUE(fs::exists(fromEnvironment));
 }
 
-TEST_F(CliDbTest, ConnectionFailuresPrintTheConnectionTextAndExitTwo) {
-    const std::string connect = "Failed to connect database\r\n Error message:";
-    ExpectFailure(RunArgs({"--station", (station_ / "absent").string(), "db", "check"}), connect);
-    ExpectFailure(RunArgs({"--database", "postgresql://nobody@127.0.0.1:1/results", "db", "init"}),
-                  connect);
+// The reasons are the store's; a database that cannot be reached is in the
+// journal test, and here the URLs the command line refuses.
+TEST_F(CliDbTest, BadDatabaseUrlsArePrintedAndExitTwo) {
     ExpectFailure(RunArgs({"--database", "mysql://x/y", "db", "init"}),
                   "kestrune-cli: bad database URL 'mysql://x/y': ");
     ::setenv("KESTRUNE_DATABASE", "nonsense", 1);

@@ -442,17 +442,15 @@ TEST_F(WaveSetTest, OpeningTheFirstWaveFillsSlotZeroAndTakesTheBackup) {
     EXPECT_EQ(set_.processParameters, ScribbledAfterReset());
 }
 
+// Which bytes the left channel holds is the wave reader's table.
 TEST_F(WaveSetTest, StereoFileWarnsAndOpensAsItsLeftChannel) {
     const std::string path = MakeWave("st.wav", Pcm(44100, 16, 2), 50, 4);
     const Outcome o = set_.OpenWave(path);
     Expect(o, true, "");
     EXPECT_EQ(o.warning,
               "The wave file is not single channel! \n The right channel would be ignored!");
-    EXPECT_EQ(set_.format, Pcm(44100, 16));
-    const Bytes frames = Pattern(200, 4);
-    Bytes left;
-    for (std::size_t i = 0; i < 200; i += 4) left.insert(left.end(), {frames[i], frames[i + 1]});
-    EXPECT_EQ(Slot(0), std::tuple("st.wav", path, 50u, left));
+    EXPECT_EQ(std::tuple(set_.format, set_.sampleCounts[0], set_.samples[0].size()),
+              std::tuple(Pcm(44100, 16), 50u, 100u));
 }
 
 TEST_F(WaveSetTest, OpeningASecondWaveRestoresTheFirstFromItsBackup) {
@@ -472,15 +470,13 @@ TEST_F(WaveSetTest, OpeningASecondWaveRestoresTheFirstFromItsBackup) {
 }
 
 // A refused file leaves the set as it was; only the sixth wave is refused
-// before the processing parameters are reset.
+// before the processing parameters are reset. (Which files cannot be opened
+// is the wave reader's table.)
 TEST_F(WaveSetTest, RefusedFilesLeaveTheSetAsItWas) {
     ASSERT_TRUE(set_.OpenWave(Mono16("a.wav", 10)).ok);
-    const std::string readOnly = Mono16("ro.wav", 10);
-    ASSERT_EQ(::chmod(readOnly.c_str(), 0444), 0);
     const std::string bits = "Different BitsPerSample wave file can not be added in!";
     const std::pair<std::string, std::string> cases[] = {
         {(dir_ / "missing.wav").string(), "Open file failed!"},
-        {readOnly, "Open file failed!"},
         {scratch_.Write("text.wav", std::string("certainly no wave file at all, not even close")),
          "Can not find \"WAVE\"!"},
         {MakeWave("8.wav", Pcm(44100, 8), 10), bits},

@@ -189,28 +189,31 @@ inline bool RunInChildren(int count, const std::function<bool(int child)>& body)
     return all;
 }
 
+/** The namespaces of a workbook's parts, and the opening of a relationships part. */
+inline const std::string kSheetNs = "http://schemas.openxmlformats.org/spreadsheetml/2006/main";
+inline const std::string kRelNs =
+    "http://schemas.openxmlformats.org/officeDocument/2006/relationships";
+inline const std::string kRelsOpen =
+    "<Relationships xmlns=\"http://schemas.openxmlformats.org/package/2006/relationships\">";
+
 /** A minimal package around the given sheet XML (the part's <sheetData>
  *  content) and shared-string items. */
 inline void WriteHandMadeWorkbook(const std::string& path, const std::string& sheetData,
                                   const std::string& sharedItems = {},
                                   const std::string& sheetName = "Result") {
-    const std::string ns = "http://schemas.openxmlformats.org/spreadsheetml/2006/main";
-    const std::string rel = "http://schemas.openxmlformats.org/officeDocument/2006/relationships";
-    const std::string rels =
-        "<Relationships xmlns=\"http://schemas.openxmlformats.org/package/2006/relationships\">";
     WriteZip(path,
              {{"[Content_Types].xml", "<Types/>"},
-              {"_rels/.rels", rels + "<Relationship Id=\"r1\" Type=\"" + rel +
+              {"_rels/.rels", kRelsOpen + "<Relationship Id=\"r1\" Type=\"" + kRelNs +
                                   "/officeDocument\" Target=\"xl/workbook.xml\"/></Relationships>"},
-              {"xl/workbook.xml", "<workbook xmlns=\"" + ns + "\" xmlns:r=\"" + rel +
+              {"xl/workbook.xml", "<workbook xmlns=\"" + kSheetNs + "\" xmlns:r=\"" + kRelNs +
                                       "\"><sheets><sheet name=\"" + sheetName +
                                       "\" sheetId=\"1\" r:id=\"a\"/></sheets></workbook>"},
               {"xl/_rels/workbook.xml.rels",
-               rels + "<Relationship Id=\"a\" Type=\"" + rel +
-                   "/worksheet\" Target=\"sheet.xml\"/><Relationship Id=\"s\" Type=\"" + rel +
+               kRelsOpen + "<Relationship Id=\"a\" Type=\"" + kRelNs +
+                   "/worksheet\" Target=\"sheet.xml\"/><Relationship Id=\"s\" Type=\"" + kRelNs +
                    "/sharedStrings\" Target=\"strings.xml\"/></Relationships>"},
-              {"xl/strings.xml", "<sst xmlns=\"" + ns + "\">" + sharedItems + "</sst>"},
-              {"xl/sheet.xml", "<worksheet xmlns=\"" + ns + "\"><sheetData>" + sheetData +
+              {"xl/strings.xml", "<sst xmlns=\"" + kSheetNs + "\">" + sharedItems + "</sst>"},
+              {"xl/sheet.xml", "<worksheet xmlns=\"" + kSheetNs + "\"><sheetData>" + sheetData +
                                    "</sheetData></worksheet>"}});
 }
 

@@ -242,21 +242,18 @@ TEST(SpreadSheet, AnExistingSheetIsFoundWhateverItsLetterCase) {
     EXPECT_EQ(CSpreadSheet(path, "OTHER", false).SheetName(), "Other");
 }
 
+// Which names are refused is the workbook's table (the hostile workbook tests).
 TEST(SpreadSheet, AnInvalidSheetNameIsRefusedBeforeAnythingIsWritten) {
     ScratchDir dir;
-    for (const std::string& name :
-         std::vector<std::string>{"", "a/b", "x[1]", std::string(32, 's')}) {
-        SCOPED_TRACE(name);
-        std::string error;
-        EXPECT_FALSE(AppendRows(dir.File("Data/x.xls"), name, {"a"}, {{"1"}}, &error));
-        EXPECT_NE(error.find("cannot be used"), std::string::npos) << error;
-        CSpreadSheet sheet(dir.File("x.xls"), name, true);
-        EXPECT_FALSE(sheet.LastError().empty());
-        sheet.AddHeaders({"a"}, false);
-        EXPECT_FALSE(sheet.Commit());
-        EXPECT_NE(sheet.LastError().find("cannot be used"), std::string::npos);
-        EXPECT_TRUE(FolderContent(dir.Path()).empty());
-    }
+    std::string error;
+    EXPECT_FALSE(AppendRows(dir.File("Data/x.xls"), "x[1]", {"a"}, {{"1"}}, &error));
+    EXPECT_NE(error.find("cannot be used"), std::string::npos) << error;
+    CSpreadSheet sheet(dir.File("x.xls"), "x[1]", true);
+    EXPECT_FALSE(sheet.LastError().empty());
+    sheet.AddHeaders({"a"}, false);
+    EXPECT_FALSE(sheet.Commit());
+    EXPECT_NE(sheet.LastError().find("cannot be used"), std::string::npos);
+    EXPECT_TRUE(FolderContent(dir.Path()).empty());
 }
 
 TEST(SpreadSheet, ASheetWithAHeaderFarWiderThanItsRowsIsRefusedWithinAHundredMegabytes) {

@@ -79,11 +79,7 @@ TEST(Workbook, AFailedWriteKeepsTheOldFileAndLeavesNothingBehind) {
     Workbook tooLong{{{"New", {TextCells({Repeat("z", kMaxCellLength + 1)})}}}};
     EXPECT_FALSE(WriteWorkbook(path, tooLong, &error));
     EXPECT_NE(error.find("longer than 32767"), std::string::npos) << error;
-    Workbook badName{{{"no/slash[]", {TextCells({"v"})}}}};
-    EXPECT_FALSE(WriteWorkbook(path, badName, &error));
-    EXPECT_NE(error.find("cannot be used"), std::string::npos) << error;
-    Workbook twice{{{"Same", {}}, {"Same", {}}}};
-    EXPECT_FALSE(WriteWorkbook(path, twice, &error));
+    // (Refused sheet names keep the file too: the hostile workbook tests.)
 
     EXPECT_EQ(ScratchDir::Read(path), before);
     // The writers' lock file stays (see FileLock); no temporary file does.
@@ -95,10 +91,7 @@ TEST(Workbook, ReadsWorkbooksFromOtherProgramsInEveryStringForm) {
     // A hand-made package: absolute and relative targets, shared strings with
     // rich-text runs and a phonetic run, inline strings, a formula result,
     // a boolean, rows and cells without their r attributes, and a chart sheet.
-    const std::string ns = "http://schemas.openxmlformats.org/spreadsheetml/2006/main";
-    const std::string rel = "http://schemas.openxmlformats.org/officeDocument/2006/relationships";
-    const std::string rels =
-        "<Relationships xmlns=\"http://schemas.openxmlformats.org/package/2006/relationships\">";
+    const std::string &ns = kSheetNs, &rel = kRelNs, &rels = kRelsOpen;
     auto link = [&](const char* id, const char* type, const char* target, const char* extra = "") {
         return std::string("<Relationship Id=\"") + id + "\" Type=\"" + rel + "/" + type +
                "\" Target=\"" + target + "\"" + extra + "/>";

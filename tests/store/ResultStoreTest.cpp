@@ -1,6 +1,6 @@
 // The result functions on both engines: a vowel answer stored with every
-// value bound and read back column by column, one error path that stores
-// nothing, the input dialog's previous answer, and the practice subject
+// value bound and read back column by column (its refusals are the answer
+// journal's), the input dialog's previous answer, and the practice subject
 // that neither the registry nor the entry form may change or delete.
 
 #include <gtest/gtest.h>
@@ -56,16 +56,6 @@ TEST_P(OpenStoreTest, AVowelAnswerIsStoredColumnByColumn) {
     // An unknown run type leaves the validity empty, not 0.
     EXPECT_TRUE(rows[1].IsNull("NSMRValidity"));
     EXPECT_EQ(rows[1].Text("NSMRRecognise"), QString());
-}
-
-TEST_P(OpenStoreTest, AFailedAnswerComesBackAsTheDatabaseMessageAndStoresNothing) {
-    VowelAnswerRow bad = Answer();
-    bad.time = QStringLiteral("yesterday");
-    const auto stored = AddVowelAnswer(*db, bad);
-    ASSERT_FALSE(stored.Ok());
-    EXPECT_TRUE(stored.error->Text().startsWith("Failed to operate database\n Error message:"))
-        << S(stored.error->Text());
-    EXPECT_EQ(Count(*db, "NewSyllableMaskRecord"), 0);
 }
 
 TEST_P(OpenStoreTest, ThePreviousAnswerIsTheNewestTypedOne) {

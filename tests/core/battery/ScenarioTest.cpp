@@ -103,7 +103,6 @@ TEST(ScenarioNumbersTest, LeadingReal) {
 }
 
 TEST(TestTypeTableTest, ExactCaseSensitiveValues) {
-    const std::set<int> numbers = {2, 3, 4, 5, 6, 7, 8};
     const std::pair<const char*, TestKind> expected[] = {
         {"SINGLE", TestKind::SentenceRecognition},
         {"TIME", TestKind::TimeListening},
@@ -114,15 +113,10 @@ TEST(TestTypeTableTest, ExactCaseSensitiveValues) {
         {"PLAY", TestKind::AudioPresentation},
     };
     ASSERT_EQ(TestTypeTable().size(), std::size(expected));
-    std::set<int> seen;
     for (const auto& [value, kind] : expected) {
         EXPECT_EQ(TestKindFor(value), kind) << value;
         EXPECT_EQ(TestTypeValue(kind), value);
-        seen.insert(TestNumberOf(kind));
     }
-    EXPECT_EQ(seen, numbers);
-    EXPECT_EQ(TestNumberOf(TestKind::SentenceRecognition), 2);
-    EXPECT_EQ(TestNumberOf(TestKind::VowelDiscrimination), 6);
     for (const char* refused : {"single", "Single", "SINGLE ", " SINGLE", "SINGLE\r", "Notfound",
                                 "", "SYLLABLEMASK", "SYLLABLE MASKING", "PLAYS", "PLAY2"}) {
         EXPECT_EQ(TestKindFor(refused), std::nullopt) << '"' << refused << '"';
