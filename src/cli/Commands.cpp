@@ -16,6 +16,7 @@
 #include <ostream>
 #include <sstream>
 
+#include "audio/DeviceChoice.h"
 #include "cli/AudioCommands.h"
 #include "cli/SpectrogramCommand.h"
 #include "core/ini/IniFile.h"

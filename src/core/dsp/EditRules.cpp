@@ -1,0 +1,17 @@
+#include "core/dsp/EditRules.h"
+
+#include <string>
+
+namespace kestrune::edits {
+
+std::optional<Outcome> RequireOneWave(const WaveSet& set) {
+    if (set.waveCount == 1) return std::nullopt;
+    return Outcome{.ok = false, .message = kOnlyOneWave};
+}
+
+Outcome Edited(WaveSet& set, std::string_view resultName) {
+    set.names[0] = std::string(resultName);
+    return Outcome{.redraw = true};
+}
+
+}  // namespace kestrune::edits
