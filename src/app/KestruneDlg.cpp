@@ -43,6 +43,7 @@
 #include "audio/SoundOutput.h"
 #include "audio/VirtualInput.h"
 #include "audio/WaitClock.h"
+#include "core/dsp/Edits.h"
 #include "core/util/Clock.h"
 #include "core/util/Random.h"
 #include "store/Database.h"
@@ -278,17 +279,27 @@ void CKestruneDlg::BuildMenus() {
     // The edit, generator and filter commands come with their dialogs.
     QMenu* process = bar->addMenu(QStringLiteral("Process(&P)"));
     process->setObjectName(QStringLiteral("processMenu"));
-    AddAction(process, QStringLiteral("Cut &left"), "actionCutLeft");
-    AddAction(process, QStringLiteral("Cut &right"), "actionCutRight");
+    cutLeftAction_ = AddAction(process, QStringLiteral("Cut &left"), "actionCutLeft");
+    cutRightAction_ = AddAction(process, QStringLiteral("Cut &right"), "actionCutRight");
+    for (QAction* cut : {cutLeftAction_, cutRightAction_}) cut->setCheckable(true);
+    connect(cutLeftAction_, &QAction::triggered, this,
+            [this] { ArmCutTool(edits::CutSide::Left); });
+    connect(cutRightAction_, &QAction::triggered, this,
+            [this] { ArmCutTool(edits::CutSide::Right); });
     process->addSeparator();
-    AddAction(process, QStringLiteral("&Horizontal Reverse"), "actionHorizontalReverse");
-    AddAction(process, QStringLiteral("&Vertical Reverse"), "actionVerticalReverse");
+    connect(AddAction(process, QStringLiteral("&Horizontal Reverse"), "actionHorizontalReverse"),
+            &QAction::triggered, this, &CKestruneDlg::HorizontalReverse);
+    connect(AddAction(process, QStringLiteral("&Vertical Reverse"), "actionVerticalReverse"),
+            &QAction::triggered, this, &CKestruneDlg::VerticalReverse);
     AddAction(process, QStringLiteral("A&udio mixer"), "actionAudioMixer");
     AddAction(process, QStringLiteral("&Duty cycle"), "actionDutyCycle");
     AddAction(process, QStringLiteral("A&mplify"), "actionAmplify");
     AddAction(process, QStringLiteral("&Add noise"), "actionAddNoise");
-    AddAction(process, QStringLiteral("&Power unification"), "actionPowerUnification");
-    AddAction(process, QStringLiteral("&Siganl standardization"), "actionSignalStandardization");
+    connect(AddAction(process, QStringLiteral("&Power unification"), "actionPowerUnification"),
+            &QAction::triggered, this, &CKestruneDlg::PowerUnification);
+    connect(AddAction(process, QStringLiteral("&Siganl standardization"),
+                      "actionSignalStandardization"),
+            &QAction::triggered, this, &CKestruneDlg::SignalStandardization);
     process->addSeparator();
     AddAction(process, QStringLiteral("Sin &generator"), "actionSinGenerator");
     AddAction(process, QStringLiteral("M&ix generator"), "actionMixGenerator");
@@ -368,8 +379,10 @@ void CKestruneDlg::BuildToolbar() {
         action->setCheckable(true);
         tools->addAction(action);
         add(action, icon, tip);
-        connect(action, &QAction::toggled, this,
-                [this, action](bool checked) { OnToolToggled(action, checked); });
+        connect(action, &QAction::toggled, this, [this, action](bool checked) {
+            OnToolToggled(action, checked);
+            SyncCutMenu();
+        });
         toolActions_.push_back(action);
     };
     tool(ToolIcon::ZoomIn, QStringLiteral("Zoom in"), "toolZoomIn");
@@ -400,6 +413,40 @@ void CKestruneDlg::OnToolToggled(QAction* tool, bool checked) {
         zoomTool_ = 0;
         cutTool_ = 0;
     }
+}
+
+void CKestruneDlg::SyncCutMenu() {
+    if (cutLeftAction_ == nullptr) return;
+    cutLeftAction_->setChecked(cutTool_ == -1);
+    cutRightAction_->setChecked(cutTool_ == 1);
+}
+
+void CKestruneDlg::ArmCutTool(edits::CutSide side) {
+    const Outcome armed = edits::ArmCut(waveSet_);
+    Show(armed);
+    if (armed.ok) {
+        // Toggling one tool of the exclusive group releases the zoom tools
+        // and the other cut tool.
+        QAction* tool = toolActions_[side == edits::CutSide::Left ? 2 : 3];
+        tool->setChecked(!tool->isChecked());
+    }
+    SyncCutMenu();
+}
+
+void CKestruneDlg::HorizontalReverse() {
+    ShowAndRedraw(edits::HorizontalReverse(waveSet_));
+}
+
+void CKestruneDlg::VerticalReverse() {
+    ShowAndRedraw(edits::VerticalReverse(waveSet_));
+}
+
+void CKestruneDlg::PowerUnification() {
+    ShowAndRedraw(edits::PowerUnification(waveSet_));
+}
+
+void CKestruneDlg::SignalStandardization() {
+    ShowAndRedraw(edits::SignalStandardization(waveSet_));
 }
 
 QPushButton* CKestruneDlg::AddButton(const QString& caption, const char* objectName, int x, int y) {
@@ -468,6 +515,7 @@ void CKestruneDlg::BuildWorkspace() {
                         .status = statusBar()},
                        this);
     connect(views_, &CWaveViews::WaveCut, this, [this] {
+        SyncCutMenu();
         DrawWave();
         DrawSpectrum();
     });
@@ -557,6 +605,7 @@ void CKestruneDlg::ApplyControlStates(WorkspaceEvent event) {
         zoomTool_ = 0;
         cutTool_ = 0;
     }
+    SyncCutMenu();
 }
 
 void CKestruneDlg::SyncFormatChecks() {

@@ -15,6 +15,7 @@
 
 #include "app/Timers.h"
 #include "audio/DeviceChoice.h"
+#include "core/dsp/Edits.h"
 #include "core/wave/Recording.h"
 #include "core/wave/WaveSet.h"
 #include "core/workspace/ControlStates.h"
@@ -140,6 +141,11 @@ class CKestruneDlg final : public QMainWindow {
     bool SetSampleRate(uint32_t rate);
     bool SetBitsPerSample(uint16_t bits);
     void ResetWave();
+    /** The Process menu's edits without a dialog. */
+    void HorizontalReverse();
+    void VerticalReverse();
+    void PowerUnification();
+    void SignalStandardization();
     void DrawWave();
     void DrawSpectrum();
     void ChooseStandardLineColor();
@@ -219,6 +225,11 @@ class CKestruneDlg final : public QMainWindow {
     /** Show, then redraw both views when the operation asks for it. */
     void ShowAndRedraw(const Outcome& outcome);
     void OnToolToggled(QAction* tool, bool checked);
+    /** Cut left / Cut right of the Process menu: needs one wave, renames it
+     *  "Edited wave" and toggles that cut tool. */
+    void ArmCutTool(edits::CutSide side);
+    /** The menu's cut check marks follow the armed cut tool. */
+    void SyncCutMenu();
     /** GUI thread: the posted notice that the input captured bytes. */
     void OnInputData();
     /** Shows a recording step's message (with its beep), sets its controls,
@@ -302,6 +313,8 @@ class CKestruneDlg final : public QMainWindow {
     QAction* audioInformationAction_ = nullptr;
     QAction* individualInformationAction_ = nullptr;
     QAction* autoTestAction_ = nullptr;
+    QAction* cutLeftAction_ = nullptr;
+    QAction* cutRightAction_ = nullptr;
     std::vector<QAction*> toolActions_;  ///< zoom in, zoom out, cut left, cut right
     std::map<uint32_t, QAction*> rateActions_;
     std::map<uint16_t, QAction*> bitsActions_;

@@ -18,6 +18,7 @@
 #include "app/Prompter.h"
 #include "app/ScaleBar.h"
 #include "app/ViewFrame.h"
+#include "core/dsp/Edits.h"
 #include "core/dsp/Spectrogram.h"
 #include "core/wave/WaveSet.h"
 
@@ -456,29 +457,12 @@ void CWaveViews::ShowZoomed() {
 }
 
 void CWaveViews::Cut(int sample) {
-    WaveSet& set = parts_.waves;
-    if (set.waveCount != 1) {
-        parts_.prompter.Message(parts_.window, kOnlyOneWave);
+    const Outcome outcome = edits::Cut(
+        parts_.waves, parts_.cutTool < 0 ? edits::CutSide::Left : edits::CutSide::Right, sample);
+    if (!outcome.ok) {
+        parts_.prompter.Message(parts_.window, QString::fromStdString(outcome.message));
         return;
     }
-    const std::uint32_t count = set.sampleCounts[0];
-    const auto s =
-        static_cast<std::uint32_t>(std::clamp<int>(sample, 0, static_cast<int>(count) - 1));
-    const std::uint32_t kept = parts_.cutTool < 0 ? count - s : s + 1;
-    const std::uint64_t bytesPer = set.format.bitsPerSample / 8;
-    std::vector<std::uint8_t>& buffer = set.samples[0];
-    std::vector<std::uint8_t> before;
-    if (parts_.cutTool < 0) {
-        before = buffer;  // the wave stays as it was if the resize fails
-        std::memmove(buffer.data(), buffer.data() + s * bytesPer, kept * bytesPer);
-    }
-    if (!set.ResizeBuffer(buffer, kept * bytesPer)) {
-        if (!before.empty()) buffer = std::move(before);
-        parts_.prompter.Message(parts_.window, kReallocFailed);
-        return;
-    }
-    set.sampleCounts[0] = kept;
-    set.viewStart = 0;
     parts_.cutTool = 0;
     emit WaveCut();
 }

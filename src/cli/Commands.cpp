@@ -18,6 +18,7 @@
 
 #include "audio/DeviceChoice.h"
 #include "cli/AudioCommands.h"
+#include "cli/ProcessCommand.h"
 #include "cli/SpectrogramCommand.h"
 #include "core/ini/IniFile.h"
 #include "core/wave/WaveFile.h"
@@ -225,6 +226,10 @@ int WaveInfo(const Invocation& in) {
     return kExitOk;
 }
 
+int Process(const Invocation& in) {
+    return ProcessCommand(in.args, in.out, in.err);
+}
+
 int Spectrogram(const Invocation& in) {
     return SpectrogramCommand(in.args, in.out, in.err);
 }
@@ -270,6 +275,12 @@ const std::vector<Command>& Commands() {
          "then the level\nof each bin 0 ... N/2 - 1); defaults 2048, 128, 800x256",
          Spectrogram,
          "[--frame N] [--shift S] [--size WxH]"},
+        {{"process"},
+         {"IN.wav", "OUT.wav", "OP"},
+         "runs workspace edits on a wave file, one after another:\nOP is power-unify, "
+         "standardize, reverse or invert",
+         Process,
+         "[OP ...]"},
         {{"audio", "devices"},
          {},
          "the sound host APIs, then the input and the output\ndevices: index, host API, "
