@@ -29,9 +29,9 @@ TEST(ProcessTest, GivesTheBytesOfTheWorkspaceEditsAndItsMessages) {
     const std::string in = scratch.File("in.wav"), out = scratch.File("out.wav");
     ASSERT_TRUE(WriteWaveFile(in, PcmFormat(2, 22050, 16), bytes.data(), 22050));
     std::ostringstream text, err;
-    ASSERT_EQ(
-        Run({"process", in, out, "invert", "power-unify", "reverse", "standardize"}, text, err),
-        kExitOk);
+    ASSERT_EQ(cli::Run({"process", in, out, "invert", "power-unify", "reverse", "standardize"},
+                       text, err),
+              kExitOk);
 
     WaveSet set;
     ASSERT_TRUE(set.OpenWave(in).ok);
@@ -43,8 +43,10 @@ TEST(ProcessTest, GivesTheBytesOfTheWorkspaceEditsAndItsMessages) {
     EXPECT_EQ(Contents(out).size(), 44u + 2 * 22050);
 
     // An 8-bit file: the workspace's refusal, status 2, nothing written.
+    err.str("");
     ASSERT_TRUE(WriteWaveFile(in, PcmFormat(1, 22050, 8), bytes.data(), 22050));
-    EXPECT_EQ(Run({"process", in, scratch.File("8.wav"), "power-unify"}, text, err), kExitFailed);
+    EXPECT_EQ(cli::Run({"process", in, scratch.File("8.wav"), "power-unify"}, text, err),
+              kExitFailed);
     EXPECT_EQ(err.str(), "Invalid wBitsPerSample!\n");
     EXPECT_FALSE(std::ifstream(scratch.File("8.wav")).good());
 }
