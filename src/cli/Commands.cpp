@@ -280,7 +280,7 @@ const std::vector<Command>& Commands() {
          "runs workspace edits on a wave file, one after another:\nOP is power-unify, "
          "standardize, reverse or invert",
          Process,
-         "[OP ...]"},
+         "[ARGS]... [OP [ARGS]...]..."},
         {{"audio", "devices"},
          {},
          "the sound host APIs, then the input and the output\ndevices: index, host API, "
