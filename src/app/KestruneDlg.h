@@ -140,6 +140,10 @@ class CKestruneDlg final : public QMainWindow {
     bool SetSampleRate(uint32_t rate);
     bool SetBitsPerSample(uint16_t bits);
     void ResetWave();
+    /** Process → Duty cycle: the parameter dialog, then the gating of wave 0. */
+    void ApplyDutyCycle();
+    /** Process → Amplify: the amplification dialog, then the scaling of wave 0. */
+    void AmplifyWave();
     void DrawWave();
     void DrawSpectrum();
     void ChooseStandardLineColor();
