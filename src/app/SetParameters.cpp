@@ -16,6 +16,8 @@ namespace kestrune::app {
 
 namespace {
 
+// Numbers go into the edits as "%f" texts and are read back as atof reads
+// them: text that is no number reads as 0.
 QString Fixed(double value) {
     return QString::asprintf("%f", value);
 }

@@ -2,10 +2,20 @@
 
 #include <algorithm>
 
-#include "core/dsp/DutyCycle.h"
 #include "core/dsp/EditRules.h"
 
 namespace kestrune::edits {
+
+namespace {
+
+// A refusal without a message: a sample format the edit does not know.
+Outcome SilentRefusal() {
+    Outcome refused;
+    refused.ok = false;
+    return refused;
+}
+
+}  // namespace
 
 float ClampGain(double asked) {
     if (!(asked > 0.0)) return 0.0f;  // also NaN

@@ -6,21 +6,21 @@ namespace kestrune::edits {
 
 namespace {
 
-// A position worked out in float (the parameters' own precision), truncated
-// toward zero and clipped into 0 … n.
+// A position worked out in float, truncated toward zero and clipped into 0 … n.
 int64_t Position(float x, int64_t n) {
     if (!(x > 0.0f)) return 0;  // also NaN
     if (x >= static_cast<float>(n)) return n;
     return static_cast<int64_t>(x);
 }
 
-}  // namespace
-
+// A refusal without a message: a sample format the edit does not know.
 Outcome SilentRefusal() {
     Outcome refused;
     refused.ok = false;
     return refused;
 }
+
+}  // namespace
 
 std::array<Run, 2> SilencedRuns(int64_t n, float duty, int32_t periodType) {
     const float length = static_cast<float>(n);

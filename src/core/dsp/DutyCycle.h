@@ -29,15 +29,12 @@ struct Run {
 
 /**
  * The silenced positions of one period of `n` samples: up to two runs (the
- * second is empty except in the middle type), clipped into 0 … n. A duty
- * outside 0 … 1 or an unknown type silences what the rule gives after
- * clipping, and nothing for an unknown type. The legend of the dialog draws
- * the same runs.
+ * second is empty except in the middle type). The bounds are worked out in
+ * float, the parameters' own precision, truncated toward zero and clipped
+ * into 0 … n, so a duty outside 0 … 1 is safe; an unknown type silences
+ * nothing. The legend of the dialog draws the same runs.
  */
 std::array<Run, 2> SilencedRuns(int64_t n, float duty, int32_t periodType);
-
-/** A refusal without a message: a sample format the edits do not know. */
-Outcome SilentRefusal();
 
 /**
  * The Duty cycle command after its dialog: with exactly one wave, stores the
