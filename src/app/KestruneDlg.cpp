@@ -22,6 +22,7 @@
 #include <cmath>
 
 #include "app/AboutDlg.h"
+#include "app/Amplify.h"
 #include "app/AudioDevicesDlg.h"
 #include "app/AudioInfo.h"
 #include "app/CalibrateDlg.h"
@@ -30,6 +31,7 @@
 #include "app/IndividualInformation.h"
 #include "app/MainTestPanel.h"
 #include "app/Prompter.h"
+#include "app/SetParameters.h"
 #include "app/StartupOptions.h"
 #include "app/StationLog.h"
 #include "app/ToolbarIcons.h"
@@ -44,6 +46,9 @@
 #include "audio/VirtualInput.h"
 #include "audio/WaitClock.h"
 #include "core/dsp/Edits.h"
+#include "core/dsp/Amplify.h"
+#include "core/dsp/DutyCycle.h"
+#include "core/dsp/EditRules.h"
 #include "core/util/Clock.h"
 #include "core/util/Random.h"
 #include "store/Database.h"
@@ -292,8 +297,10 @@ void CKestruneDlg::BuildMenus() {
     connect(AddAction(process, QStringLiteral("&Vertical Reverse"), "actionVerticalReverse"),
             &QAction::triggered, this, &CKestruneDlg::VerticalReverse);
     AddAction(process, QStringLiteral("A&udio mixer"), "actionAudioMixer");
-    AddAction(process, QStringLiteral("&Duty cycle"), "actionDutyCycle");
-    AddAction(process, QStringLiteral("A&mplify"), "actionAmplify");
+    connect(AddAction(process, QStringLiteral("&Duty cycle"), "actionDutyCycle"),
+            &QAction::triggered, this, &CKestruneDlg::ApplyDutyCycle);
+    connect(AddAction(process, QStringLiteral("A&mplify"), "actionAmplify"), &QAction::triggered,
+            this, &CKestruneDlg::AmplifyWave);
     AddAction(process, QStringLiteral("&Add noise"), "actionAddNoise");
     connect(AddAction(process, QStringLiteral("&Power unification"), "actionPowerUnification"),
             &QAction::triggered, this, &CKestruneDlg::PowerUnification);
@@ -843,6 +850,25 @@ void CKestruneDlg::ResetWave() {
     Show(waveSet_.RestoreBackup());
     DrawWave();
     DrawSpectrum();
+}
+
+void CKestruneDlg::ApplyDutyCycle() {
+    if (const auto refusal = edits::RequireOneWave(waveSet_)) return Show(*refusal);
+    const ProcessParameters& kept = waveSet_.processParameters;
+    CSetParameters dialog({.periodMs = kept.periodMs,
+                           .dutyCycle = kept.dutyCycle,
+                           .periodType = kept.periodType,
+                           .playbackSpeed = kept.playbackSpeed},
+                          *services_.timers, this);
+    if (dialog.exec() != QDialog::Accepted) return;
+    ShowAndRedraw(edits::DutyCycle(waveSet_, dialog.Settings()));
+}
+
+void CKestruneDlg::AmplifyWave() {
+    if (const auto refusal = edits::RequireOneWave(waveSet_)) return Show(*refusal);
+    CAmplify dialog(waveSet_.processParameters.amplifyFactor, this);
+    if (dialog.exec() != QDialog::Accepted) return;
+    ShowAndRedraw(edits::Amplify(waveSet_, dialog.Amplification()));
 }
 
 void CKestruneDlg::DrawWave() {

@@ -146,6 +146,10 @@ class CKestruneDlg final : public QMainWindow {
     void VerticalReverse();
     void PowerUnification();
     void SignalStandardization();
+    /** Process → Duty cycle: the parameter dialog, then the gating of wave 0. */
+    void ApplyDutyCycle();
+    /** Process → Amplify: the amplification dialog, then the scaling of wave 0. */
+    void AmplifyWave();
     void DrawWave();
     void DrawSpectrum();
     void ChooseStandardLineColor();

@@ -1,0 +1,58 @@
+#include "core/dsp/Amplify.h"
+
+#include <algorithm>
+
+#include "core/dsp/EditRules.h"
+
+namespace kestrune::edits {
+
+namespace {
+
+// A refusal without a message: a sample format the edit does not know.
+Outcome SilentRefusal() {
+    Outcome refused;
+    refused.ok = false;
+    return refused;
+}
+
+}  // namespace
+
+float ClampGain(double asked) {
+    if (!(asked > 0.0)) return 0.0f;  // also NaN
+    if (asked > kMaxGain) return kMaxGain;
+    return static_cast<float>(asked);
+}
+
+Outcome Amplify(WaveSet& set, double asked) {
+    if (auto refusal = RequireOneWave(set)) return *refusal;
+    const float gain = ClampGain(asked);
+    set.processParameters.amplifyFactor = gain;
+    if (gain == 1.0f) {
+        Outcome redrawOnly;
+        redrawOnly.redraw = true;
+        return redrawOnly;
+    }
+    const int bits = set.format.bitsPerSample;
+    if (bits != 8 && bits != 16) return SilentRefusal();
+
+    // The products are taken in float, the gain's own precision, and
+    // truncated toward zero before clamping.
+    uint8_t* bytes = set.samples[0].data();
+    const uint32_t count = set.sampleCounts[0];
+    for (uint32_t i = 0; i < count; ++i) {
+        if (bits == 16) {
+            const auto s = static_cast<int16_t>(bytes[2 * i] | (bytes[2 * i + 1] << 8));
+            const auto v = std::clamp(static_cast<int32_t>(static_cast<float>(s) * gain),
+                                      int32_t{-32768}, int32_t{32767});
+            bytes[2 * i] = static_cast<uint8_t>(v & 0xFF);
+            bytes[2 * i + 1] = static_cast<uint8_t>((v >> 8) & 0xFF);
+        } else {
+            // 8-bit samples are unsigned with their centre taken as 127.
+            const float v = static_cast<float>(bytes[i] - 127) * gain + 127.0f;
+            bytes[i] = static_cast<uint8_t>(std::clamp(static_cast<int32_t>(v), 0, 255));
+        }
+    }
+    return Edited(set, kEditedWave);
+}
+
+}  // namespace kestrune::edits
