@@ -7,8 +7,7 @@ namespace kestrune {
 namespace {
 
 EditHistory::Rest RestOf(const WaveSet& set) {
-    return {set.waveCount, set.firstPath, set.format,
-            set.viewStart, set.viewEnd,   set.processParameters};
+    return {set.waveCount, set.firstPath, set.format, set.processParameters};
 }
 
 EditHistory::Wave SlotOf(const WaveSet& set, int slot) {
@@ -45,6 +44,7 @@ EditHistory::EditHistory(std::size_t maxSteps) : maxSteps_(maxSteps) {}
 EditHistory::~EditHistory() = default;
 
 void EditHistory::Begin(const WaveSet& set) {
+    CheckFormat(set.format);
     auto picture = std::make_unique<Picture>();
     picture->rest = RestOf(set);
     for (int i = 0; i < WaveSet::kMaxWaves; ++i) picture->waves[i] = SlotOf(set, i);
@@ -83,8 +83,6 @@ void EditHistory::Swap(WaveSet& set, Step& step) const {
     set.waveCount = step.rest.waveCount;
     set.firstPath = std::move(step.rest.firstPath);
     set.format = step.rest.format;
-    set.viewStart = step.rest.viewStart;
-    set.viewEnd = step.rest.viewEnd;
     set.processParameters = step.rest.processParameters;
     step.rest = std::move(now);
     for (auto& [slot, wave] : step.changedSlots) {

@@ -4,8 +4,10 @@
 // and Commit: Begin takes a picture of the set, the caller changes it,
 // Commit compares and keeps, as one step, only the parts that changed - the
 // slots whose bytes, count, name or path differ, the backup copy when it
-// changed, and always the small rest (wave count, first path, format, view
-// range, processing parameters). The picture itself is dropped at Commit.
+// changed, and always the small rest (wave count, first path, format,
+// processing parameters). The picture itself is dropped at Commit. The
+// visible range is the views' business: every redraw sets it afresh, so it
+// is neither compared nor kept.
 //
 // A step holds the other side of its change: Undo swaps the step's parts
 // with the set's, so the set is back where it was before the change and the
@@ -87,8 +89,6 @@ class EditHistory {
         int waveCount = 0;
         std::string firstPath;
         WaveFormat format;
-        double viewStart = 0.0;
-        double viewEnd = -1.0;
         ProcessParameters processParameters;
         bool operator==(const Rest&) const = default;
     };
