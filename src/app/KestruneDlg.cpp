@@ -9,6 +9,7 @@
 #include <QFile>
 #include <QFontMetricsF>
 #include <QFrame>
+#include <QKeySequence>
 #include <QLabel>
 #include <QLayout>
 #include <QMenu>
@@ -184,6 +185,15 @@ void CKestruneDlg::BuildMenus() {
     connect(closeAction_, &QAction::triggered, this, &CKestruneDlg::CloseWave);
     connect(closeAllAction_, &QAction::triggered, this, &CKestruneDlg::CloseAllWaves);
     connect(exitAction_, &QAction::triggered, this, &QWidget::close);
+
+    QMenu* edit = bar->addMenu(QStringLiteral("Edit(&E)"));
+    edit->setObjectName(QStringLiteral("editMenu"));
+    undoAction_ = AddAction(edit, QStringLiteral("&Undo"), "actionUndo");
+    redoAction_ = AddAction(edit, QStringLiteral("&Redo"), "actionRedo");
+    undoAction_->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Z));
+    redoAction_->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z));
+    connect(undoAction_, &QAction::triggered, this, &CKestruneDlg::Undo);
+    connect(redoAction_, &QAction::triggered, this, &CKestruneDlg::Redo);
 
     QMenu* options = bar->addMenu(QStringLiteral("Options(&I)"));
     options->setObjectName(QStringLiteral("optionsMenu"));
@@ -373,6 +383,9 @@ void CKestruneDlg::BuildToolbar() {
     };
     add(openAction_, ToolIcon::OpenWave, QStringLiteral("Open wave"));
     add(saveAction_, ToolIcon::SaveWave, QStringLiteral("Save wave"));
+    toolbar_->addSeparator();
+    add(undoAction_, ToolIcon::Undo, QStringLiteral("Undo"));
+    add(redoAction_, ToolIcon::Redo, QStringLiteral("Redo"));
     toolbar_->addSeparator();
     add(drawWaveAction_, ToolIcon::DrawWave, QStringLiteral("Draw wave"));
     add(drawFrequencyAction_, ToolIcon::DrawFrequency, QStringLiteral("Draw frequency"));
@@ -613,6 +626,14 @@ void CKestruneDlg::ApplyControlStates(WorkspaceEvent event) {
         cutTool_ = 0;
     }
     SyncCutMenu();
+    UpdateUndoActions();
+}
+
+void CKestruneDlg::UpdateUndoActions() {
+    // The engines read and grow the set's buffers while they run.
+    const bool free = !waveSet_.TransportRunning();
+    undoAction_->setEnabled(free && history_.CanUndo());
+    redoAction_->setEnabled(free && history_.CanRedo());
 }
 
 void CKestruneDlg::SyncFormatChecks() {
@@ -727,6 +748,12 @@ void CKestruneDlg::OpenWaveFiles(const QStringList& paths) {
 
 void CKestruneDlg::OpenWavePath(const QString& path) {
     const Outcome outcome = waveSet_.OpenWave(QFile::encodeName(path).toStdString());
+    // Opening and closing start a new history (see CloseWave).
+    if (outcome.ok)
+        history_.Clear();
+    else
+        history_.CheckFormat(waveSet_.format);
+    UpdateUndoActions();
     // A refused file may still have set the rate of an empty set.
     SyncFormatChecks();
     Show(outcome);
@@ -738,7 +765,10 @@ void CKestruneDlg::OpenWavePath(const QString& path) {
 
 void CKestruneDlg::StartRecording() {
     inputNoticePosted_ = false;
+    // The whole recording, from here to its end, is one step of the history.
+    history_.Begin(waveSet_);
     const RecordingStep step = recorder_->StartRecording();
+    if (!recorder_->IsRecording()) history_.Cancel();
     ApplyRecordingStep(step);
     if (!recorder_->IsRecording()) return;
     recordTimeDisplay_->setText(QString::fromStdString(recorder_->TimeText()));
@@ -769,6 +799,8 @@ void CKestruneDlg::ApplyRecordingStep(const RecordingStep& step) {
     if (ended) {
         recordTimer_->Stop();
         recordTimeDisplay_->clear();
+        history_.Commit(waveSet_);
+        UpdateUndoActions();
     }
     if (step.outcome.redraw) {
         DrawWave();
@@ -821,13 +853,20 @@ void CKestruneDlg::SaveWave() {
     ShowAndRedraw(outcome);
 }
 
+// Closing a wave, like opening one, is not an edit: it starts a new history,
+// as closing a document does in any editor. The steps belong to the waves
+// they were made on, and a wave's edits are kept by saving it.
 void CKestruneDlg::CloseWave() {
     const Outcome outcome = waveSet_.CloseWave();
+    if (outcome.ok) history_.Clear();
+    UpdateUndoActions();
     ShowAndRedraw(outcome);
 }
 
 void CKestruneDlg::CloseAllWaves() {
     const Outcome outcome = waveSet_.CloseAllWaves();
+    if (outcome.ok) history_.Clear();
+    UpdateUndoActions();
     ShowAndRedraw(outcome);
 }
 
@@ -836,6 +875,8 @@ bool CKestruneDlg::SetSampleRate(uint32_t rate) {
     Show(outcome);
     // The radio group has already moved the check: put it on the set's rate.
     SyncFormatChecks();
+    history_.CheckFormat(waveSet_.format);
+    UpdateUndoActions();
     return outcome.ok;
 }
 
@@ -843,11 +884,51 @@ bool CKestruneDlg::SetBitsPerSample(uint16_t bits) {
     const Outcome outcome = waveSet_.SetBitsPerSample(bits);
     Show(outcome);
     SyncFormatChecks();
+    history_.CheckFormat(waveSet_.format);
+    UpdateUndoActions();
     return outcome.ok;
 }
 
 void CKestruneDlg::ResetWave() {
-    Show(waveSet_.RestoreBackup());
+    // Back to the copy taken at opening, as one step that Undo takes back.
+    ApplyEdit([](WaveSet& set) {
+        Outcome outcome = set.RestoreBackup();
+        outcome.redraw = true;  // in every case
+        return outcome;
+    });
+}
+
+void CKestruneDlg::ApplyEdit(const std::function<Outcome(WaveSet&)>& edit) {
+    // An edit made while a recording runs joins the recording's step.
+    const bool ownStep = !history_.Pending();
+    if (ownStep) history_.Begin(waveSet_);
+    const Outcome outcome = edit(waveSet_);
+    if (ownStep) history_.Commit(waveSet_);
+    UpdateUndoActions();
+    ShowAndRedraw(outcome);
+}
+
+void CKestruneDlg::Undo() {
+    if (waveSet_.TransportRunning() || !history_.Undo(waveSet_)) {
+        UpdateUndoActions();
+        return;
+    }
+    ShowHistoryStep();
+}
+
+void CKestruneDlg::Redo() {
+    if (waveSet_.TransportRunning() || !history_.Redo(waveSet_)) {
+        UpdateUndoActions();
+        return;
+    }
+    ShowHistoryStep();
+}
+
+void CKestruneDlg::ShowHistoryStep() {
+    // A step may bring waves back or take them away: with waves the controls
+    // are those after an open; an empty set gets its own from DrawWave.
+    if (waveSet_.waveCount > 0) ApplyControlStates(WorkspaceEvent::AfterOpen);
+    UpdateUndoActions();
     DrawWave();
     DrawSpectrum();
 }

@@ -19,6 +19,7 @@
 #include "core/wave/Recording.h"
 #include "core/wave/WaveSet.h"
 #include "core/workspace/ControlStates.h"
+#include "core/workspace/EditHistory.h"
 
 class QAction;
 class QActionGroup;
@@ -174,11 +175,25 @@ class CKestruneDlg final : public QMainWindow {
     void PlayOrPause();
     /** Stop: ends a running playback. */
     void StopPlayback();
+    /** Edit → Undo and Redo: one step of the edit history back or forward,
+     *  then the views are redrawn. Nothing happens while a recording or a
+     *  playback uses the set. */
+    void Undo();
+    void Redo();
+
+    /**
+     * Runs `edit` on the wave set as one step of the edit history: what it
+     * changed can be undone. Then shows the outcome's warning and message
+     * and redraws both views when it asks for a redraw. Every command that
+     * changes the waves goes through here.
+     */
+    void ApplyEdit(const std::function<Outcome(WaveSet&)>& edit);
 
     // State.
     WaveSet& Waves() { return waveSet_; }
     const WaveSet& Waves() const { return waveSet_; }
     const ControlStates& States() const { return states_; }
+    const EditHistory& History() const { return history_; }
     /** Null when the connection failed or Start has not run. */
     store::Database* Db() const { return db_.get(); }
     bool PanelMode() const { return panelMode_; }
@@ -221,6 +236,10 @@ class CKestruneDlg final : public QMainWindow {
     void ComputeDialogUnits();
 
     void ApplyControlStates(WorkspaceEvent event);
+    /** Enables Undo and Redo when there is a step to take and the set is free. */
+    void UpdateUndoActions();
+    /** After Undo or Redo: the controls and both views follow the set. */
+    void ShowHistoryStep();
     /** Checks the Options items of the set's sample rate and bit depth. */
     void SyncFormatChecks();
     void OpenWavePath(const QString& path);
@@ -263,6 +282,7 @@ class CKestruneDlg final : public QMainWindow {
      *  so the audio thread posts one at a time. */
     std::atomic<bool> inputNoticePosted_{false};
     WaveSet waveSet_;
+    EditHistory history_;
     ControlStates states_;
     std::unique_ptr<store::Database> db_;
     QString connectionText_;
@@ -312,6 +332,8 @@ class CKestruneDlg final : public QMainWindow {
     QAction* closeAllAction_ = nullptr;
     QAction* exitAction_ = nullptr;
     QAction* drawWaveAction_ = nullptr;
+    QAction* undoAction_ = nullptr;
+    QAction* redoAction_ = nullptr;
     QAction* drawFrequencyAction_ = nullptr;
     QAction* aboutAction_ = nullptr;
     QAction* audioInformationAction_ = nullptr;

@@ -144,6 +144,28 @@ void Cut(QPainter& p, bool left) {
     p.drawPolygon(arrow);
 }
 
+void Turn(QPainter& p, bool back) {
+    // A curved arrow: bending back to the left for Undo, on to the right for Redo.
+    p.save();
+    if (!back) {
+        p.translate(16, 0);
+        p.scale(-1, 1);
+    }
+    QPainterPath path;
+    path.moveTo(4, 6.5);
+    path.cubicTo(QPointF(9, 3), QPointF(15, 5), QPointF(13, 10.5));
+    path.quadTo(QPointF(11.5, 13.5), QPointF(8, 13.5));
+    p.setPen(Pen(QColor(30, 110, 60), 2));
+    p.setBrush(Qt::NoBrush);
+    p.drawPath(path);
+    p.setPen(Qt::NoPen);
+    p.setBrush(QColor(30, 110, 60));
+    QPolygonF head;
+    head << QPointF(1, 7.5) << QPointF(6.5, 3) << QPointF(6.5, 10);
+    p.drawPolygon(head);
+    p.restore();
+}
+
 void AudioInformation(QPainter& p) {
     // A speaker with sound rings.
     p.setPen(Pen(QColor(50, 50, 50)));
@@ -228,6 +250,10 @@ Drawing DrawingFor(ToolIcon which) {
             return [](QPainter& p) { Cut(p, true); };
         case ToolIcon::CutRight:
             return [](QPainter& p) { Cut(p, false); };
+        case ToolIcon::Undo:
+            return [](QPainter& p) { Turn(p, true); };
+        case ToolIcon::Redo:
+            return [](QPainter& p) { Turn(p, false); };
         case ToolIcon::AudioInformation:
             return AudioInformation;
         case ToolIcon::IndividualInformation:

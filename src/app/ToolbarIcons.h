@@ -8,6 +8,8 @@ namespace kestrune::app {
 enum class ToolIcon {
     OpenWave,
     SaveWave,
+    Undo,
+    Redo,
     DrawWave,
     DrawFrequency,
     ZoomIn,

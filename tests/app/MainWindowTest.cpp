@@ -571,11 +571,12 @@ class MainWindowTest : public QObject {
                          (!action->icon().pixmap(16, 16).isNull() && !action->toolTip().isEmpty()),
                      qPrintable(action->objectName()));
         }
-        QCOMPARE(order, QStringList({"actionOpenWave", "actionSaveWave", "|", "actionDrawWave",
-                                     "actionDrawFrequency", "toolZoomIn", "toolZoomOut", "|",
-                                     "toolCutLeft", "toolCutRight", "|", "actionAudioInformation",
-                                     "actionIndividualInformation", "actionAutoTest", "|",
-                                     "actionAbout", "actionExit"}));
+        QCOMPARE(
+            order.join(' '),
+            QStringLiteral("actionOpenWave actionSaveWave | actionUndo actionRedo | "
+                           "actionDrawWave actionDrawFrequency toolZoomIn toolZoomOut | "
+                           "toolCutLeft toolCutRight | actionAudioInformation "
+                           "actionIndividualInformation actionAutoTest | actionAbout actionExit"));
         QCOMPARE(toolbar->iconSize(), QSize(16, 16));
 
         // The four tools: at most one down; opening a wave puts them up.
