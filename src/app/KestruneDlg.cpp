@@ -22,6 +22,7 @@
 #include <cmath>
 
 #include "app/AboutDlg.h"
+#include "app/AddNoise.h"
 #include "app/AudioDevicesDlg.h"
 #include "app/AudioInfo.h"
 #include "app/CalibrateDlg.h"
@@ -29,6 +30,7 @@
 #include "app/HyperLink.h"
 #include "app/IndividualInformation.h"
 #include "app/MainTestPanel.h"
+#include "app/Mixer.h"
 #include "app/Prompter.h"
 #include "app/StartupOptions.h"
 #include "app/StationLog.h"
@@ -43,6 +45,9 @@
 #include "audio/SoundOutput.h"
 #include "audio/VirtualInput.h"
 #include "audio/WaitClock.h"
+#include "core/dsp/EditRules.h"
+#include "core/dsp/Mixer.h"
+#include "core/dsp/Noise.h"
 #include "core/util/Clock.h"
 #include "core/util/Random.h"
 #include "store/Database.h"
@@ -283,10 +288,12 @@ void CKestruneDlg::BuildMenus() {
     process->addSeparator();
     AddAction(process, QStringLiteral("&Horizontal Reverse"), "actionHorizontalReverse");
     AddAction(process, QStringLiteral("&Vertical Reverse"), "actionVerticalReverse");
-    AddAction(process, QStringLiteral("A&udio mixer"), "actionAudioMixer");
+    connect(AddAction(process, QStringLiteral("A&udio mixer"), "actionAudioMixer"),
+            &QAction::triggered, this, &CKestruneDlg::AudioMixer);
     AddAction(process, QStringLiteral("&Duty cycle"), "actionDutyCycle");
     AddAction(process, QStringLiteral("A&mplify"), "actionAmplify");
-    AddAction(process, QStringLiteral("&Add noise"), "actionAddNoise");
+    connect(AddAction(process, QStringLiteral("&Add noise"), "actionAddNoise"), &QAction::triggered,
+            this, &CKestruneDlg::AddNoise);
     AddAction(process, QStringLiteral("&Power unification"), "actionPowerUnification");
     AddAction(process, QStringLiteral("&Siganl standardization"), "actionSignalStandardization");
     process->addSeparator();
@@ -675,6 +682,7 @@ void CKestruneDlg::OpenWavePath(const QString& path) {
     SyncFormatChecks();
     Show(outcome);
     if (!outcome.ok) return;
+    fileBits_ = waveSet_.format.bitsPerSample;
     ApplyControlStates(WorkspaceEvent::AfterOpen);
     DrawWave();
     DrawSpectrum();
@@ -762,6 +770,7 @@ void CKestruneDlg::SaveWave() {
     const QString path = services_.files.ChooseSavePath(this);
     if (path.isEmpty()) return;
     const Outcome outcome = waveSet_.SaveWave(QFile::encodeName(path).toStdString());
+    if (outcome.ok) fileBits_ = waveSet_.format.bitsPerSample;
     ShowAndRedraw(outcome);
 }
 
@@ -794,6 +803,24 @@ void CKestruneDlg::ResetWave() {
     Show(waveSet_.RestoreBackup());
     DrawWave();
     DrawSpectrum();
+}
+
+void CKestruneDlg::AddNoise() {
+    if (const auto refusal = edits::RequireOneWave(waveSet_)) return Show(*refusal);
+    CAddNoise dialog(waveSet_.processParameters.noiseAmplitude, this);
+    if (dialog.exec() != QDialog::Accepted) return;
+    // Before any file was opened or saved (a recording), the set's own depth.
+    const uint16_t bits = fileBits_ != 0 ? fileBits_ : waveSet_.format.bitsPerSample;
+    ShowAndRedraw(edits::AddNoise(waveSet_, dialog.Amplitude(), bits, services_.random));
+}
+
+void CKestruneDlg::AudioMixer() {
+    if (const auto refusal = edits::RequireTwoWaves(waveSet_)) return Show(*refusal);
+    QStringList names;
+    for (int i = 0; i < waveSet_.waveCount; ++i) names << QString::fromStdString(waveSet_.names[i]);
+    CMixer dialog(names, services_.prompter, this);
+    if (dialog.exec() != QDialog::Accepted) return;
+    ShowAndRedraw(edits::MixWaves(waveSet_, dialog.Weights(), dialog.Mode()));
 }
 
 void CKestruneDlg::DrawWave() {

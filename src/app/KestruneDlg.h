@@ -140,6 +140,10 @@ class CKestruneDlg final : public QMainWindow {
     bool SetSampleRate(uint32_t rate);
     bool SetBitsPerSample(uint16_t bits);
     void ResetWave();
+    /** Process → Add noise: the amplitude from CAddNoise, then the noise. */
+    void AddNoise();
+    /** Process → Audio mixer: weights and style from CMixer, then the mix. */
+    void AudioMixer();
     void DrawWave();
     void DrawSpectrum();
     void ChooseStandardLineColor();
@@ -263,6 +267,9 @@ class CKestruneDlg final : public QMainWindow {
     bool decibelLevels_ = false;
     int zoomTool_ = 0;
     int cutTool_ = 0;
+    /** The bit depth of the wave file last opened or saved (0: none yet),
+     *  which sets the noise amplitude's full scale. */
+    uint16_t fileBits_ = 0;
 
     double unitX_ = 1.5;
     double unitY_ = 1.625;
