@@ -1,5 +1,4 @@
-// The Add noise and Audio mixer dialogs, and the window's Process commands
-// that run them.
+// The Add noise and Audio mixer dialogs, run from the Process menu.
 
 #include <QAction>
 #include <QCheckBox>
@@ -8,9 +7,7 @@
 #include <QRadioButton>
 
 #include "AppTestSupport.h"
-#include "app/AddNoise.h"
 #include "app/KestruneDlg.h"
-#include "app/Mixer.h"
 #include "app/StartupOptions.h"
 #include "app/Timers.h"
 #include "core/util/Clock.h"
@@ -20,136 +17,96 @@ using namespace kestrune;
 using namespace kestrune::app;
 using namespace kestrune::app::testing;
 
-namespace {
-
-/** Clicks a radio button on its indicator, the part that takes clicks. */
-void ClickRadio(QRadioButton* radio) {
-    QTest::mouseClick(radio, Qt::LeftButton, {}, QPoint(6, radio->height() / 2));
-}
-
-}  // namespace
-
 class NoiseMixerTest : public QObject {
     Q_OBJECT
 
-  private slots:
-    void addNoiseDialog_data() {
-        QTest::addColumn<QString>("typed");
-        QTest::addColumn<float>("amplitude");
-        QTest::newRow("decimal") << "0.3" << 0.3f;
-        QTest::newRow("trailing text") << " 0.5x" << 0.5f;
-        QTest::newRow("negative") << "-1" << -1.0f;
-        QTest::newRow("no number") << "abc" << 0.0f;
-    }
-    void addNoiseDialog() {
-        QFETCH(QString, typed);
-        QFETCH(float, amplitude);
-        CAddNoise dialog(0.25f);
-        const Controls c{&dialog};
-        QCOMPARE(dialog.windowTitle(), QStringLiteral("雑音を加える"));
-        QCOMPARE(c.Edit("amplitudeEdit")->text(), QStringLiteral("0.250000"));
-        QCOMPARE(c.Combo("noiseTypeList")->count(), 1);
-        QCOMPARE(c.Combo("noiseTypeList")->currentText(), QStringLiteral("Gauss"));
-        c.Edit("amplitudeEdit")->setText(typed);
-        QCOMPARE(dialog.Amplitude(), amplitude);
-    }
+    QTemporaryDir dir_;
+    FakePrompter prompter_;
+    FakeFiles files_;
+    FakeColors colors_;
+    FakeOpener opener_;
+    FakeClock clock_{1700000000};
+    ManualTimers timers_;
+    CrtRandom random_;
+    const std::vector<uint8_t> silence_ = std::vector<uint8_t>(400, 0);
 
-    void mixerDialog() {
-        FakePrompter prompter;
-        CMixer dialog({"a.wav", "b.wav"}, prompter);
-        QVERIFY(Show(&dialog));
-        const Controls c{&dialog};
-        auto* weights = c.Get<QListWidget>("weightList");
-        auto* names = c.Get<QListWidget>("nameList");
-        auto* normalization = c.Get<QCheckBox>("normalizationCheck");
-        QCOMPARE(dialog.windowTitle(), QStringLiteral("音声を混合する"));
-        QCOMPARE(names->item(1)->text(), QStringLiteral("b.wav"));
-        QCOMPARE(weights->item(0)->text(), QStringLiteral("1.000000"));
-        QVERIFY(c.Get<QRadioButton>("addRadio")->isChecked());
-        QVERIFY(normalization->isEnabled() && !c.Get<QLabel>("mixNote")->isEnabled());
-        ClickRadio(c.Get<QRadioButton>("mixRadio"));
-        QVERIFY(!normalization->isEnabled() && c.Get<QLabel>("mixNote")->isEnabled());
-        QCOMPARE(dialog.Mode(), edits::MixMode::Mix);
-        ClickRadio(c.Get<QRadioButton>("addRadio"));
-
-        // Double-click a weight, type, leave the edit: the row takes the value.
-        for (const auto& [row, typed, shown] :
-             {std::tuple{0, "0.3", "0.300000"}, std::tuple{1, "abc", "0.000000"}}) {
-            const QPoint at = weights->visualItemRect(weights->item(row)).center();
-            QTest::mouseClick(weights->viewport(), Qt::LeftButton, {}, at);
-            QTest::mouseDClick(weights->viewport(), Qt::LeftButton, {}, at);
-            QVERIFY(c.Edit("weightEdit")->isVisible());
-            QCOMPARE(names->currentRow(), row);
-            c.Edit("weightEdit")->setText(typed);
-            names->setFocus();
-            QTRY_VERIFY(!c.Edit("weightEdit")->isVisible());
-            QCOMPARE(weights->item(row)->text(), QString::fromLatin1(shown));
-        }
-        QCOMPARE(dialog.Weights(), (std::vector<double>{0.3, 0.0}));
-
-        // Normalised weights must reach 0.999; the dialog then stays open.
-        normalization->setChecked(true);
-        Click(c.Button("okButton"));
-        QCOMPARE(prompter.MessageTexts(), QStringList{"The sum of weights must be 1.0!"});
-        QVERIFY(dialog.isVisible());
-        Click(c.Button("cancelButton"));
-        QCOMPARE(dialog.result(), int(QDialog::Rejected));
-    }
-
-    void menuCommandsReachTheEdits() {
-        QTemporaryDir dir;
-        FakePrompter prompter;
-        FakeFiles files;
-        FakeColors colors;
-        FakeOpener opener;
-        FakeClock clock(1700000000);
-        ManualTimers timers;
-        CrtRandom random;
-        CKestruneDlg window({prompter, files, colors, opener, clock, random, nullptr, nullptr,
-                             nullptr, nullptr, &timers});
+    /** A workspace with `waves` silent 16-bit waves open. */
+    std::unique_ptr<CKestruneDlg> Workspace(int waves) {
+        auto window = std::make_unique<CKestruneDlg>(
+            CKestruneDlg::Services{prompter_, files_, colors_, opener_, clock_, random_, nullptr,
+                                   nullptr, nullptr, nullptr, &timers_});
         StartupOptions options;
-        options.stationDir = dir.path();
+        options.stationDir = dir_.path();
         options.workspace = true;
-        window.Start(options);
-        const std::vector<uint8_t> bytes(400, 0);
-        QStringList paths;
-        for (const char* name : {"a.wav", "b.wav"}) {
-            paths << dir.filePath(name);
-            QVERIFY(WriteWaveFile(QFile::encodeName(paths.back()).toStdString(),
-                                  PcmFormat(1, 22050, 16), bytes.data(), 200));
-        }
-        window.OpenWaveFiles({paths[0]});
-        WaveSet& set = window.Waves();
-        const auto answer = [](const char* edit, const QString& text, const char* button) {
-            OnNextModal([=](QWidget* dialog) {
-                if (edit != nullptr) Controls{dialog}.Edit(edit)->setText(text);
-                Click(Controls{dialog}.Button(button));
-            });
+        window->Start(options);
+        const QString path = dir_.filePath("a.wav");
+        WriteWaveFile(path.toStdString(), PcmFormat(1, 22050, 16), silence_.data(), 200);
+        for (int i = 0; i < waves; ++i) window->OpenWaveFiles({path});
+        return window;
+    }
+    /** Runs the menu command with `body` acting on its dialog. */
+    void Run(CKestruneDlg& window, const char* action, std::function<void(Controls)> body) {
+        OnNextModal([body](QWidget* dialog) { body(Controls{dialog}); });
+        window.findChild<QAction*>(action)->trigger();
+    }
+
+  private slots:
+    void addNoise() {
+        const auto window = Workspace(1);
+        const WaveSet& set = window->Waves();
+        const auto answer = [](const QString& typed, const char* button, QStringList* shown) {
+            return [=](Controls c) {
+                *shown = {c.window->windowTitle(), c.Edit("amplitudeEdit")->text(),
+                          c.Combo("noiseTypeList")->currentText()};
+                c.Edit("amplitudeEdit")->setText(typed);
+                Click(c.Button(button));
+            };
         };
-
-        answer("amplitudeEdit", "0.1", "okButton");
-        window.findChild<QAction*>("actionAddNoise")->trigger();
+        QStringList shown;
+        Run(*window, "actionAddNoise", answer("abc", "okButton", &shown));  // no number: 0
+        QCOMPARE(shown, (QStringList{"雑音を加える", "0.000000", "Gauss"}));
+        QCOMPARE(set.samples[0], silence_);
+        Run(*window, "actionAddNoise", answer("0.1", "okButton", &shown));
         QCOMPARE(set.names[0], std::string("Edited wave"));
-        QCOMPARE(set.processParameters.noiseAmplitude, 0.1f);
         const std::vector<uint8_t> noisy = set.samples[0];
-        QVERIFY(noisy != bytes);
+        QVERIFY(noisy != silence_);
+        Run(*window, "actionAddNoise", answer("0.9", "cancelButton", &shown));
+        QCOMPARE(shown.at(1), QStringLiteral("0.100000"));  // remembered
+        QCOMPARE(set.samples[0], noisy);                    // Cancel keeps wave and amplitude
+        QCOMPARE(set.processParameters.noiseAmplitude, 0.1f);
+    }
 
-        QString offered;
-        OnNextModal([&](QWidget* dialog) {
-            offered = Controls{dialog}.Edit("amplitudeEdit")->text();
-            Click(Controls{dialog}.Button("cancelButton"));
+    void audioMixer() {
+        const auto window = Workspace(2);
+        Run(*window, "actionAudioMixer", [this](Controls c) {
+            auto* weights = c.Get<QListWidget>("weightList");
+            auto* normalization = c.Get<QCheckBox>("normalizationCheck");
+            QCOMPARE(c.window->windowTitle(), QStringLiteral("音声を混合する"));
+            QCOMPARE(c.Get<QListWidget>("nameList")->item(1)->text(), QStringLiteral("a.wav"));
+            QVERIFY(c.Get<QRadioButton>("addRadio")->isChecked() && normalization->isEnabled());
+            auto* mix = c.Get<QRadioButton>("mixRadio");  // clicked on its indicator
+            QTest::mouseClick(mix, Qt::LeftButton, {}, QPoint(6, mix->height() / 2));
+            QVERIFY(!normalization->isEnabled() && c.Get<QLabel>("mixNote")->isEnabled());
+            c.Get<QRadioButton>("addRadio")->setChecked(true);
+            // Double-click a weight, type, leave the edit: the row takes the value.
+            for (const auto& [row, typed] : {std::pair{0, "0.3"}, {1, "abc"}}) {
+                const QPoint at = weights->visualItemRect(weights->item(row)).center();
+                QTest::mouseClick(weights->viewport(), Qt::LeftButton, {}, at);
+                QTest::mouseDClick(weights->viewport(), Qt::LeftButton, {}, at);
+                c.Edit("weightEdit")->setText(QString::fromLatin1(typed));
+                weights->setFocus();
+                QTRY_VERIFY(!c.Edit("weightEdit")->isVisible());
+            }
+            QCOMPARE(weights->item(0)->text() + weights->item(1)->text(), "0.3000000.000000");
+            normalization->setChecked(true);  // 0.3 is short of 1: the dialog stays
+            Click(c.Button("okButton"));
+            QCOMPARE(prompter_.MessageTexts(), QStringList{"The sum of weights must be 1.0!"});
+            QVERIFY(c.window->isVisible());
         });
-        window.findChild<QAction*>("actionAddNoise")->trigger();
-        QCOMPARE(offered, QStringLiteral("0.100000"));
-        QCOMPARE(set.samples[0], noisy);
-
-        window.findChild<QAction*>("actionAudioMixer")->trigger();
-        QCOMPARE(prompter.MessageTexts(), QStringList{"More than 1 wave files are needed!"});
-        window.OpenWaveFiles({paths[1]});
-        answer(nullptr, {}, "okButton");
-        window.findChild<QAction*>("actionAudioMixer")->trigger();
-        QCOMPARE(set.waveCount, 1);
-        QCOMPARE(set.names[0], std::string("Mixed wave"));
+        QCOMPARE(window->Waves().waveCount, 2);  // closed without OK: nothing mixed
+        Run(*window, "actionAudioMixer", [](Controls c) { Click(c.Button("okButton")); });
+        QCOMPARE(window->Waves().waveCount, 1);
+        QCOMPARE(window->Waves().names[0], std::string("Mixed wave"));
     }
 };
 
