@@ -7,6 +7,7 @@
 #   recording.png         the workspace while Record start captures a signal
 #   subject-registry.png  the subject registry, from the workspace's Test menu
 #   audio-devices.png     Options > Audio devices..., from the workspace
+#   audio-mixer.png       Process > Audio mixer... on the workspace's two waves
 #   session-panel.png     the session panel of a normal start
 #   entry-form.png        the subject's entry form, a name and an age typed in
 #   directions.png        the directions of the vowel test, after "次へ　＞"
@@ -279,6 +280,18 @@ sleep 0.5
 xdotool key --clearmodifiers i
 registry=$(window_named 被験者の情報)
 capture "$registry" subject-registry.png
+stop "$pid"
+
+# (a3) The audio mixer: Process(&P) > A&udio mixer on the workspace with
+# the two vowels open.
+launch --workspace "$work/waves/母音あ.wav" "$work/waves/母音い.wav"
+mixer_main=$(window_named Kestrune "the workspace for the mixer")
+xdotool windowactivate --sync "$mixer_main" >/dev/null 2>&1 || true
+xdotool key --window "$mixer_main" --clearmodifiers alt+p
+sleep 0.5
+xdotool key --clearmodifiers u
+mixer=$(window_named 音声を混合する "Audio mixer on the Process menu")
+capture "$mixer" audio-mixer.png
 stop "$pid"
 
 # (a2) A recording in progress: Operate(&O) > Record Star&t on a workspace

@@ -23,6 +23,7 @@
 #include <cmath>
 
 #include "app/AboutDlg.h"
+#include "app/AddNoise.h"
 #include "app/Amplify.h"
 #include "app/AudioDevicesDlg.h"
 #include "app/AudioInfo.h"
@@ -31,6 +32,7 @@
 #include "app/HyperLink.h"
 #include "app/IndividualInformation.h"
 #include "app/MainTestPanel.h"
+#include "app/Mixer.h"
 #include "app/Prompter.h"
 #include "app/SetParameters.h"
 #include "app/StartupOptions.h"
@@ -46,10 +48,12 @@
 #include "audio/SoundOutput.h"
 #include "audio/VirtualInput.h"
 #include "audio/WaitClock.h"
-#include "core/dsp/Edits.h"
 #include "core/dsp/Amplify.h"
 #include "core/dsp/DutyCycle.h"
 #include "core/dsp/EditRules.h"
+#include "core/dsp/Edits.h"
+#include "core/dsp/Mixer.h"
+#include "core/dsp/Noise.h"
 #include "core/util/Clock.h"
 #include "core/util/Random.h"
 #include "store/Database.h"
@@ -306,12 +310,14 @@ void CKestruneDlg::BuildMenus() {
             &QAction::triggered, this, &CKestruneDlg::HorizontalReverse);
     connect(AddAction(process, QStringLiteral("&Vertical Reverse"), "actionVerticalReverse"),
             &QAction::triggered, this, &CKestruneDlg::VerticalReverse);
-    AddAction(process, QStringLiteral("A&udio mixer"), "actionAudioMixer");
+    connect(AddAction(process, QStringLiteral("A&udio mixer"), "actionAudioMixer"),
+            &QAction::triggered, this, &CKestruneDlg::AudioMixer);
     connect(AddAction(process, QStringLiteral("&Duty cycle"), "actionDutyCycle"),
             &QAction::triggered, this, &CKestruneDlg::ApplyDutyCycle);
     connect(AddAction(process, QStringLiteral("A&mplify"), "actionAmplify"), &QAction::triggered,
             this, &CKestruneDlg::AmplifyWave);
-    AddAction(process, QStringLiteral("&Add noise"), "actionAddNoise");
+    connect(AddAction(process, QStringLiteral("&Add noise"), "actionAddNoise"), &QAction::triggered,
+            this, &CKestruneDlg::AddNoise);
     connect(AddAction(process, QStringLiteral("&Power unification"), "actionPowerUnification"),
             &QAction::triggered, this, &CKestruneDlg::PowerUnification);
     connect(AddAction(process, QStringLiteral("&Siganl standardization"),
@@ -454,19 +460,19 @@ void CKestruneDlg::ArmCutTool(edits::CutSide side) {
 }
 
 void CKestruneDlg::HorizontalReverse() {
-    ShowAndRedraw(edits::HorizontalReverse(waveSet_));
+    ApplyEdit([&](WaveSet& set) { return edits::HorizontalReverse(set); });
 }
 
 void CKestruneDlg::VerticalReverse() {
-    ShowAndRedraw(edits::VerticalReverse(waveSet_));
+    ApplyEdit([&](WaveSet& set) { return edits::VerticalReverse(set); });
 }
 
 void CKestruneDlg::PowerUnification() {
-    ShowAndRedraw(edits::PowerUnification(waveSet_));
+    ApplyEdit([&](WaveSet& set) { return edits::PowerUnification(set); });
 }
 
 void CKestruneDlg::SignalStandardization() {
-    ShowAndRedraw(edits::SignalStandardization(waveSet_));
+    ApplyEdit([&](WaveSet& set) { return edits::SignalStandardization(set); });
 }
 
 QPushButton* CKestruneDlg::AddButton(const QString& caption, const char* objectName, int x, int y) {
@@ -532,7 +538,8 @@ void CKestruneDlg::BuildWorkspace() {
                                                    shiftSamples_,        hannWindow_,
                                                    decibelLevels_};
                             },
-                        .status = statusBar()},
+                        .status = statusBar(),
+                        .recordEdit = [this](const auto& edit) { return RecordEdit(edit); }},
                        this);
     connect(views_, &CWaveViews::WaveCut, this, [this] {
         SyncCutMenu();
@@ -758,6 +765,7 @@ void CKestruneDlg::OpenWavePath(const QString& path) {
     SyncFormatChecks();
     Show(outcome);
     if (!outcome.ok) return;
+    fileBits_ = waveSet_.format.bitsPerSample;
     ApplyControlStates(WorkspaceEvent::AfterOpen);
     DrawWave();
     DrawSpectrum();
@@ -850,6 +858,7 @@ void CKestruneDlg::SaveWave() {
     const QString path = services_.files.ChooseSavePath(this);
     if (path.isEmpty()) return;
     const Outcome outcome = waveSet_.SaveWave(QFile::encodeName(path).toStdString());
+    if (outcome.ok) fileBits_ = waveSet_.format.bitsPerSample;
     ShowAndRedraw(outcome);
 }
 
@@ -899,13 +908,17 @@ void CKestruneDlg::ResetWave() {
 }
 
 void CKestruneDlg::ApplyEdit(const std::function<Outcome(WaveSet&)>& edit) {
+    ShowAndRedraw(RecordEdit(edit));
+}
+
+Outcome CKestruneDlg::RecordEdit(const std::function<Outcome(WaveSet&)>& edit) {
     // An edit made while a recording runs joins the recording's step.
     const bool ownStep = !history_.Pending();
     if (ownStep) history_.Begin(waveSet_);
     const Outcome outcome = edit(waveSet_);
     if (ownStep) history_.Commit(waveSet_);
     UpdateUndoActions();
-    ShowAndRedraw(outcome);
+    return outcome;
 }
 
 void CKestruneDlg::Undo() {
@@ -942,14 +955,34 @@ void CKestruneDlg::ApplyDutyCycle() {
                            .playbackSpeed = kept.playbackSpeed},
                           *services_.timers, this);
     if (dialog.exec() != QDialog::Accepted) return;
-    ShowAndRedraw(edits::DutyCycle(waveSet_, dialog.Settings()));
+    ApplyEdit([&](WaveSet& set) { return edits::DutyCycle(set, dialog.Settings()); });
 }
 
 void CKestruneDlg::AmplifyWave() {
     if (const auto refusal = edits::RequireOneWave(waveSet_)) return Show(*refusal);
     CAmplify dialog(waveSet_.processParameters.amplifyFactor, this);
     if (dialog.exec() != QDialog::Accepted) return;
-    ShowAndRedraw(edits::Amplify(waveSet_, dialog.Amplification()));
+    ApplyEdit([&](WaveSet& set) { return edits::Amplify(set, dialog.Amplification()); });
+}
+
+void CKestruneDlg::AddNoise() {
+    if (const auto refusal = edits::RequireOneWave(waveSet_)) return Show(*refusal);
+    CAddNoise dialog(waveSet_.processParameters.noiseAmplitude, this);
+    if (dialog.exec() != QDialog::Accepted) return;
+    // Before any file was opened or saved (a recording), the set's own depth.
+    const uint16_t bits = fileBits_ != 0 ? fileBits_ : waveSet_.format.bitsPerSample;
+    ApplyEdit([&](WaveSet& set) {
+        return edits::AddNoise(set, dialog.Amplitude(), bits, services_.random);
+    });
+}
+
+void CKestruneDlg::AudioMixer() {
+    if (const auto refusal = edits::RequireTwoWaves(waveSet_)) return Show(*refusal);
+    QStringList names;
+    for (int i = 0; i < waveSet_.waveCount; ++i) names << QString::fromStdString(waveSet_.names[i]);
+    CMixer dialog(names, services_.prompter, this);
+    if (dialog.exec() != QDialog::Accepted) return;
+    ApplyEdit([&](WaveSet& set) { return edits::MixWaves(set, dialog.Weights(), dialog.Mode()); });
 }
 
 void CKestruneDlg::DrawWave() {

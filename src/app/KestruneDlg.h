@@ -151,6 +151,10 @@ class CKestruneDlg final : public QMainWindow {
     void ApplyDutyCycle();
     /** Process → Amplify: the amplification dialog, then the scaling of wave 0. */
     void AmplifyWave();
+    /** Process → Add noise: the amplitude from CAddNoise, then the noise. */
+    void AddNoise();
+    /** Process → Audio mixer: weights and style from CMixer, then the mix. */
+    void AudioMixer();
     void DrawWave();
     void DrawSpectrum();
     void ChooseStandardLineColor();
@@ -188,6 +192,9 @@ class CKestruneDlg final : public QMainWindow {
      * changes the waves goes through here.
      */
     void ApplyEdit(const std::function<Outcome(WaveSet&)>& edit);
+    /** The same without the message and the redraw: runs `edit` as one step
+     *  of the history and gives back what it did. */
+    Outcome RecordEdit(const std::function<Outcome(WaveSet&)>& edit);
 
     // State.
     WaveSet& Waves() { return waveSet_; }
@@ -298,6 +305,9 @@ class CKestruneDlg final : public QMainWindow {
     bool decibelLevels_ = false;
     int zoomTool_ = 0;
     int cutTool_ = 0;
+    /** The bit depth of the wave file last opened or saved (0: none yet),
+     *  which sets the noise amplitude's full scale. */
+    uint16_t fileBits_ = 0;
 
     double unitX_ = 1.5;
     double unitY_ = 1.625;

@@ -457,8 +457,9 @@ void CWaveViews::ShowZoomed() {
 }
 
 void CWaveViews::Cut(int sample) {
-    const Outcome outcome = edits::Cut(
-        parts_.waves, parts_.cutTool < 0 ? edits::CutSide::Left : edits::CutSide::Right, sample);
+    const edits::CutSide side = parts_.cutTool < 0 ? edits::CutSide::Left : edits::CutSide::Right;
+    const auto cut = [side, sample](WaveSet& set) { return edits::Cut(set, side, sample); };
+    const Outcome outcome = parts_.recordEdit ? parts_.recordEdit(cut) : cut(parts_.waves);
     if (!outcome.ok) {
         parts_.prompter.Message(parts_.window, QString::fromStdString(outcome.message));
         return;

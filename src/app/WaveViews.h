@@ -80,6 +80,9 @@ class CWaveViews final : public QObject {
         int& cutTool;
         std::function<ViewOptions()> options;
         QStatusBar* status = nullptr;  ///< where the progress bar goes (optional)
+        /** Runs a change of the waves (a cut) so it can be taken back;
+         *  empty: the change is simply made. */
+        std::function<Outcome(const std::function<Outcome(WaveSet&)>&)> recordEdit = {};
     };
 
     /** The wave view's result: the set was empty, nothing to draw, or drawn. */
