@@ -22,7 +22,8 @@ class QWidget;
 
 namespace kestrune {
 class WaveSet;
-}
+struct Outcome;
+}  // namespace kestrune
 
 namespace kestrune::app {
 
