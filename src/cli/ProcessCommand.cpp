@@ -1,9 +1,16 @@
 #include "cli/ProcessCommand.h"
 
+#include <charconv>
+#include <optional>
 #include <ostream>
+#include <utility>
 
 #include "cli/Commands.h"
+#include "core/dsp/Amplify.h"
+#include "core/dsp/DutyCycle.h"
 #include "core/dsp/Edits.h"
+#include "core/dsp/Noise.h"
+#include "core/util/Random.h"
 #include "core/wave/WaveFile.h"
 
 namespace kestrune::cli {
@@ -13,6 +20,62 @@ namespace {
 template <Outcome (*Edit)(WaveSet&)>
 Outcome Plain(WaveSet& set, const std::vector<std::string>& /*args*/) {
     return Edit(set);
+}
+
+// A whole decimal number, nothing after it; nothing when `text` is not one.
+std::optional<double> Number(const std::string& text) {
+    double value = 0.0;
+    const char* end = text.data() + text.size();
+    const auto [stop, error] = std::from_chars(text.data(), end, value);
+    if (error != std::errc() || stop != end) return std::nullopt;
+    return value;
+}
+
+Outcome Refused(std::string message) {
+    Outcome outcome;
+    outcome.ok = false;
+    outcome.message = std::move(message);
+    return outcome;
+}
+
+Outcome NotANumber(const std::string& operation, const std::string& text) {
+    return Refused(operation + ": '" + text + "' is not a number");
+}
+
+Outcome AmplifyStep(WaveSet& set, const std::vector<std::string>& args) {
+    const std::optional<double> gain = Number(args[0]);
+    return gain ? edits::Amplify(set, *gain) : NotANumber("amplify", args[0]);
+}
+
+// The file's own depth sets the noise's scale, as a file just opened does in
+// the workspace; the generator starts from the C library's first seed, so a
+// run is repeatable.
+Outcome NoiseStep(WaveSet& set, const std::vector<std::string>& args) {
+    const std::optional<double> amplitude = Number(args[0]);
+    if (!amplitude) return NotANumber("noise", args[0]);
+    CrtRandom random;
+    return edits::AddNoise(set, static_cast<float>(*amplitude), set.format.bitsPerSample, random);
+}
+
+Outcome DutyStep(WaveSet& set, const std::vector<std::string>& args) {
+    edits::DutySettings settings;
+    if (args[0] == "left") {
+        settings.periodType = edits::kPeriodLeft;
+    } else if (args[0] == "middle") {
+        settings.periodType = edits::kPeriodMiddle;
+    } else if (args[0] == "right") {
+        settings.periodType = edits::kPeriodRight;
+    } else {
+        return Refused("duty: '" + args[0] + "' is not left, middle or right");
+    }
+    const std::optional<double> period = Number(args[1]);
+    if (!period) return NotANumber("duty", args[1]);
+    const std::optional<double> duty = Number(args[2]);
+    if (!duty) return NotANumber("duty", args[2]);
+    settings.periodMs = static_cast<float>(*period);
+    settings.dutyCycle = static_cast<float>(*duty);
+    settings.playbackSpeed = set.processParameters.playbackSpeed;
+    return edits::DutyCycle(set, settings);
 }
 
 std::string Join(const std::vector<std::string>& words) {
@@ -35,14 +98,15 @@ bool Report(const Outcome& outcome, std::ostream& out, std::ostream& err) {
 
 }  // namespace
 
-// Still to come, each as one row here: amplify GAIN, noise AMPLITUDE,
-// duty left|middle|right PERIOD_MS DUTY.
 const std::vector<ProcessOperation>& ProcessOperations() {
     static const std::vector<ProcessOperation> operations = {
         {"power-unify", {}, Plain<edits::PowerUnification>},
         {"standardize", {}, Plain<edits::SignalStandardization>},
         {"reverse", {}, Plain<edits::HorizontalReverse>},
         {"invert", {}, Plain<edits::VerticalReverse>},
+        {"amplify", {"GAIN"}, AmplifyStep},
+        {"noise", {"AMPLITUDE"}, NoiseStep},
+        {"duty", {"left|middle|right", "PERIOD_MS", "DUTY"}, DutyStep},
     };
     return operations;
 }

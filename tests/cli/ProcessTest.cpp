@@ -10,7 +10,11 @@
 #include <vector>
 
 #include "cli/Commands.h"
+#include "core/dsp/Amplify.h"
+#include "core/dsp/DutyCycle.h"
 #include "core/dsp/Edits.h"
+#include "core/dsp/Noise.h"
+#include "core/util/Random.h"
 #include "support/ScratchDir.h"
 
 namespace kestrune::cli {
@@ -41,6 +45,32 @@ TEST(ProcessTest, GivesTheBytesOfTheWorkspaceEditsAndItsMessages) {
     set.SaveWave(scratch.File("saved.wav"));
     EXPECT_EQ(Contents(out), Contents(scratch.File("saved.wav")));
     EXPECT_EQ(Contents(out).size(), 44u + 2 * 22050);
+
+    // The edits with arguments, on an 8-bit file: amplify, noise, duty.
+    ASSERT_TRUE(WriteWaveFile(in, PcmFormat(1, 11025, 8), bytes.data(), 11025));
+    ASSERT_EQ(cli::Run({"process", in, out, "amplify", "3.5", "noise", "0.05", "duty", "middle",
+                        "20", "0.25"},
+                       text, err),
+              kExitOk)
+        << err.str();
+    WaveSet eight;
+    ASSERT_TRUE(eight.OpenWave(in).ok);
+    CrtRandom random;
+    ASSERT_TRUE(edits::Amplify(eight, 3.5).ok);
+    ASSERT_TRUE(edits::AddNoise(eight, 0.05f, 8, random).ok);
+    ASSERT_TRUE(edits::DutyCycle(
+                    eight, {.periodMs = 20, .dutyCycle = 0.25f, .periodType = edits::kPeriodMiddle})
+                    .ok);
+    eight.SaveWave(scratch.File("saved8.wav"));
+    EXPECT_EQ(Contents(out), Contents(scratch.File("saved8.wav")));
+    for (const std::vector<std::string>& bad : {std::vector<std::string>{"amplify", "x2"},
+                                                {"duty", "centre", "20", "0.5"},
+                                                {"duty", "left", "20", "half"}}) {
+        std::vector<std::string> args{"process", in, scratch.File("bad.wav")};
+        args.insert(args.end(), bad.begin(), bad.end());
+        EXPECT_EQ(cli::Run(args, text, err), kExitFailed) << bad[0];
+        EXPECT_FALSE(std::ifstream(scratch.File("bad.wav")).good());
+    }
 
     // An 8-bit file: the workspace's refusal, status 2, nothing written.
     err.str("");
