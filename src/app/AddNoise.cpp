@@ -6,6 +6,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 
+#include "app/DialogButtons.h"
 #include "core/text/Numbers.h"
 
 namespace kestrune::app {
@@ -20,13 +21,7 @@ CAddNoise::CAddNoise(float amplitude, QWidget* parent) : QDialog(parent) {
     typeList_->addItem(QStringLiteral("Gauss"));
     typeList_->setCurrentIndex(0);
 
-    auto* ok = new QPushButton(QStringLiteral("OK"), this);
-    ok->setObjectName(QStringLiteral("okButton"));
-    ok->setDefault(true);
-    auto* cancel = new QPushButton(QStringLiteral("キャンセル"), this);
-    cancel->setObjectName(QStringLiteral("cancelButton"));
-    connect(ok, &QPushButton::clicked, this, &QDialog::accept);
-    connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
+    const auto [ok, cancel] = OkCancelButtons<QDialog>(this, &QDialog::accept);
 
     auto* layout = new QGridLayout(this);
     layout->addWidget(new QLabel(QStringLiteral("雑音振幅"), this), 0, 0);

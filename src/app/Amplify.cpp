@@ -6,6 +6,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 
+#include "app/DialogButtons.h"
 #include "core/text/Numbers.h"
 
 namespace kestrune::app {
@@ -14,12 +15,7 @@ CAmplify::CAmplify(float kept, QWidget* parent) : QDialog(parent) {
     setWindowTitle(QStringLiteral("音声を増幅する"));
     amplification_ = new QLineEdit(QString::asprintf("%f", static_cast<double>(kept)), this);
     amplification_->setObjectName(QStringLiteral("amplificationEdit"));
-    auto* buttons =
-        new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, Qt::Vertical, this);
-    buttons->button(QDialogButtonBox::Ok)->setObjectName(QStringLiteral("okButton"));
-    buttons->button(QDialogButtonBox::Cancel)->setObjectName(QStringLiteral("cancelButton"));
-    connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
-    connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+    QDialogButtonBox* buttons = OkCancelBox(this, Qt::Vertical);
 
     auto* grid = new QGridLayout(this);
     grid->addWidget(new QLabel(QStringLiteral("増幅倍数"), this), 0, 0);

@@ -11,6 +11,7 @@
 #include <QRadioButton>
 #include <QVBoxLayout>
 
+#include "app/DialogButtons.h"
 #include "app/Fonts.h"
 #include "app/Prompter.h"
 #include "core/text/Numbers.h"
@@ -83,13 +84,7 @@ CMixer::CMixer(const QStringList& names, Prompter& prompter, QWidget* parent)
     note_ = new QLabel(QStringLiteral("(Only the first two audio can be mixed)"), this);
     note_->setObjectName(QStringLiteral("mixNote"));
 
-    auto* ok = new QPushButton(QStringLiteral("OK"), this);
-    ok->setObjectName(QStringLiteral("okButton"));
-    ok->setDefault(true);
-    auto* cancel = new QPushButton(QStringLiteral("キャンセル"), this);
-    cancel->setObjectName(QStringLiteral("cancelButton"));
-    connect(ok, &QPushButton::clicked, this, &CMixer::accept);
-    connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
+    const auto [ok, cancel] = OkCancelButtons<CMixer>(this, &CMixer::accept);
 
     auto* layout = new QGridLayout(this);
     layout->addWidget(new QLabel(QStringLiteral("ファイルの名前"), this), 0, 0);

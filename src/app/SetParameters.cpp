@@ -9,6 +9,7 @@
 #include <QPolygon>
 #include <QPushButton>
 
+#include "app/DialogButtons.h"
 #include "app/Timers.h"
 #include "core/text/Numbers.h"
 
@@ -88,12 +89,7 @@ CSetParameters::CSetParameters(const edits::DutySettings& kept, Timers& timers, 
     periodText_ = new QLabel(this);
     periodText_->setObjectName(QStringLiteral("periodText"));
 
-    auto* buttons =
-        new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, Qt::Vertical, this);
-    buttons->button(QDialogButtonBox::Ok)->setObjectName(QStringLiteral("okButton"));
-    buttons->button(QDialogButtonBox::Cancel)->setObjectName(QStringLiteral("cancelButton"));
-    connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
-    connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+    QDialogButtonBox* buttons = OkCancelBox(this, Qt::Vertical);
 
     auto* grid = new QGridLayout(this);
     auto row = [&](int r, const QString& label, QWidget* field, const QString& unit) {

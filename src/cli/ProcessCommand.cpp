@@ -31,15 +31,8 @@ std::optional<double> Number(const std::string& text) {
     return value;
 }
 
-Outcome Refused(std::string message) {
-    Outcome outcome;
-    outcome.ok = false;
-    outcome.message = std::move(message);
-    return outcome;
-}
-
 Outcome NotANumber(const std::string& operation, const std::string& text) {
-    return Refused(operation + ": '" + text + "' is not a number");
+    return Refusal(operation + ": '" + text + "' is not a number");
 }
 
 Outcome AmplifyStep(WaveSet& set, const std::vector<std::string>& args) {
@@ -66,7 +59,7 @@ Outcome DutyStep(WaveSet& set, const std::vector<std::string>& args) {
     } else if (args[0] == "right") {
         settings.periodType = edits::kPeriodRight;
     } else {
-        return Refused("duty: '" + args[0] + "' is not left, middle or right");
+        return Refusal("duty: '" + args[0] + "' is not left, middle or right");
     }
     const std::optional<double> period = Number(args[1]);
     if (!period) return NotANumber("duty", args[1]);

@@ -6,12 +6,14 @@ namespace kestrune::edits {
 
 std::optional<Outcome> RequireOneWave(const WaveSet& set) {
     if (set.waveCount == 1) return std::nullopt;
-    return Outcome{.ok = false, .message = kOnlyOneWave};
+    return Refusal(kOnlyOneWave);
 }
 
 Outcome Edited(WaveSet& set, std::string_view resultName) {
     set.names[0] = std::string(resultName);
-    return Outcome{.redraw = true};
+    Outcome outcome;
+    outcome.redraw = true;
+    return outcome;
 }
 
 }  // namespace kestrune::edits

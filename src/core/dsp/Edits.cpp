@@ -14,13 +14,6 @@
 namespace kestrune::edits {
 namespace {
 
-Outcome Refuse(std::string message) {
-    Outcome outcome;
-    outcome.ok = false;
-    outcome.message = std::move(message);
-    return outcome;
-}
-
 Outcome Redrawn() {
     Outcome outcome;
     outcome.redraw = true;
@@ -92,7 +85,7 @@ int Scale(int s, float ratio, bool* saturated) {
 // Both rules in front of a 16-bit-only edit.
 std::optional<Outcome> Require16(const WaveSet& set) {
     if (auto refused = RequireOneWave(set)) return refused;
-    if (set.format.bitsPerSample != 16) return Refuse(kInvalidBits);
+    if (set.format.bitsPerSample != 16) return Refusal(kInvalidBits);
     return std::nullopt;
 }
 
@@ -101,7 +94,7 @@ std::optional<Outcome> Require16(const WaveSet& set) {
 Outcome HorizontalReverse(WaveSet& set) {
     if (auto refused = RequireOneWave(set)) return *refused;
     const int bits = set.format.bitsPerSample;
-    if (bits != 8 && bits != 16) return Refuse(kInvalidBits);
+    if (bits != 8 && bits != 16) return Refusal(kInvalidBits);
     const std::size_t width = static_cast<std::size_t>(bits / 8);
     const std::size_t count = set.sampleCounts[0];
     std::vector<uint8_t>& bytes = set.samples[0];
@@ -115,7 +108,7 @@ Outcome HorizontalReverse(WaveSet& set) {
 Outcome VerticalReverse(WaveSet& set) {
     if (auto refused = RequireOneWave(set)) return *refused;
     const int bits = set.format.bitsPerSample;
-    if (bits != 8 && bits != 16) return Refuse(kInvalidBits);
+    if (bits != 8 && bits != 16) return Refusal(kInvalidBits);
     const std::size_t count = set.sampleCounts[0];
     std::vector<uint8_t>& bytes = set.samples[0];
     for (std::size_t i = 0; i < count; ++i) {
@@ -131,10 +124,10 @@ Outcome VerticalReverse(WaveSet& set) {
 Outcome PowerUnification(WaveSet& set) {
     if (auto refused = Require16(set)) return *refused;
     const std::optional<Extent> sound = SoundOf(set);
-    if (!sound) return Refuse(kInvalidSignal);
+    if (!sound) return Refusal(kInvalidSignal);
     const std::size_t m = sound->end - sound->start + 1;
     const uint32_t rms = Rms(set.samples[0], sound->start, m, static_cast<uint32_t>(m));
-    if (rms == 0) return Refuse(kInvalidSignal);
+    if (rms == 0) return Refusal(kInvalidSignal);
     const float ratio = static_cast<float>(kTargetRms / rms);
 
     std::vector<uint8_t>& bytes = set.samples[0];
@@ -160,10 +153,10 @@ Outcome SignalStandardization(WaveSet& set) {
     const uint32_t rate = set.format.sampleRate;
     const auto length = static_cast<std::size_t>(rate * 0.2);
     const std::size_t m = sound ? sound->end - sound->start + 1 : 0;
-    if (length == 0 || m < length) return Refuse(kTooShort);
+    if (length == 0 || m < length) return Refusal(kTooShort);
     const std::size_t start = sound->start + (m - length) / 2;
     const uint32_t rms = Rms(set.samples[0], start, length, static_cast<uint32_t>(length));
-    if (rms == 0) return Refuse(kInvalidSignal);
+    if (rms == 0) return Refusal(kInvalidSignal);
     const float ratio = static_cast<float>(kTargetRms / rms);
 
     const auto total = static_cast<uint32_t>(rate * 1.0);
@@ -174,7 +167,7 @@ Outcome SignalStandardization(WaveSet& set) {
         Put16(wave, at + i, Scale(Get16(set.samples[0], start + i), ratio, &saturated));
     }
     if (!set.ResizeBuffer(set.samples[0], wave.size()))
-        return Refuse(WaveSetMessages::kReallocFailed);
+        return Refusal(WaveSetMessages::kReallocFailed);
     std::copy(wave.begin(), wave.end(), set.samples[0].begin());
     set.sampleCounts[0] = total;
     Outcome outcome = Edited(set, kSignalStandardized);
@@ -189,7 +182,7 @@ Outcome ArmCut(WaveSet& set) {
 }
 
 Outcome Cut(WaveSet& set, CutSide side, int64_t sample) {
-    if (set.waveCount != 1) return Refuse(kCutNeedsOneWave);
+    if (set.waveCount != 1) return Refusal(kCutNeedsOneWave);
     const uint32_t count = set.sampleCounts[0];
     if (count == 0) return Redrawn();
     const auto s = static_cast<uint32_t>(std::clamp<int64_t>(sample, 0, int64_t{count} - 1));
@@ -203,7 +196,7 @@ Outcome Cut(WaveSet& set, CutSide side, int64_t sample) {
     }
     if (!set.ResizeBuffer(buffer, uint64_t{kept} * width)) {
         if (!before.empty()) buffer = std::move(before);
-        return Refuse(WaveSetMessages::kReallocFailed);
+        return Refusal(WaveSetMessages::kReallocFailed);
     }
     set.sampleCounts[0] = kept;
     set.viewStart = 0;

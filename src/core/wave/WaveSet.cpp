@@ -11,13 +11,6 @@ namespace kestrune {
 
 namespace {
 
-Outcome Refuse(std::string message) {
-    Outcome outcome;
-    outcome.ok = false;
-    outcome.message = std::move(message);
-    return outcome;
-}
-
 bool IsAllowedRate(uint32_t rate) {
     return rate == 11025 || rate == 22050 || rate == 44100;
 }
@@ -89,7 +82,7 @@ void WaveSet::UpdateViewRange() {
 
 Outcome WaveSet::SetSampleRate(uint32_t rate) {
     if (waveCount > 0 && format.sampleRate != rate)
-        return Refuse(WaveSetMessages::kCannotChangeRate);
+        return Refusal(WaveSetMessages::kCannotChangeRate);
     format.sampleRate = rate;
     format.blockAlign = static_cast<uint16_t>(uint32_t{format.channels} * format.bitsPerSample / 8);
     format.bytesPerSecond = rate * format.blockAlign;
@@ -98,7 +91,7 @@ Outcome WaveSet::SetSampleRate(uint32_t rate) {
 
 Outcome WaveSet::SetBitsPerSample(uint16_t bits) {
     if (waveCount > 0 && format.bitsPerSample != bits)
-        return Refuse(WaveSetMessages::kCannotChangeBits);
+        return Refusal(WaveSetMessages::kCannotChangeBits);
     format.bitsPerSample = bits;
     format.blockAlign = static_cast<uint16_t>(uint32_t{format.channels} * format.bitsPerSample / 8);
     format.bytesPerSecond = format.sampleRate * format.blockAlign;
@@ -107,7 +100,7 @@ Outcome WaveSet::SetBitsPerSample(uint16_t bits) {
 
 Outcome WaveSet::TakeBackup() {
     const uint64_t bytes = BytesFor(sampleCounts[0]);
-    if (!ResizeBuffer(backupSamples, bytes)) return Refuse(WaveSetMessages::kReallocFailed);
+    if (!ResizeBuffer(backupSamples, bytes)) return Refusal(WaveSetMessages::kReallocFailed);
     CopyPrefix(samples[0], backupSamples, bytes);
     backupCount = sampleCounts[0];
     backupName = names[0];
@@ -115,10 +108,10 @@ Outcome WaveSet::TakeBackup() {
 }
 
 Outcome WaveSet::RestoreBackup() {
-    if (waveCount != 1) return Refuse(WaveSetMessages::kOnlyOneWave);
+    if (waveCount != 1) return Refusal(WaveSetMessages::kOnlyOneWave);
     const int last = waveCount - 1;
     const uint64_t bytes = BytesFor(backupCount);
-    if (!ResizeBuffer(samples[last], bytes)) return Refuse(WaveSetMessages::kReallocFailed);
+    if (!ResizeBuffer(samples[last], bytes)) return Refusal(WaveSetMessages::kReallocFailed);
     CopyPrefix(backupSamples, samples[last], bytes);
     sampleCounts[last] = backupCount;
     names[last] = backupName;
@@ -127,23 +120,24 @@ Outcome WaveSet::RestoreBackup() {
 }
 
 Outcome WaveSet::OpenWave(const std::string& path) {
-    if (waveCount >= kMaxWaves) return Refuse(WaveSetMessages::kBeyondLimit);
+    if (waveCount >= kMaxWaves) return Refusal(WaveSetMessages::kBeyondLimit);
     ResetProcessParameters();
 
     WaveHeaderResult header = ReadWaveHeader(path);
     if (!header.Ok()) {
-        return Refuse(*header.error == WaveReadError::CannotOpen ? WaveSetMessages::kOpenFailed
-                                                                 : WaveSetMessages::kNoWave);
+        return Refusal(*header.error == WaveReadError::CannotOpen ? WaveSetMessages::kOpenFailed
+                                                                  : WaveSetMessages::kNoWave);
     }
     // Every refusal below closes the file through header.file's destructor.
     WaveFileInfo& info = header.info;
 
     if (waveCount > 0 && info.format.bitsPerSample != format.bitsPerSample) {
-        return Refuse(WaveSetMessages::kDifferentBits);
+        return Refusal(WaveSetMessages::kDifferentBits);
     }
-    if (!IsAllowedRate(info.format.sampleRate)) return Refuse(WaveSetMessages::kUnavailableRate);
+    if (!IsAllowedRate(info.format.sampleRate)) return Refusal(WaveSetMessages::kUnavailableRate);
     if (Outcome rate = SetSampleRate(info.format.sampleRate); !rate.ok) return rate;
-    if (!IsAllowedBits(info.format.bitsPerSample)) return Refuse(WaveSetMessages::kUnavailableBits);
+    if (!IsAllowedBits(info.format.bitsPerSample))
+        return Refusal(WaveSetMessages::kUnavailableBits);
     if (Outcome bits = SetBitsPerSample(info.format.bitsPerSample); !bits.ok) return bits;
 
     Outcome outcome;
@@ -194,7 +188,7 @@ Outcome WaveSet::OpenWave(const std::string& path) {
 }
 
 Outcome WaveSet::SaveWave(const std::string& path) {
-    if (waveCount <= 0) return Refuse({});
+    if (waveCount <= 0) return Refusal({});
     const int last = waveCount - 1;
     uint32_t count = sampleCounts[last];
     // Never hand the writer more samples than the buffer holds.
@@ -214,8 +208,8 @@ Outcome WaveSet::SaveWave(const std::string& path) {
 
 Outcome WaveSet::CloseWave() {
     ResetProcessParameters();
-    if (transportRunning_) return Refuse({});
-    if (waveCount == 0) return Refuse(WaveSetMessages::kNothingToClose);
+    if (transportRunning_) return Refusal({});
+    if (waveCount == 0) return Refusal(WaveSetMessages::kNothingToClose);
 
     --waveCount;
     UpdateViewRange();
@@ -227,8 +221,8 @@ Outcome WaveSet::CloseWave() {
 
 Outcome WaveSet::CloseAllWaves() {
     ResetProcessParameters();
-    if (transportRunning_) return Refuse({});
-    if (waveCount == 0) return Refuse(WaveSetMessages::kNothingToClose);
+    if (transportRunning_) return Refusal({});
+    if (waveCount == 0) return Refusal(WaveSetMessages::kNothingToClose);
 
     waveCount = 0;
     viewStart = 0.0;

@@ -24,6 +24,7 @@
 #include <cstdint>
 #include <limits>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "core/wave/WaveFile.h"
@@ -85,6 +86,14 @@ struct Outcome {
     std::string warning;
     bool redraw = false;
 };
+
+/** A refused operation with the message to show. */
+inline Outcome Refusal(std::string message) {
+    Outcome outcome;
+    outcome.ok = false;
+    outcome.message = std::move(message);
+    return outcome;
+}
 
 class WaveSet {
   public:
