@@ -27,8 +27,9 @@ TEST(ResampleTest, ASineKeepsItsFrequencyAtTheNewRate) {
         const auto out = ResamplePcm(in.data(), frames, bits, from, to);
         const std::size_t n = out.size() / width;
         EXPECT_NEAR(static_cast<double>(n), frames * double(to) / from, 2.0);
+        const bool eight = bits == 8;
         auto negative = [&](std::size_t i) {
-            return bits == 8 ? out[i] < 128 : out[2 * i + 1] >= 0x80;
+            return eight ? out[i] < 128 : out[2 * i + 1] >= 0x80;
         };
         std::size_t up = 0, first = 0, last = 0;
         for (std::size_t i = n / 10; i < n * 9 / 10; ++i) {
