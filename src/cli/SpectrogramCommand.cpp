@@ -130,7 +130,7 @@ int RunSpectrogram(const SpectrogramRequest& request, std::ostream& out, std::os
     std::vector<std::uint32_t> pixels(static_cast<std::size_t>(request.width) *
                                       static_cast<std::size_t>(request.height));
     dsp::Canvas canvas{pixels.data(), request.width, request.height, request.width};
-    canvas.Fill(dsp::Rgb{255, 255, 255}.Pixel());  // white, as the workspace view starts
+    canvas.Fill(dsp::Rgb{255, 255, 255}.Pixel());  // CWaveViews' starting background
     dsp::DrawSpectrogram(canvas, levels);
     if (!WritePng(request.pngPath, pixels, request.width, request.height)) {
         out << "error=CannotWrite\n";

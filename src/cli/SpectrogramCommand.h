@@ -7,7 +7,7 @@
 
 namespace kestrune::cli {
 
-/** What `spectrogram` was asked for (defaults as the workspace starts). */
+/** What `spectrogram` was asked for (defaults: the main window's starting frame and shift). */
 struct SpectrogramRequest {
     std::string wavePath;
     std::string pngPath;  ///< empty with `levels`
@@ -27,8 +27,8 @@ std::optional<SpectrogramRequest> ParseSpectrogramArgs(const std::vector<std::st
                                                        std::string* error);
 
 /**
- * Draws the wave's spectrogram into a PNG file with the workspace view's
- * drawing code, or prints one CSV line per frame: the frame's index, then
+ * Draws the wave's spectrogram into a PNG file with the raster code
+ * CWaveViews draws with, or prints one CSV line per frame: the frame's index, then
  * the integer level of every bin below half the frame length. Returns 0;
  * 2 after an "error=..." line on `out` when a file cannot be read or
  * written.

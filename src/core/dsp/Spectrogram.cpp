@@ -14,7 +14,7 @@ namespace {
 
 // Works through a list of frames in order on one engine. A frame right
 // after the one before it only takes in the shift's worth of new samples
-// (the workspace view computes its frames the same way); any other frame
+// (CWaveViews slides its frames the same way); any other frame
 // gets its whole window pushed at once.
 class FrameWorker {
   public:
