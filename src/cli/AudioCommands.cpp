@@ -84,12 +84,6 @@ ChildReport RunInSoundChild(const std::function<int(std::ostream&, std::ostream&
 // Exit statuses of the child that asks PortAudio for the devices.
 constexpr int kListed = 0, kListedNoOutput = 3, kNoSoundSystem = 4;
 
-bool ParseWhole(const std::string& text, long long& value) {
-    const char* end = text.data() + text.size();
-    const auto result = std::from_chars(text.data(), end, value);
-    return !text.empty() && result.ec == std::errc() && result.ptr == end;
-}
-
 }  // namespace
 
 int AudioDevicesCommand(const Invocation& in) {
@@ -123,7 +117,7 @@ std::optional<AudioCheckArgs> ParseAudioCheckArgs(const std::vector<std::string>
         const long long lowest = plays ? 2 : 16;
         const long long highest = plays ? 100000 : 16384;
         long long value = 0;
-        if (i + 1 >= args.size() || !ParseWhole(args[++i], value) || value < lowest ||
+        if (i + 1 >= args.size() || !ParseNumber(args[++i], value) || value < lowest ||
             value > highest) {
             *error = arg + " needs a whole number from " + std::to_string(lowest) + " to " +
                      std::to_string(highest);

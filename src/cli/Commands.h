@@ -1,10 +1,25 @@
 #pragma once
 
+#include <charconv>
 #include <iosfwd>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace kestrune::cli {
+
+/** Reads the whole of `text` as one number (a whole number for an integer
+ *  `value`, a decimal one for a floating type): false, `value` untouched,
+ *  when anything is missing, left over or out of range. */
+template <typename Number>
+bool ParseNumber(std::string_view text, Number& value) {
+    Number read{};
+    const char* end = text.data() + text.size();
+    const auto result = std::from_chars(text.data(), end, read);
+    if (result.ec != std::errc() || result.ptr != end) return false;
+    value = read;
+    return true;
+}
 
 /** Exit statuses of kestrune-cli. */
 inline constexpr int kExitOk = 0;

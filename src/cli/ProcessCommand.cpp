@@ -1,7 +1,5 @@
 #include "cli/ProcessCommand.h"
 
-#include <charconv>
-#include <optional>
 #include <ostream>
 #include <utility>
 
@@ -22,32 +20,24 @@ Outcome Plain(WaveSet& set, const std::vector<std::string>& /*args*/) {
     return Edit(set);
 }
 
-// A whole decimal number, nothing after it; nothing when `text` is not one.
-std::optional<double> Number(const std::string& text) {
-    double value = 0.0;
-    const char* end = text.data() + text.size();
-    const auto [stop, error] = std::from_chars(text.data(), end, value);
-    if (error != std::errc() || stop != end) return std::nullopt;
-    return value;
-}
-
 Outcome NotANumber(const std::string& operation, const std::string& text) {
     return Refusal(operation + ": '" + text + "' is not a number");
 }
 
 Outcome AmplifyStep(WaveSet& set, const std::vector<std::string>& args) {
-    const std::optional<double> gain = Number(args[0]);
-    return gain ? edits::Amplify(set, *gain) : NotANumber("amplify", args[0]);
+    double gain = 0.0;
+    if (!ParseNumber(args[0], gain)) return NotANumber("amplify", args[0]);
+    return edits::Amplify(set, gain);
 }
 
 // The file's own depth sets the noise's scale, as a file just opened does in
 // the workspace; the generator starts from the C library's first seed, so a
 // run is repeatable.
 Outcome NoiseStep(WaveSet& set, const std::vector<std::string>& args) {
-    const std::optional<double> amplitude = Number(args[0]);
-    if (!amplitude) return NotANumber("noise", args[0]);
+    double amplitude = 0.0;
+    if (!ParseNumber(args[0], amplitude)) return NotANumber("noise", args[0]);
     CrtRandom random;
-    return edits::AddNoise(set, static_cast<float>(*amplitude), set.format.bitsPerSample, random);
+    return edits::AddNoise(set, static_cast<float>(amplitude), set.format.bitsPerSample, random);
 }
 
 Outcome DutyStep(WaveSet& set, const std::vector<std::string>& args) {
@@ -61,12 +51,11 @@ Outcome DutyStep(WaveSet& set, const std::vector<std::string>& args) {
     } else {
         return Refusal("duty: '" + args[0] + "' is not left, middle or right");
     }
-    const std::optional<double> period = Number(args[1]);
-    if (!period) return NotANumber("duty", args[1]);
-    const std::optional<double> duty = Number(args[2]);
-    if (!duty) return NotANumber("duty", args[2]);
-    settings.periodMs = static_cast<float>(*period);
-    settings.dutyCycle = static_cast<float>(*duty);
+    double period = 0.0, duty = 0.0;
+    if (!ParseNumber(args[1], period)) return NotANumber("duty", args[1]);
+    if (!ParseNumber(args[2], duty)) return NotANumber("duty", args[2]);
+    settings.periodMs = static_cast<float>(period);
+    settings.dutyCycle = static_cast<float>(duty);
     settings.playbackSpeed = set.processParameters.playbackSpeed;
     return edits::DutyCycle(set, settings);
 }

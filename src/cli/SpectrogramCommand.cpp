@@ -2,7 +2,6 @@
 
 #include <png.h>
 
-#include <charconv>
 #include <cstdio>
 #include <ostream>
 #include <thread>
@@ -15,12 +14,6 @@
 namespace kestrune::cli {
 
 namespace {
-
-bool ParseInt(const std::string& text, int& value) {
-    const char* end = text.data() + text.size();
-    const auto result = std::from_chars(text.data(), end, value);
-    return result.ec == std::errc() && result.ptr == end;
-}
 
 // Writes 0xffRRGGBB pixels as an 8-bit RGB PNG.
 bool WritePng(const std::string& path, const std::vector<std::uint32_t>& pixels, int width,
@@ -68,7 +61,7 @@ std::optional<SpectrogramRequest> ParseSpectrogramArgs(const std::vector<std::st
             request.levels = true;
         } else if (arg == "--frame" || arg == "--shift") {
             int value = 0;
-            if (!hasValue || !ParseInt(args[++i], value) || value < (arg == "--frame" ? 2 : 1)) {
+            if (!hasValue || !ParseNumber(args[++i], value) || value < (arg == "--frame" ? 2 : 1)) {
                 *error = arg + " needs a positive whole number";
                 return std::nullopt;
             }
@@ -76,8 +69,8 @@ std::optional<SpectrogramRequest> ParseSpectrogramArgs(const std::vector<std::st
         } else if (arg == "--size") {
             const std::string value = hasValue ? args[++i] : std::string();
             const auto x = value.find('x');
-            if (x == std::string::npos || !ParseInt(value.substr(0, x), request.width) ||
-                !ParseInt(value.substr(x + 1), request.height) || request.width < 1 ||
+            if (x == std::string::npos || !ParseNumber(value.substr(0, x), request.width) ||
+                !ParseNumber(value.substr(x + 1), request.height) || request.width < 1 ||
                 request.height < 1) {
                 *error = "--size needs WIDTHxHEIGHT";
                 return std::nullopt;
