@@ -5,11 +5,11 @@
 #include <QLabel>
 
 #include "AppTestSupport.h"
+#include "WindowFakes.h"
 #include "app/KestruneDlg.h"
 #include "core/dsp/Amplify.h"
 #include "core/dsp/DutyCycle.h"
 #include "core/util/Clock.h"
-#include "core/util/Random.h"
 
 using namespace kestrune;
 using namespace kestrune::app;
@@ -20,15 +20,9 @@ class DutyAmplifyTest : public QObject {
 
   private slots:
     void menuCommandsReachTheEdits() {
-        FakePrompter prompter;
-        FakeFiles files;
-        FakeColors colors;
-        FakeOpener urls;
+        WindowFakes fakes;
         FakeClock clock;
-        CrtRandom random;
-        ManualTimers timers;
-        CKestruneDlg window(
-            {prompter, files, colors, urls, clock, random, {}, {}, {}, {}, &timers});
+        CKestruneDlg window(fakes.Services(clock));
         WaveSet& set = window.Waves();  // one 16-bit wave of 3000 samples
         std::tie(set.waveCount, set.sampleCounts[0], set.names[0]) = std::tuple(1, 3000, "a.wav");
         set.samples[0].resize(6000);
@@ -56,7 +50,7 @@ class DutyAmplifyTest : public QObject {
                                   c.Edit("speedEdit")->text()}),
                      QStringList({"0.000000", "1.000000", "Left", "1.000000"}));
             QCOMPARE(legend(), std::tuple(-1, 0, QString()));
-            timers.AdvanceMs(100);  // first drawn 100 ms after opening
+            fakes.timers.AdvanceMs(100);  // first drawn 100 ms after opening
             QCOMPARE(legend(), std::tuple(0, 120, QStringLiteral("0.000ms")));
             // Focus leaves each edit after typing: duty and period are kept in range.
             const std::tuple<const char*, QString, QString> typed[] = {

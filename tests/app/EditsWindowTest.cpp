@@ -4,10 +4,10 @@
 #include <QAction>
 
 #include "AppTestSupport.h"
+#include "WindowFakes.h"
 #include "app/KestruneDlg.h"
 #include "core/dsp/Edits.h"
 #include "core/util/Clock.h"
-#include "core/util/Random.h"
 
 using namespace kestrune;
 using namespace kestrune::app;
@@ -16,13 +16,8 @@ using namespace kestrune::app::testing;
 class EditsWindowTest : public QObject {
     Q_OBJECT
 
-    QTemporaryDir dir_;
-    FakePrompter prompter_;
-    FakeFiles files_;
-    FakeColors colors_;
-    FakeOpener opener_;
+    WindowFakes fakes_;
     FakeClock clock_;
-    CrtRandom random_;
     std::unique_ptr<CKestruneDlg> window_;
 
     QAction* Action(const char* name) { return Controls{window_.get()}.Get<QAction>(name); }
@@ -30,11 +25,10 @@ class EditsWindowTest : public QObject {
 
   private slots:
     void menuCommandsReachTheEdits() {
-        window_ = std::make_unique<CKestruneDlg>(
-            CKestruneDlg::Services{prompter_, files_, colors_, opener_, clock_, random_});
+        window_ = std::make_unique<CKestruneDlg>(fakes_.Services(clock_));
         QVERIFY(Show(window_.get()));
         const std::vector<uint8_t> bytes{0x10, 0x00, 0x00, 0x80};  // 16, -32768
-        const QString path = dir_.filePath(QStringLiteral("two.wav"));
+        const QString path = fakes_.dir.filePath(QStringLiteral("two.wav"));
         WriteWaveFile(path.toStdString(), PcmFormat(1, 22050, 16), bytes.data(), 2);
         window_->OpenWaveFiles({path});
 

@@ -7,11 +7,10 @@
 #include <QRadioButton>
 
 #include "AppTestSupport.h"
+#include "WindowFakes.h"
 #include "app/KestruneDlg.h"
 #include "app/StartupOptions.h"
-#include "app/Timers.h"
 #include "core/util/Clock.h"
-#include "core/util/Random.h"
 
 using namespace kestrune;
 using namespace kestrune::app;
@@ -20,26 +19,18 @@ using namespace kestrune::app::testing;
 class NoiseMixerTest : public QObject {
     Q_OBJECT
 
-    QTemporaryDir dir_;
-    FakePrompter prompter_;
-    FakeFiles files_;
-    FakeColors colors_;
-    FakeOpener opener_;
+    WindowFakes fakes_;
     FakeClock clock_{1700000000};
-    ManualTimers timers_;
-    CrtRandom random_;
     const std::vector<uint8_t> silence_ = std::vector<uint8_t>(400, 0);
 
     /** A workspace with `waves` silent 16-bit waves open. */
     std::unique_ptr<CKestruneDlg> Workspace(int waves) {
-        auto window = std::make_unique<CKestruneDlg>(
-            CKestruneDlg::Services{prompter_, files_, colors_, opener_, clock_, random_, nullptr,
-                                   nullptr, nullptr, nullptr, &timers_});
+        auto window = std::make_unique<CKestruneDlg>(fakes_.Services(clock_));
         StartupOptions options;
-        options.stationDir = dir_.path();
+        options.stationDir = fakes_.dir.path();
         options.workspace = true;
         window->Start(options);
-        const QString path = dir_.filePath("a.wav");
+        const QString path = fakes_.dir.filePath("a.wav");
         WriteWaveFile(path.toStdString(), PcmFormat(1, 22050, 16), silence_.data(), 200);
         for (int i = 0; i < waves; ++i) window->OpenWaveFiles({path});
         return window;
@@ -100,7 +91,8 @@ class NoiseMixerTest : public QObject {
             QCOMPARE(weights->item(0)->text() + weights->item(1)->text(), "0.3000000.000000");
             normalization->setChecked(true);  // 0.3 is short of 1: the dialog stays
             Click(c.Button("okButton"));
-            QCOMPARE(prompter_.MessageTexts(), QStringList{"The sum of weights must be 1.0!"});
+            QCOMPARE(fakes_.prompter.MessageTexts(),
+                     QStringList{"The sum of weights must be 1.0!"});
             QVERIFY(c.window->isVisible());
         });
         QCOMPARE(window->Waves().waveCount, 2);  // closed without OK: nothing mixed

@@ -2,12 +2,12 @@
 
 #include <QLabel>
 #include "AppTestSupport.h"
+#include "WindowFakes.h"
 #include "app/KestruneDlg.h"
 #include "audio/PlaybackEngine.h"
 #include "audio/VirtualOutput.h"
 #include "audio/WaitClock.h"
 #include "core/dsp/ViewRules.h"
-#include "core/util/Random.h"
 
 using namespace kestrune;
 using namespace kestrune::app;
@@ -16,26 +16,21 @@ using namespace kestrune::app::testing;
 class PlaybackWindowTest : public QObject {
     Q_OBJECT
 
-    QTemporaryDir files_;
-    FakePrompter prompter_;
-    FakeFiles chooser_;
-    FakeColors colors_;
-    FakeOpener opener_;
-    CrtRandom random_;
+    WindowFakes fakes_;
     audio::ManualWaitClock clock_{1'700'000'000};
-    ManualTimers timers_;
     audio::VirtualOutput output_{clock_};
     std::unique_ptr<CKestruneDlg> window_;
 
     void OpenOneSecondWaves(int count) {
-        const std::string path = QFile::encodeName(files_.filePath("one-second.wav")).toStdString();
+        const std::string path =
+            QFile::encodeName(fakes_.dir.filePath("one-second.wav")).toStdString();
         const std::vector<uint8_t> bytes(2 * 22050, 0x10);  // 22050 Hz, 16 bits
         WriteWaveFile(path, PcmFormat(1, 22050, 16), bytes.data(), 22050);
         window_->OpenWaveFiles(QStringList(count, QFile::decodeName(path.c_str())));
         QVERIFY(Show(window_.get()));
     }
     void Advance(int ms) {
-        for (int t = 0; t < ms; ++t) clock_.AdvanceMs(1), timers_.AdvanceMs(1);
+        for (int t = 0; t < ms; ++t) clock_.AdvanceMs(1), fakes_.timers.AdvanceMs(1);
     }
     template <typename T = QWidget>
     T* Get(const char* name) const {
@@ -47,9 +42,9 @@ class PlaybackWindowTest : public QObject {
     }
   private slots:
     void init() {
-        window_ = std::make_unique<CKestruneDlg>(
-            CKestruneDlg::Services{prompter_, chooser_, colors_, opener_, clock_, random_, nullptr,
-                                   &output_, nullptr, nullptr, &timers_});
+        CKestruneDlg::Services services = fakes_.Services(clock_);
+        services.sound = &output_;
+        window_ = std::make_unique<CKestruneDlg>(services);
     }
 
     void pauseResumeStopEndAndRefusal() {
@@ -71,14 +66,14 @@ class PlaybackWindowTest : public QObject {
             QCOMPARE(Get<QPushButton>("playButton")->text(), QString::fromUtf8(caption));
             QCOMPARE(window_->Waves().TransportRunning(), window_->Player().IsPlaying());
         }
-        QVERIFY(!timers_.NextDueMs().has_value() && LinePixel(1) != QColor(255, 255, 0));
+        QVERIFY(!fakes_.timers.NextDueMs().has_value() && LinePixel(1) != QColor(255, 255, 0));
         output_.SetAcceptedRates({8000});
         Click(Get("playButton"));
-        QCOMPARE(prompter_.MessageTexts(), QStringList{"Audio output error"});
+        QCOMPARE(fakes_.prompter.MessageTexts(), QStringList{"Audio output error"});
         QVERIFY(window_->States() == expected && !output_.IsOpen());
         output_.SetAcceptedRates({});
         Click(Get("playButton"));
-        prompter_.answers.push_back(true);
+        fakes_.prompter.answers.push_back(true);
         window_->close();  // while playing: the device stops
         QVERIFY(!output_.IsOpen() && !window_->Player().IsPlaying());
     }

@@ -3,12 +3,11 @@
 #include <QAction>
 
 #include "AppTestSupport.h"
+#include "WindowFakes.h"
 #include "app/KestruneDlg.h"
 #include "app/StartupOptions.h"
-#include "app/Timers.h"
 #include "audio/VirtualInput.h"
 #include "core/util/Clock.h"
-#include "core/util/Random.h"
 
 using namespace kestrune;
 using namespace kestrune::app;
@@ -19,18 +18,14 @@ class UndoWindowTest : public QObject {
 
   private slots:
     void recordingAndResetGoBackAndForth() {
-        QTemporaryDir station;
-        FakePrompter prompter;
-        FakeFiles files;
-        FakeColors colors;
-        FakeOpener opener;
+        WindowFakes fakes;
         FakeClock clock(0);
         audio::VirtualInput input;
-        ManualTimers timers;
-        CrtRandom random;
-        CKestruneDlg window({prompter, files, colors, opener, clock, random, &files, nullptr,
-                             nullptr, &input, &timers});
-        window.Start({.stationDir = station.path(), .workspace = true});
+        CKestruneDlg::Services services = fakes.Services(clock);
+        services.scenarios = &fakes.files;
+        services.input = &input;
+        CKestruneDlg window(services);
+        window.Start({.stationDir = fakes.dir.path(), .workspace = true});
         QVERIFY(Show(&window));
         window.activateWindow();
         QVERIFY(QTest::qWaitForWindowActive(&window));
@@ -59,7 +54,7 @@ class UndoWindowTest : public QObject {
         QCOMPARE(window.Waves().samples[0], recorded);
         action("actionUndo")->trigger();
         QCOMPARE(window.Waves().samples[0][0], uint8_t{99});
-        QVERIFY(prompter.messages.empty());
+        QVERIFY(fakes.prompter.messages.empty());
     }
 };
 

@@ -8,12 +8,12 @@
 #include <numbers>
 
 #include "AppTestSupport.h"
+#include "WindowFakes.h"
 #include "app/KestruneDlg.h"
 #include "app/ViewFrame.h"
 #include "app/WaveViews.h"
 #include "core/dsp/ViewRules.h"
 #include "core/util/Clock.h"
-#include "core/util/Random.h"
 #include "core/wave/WaveFile.h"
 
 using namespace kestrune;
@@ -24,13 +24,8 @@ class ViewTest : public QObject {
     Q_OBJECT
 
   private:
-    QTemporaryDir dir_;
-    FakePrompter prompter_;
-    FakeFiles files_;
-    FakeColors colors_;
-    FakeOpener opener_;
+    WindowFakes fakes_;
     FakeClock clock_;
-    CrtRandom random_;
     std::unique_ptr<CKestruneDlg> window_;
 
     /** A 16-bit 22050 Hz wave: sample j is j (a ramp), or a sine of 1102.5 Hz
@@ -44,7 +39,7 @@ class ViewTest : public QObject {
             bytes.push_back(static_cast<uint8_t>(v & 0xFF));
             bytes.push_back(static_cast<uint8_t>((v >> 8) & 0xFF));
         }
-        const QString path = dir_.filePath(QString::fromLatin1(name));
+        const QString path = fakes_.dir.filePath(QString::fromLatin1(name));
         WriteWaveFile(path.toStdString(), {1, 1, 22050, 44100, 2, 16, 0}, bytes.data(),
                       static_cast<uint32_t>(count));
         return path;
@@ -87,13 +82,12 @@ class ViewTest : public QObject {
 
   private slots:
     void init() {
-        window_ = std::make_unique<CKestruneDlg>(
-            CKestruneDlg::Services{prompter_, files_, colors_, opener_, clock_, random_});
+        window_ = std::make_unique<CKestruneDlg>(fakes_.Services(clock_));
         QVERIFY(Show(window_.get()));
     }
     void cleanup() {
         window_.reset();
-        prompter_.messages.clear();
+        fakes_.prompter.messages.clear();
     }
 
     void zoomToBothLimits() {
@@ -165,14 +159,14 @@ class ViewTest : public QObject {
         QCOMPARE(set.sampleCounts[0], uint32_t(r + 1));
         QVERIFY(Tool("toolZoomIn")->isEnabled());
         QVERIFY(!Tool("toolCutRight")->isChecked());
-        QVERIFY(prompter_.messages.empty());
+        QVERIFY(fakes_.prompter.messages.empty());
     }
 
     void cuttingNeedsOneWave() {
         window_->OpenWaveFiles({Wave("a.wav", 1000), Wave("b.wav", 500)});
         Tool("toolCutRight")->trigger();
         ClickView(ViewWidth() / 2);
-        QCOMPARE(prompter_.MessageTexts(), QStringList{CWaveViews::kOnlyOneWave});
+        QCOMPARE(fakes_.prompter.MessageTexts(), QStringList{CWaveViews::kOnlyOneWave});
         QCOMPARE(window_->CutTool(), 1);  // the tool stays armed
         QCOMPARE(window_->Waves().sampleCounts[0], 1000u);
     }
