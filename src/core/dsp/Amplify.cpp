@@ -6,17 +6,6 @@
 
 namespace kestrune::edits {
 
-namespace {
-
-// A refusal without a message: a sample format the edit does not know.
-Outcome SilentRefusal() {
-    Outcome refused;
-    refused.ok = false;
-    return refused;
-}
-
-}  // namespace
-
 float ClampGain(double asked) {
     if (!(asked > 0.0)) return 0.0f;  // also NaN
     if (asked > kMaxGain) return kMaxGain;
@@ -27,13 +16,9 @@ Outcome Amplify(WaveSet& set, double asked) {
     if (auto refusal = RequireOneWave(set)) return *refusal;
     const float gain = ClampGain(asked);
     set.processParameters.amplifyFactor = gain;
-    if (gain == 1.0f) {
-        Outcome redrawOnly;
-        redrawOnly.redraw = true;
-        return redrawOnly;
-    }
+    if (gain == 1.0f) return Redrawn();
     const int bits = set.format.bitsPerSample;
-    if (bits != 8 && bits != 16) return SilentRefusal();
+    if (bits != 8 && bits != 16) return Refusal();  // a sample format it does not know
 
     // The products are taken in float, the gain's own precision, and
     // truncated toward zero before clamping.

@@ -9,11 +9,15 @@ std::optional<Outcome> RequireOneWave(const WaveSet& set) {
     return Refusal(kOnlyOneWave);
 }
 
-Outcome Edited(WaveSet& set, std::string_view resultName) {
-    set.names[0] = std::string(resultName);
+Outcome Redrawn() {
     Outcome outcome;
     outcome.redraw = true;
     return outcome;
+}
+
+Outcome Edited(WaveSet& set, std::string_view resultName) {
+    set.names[0] = std::string(resultName);
+    return Redrawn();
 }
 
 }  // namespace kestrune::edits

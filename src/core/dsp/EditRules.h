@@ -18,6 +18,9 @@ inline constexpr char kEditedWave[] = "Edited wave";
  *  opened wave file is needed!"); nothing when it holds one. */
 std::optional<Outcome> RequireOneWave(const WaveSet& set);
 
+/** An edit that leaves the wave as it was: the views are redrawn all the same. */
+Outcome Redrawn();
+
 /** Ends a successful edit of wave 0: the wave takes `resultName` and the
  *  views are to be redrawn. */
 Outcome Edited(WaveSet& set, std::string_view resultName);

@@ -14,12 +14,6 @@
 namespace kestrune::edits {
 namespace {
 
-Outcome Redrawn() {
-    Outcome outcome;
-    outcome.redraw = true;
-    return outcome;
-}
-
 std::string Format(const char* format, double value) {
     char text[128];
     std::snprintf(text, sizeof text, format, value);

@@ -33,9 +33,7 @@ Outcome AddNoise(WaveSet& set, float amplitude, uint16_t fileBits, CrtRandom& ra
     if (auto refusal = RequireOneWave(set)) return *refusal;
     if (!(amplitude > 0.0f)) {
         set.processParameters.noiseAmplitude = 0.0f;
-        Outcome outcome;
-        outcome.redraw = true;
-        return outcome;
+        return Redrawn();
     }
     set.processParameters.noiseAmplitude = amplitude;
 

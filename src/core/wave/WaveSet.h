@@ -87,8 +87,8 @@ struct Outcome {
     bool redraw = false;
 };
 
-/** A refused operation with the message to show. */
-inline Outcome Refusal(std::string message) {
+/** A refused operation with the message to show (none: a silent refusal). */
+inline Outcome Refusal(std::string message = {}) {
     Outcome outcome;
     outcome.ok = false;
     outcome.message = std::move(message);
