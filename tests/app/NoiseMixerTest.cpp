@@ -79,7 +79,9 @@ class NoiseMixerTest : public QObject {
             QTest::mouseClick(mix, Qt::LeftButton, {}, QPoint(6, mix->height() / 2));
             QVERIFY(!normalization->isEnabled() && c.Get<QLabel>("mixNote")->isEnabled());
             c.Get<QRadioButton>("addRadio")->setChecked(true);
-            // Double-click a weight, type, leave the edit: the row takes the value.
+            // Double-click a weight, type, leave the edit: the row takes the value. Focus
+            // moves only in the active window, which a loaded machine may make late.
+            QVERIFY(QTest::qWaitForWindowActive(weights->window()));
             for (const auto& [row, typed] : {std::pair{0, "0.3"}, {1, "abc"}}) {
                 const QPoint at = weights->visualItemRect(weights->item(row)).center();
                 QTest::mouseClick(weights->viewport(), Qt::LeftButton, {}, at);
