@@ -778,9 +778,7 @@ void CKestruneDlg::StartRecording() {
     const RecordingStep step = recorder_->StartRecording();
     if (!recorder_->IsRecording()) history_.Cancel();
     ApplyRecordingStep(step);
-    if (!recorder_->IsRecording()) return;
-    recordTimeDisplay_->setText(QString::fromStdString(recorder_->TimeText()));
-    recordTimer_->Start(100);
+    ShowRecordingTime();
 }
 
 void CKestruneDlg::StopRecording() {
