@@ -4,6 +4,8 @@
 #include <cmath>
 #include <limits>
 
+#include "core/wave/Pcm16.h"
+
 namespace kestrune {
 namespace {
 
@@ -15,16 +17,6 @@ constexpr std::uint8_t kSilence8 = 127;
 // clipping result is the same as for an unbounded amplitude, and the sums
 // stay well inside 64 bits.
 constexpr double kMaxNoiseAmplitude = 1073741824.0;  // 2^30
-
-std::int32_t Sample16(const std::uint8_t* p) {
-    return static_cast<std::int16_t>(static_cast<std::uint16_t>(p[0] | (p[1] << 8)));
-}
-
-void Store16(std::uint8_t* p, std::int64_t value) {
-    const auto v = static_cast<std::uint16_t>(static_cast<std::int16_t>(value));
-    p[0] = static_cast<std::uint8_t>(v & 0xFF);
-    p[1] = static_cast<std::uint8_t>(v >> 8);
-}
 
 void Interrupt(std::vector<std::uint8_t>& buffer, std::uint32_t count, const WaveFormat& format,
                const StimulusSettings& settings) {
@@ -66,8 +58,9 @@ void AddNoise(std::vector<std::uint8_t>& buffer, std::uint32_t count, const Wave
             buffer[i] =
                 static_cast<std::uint8_t>(std::clamp<std::int64_t>(buffer[i] + noise, 0, 255));
         } else {
-            std::uint8_t* p = buffer.data() + 2 * static_cast<std::size_t>(i);
-            Store16(p, std::clamp<std::int64_t>(Sample16(p) + noise, -32768, 32767));
+            const std::int64_t v =
+                std::clamp<std::int64_t>(Pcm16At(buffer.data(), i) + noise, -32768, 32767);
+            SetPcm16(buffer.data(), i, static_cast<std::int16_t>(v));
         }
     }
 }

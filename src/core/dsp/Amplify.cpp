@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "core/dsp/EditRules.h"
+#include "core/wave/Pcm16.h"
 
 namespace kestrune::edits {
 
@@ -26,11 +27,10 @@ Outcome Amplify(WaveSet& set, double asked) {
     const uint32_t count = set.sampleCounts[0];
     for (uint32_t i = 0; i < count; ++i) {
         if (bits == 16) {
-            const auto s = static_cast<int16_t>(bytes[2 * i] | (bytes[2 * i + 1] << 8));
-            const auto v = std::clamp(static_cast<int32_t>(static_cast<float>(s) * gain),
-                                      int32_t{-32768}, int32_t{32767});
-            bytes[2 * i] = static_cast<uint8_t>(v & 0xFF);
-            bytes[2 * i + 1] = static_cast<uint8_t>((v >> 8) & 0xFF);
+            const auto v =
+                std::clamp(static_cast<int32_t>(static_cast<float>(Pcm16At(bytes, i)) * gain),
+                           int32_t{-32768}, int32_t{32767});
+            SetPcm16(bytes, i, static_cast<int16_t>(v));
         } else {
             // 8-bit samples are unsigned with their centre taken as 127.
             const float v = static_cast<float>(bytes[i] - 127) * gain + 127.0f;

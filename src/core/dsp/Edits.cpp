@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "core/util/SoundExtent.h"
+#include "core/wave/Pcm16.h"
 
 namespace kestrune::edits {
 namespace {
@@ -24,15 +25,6 @@ std::string Format(const char* format, int value) {
     char text[128];
     std::snprintf(text, sizeof text, format, value);
     return text;
-}
-
-int16_t Get16(const std::vector<uint8_t>& bytes, std::size_t i) {
-    return static_cast<int16_t>(bytes[2 * i] | (bytes[2 * i + 1] << 8));
-}
-
-void Put16(std::vector<uint8_t>& bytes, std::size_t i, int v) {
-    bytes[2 * i] = static_cast<uint8_t>(v & 0xFF);
-    bytes[2 * i + 1] = static_cast<uint8_t>((v >> 8) & 0xFF);
 }
 
 // The sound of a 16-bit wave, both ends clamped into it; a side where the
@@ -60,7 +52,7 @@ uint32_t Rms(const std::vector<uint8_t>& bytes, std::size_t start, std::size_t l
              uint32_t divisor) {
     uint32_t power = 0;
     for (std::size_t i = start; i < start + length; ++i) {
-        const int s = Get16(bytes, i);
+        const int s = Pcm16At(bytes.data(), i);
         power += static_cast<uint32_t>(s * s) / divisor;
     }
     return static_cast<uint32_t>(std::sqrt(static_cast<double>(power)));
@@ -107,7 +99,7 @@ Outcome VerticalReverse(WaveSet& set) {
     std::vector<uint8_t>& bytes = set.samples[0];
     for (std::size_t i = 0; i < count; ++i) {
         if (bits == 16) {
-            Put16(bytes, i, static_cast<int16_t>(-Get16(bytes, i)));
+            SetPcm16(bytes.data(), i, static_cast<int16_t>(-Pcm16At(bytes.data(), i)));
         } else {
             bytes[i] = static_cast<uint8_t>((256 - bytes[i]) % 256);
         }
@@ -128,11 +120,12 @@ Outcome PowerUnification(WaveSet& set) {
     int overflows = 0;
     for (std::size_t i = 0; i < set.sampleCounts[0]; ++i) {
         if (i < sound->start || i > sound->end) {
-            Put16(bytes, i, 0);
+            SetPcm16(bytes.data(), i, 0);
             continue;
         }
         bool saturated = false;
-        Put16(bytes, i, Scale(Get16(bytes, i), ratio, &saturated));
+        SetPcm16(bytes.data(), i,
+                 static_cast<int16_t>(Scale(Pcm16At(bytes.data(), i), ratio, &saturated)));
         if (saturated) ++overflows;
     }
     Outcome outcome = Edited(set, kPowerUnified);
@@ -158,7 +151,9 @@ Outcome SignalStandardization(WaveSet& set) {
     std::vector<uint8_t> wave(2 * std::size_t{total}, 0);
     for (std::size_t i = 0; i < length; ++i) {
         bool saturated = false;
-        Put16(wave, at + i, Scale(Get16(set.samples[0], start + i), ratio, &saturated));
+        SetPcm16(wave.data(), at + i,
+                 static_cast<int16_t>(
+                     Scale(Pcm16At(set.samples[0].data(), start + i), ratio, &saturated)));
     }
     if (!set.ResizeBuffer(set.samples[0], wave.size()))
         return Refusal(WaveSetMessages::kReallocFailed);

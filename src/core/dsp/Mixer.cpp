@@ -2,25 +2,16 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstring>
 
 #include "core/dsp/EditRules.h"
+#include "core/wave/Pcm16.h"
 
 namespace kestrune::edits {
 
 namespace {
 
-Outcome Refuse(const char* message) {
-    Outcome outcome;
-    outcome.ok = false;
-    outcome.message = message;
-    return outcome;
-}
-
 int16_t SampleAt(const WaveSet& set, int wave, uint32_t j) {
-    int16_t s;
-    std::memcpy(&s, set.samples[wave].data() + 2 * std::size_t{j}, 2);
-    return s;
+    return Pcm16At(set.samples[wave].data(), j);
 }
 
 // The integer part of s x weight, with products beyond the 16-bit range held
@@ -36,7 +27,7 @@ double WeightedPart(int16_t s, double weight) {
 
 std::optional<Outcome> RequireTwoWaves(const WaveSet& set) {
     if (set.waveCount >= 2) return std::nullopt;
-    return Refuse(kMoreThanOneWave);
+    return Refusal(kMoreThanOneWave);
 }
 
 bool WeightsNormalised(const std::vector<double>& weights) {
@@ -68,8 +59,8 @@ Outcome MixWaves(WaveSet& set, const std::vector<double>& weights, MixMode mode)
     }
 
     if (!set.ResizeBuffer(set.samples[0], set.BytesFor(length)))
-        return Refuse(WaveSetMessages::kReallocFailed);
-    std::memcpy(set.samples[0].data(), out.data(), 2 * std::size_t{length});
+        return Refusal(WaveSetMessages::kReallocFailed);
+    for (uint32_t j = 0; j < length; ++j) SetPcm16(set.samples[0].data(), j, out[j]);
     set.sampleCounts[0] = length;
     set.waveCount = 1;
     return Edited(set, kMixedWave);

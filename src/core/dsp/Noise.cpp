@@ -2,10 +2,10 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstring>
 
 #include "core/dsp/EditRules.h"
 #include "core/util/Random.h"
+#include "core/wave/Pcm16.h"
 
 namespace kestrune::edits {
 
@@ -43,11 +43,9 @@ Outcome AddNoise(WaveSet& set, float amplitude, uint16_t fileBits, CrtRandom& ra
     switch (set.format.bitsPerSample) {
         case 16:
             for (uint32_t i = 0; i < count; ++i) {
-                int16_t s;
-                std::memcpy(&s, bytes + 2 * std::size_t{i}, 2);
-                const int64_t v = std::clamp<int64_t>(s + Draw(random, a), -32768, 32767);
-                s = static_cast<int16_t>(v);
-                std::memcpy(bytes + 2 * std::size_t{i}, &s, 2);
+                const int64_t v =
+                    std::clamp<int64_t>(Pcm16At(bytes, i) + Draw(random, a), -32768, 32767);
+                SetPcm16(bytes, i, static_cast<int16_t>(v));
             }
             break;
         case 8:
