@@ -73,6 +73,54 @@ AnswerOutcome StoreVowelAnswer(Database& db, const AnswerJournal& journal, Vowel
     return outcome;
 }
 
+DbResult<qint64> AddTestRecord(Database& db, const TestRecordRow& row) {
+    Values values{{QStringLiteral("IIID"), row.subjectId}, {QStringLiteral("AIID"), row.audioId}};
+    auto optional = [&values](const char* column, const auto& value) {
+        if (value) values.emplace_back(QString::fromLatin1(column), *value);
+    };
+    optional("TRSelfevaluation", row.selfEvaluation);
+    optional("TRVolume", row.volume);
+    optional("TRTimes", row.times);
+    values.emplace_back(QStringLiteral("TRTime"), row.time);
+    optional("TRDuration", row.duration);
+    values.emplace_back(QStringLiteral("TRState"), row.state);
+    values.emplace_back(QStringLiteral("TRRecognise"), row.recognised);
+    values.emplace_back(QStringLiteral("TRFactormask"), row.factorMask);
+    values.emplace_back(QStringLiteral("TRPlayspeed"), row.playSpeed);
+    values.emplace_back(QStringLiteral("TRSNR"), row.snr);
+    values.emplace_back(QStringLiteral("TRCycle"), row.cycle);
+    values.emplace_back(QStringLiteral("TRDutycycle"), row.dutyCycle);
+    optional("TRContent", row.content);
+    return db.Insert(QStringLiteral("TestRecord"), QStringLiteral("TRID"), values);
+}
+
+DbResult<std::optional<double>> TakeTestRecord(Database& db, qint64 id) {
+    DbResult<std::optional<double>> result;
+    const auto rows =
+        db.Query({QStringLiteral("SELECT TRState FROM TestRecord WHERE TRID = ?"), {id}});
+    result.error = rows.error;
+    if (!rows.Ok() || rows.value.empty()) return result;
+    const auto removed =
+        db.Execute({QStringLiteral("DELETE FROM TestRecord WHERE TRID = ?"), {id}});
+    result.error = removed.error;
+    if (removed.Ok()) result.value = rows.value.front().Value(QStringLiteral("TRState")).toDouble();
+    return result;
+}
+
+DbResult<int> NextRecognitionTimes(Database& db, qint64 subjectId, qint64 audioId,
+                                   bool belowFullState) {
+    DbResult<int> result;
+    QString sql = QStringLiteral(
+        "SELECT max(TRTimes) AS most FROM TestRecord WHERE IIID = ? AND AIID = ? AND "
+        "TRRecognise = 1");
+    if (belowFullState) sql += QStringLiteral(" AND TRState < 1");
+    const auto rows = db.Query({sql, {subjectId, audioId}});
+    result.error = rows.error;
+    if (rows.Ok())
+        result.value = 1 + (rows.value.empty() ? 0 : rows.value.front().Value(QStringLiteral("most")).toInt());
+    return result;
+}
+
 DbResult<std::optional<QString>> LastTypedAnswer(Database& db) {
     DbResult<std::optional<QString>> result;
     const auto rows = db.Query(

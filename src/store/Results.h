@@ -59,6 +59,39 @@ struct AnswerOutcome {
  */
 AnswerOutcome StoreVowelAnswer(Database& db, const AnswerJournal& journal, VowelAnswerRow row);
 
+/** One TestRecord row: an answer of the sentence test or a judgement of the
+ *  single-factor experiment. A column left as nullopt stays empty. */
+struct TestRecordRow {
+    qint64 subjectId = 0;               ///< IIID
+    qint64 audioId = 0;                 ///< AIID
+    std::optional<int> selfEvaluation;  ///< TRSelfevaluation
+    std::optional<int> volume;          ///< TRVolume
+    std::optional<int> times;           ///< TRTimes
+    QString time;                       ///< TRTime, "yyyy-MM-dd HH:mm:ss"
+    std::optional<qint64> duration;     ///< TRDuration, whole seconds
+    double state = 0.0;                 ///< TRState: the judgement before this answer
+    double recognised = 0.0;            ///< TRRecognise: 1, 0.5 or 0
+    int factorMask = 0;                 ///< TRFactormask
+    double playSpeed = 0.0;             ///< TRPlayspeed
+    double snr = 0.0;                   ///< TRSNR
+    double cycle = 0.0;                 ///< TRCycle
+    double dutyCycle = 0.0;             ///< TRDutycycle
+    std::optional<QString> content;     ///< TRContent
+};
+
+/** Stores one TestRecord row and returns its TRID. */
+DbResult<qint64> AddTestRecord(Database& db, const TestRecordRow& row);
+
+/** Removes the TestRecord row `id` (one this station wrote) and returns its
+ *  TRState; nullopt when the row is not there any more. */
+DbResult<std::optional<double>> TakeTestRecord(Database& db, qint64 id);
+
+/** 1 + the largest TRTimes of the subject's recognised (TRRecognise = 1)
+ *  answers to the material; with `belowFullState` only those given from a
+ *  state below 1. No such answer counts as 0, so the first gives 1. */
+DbResult<int> NextRecognitionTimes(Database& db, qint64 subjectId, qint64 audioId,
+                                   bool belowFullState);
+
 /** The newest non-empty TRContent of any subject (the input dialog's
  *  "前回と同じ"); nullopt when there is none. */
 DbResult<std::optional<QString>> LastTypedAnswer(Database& db);
