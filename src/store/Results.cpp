@@ -117,7 +117,8 @@ DbResult<int> NextRecognitionTimes(Database& db, qint64 subjectId, qint64 audioI
     const auto rows = db.Query({sql, {subjectId, audioId}});
     result.error = rows.error;
     if (rows.Ok())
-        result.value = 1 + (rows.value.empty() ? 0 : rows.value.front().Value(QStringLiteral("most")).toInt());
+        result.value =
+            1 + (rows.value.empty() ? 0 : rows.value.front().Value(QStringLiteral("most")).toInt());
     return result;
 }
 

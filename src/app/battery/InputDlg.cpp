@@ -117,6 +117,10 @@ void CInputDlg::SetPrompt(const QString& prompt) {
     promptArea_->update();
 }
 
+void CInputDlg::SetText(const QString& text) {
+    edit_->setText(text);
+}
+
 void CInputDlg::showEvent(QShowEvent* event) {
     QDialog::showEvent(event);
     edit_->setFocus();
@@ -128,10 +132,21 @@ void CInputDlg::OnConfirm() {
 }
 
 void CInputDlg::OnQuit() {
-    if (prompter_.Confirm(
+    reject();
+}
+
+void CInputDlg::reject() {
+    if (!dismissed_ &&
+        !prompter_.Confirm(
             this,
             QStringLiteral("The test is not finished yet, and really want to quit the test?")))
-        reject();
+        return;
+    QDialog::reject();
+}
+
+void CInputDlg::Dismiss() {
+    dismissed_ = true;
+    QDialog::reject();
 }
 
 void CInputDlg::OnPause() {

@@ -54,6 +54,8 @@ class CInputDlg final : public QDialog {
     QString Prompt() const { return prompt_; }
     void SetPrompt(const QString& prompt);
 
+    /** Puts a text into the edit (the previous answer to the same item). */
+    void SetText(const QString& text);
     /** The text typed when "確認" was pressed; empty before. */
     QString Answer() const { return answer_; }
 
@@ -70,6 +72,12 @@ class CInputDlg final : public QDialog {
     void SetVolume(int percent) { volume_ = percent; }
     /** Replaces the volume dialog (tests). */
     void SetVolumeRunner(VolumeRunner runner) { volumeRunner_ = std::move(runner); }
+
+    /** "終了", the close box and Escape: asks first, then closes with Cancel. */
+    void reject() override;
+    /** Closes with Cancel without asking (the caller has taken the answer
+     *  another way). */
+    void Dismiss();
 
   protected:
     void showEvent(QShowEvent* event) override;
@@ -92,6 +100,7 @@ class CInputDlg final : public QDialog {
     std::time_t resumedAt_;
     long long pausedSeconds_ = 0;
     bool paused_ = false;
+    bool dismissed_ = false;
     int volume_ = 60;
 
     QWidget* promptArea_ = nullptr;

@@ -1,6 +1,7 @@
 #include "app/battery/TestDispatcher.h"
 
 #include "app/Prompter.h"
+#include "app/battery/AutoTest2.h"
 #include "audio/WaitClock.h"
 #include "core/battery/Stimulus.h"
 #include "core/registry/Mappings.h"
@@ -15,7 +16,7 @@ QString TestTypeName(TestKind kind) {
 }
 
 void UnavailableTestDispatcher::Run(TestKind type, const TestStart&, QWidget* parent) {
-    if (type == TestKind::VowelDiscrimination) {
+    if (type == TestKind::VowelDiscrimination || type == TestKind::SentenceRecognition) {
         // The test exists; what is missing is the sound system.
         prompter_.Message(parent, QString::fromUtf8(kAudioOutputErrorMessage));
         return;
@@ -29,6 +30,12 @@ void UnavailableTestDispatcher::Run(TestKind type, const TestStart&, QWidget* pa
 namespace kestrune::app {
 
 void BatteryTestDispatcher::Run(TestKind type, const TestStart& start, QWidget* parent) {
+    if (type == TestKind::SentenceRecognition) {
+        CAutoTest2 dialog(services_, {start.subjectId, start.selfEvaluation, start.scenarioPath},
+                          parent);
+        if (dialog.Loaded()) dialog.RunModal();
+        return;
+    }
     if (type != TestKind::VowelDiscrimination) {
         unavailable_.Run(type, start, parent);
         return;
