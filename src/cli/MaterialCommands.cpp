@@ -68,10 +68,11 @@ int Add(const Invocation& in) {
 
 int List(const Invocation& in) {
     const bool search = !in.args.empty() && in.args[0] == "--search";
-    if (!in.args.empty() && (!search || in.args.size() != 2)) {
+    if (search && in.args.size() == 1)
+        return UsageMistake(in, "audio list", "--search needs the text to look for");
+    if (in.args.size() > (search ? 2u : 0u)) {
         return UsageMistake(in, "audio list",
-                            search ? "--search needs the text to look for"
-                                   : "takes only --search TEXT, not '" + in.args[0] + "'");
+                            "takes only --search TEXT, not '" + in.args[search ? 2 : 0] + "'");
     }
     std::optional<store::DatabaseLocation> location;
     const std::unique_ptr<store::Database> db = OpenDatabase(in, &location);

@@ -408,6 +408,7 @@ TEST_F(CliDbTest, AudioAddAndListRefuseBadInput) {
          "audio add: '" + (station_ / "none.wav").string() + "' cannot be opened"},
         {{"list", "--search"}, "audio list: --search needs the text to look for"},
         {{"list", "--all"}, "audio list: takes only --search TEXT, not '--all'"},
+        {{"list", "--search", "a", "b"}, "audio list: takes only --search TEXT, not 'b'"},
     };
     for (const auto& row : rows) {
         std::vector<std::string> args{"audio"};
