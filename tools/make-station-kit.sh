@@ -4,6 +4,8 @@
 #
 #   vowels/1.wav ... 5.wav   あ い う え お spoken by espeak-ng, 22050 Hz 16-bit
 #                            mono, trimmed and level-matched
+#   sentences/1.wav ... 5.wav  short sentences spoken by espeak-ng, made like
+#                            the vowels, for the sentence recognition test
 #   configtry.ini            practice scenario (four pairs)
 #   config1.ini, config2.ini measured scenarios (all 25 pairs), ages <= 45 / > 45
 #   pictures/pic1.bmp ...    instruction pictures shown during the test
@@ -16,6 +18,11 @@
 # is downloaded. A second run writes the same bytes, replaces only files that
 # differ and never touches TestData.db, kestrune.ini once it exists or the
 # contents of Data/.
+#
+# The sentences become audio materials of the station's database, and
+# sentence.ini their scenario, by tools/kit/register-sentences.sh STATION
+# KESTRUNE_CLI once the database exists (tools/run.sh runs it after db init):
+# their scenario names them by the IDs the database gives them.
 set -euo pipefail
 
 if [[ $# -ne 1 ]]; then
@@ -34,14 +41,16 @@ done
 
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
-mkdir -p "$work/vowels" "$work/pictures"
+mkdir -p "$work/vowels" "$work/sentences" "$work/pictures"
 
 echo "Recording the vowels with espeak-ng:"
 python3 "$kit/vowels.py" "$work/vowels"
+echo "Recording the sentences with espeak-ng:"
+python3 "$kit/sentences.py" "$work/sentences"
 pictures=$(python3 "$kit/pictures.py" "$work" "$work/pictures")
 python3 "$kit/scenarios.py" "$work" "vowels\\" "pictures\\" "$pictures"
 
-mkdir -p "$station/vowels" "$station/pictures" "$station/Data"
+mkdir -p "$station/vowels" "$station/sentences" "$station/pictures" "$station/Data"
 made=0
 while IFS= read -r -d '' file; do
   name=${file#"$work"/}
@@ -74,3 +83,5 @@ INI
   made=$((made + 1))
 fi
 echo "Station kit in $station: $made file(s) written, Data/ for the workbooks"
+echo "Register the sentences: kestrune-cli --station $station db init, then"
+echo "  bash tools/kit/register-sentences.sh $station KESTRUNE_CLI"

@@ -18,6 +18,8 @@
 
 #include "audio/DeviceChoice.h"
 #include "cli/AudioCommands.h"
+#include "cli/DatabaseAccess.h"
+#include "cli/MaterialCommands.h"
 #include "cli/ProcessCommand.h"
 #include "cli/SpectrogramCommand.h"
 #include "core/ini/IniFile.h"
@@ -36,8 +38,8 @@ std::string Utf8(const QString& text) {
     return text.toStdString();
 }
 
-// The database the options name, opened (which creates or migrates the
-// schema); null after saying why on err.
+}  // namespace
+
 std::unique_ptr<store::Database> OpenDatabase(const Invocation& in,
                                               std::optional<store::DatabaseLocation>* where) {
     const Options& options = in.options;
@@ -54,6 +56,17 @@ std::unique_ptr<store::Database> OpenDatabase(const Invocation& in,
     if (!db) in.err << Utf8(reason) << '\n';
     return db;
 }
+
+int WithQtApplication(const Invocation& in, int (*run)(const Invocation&)) {
+    if (QCoreApplication::instance() != nullptr) return run(in);
+    static int argc = 1;
+    static char name[] = "kestrune-cli";
+    static char* argv[] = {name, nullptr};
+    QCoreApplication app(argc, argv);
+    return run(in);
+}
+
+namespace {
 
 // db init and db check. Both connect, which creates or migrates the schema,
 // and print where the data is and at which version; check adds the tables
@@ -143,17 +156,6 @@ int DbJournalCommand(const Invocation& in) {
     }
     ListJournal(journal, in.out);
     return status;
-}
-
-// The SQL drivers are plugins, which Qt loads only with an application
-// object; the other commands do without one.
-int WithQtApplication(const Invocation& in, int (*run)(const Invocation&)) {
-    if (QCoreApplication::instance() != nullptr) return run(in);
-    static int argc = 1;
-    static char name[] = "kestrune-cli";
-    static char* argv[] = {name, nullptr};
-    QCoreApplication app(argc, argv);
-    return run(in);
 }
 
 // audio calibration: the calibration in force for the output device the
@@ -297,6 +299,20 @@ const std::vector<Command>& Commands() {
          "the calibration in force for the station's output\ndevice on this machine: "
          "key=value lines",
          AudioCalibration},
+        {{"audio", "add"},
+         {"FILE"},
+         "registers a wave file as audio material; prints\nid=N, its new ID. A relative FILE is "
+         "read from the\nstation folder and stored as given",
+         AudioAddCommand,
+         "--content TEXT [--sex M|F|U]"},
+        {{"audio", "list"},
+         {},
+         "the audio materials in ID order, one line each: ID,\npath, length (ms), file type, "
+         "sex, channels, bits,\ncontent, tab-separated (\\\\ \\t \\n \\r escaped); "
+         "--search:\nonly those whose path contains TEXT (% and _ match\nany text and any one "
+         "character)",
+         AudioListCommand,
+         "[--search TEXT]"},
         {{"db", "init"}, {}, "create the tables, or bring an older schema up to date", DbInit},
         {{"db", "check"},
          {},

@@ -336,6 +336,91 @@ TEST_F(CliDbTest, DatabaseOptionBeatsEnvironmentBeatsStation) {
     EXPECT_TRUE(fs::exists(fromEnvironment));
 }
 
+// Materials go in with what the wave reader finds and come back, every
+// column, in key order; a relative path is read from the station folder and
+// stored as given.
+TEST_F(CliDbTest, AudioAddRegistersWavesAndListPrintsThemAsStored) {
+    const auto wave = [this](const std::string& path, const WaveFormat& format, uint32_t count) {
+        fs::create_directories(fs::path(path).parent_path());
+        const std::vector<std::uint8_t> bytes(count * format.bitsPerSample / 8, 0x80);
+        EXPECT_TRUE(WriteWaveFile(path, format, bytes.data(), count)) << path;
+        return path;
+    };
+    const std::string mono = (station_ / "sentences/1.wav").string();
+    wave(mono, PcmFormat(1, 22050, 16), 11025);
+    wave((station_ / "sentences/2.wav").string(), PcmFormat(1, 22050, 16), 22049);
+    const std::string stereo =
+        wave((station_ / "x/stereo.wav").string(), PcmFormat(2, 11025, 8), 800);
+    const struct {
+        std::vector<std::string> args;
+        std::string line;  // of the list, after the key
+    } rows[] = {
+        {{"sentences/1.wav", "--content", "O'Brien's きょうはいいてんきです"},
+         "sentences/1.wav\t500\tWav\tU\t1\t16\tO'Brien's きょうはいいてんきです\n"},
+        {{stereo, "--sex", "F", "--content", "a\tb\\c\n"},
+         stereo + "\t36\tWav\tF\t2\t8\ta\\tb\\\\c\\n\n"},
+        {{mono, "--content", "", "--sex", "M"}, mono + "\t500\tWav\tM\t1\t16\t\n"},
+        {{"sentences/2.wav", "--content", "ねこがすきです"},
+         "sentences/2.wav\t999\tWav\tU\t1\t16\tねこがすきです\n"},
+    };
+    std::string all;
+    for (const auto& row : rows) {
+        std::vector<std::string> args{"audio", "add"};
+        args.insert(args.end(), row.args.begin(), row.args.end());
+        const Result r = Station(args);
+        const std::string id = std::to_string(&row - rows + 1);
+        EXPECT_EQ(std::tie(r.status, r.out, r.err), std::tuple(kExitOk, "id=" + id + "\n", ""));
+        all += id + '\t' + row.line;
+    }
+    EXPECT_EQ(Station({"audio", "list"}).out, all);
+    const auto lines = [&all](std::initializer_list<int> numbers) {
+        std::istringstream in(all);
+        std::string text, line;
+        for (int n = 1; std::getline(in, line); ++n)
+            if (std::find(numbers.begin(), numbers.end(), n) != numbers.end()) text += line + '\n';
+        return text;
+    };
+    EXPECT_EQ(Station({"audio", "list", "--search", "sentences/"}).out, lines({1, 3, 4}));
+    EXPECT_EQ(Station({"audio", "list", "--search", "O'Brien の駅"}).out, lines({2, 3}));
+    EXPECT_EQ(Station({"audio", "list", "--search", "3.wav"}).out, "");
+}
+
+// Mistakes are one line with status 2, and nothing is registered.
+TEST_F(CliDbTest, AudioAddAndListRefuseBadInput) {
+    const std::string wave = (station_ / "a.wav").string();
+    const std::vector<std::uint8_t> bytes(100, 0);
+    ASSERT_TRUE(WriteWaveFile(wave, PcmFormat(1, 8000, 8), bytes.data(), 100));
+    scratch_.Write("movie.wav", std::string("RIFF....AVI LIST"));
+    const struct {
+        std::vector<std::string> args;
+        std::string error;
+    } rows[] = {
+        {{"add"}, "audio add takes FILE"},
+        {{"add", "a.wav"}, "audio add: --content TEXT is missing"},
+        {{"add", wave, "--content"}, "audio add: --content needs a value"},
+        {{"add", wave, "--content", "x", "--sex", "m"},
+         "audio add: --sex takes M, F or U, not 'm'"},
+        {{"add", wave, "--sex", "M", "--speaker", "x"}, "audio add: takes FILE --content TEXT"},
+        {{"add", wave, "--content", "\xe3\x81"}, "audio add: --content is not UTF-8 text"},
+        {{"add", scratch_.File("movie.wav"), "--content", "x"},
+         "audio add: '" + scratch_.File("movie.wav") + "' is not a wave file"},
+        {{"add", "none.wav", "--content", "x"},
+         "audio add: '" + (station_ / "none.wav").string() + "' cannot be opened"},
+        {{"list", "--search"}, "audio list: --search needs the text to look for"},
+        {{"list", "--all"}, "audio list: takes only --search TEXT, not '--all'"},
+        {{"list", "--search", "a", "b"}, "audio list: takes only --search TEXT, not 'b'"},
+    };
+    for (const auto& row : rows) {
+        std::vector<std::string> args{"audio"};
+        args.insert(args.end(), row.args.begin(), row.args.end());
+        const Result r = Station(args);
+        EXPECT_EQ(r.status, kExitUsage) << row.error;
+        EXPECT_EQ(r.out, "") << row.error;
+        EXPECT_EQ(r.err.rfind("kestrune-cli: " + row.error, 0), 0u) << r.err;
+    }
+    EXPECT_EQ(Station({"audio", "list"}).out, "");
+}
+
 // The reasons are the store's; a database that cannot be reached is in the
 // journal test, and here the URLs the command line refuses.
 TEST_F(CliDbTest, BadDatabaseUrlsArePrintedAndExitTwo) {

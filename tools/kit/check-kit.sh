@@ -5,7 +5,9 @@
 # keys the vowel discrimination test reads, in cp932 with CR LF and backslash
 # folders that exist, kestrune.ini names the default sound devices, the
 # second run changes nothing, and a workbook in Data/ and an edited
-# kestrune.ini survive it.
+# kestrune.ini survive it. The sentences are registered twice in the
+# station's database: each once, with its content, and sentence.ini plays
+# them by their IDs with sweeps of whole steps.
 #
 # usage: tools/kit/check-kit.sh [KESTRUNE_CLI]   (default build/dev/src/cli/kestrune-cli)
 set -euo pipefail
@@ -33,19 +35,63 @@ for n in 1 2 3 4 5; do
   ((samples > 3307 && samples < 22050)) || fail "vowels/$n.wav has $samples samples"
 done
 
-for ini in configtry.ini config1.ini config2.ini; do
+for n in 1 2 3 4 5; do
+  info=$("$cli" wave-info "$station/sentences/$n.wav") || fail "sentences/$n.wav not readable"
+  [[ $info == "channels=1 rate=22050 bits=16 block=2 "* ]] || fail "sentences/$n.wav: $info"
+done
+
+# Registered twice: every sentence once, under its path in the station
+# folder, with the content sentences.py gives it.
+"$cli" --station "$station" db init >/dev/null
+bash tools/kit/register-sentences.sh "$station" "$cli" >/dev/null || fail "registering the sentences"
+cp "$station/sentence.ini" "$station/sentence.first"
+bash tools/kit/register-sentences.sh "$station" "$cli" >/dev/null || fail "registering again"
+cmp -s "$station/sentence.ini" "$station/sentence.first" || fail "a second registration changed sentence.ini"
+listing=$("$cli" --station "$station" audio list)
+expect "registered materials" "$(wc -l <<<"$listing")" 5
+declare -A ids
+while IFS=$'\t' read -r n content; do
+  row=$(awk -F '\t' -v path="sentences/$n.wav" '$2 == path' <<<"$listing")
+  IFS=$'\t' read -r id _ length type sex channels bits stored <<<"$row"
+  expect "sentences/$n.wav row" "$type $sex $channels $bits $stored" "Wav U 1 16 $content"
+  ((length > 500 && length < 5000)) || fail "sentences/$n.wav lasts $length ms"
+  ids[$n]=$id
+done < <(python3 tools/kit/sentences.py --contents)
+
+file=$station/sentence.ini
+expect "sentence.ini TESTTYPE" "$("$cli" ini-get "$file" INFO TESTTYPE)" SINGLE
+expect "sentence.ini TOTAL" "$("$cli" ini-get "$file" INFO TOTAL)" 3
+expect "sentence.ini PICTURENUMBER" "$("$cli" ini-get "$file" INFO PICTURENUMBER)" \
+  "$("$cli" ini-get "$station/config1.ini" INFO PICTURENUMBER)"
+masks=
+for i in 1 2 3; do
+  get() { "$cli" ini-get "$file" "DATA$i" "$1"; }
+  expect "sentence.ini DATA$i FILE" "$(get FILE)" "${ids[$i]}"
+  masks+=$(get TYPEMASK)
+  for key in PLAYSPEED SNR CYCLE DUTYCYCLE; do
+    [[ $(get $key) =~ ^[0-9.]+$ ]] || fail "sentence.ini DATA$i $key: $(get $key)"
+  done
+  # From BEGIN to END in a whole number of steps.
+  steps=$(awk -v b="$(get BEGIN)" -v e="$(get END)" -v i="$(get INTERVAL)" \
+    'BEGIN { s = (e - b) / i; if (s >= 1 && s < 30 && s - int(s + 0.5) < 1e-6 && int(s + 0.5) - s < 1e-6) print "whole" }')
+  expect "sentence.ini DATA$i sweep" "$steps" whole
+done
+expect "sentence.ini TYPEMASKs" "$masks" 148
+
+for ini in configtry.ini config1.ini config2.ini sentence.ini; do
   file=$station/$ini
+  # Every line ends in CR LF, and the text is cp932.
+  [[ $(grep -c $'\r$' "$file") == $(wc -l <"$file") ]] || fail "$ini has a line without CR LF"
+  iconv -f CP932 -t UTF-8 "$file" >/dev/null || fail "$ini is not cp932"
+  expect "$ini PICTUREPATH" "$("$cli" ini-get "$file" INFO PICTUREPATH)" "pictures\\"
+  [[ $ini == sentence.ini ]] && continue
   expect "$ini TESTTYPE" "$("$cli" ini-get "$file" INFO TESTTYPE)" NEWSYLLABLEMASKING
   expect "$ini FILEPATH" "$("$cli" ini-get "$file" INFO FILEPATH)" "vowels\\"
-  expect "$ini PICTUREPATH" "$("$cli" ini-get "$file" INFO PICTUREPATH)" "pictures\\"
   pictures=$("$cli" ini-get "$file" INFO PICTURENUMBER)
   ((pictures >= 1)) || fail "$ini PICTURENUMBER $pictures"
   for ((p = 1; p <= pictures; p++)); do
     [[ $(head -c 2 "$station/pictures/pic$p.bmp") == BM ]] || fail "pictures/pic$p.bmp is no BMP"
   done
-  # Every line ends in CR LF, and the text is cp932.
-  [[ $(grep -c $'\r$' "$file") == $(wc -l <"$file") ]] || fail "$ini has a line without CR LF"
-  iconv -f CP932 -t UTF-8 "$file" >/dev/null || fail "$ini is not cp932"
   interval=$("$cli" ini-get "$file" DATA INTERVAL)
   ((interval < 0)) || fail "$ini INTERVAL $interval"
   open=0

@@ -25,10 +25,12 @@ MAX_RMS = 0.1  # -20 dBFS, the level when the peaks allow it
 FADE_MS = 5
 
 
-def record(vowel, path, work):
+def record(text, path, work, speed=120):
+    """Speaks the text into path: 22050 Hz 16-bit mono, leading and trailing
+    silence cut. A slightly slow voice (120 words a minute) gives a vowel of
+    about 0.3 s."""
     raw = work / "raw.wav"
-    # A slightly slow voice gives a vowel of about 0.3 s.
-    subprocess.run(["espeak-ng", "-v", "ja", "-s", "120", "-w", str(raw), vowel], check=True)
+    subprocess.run(["espeak-ng", "-v", "ja", "-s", str(speed), "-w", str(raw), text], check=True)
     subprocess.run(
         ["sox", str(raw), "-r", str(RATE), "-b", "16", "-c", "1", "-e", "signed-integer", str(path),
          "silence", "1", "0.005", "1%", "reverse", "silence", "1", "0.005", "1%", "reverse"],
@@ -57,6 +59,37 @@ def write_samples(path, samples):
         w.writeframes(samples.tobytes())
 
 
+def rms(s):
+    return math.sqrt(sum(x * x for x in s) / len(s)) / 32768
+
+
+def peak(s):
+    return max(abs(x) for x in s) / 32768
+
+
+def describe(s):
+    return (f"{len(s) / RATE:.3f} s, rms {20 * math.log10(rms(s)):.1f} dBFS, "
+            f"peak {20 * math.log10(peak(s)):.1f} dBFS")
+
+
+def match_levels(recordings):
+    """The recordings scaled to one RMS level, the loudest that keeps every
+    peak under the limit, with 5 ms fades at both ends."""
+    target = min([MAX_RMS] + [rms(s) * HEADROOM / peak(s) for s in recordings])
+    fade = RATE * FADE_MS // 1000
+    scaled = []
+    for s in recordings:
+        gain = target / rms(s)
+
+        def envelope(k):
+            edge = min(k, len(s) - 1 - k)
+            return 1.0 if edge >= fade else math.sin(0.5 * math.pi * edge / fade)
+
+        scaled.append(array.array(
+            "h", (max(-32768, min(32767, round(x * gain * envelope(k)))) for k, x in enumerate(s))))
+    return scaled
+
+
 def main():
     if len(sys.argv) != 2:
         sys.exit(__doc__.strip().splitlines()[-1])
@@ -68,29 +101,11 @@ def main():
             record(vowel, work / f"{n}.wav", work)
             recordings.append(read_samples(work / f"{n}.wav"))
 
-    def rms(s):
-        return math.sqrt(sum(x * x for x in s) / len(s)) / 32768
-
-    def peak(s):
-        return max(abs(x) for x in s) / 32768
-
     if any(len(s) < RATE // 10 for s in recordings):
         sys.exit("espeak-ng gave a vowel shorter than 0.1 s")
-    # The common RMS level: the loudest that keeps every peak under the limit.
-    target = min([MAX_RMS] + [rms(s) * HEADROOM / peak(s) for s in recordings])
-    for n, s in enumerate(recordings, start=1):
-        gain = target / rms(s)
-        fade = RATE * FADE_MS // 1000
-
-        def envelope(k):
-            edge = min(k, len(s) - 1 - k)
-            return 1.0 if edge >= fade else math.sin(0.5 * math.pi * edge / fade)
-
-        scaled = array.array(
-            "h", (max(-32768, min(32767, round(x * gain * envelope(k)))) for k, x in enumerate(s)))
+    for n, scaled in enumerate(match_levels(recordings), start=1):
         write_samples(out / f"{n}.wav", scaled)
-        print(f"  {n}.wav {VOWELS[n - 1]}: {len(s) / RATE:.3f} s, "
-              f"rms {20 * math.log10(rms(scaled)):.1f} dBFS, peak {20 * math.log10(peak(scaled)):.1f} dBFS")
+        print(f"  {n}.wav {VOWELS[n - 1]}: {describe(scaled)}")
 
 
 if __name__ == "__main__":
