@@ -190,9 +190,9 @@ class SentenceTestTest : public QObject {
         QCOMPARE(prompter_->confirmations.back(),
                  QStringLiteral("Are you sure to roll back the result affected just now?"));
         QVERIFY(!Ui().Button("rollBackButton")->isEnabled());
-        Hear(14, periodCheck(30));  // the rolled-back step again
+        Hear(14, periodCheck(50));  // where the rolled-back answer was given
         Press("notRecognisedButton");
-        Hear(15, periodCheck(10));
+        Hear(15, periodCheck(30));
         Press("recognisedButton", kSentence);
 
         // The end: thanks, the message, everything but "終了" off.
@@ -215,8 +215,8 @@ class SentenceTestTest : public QObject {
         for (int s = 0; s < 8; ++s)
             expected << b + QStringLiteral(" 1 0 0 8 1 0 20 %1 - 7 3 60")
                                 .arg(QString::number(0.3 + 0.1 * s, 'g', 6));
-        expected << a + " 2 0 0 4 1 0 30 0.5 - 7 3 60"
-                 << a + " 2 0 1 4 1 0 10 0.5 あめがふる 7 3 60";
+        expected << a + " 2 0 0 4 1 0 50 0.5 - 7 3 60"
+                 << a + " 2 0 1 4 1 0 30 0.5 あめがふる 7 3 60";
         const QStringList rows = Rows();
         QCOMPARE(rows.size(), expected.size());
         for (int r = 0; r < rows.size(); ++r) {
@@ -261,7 +261,7 @@ class SentenceTestTest : public QObject {
         Open(Scenario(items, 25));
         Click(Ui().Button("startButton"));
         for (int i = 0; i < 25; ++i) Type(QString::number(i));
-        QTRY_COMPARE(prompter_->MessageTexts().last(), QString::fromUtf8(kSentenceThanksMessage));
+        QTRY_VERIFY(prompter_->MessageTexts().contains(QString::fromUtf8(kSentenceThanksMessage)));
         QCOMPARE(station_->Count(QStringLiteral("TestRecord")), 24 + 25);
         QCOMPARE(bench_->output.OpenCount(), 0);  // mask 2 plays nothing
     }

@@ -71,8 +71,8 @@ CAutoTest2::CAutoTest2(const VowelTestServices& services, const SentenceTestSetu
     if (check.result == ScenarioStart::Ready) {
         if (settings.pictureNumber > 0)
             pictures_.emplace(settings.picturePath, settings.pictureNumber);
-        test_ =
-            std::make_unique<SentenceRecognitionTest>(std::move(settings), *this, services_.clock);
+        test_ = std::make_unique<SentenceRecognitionTest>(
+            std::move(settings), static_cast<SentenceHost&>(*this), services_.clock);
         qCInfo(lcSession).noquote() << "sentence test opened: subject" << setup_.subjectId
                                     << "scenario" << setup_.scenarioPath;
     } else {

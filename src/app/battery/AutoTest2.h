@@ -8,6 +8,7 @@
 #include <optional>
 
 #include "app/battery/AutoTest6.h"
+#include "app/battery/InputDlg.h"
 #include "core/battery/PictureSequence.h"
 #include "core/battery/SentenceRecognition.h"
 
@@ -21,7 +22,6 @@ class PlaybackWorker;
 
 namespace kestrune::app {
 
-class CInputDlg;
 class CPictureFrame;
 class StepRunner;
 

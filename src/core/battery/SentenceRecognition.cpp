@@ -114,6 +114,7 @@ void SentenceRecognitionTest::Start() {
     host_.SetAnswerButtons(false);
     host_.ShowInstruction("");
     host_.ShowInstruction(kSentenceListenText);
+    UpdateProgress();
     StepSequence steps;
     steps.Then(kSentenceStartWaitMs, "first round", [this] { StartRound(); });
     host_.RunSteps(std::move(steps));

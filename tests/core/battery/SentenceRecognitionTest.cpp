@@ -49,7 +49,9 @@ TEST(SentenceSweepTest, StepsValuesAndStimuli) {
         EXPECT_EQ(SentenceStepCount(c.item), c.steps);
         EXPECT_NEAR(SentenceSweepValue(c.item, c.steps - 1), c.lastValue, 1e-9);
         EXPECT_FALSE(SentenceCanStep(c.item, c.steps - 1));
-        if (c.steps > 1) EXPECT_TRUE(SentenceCanStep(c.item, c.steps - 2));
+        if (c.steps > 1) {
+            EXPECT_TRUE(SentenceCanStep(c.item, c.steps - 2));
+        }
     }
     // The swept factor gets the value, the others stay fixed; mask 2 plays nothing.
     const auto speed = SentenceStimulus(Item(1, kSweepSpeed, 2.4, 1.0, -0.2), 2);
@@ -298,12 +300,13 @@ TEST(SentenceSessionTest, TypedAnswersSweepAndMoveOn) {
 }
 
 TEST(SentenceSessionTest, ButtonAnswersRollBackAndOneRowPerAnswer) {
-    Session s({Item(1, kSweepPeriod, 10, 100, 30), Item(2, 2, 0, 1, 1)});
+    Session s({Item(1, kSweepPeriod, 10, 100, 30), Item(2, 2, 0, 0, 1)});
     s.test.Start();
     s.host.Settle();
-    s.Do("N");  // the round's entry closes: its late answer is not taken
+    s.test.Button(SentenceAnswer::NotRecognised);  // the round's entry closes
     EXPECT_FALSE(s.host.typedOpen);
-    s.test.Typed("late", 0);
+    s.test.Typed("late", 0);  // and its late answer is not taken
+    s.host.Settle();
     EXPECT_EQ(s.host.rows.size(), 1u);
     EXPECT_EQ(s.host.instruction, kSentenceChooseText);
 
