@@ -5,6 +5,7 @@
 
 #include "AppTestSupport.h"
 #include "app/AudioDevicesDlg.h"
+#include "audio/AudioTestSupport.h"
 #include "audio/DeviceChoice.h"
 #include "audio/VirtualOutput.h"
 #include "audio/WaitClock.h"
@@ -14,34 +15,6 @@ using namespace kestrune::app;
 using namespace kestrune::app::testing;
 
 namespace {
-
-// ALSA (the default host API) with an input, a duplex and an output device;
-// JACK with one output.
-audio::DeviceList Devices() {
-    audio::DeviceList list;
-    list.hostApis = {{.index = 0, .name = "ALSA", .devices = 3, .isDefault = true},
-                     {.index = 1, .name = "JACK Audio Connection Kit", .devices = 1}};
-    list.devices = {
-        {.index = 0, .name = "mic", .hostApi = 0, .inputChannels = 2, .defaultRate = 48000},
-        {.index = 1,
-         .name = "default",
-         .hostApi = 0,
-         .inputChannels = 32,
-         .outputChannels = 32,
-         .defaultRate = 44100,
-         .defaultInput = true,
-         .defaultOutput = true},
-        {.index = 2,
-         .name = "USB Headset",
-         .hostApi = 0,
-         .outputChannels = 2,
-         .defaultRate = 48000},
-        {.index = 3, .name = "system", .hostApi = 1, .outputChannels = 2, .defaultRate = 96000},
-    };
-    list.defaultOutput = 1;
-    list.defaultInput = 1;
-    return list;
-}
 
 QStringList DeviceRows(const QTreeWidget* tree) {
     QStringList rows;
@@ -76,7 +49,8 @@ class AudioDevicesTest final : public QObject {
     Controls ui_;
 
     void Open(CAudioDevicesDlg::OpenOutput open = {}) {
-        dialog_ = std::make_unique<CAudioDevicesDlg>(Devices, std::move(open), station_->path());
+        dialog_ = std::make_unique<CAudioDevicesDlg>(audio::testing::TwoHostApis, std::move(open),
+                                                     station_->path());
         ui_.window = dialog_.get();
     }
     QTreeWidget* Outputs() const { return ui_.Get<QTreeWidget>("outputList"); }

@@ -1,5 +1,6 @@
 // What the sound device tests share: a home folder whose ~/.asoundrc picks the
-// ALSA devices, and a count that device threads raise and a test waits on.
+// ALSA devices, a count that device threads raise and a test waits on, and a
+// plain device list of two host APIs.
 #pragma once
 
 #include <stdlib.h>
@@ -10,6 +11,7 @@
 #include <mutex>
 #include <string>
 
+#include "audio/DeviceChoice.h"
 #include "support/ScratchDir.h"
 
 namespace kestrune::audio::testing {
@@ -53,5 +55,38 @@ class EventCount {
     mutable std::condition_variable changed_;
     int count_ = 0;
 };
+
+/** ALSA (the default host API) with an input, a duplex and an output device;
+ *  JACK with its default output. */
+inline DeviceList TwoHostApis() {
+    DeviceList list;
+    list.hostApis = {{.index = 0, .name = "ALSA", .devices = 3, .isDefault = true},
+                     {.index = 1, .name = "JACK Audio Connection Kit", .devices = 1}};
+    list.devices = {
+        {.index = 0, .name = "mic", .hostApi = 0, .inputChannels = 2, .defaultRate = 48000},
+        {.index = 1,
+         .name = "default",
+         .hostApi = 0,
+         .inputChannels = 32,
+         .outputChannels = 32,
+         .defaultRate = 44100,
+         .defaultInput = true,
+         .defaultOutput = true},
+        {.index = 2,
+         .name = "USB Headset",
+         .hostApi = 0,
+         .outputChannels = 2,
+         .defaultRate = 48000},
+        {.index = 3,
+         .name = "system",
+         .hostApi = 1,
+         .outputChannels = 2,
+         .defaultRate = 96000,
+         .defaultOutput = true},
+    };
+    list.defaultOutput = 1;
+    list.defaultInput = 1;
+    return list;
+}
 
 }  // namespace kestrune::audio::testing

@@ -10,6 +10,7 @@
 #include <string>
 #include <tuple>
 
+#include "audio/AudioTestSupport.h"
 #include "core/ini/IniFile.h"
 #include "support/ScratchDir.h"
 
@@ -21,6 +22,8 @@ void PrintTo(const DeviceChoice& choice, std::ostream* out) {
 }
 
 namespace {
+
+using testing::TwoHostApis;
 
 TEST(DeviceChoiceTest, ReadsTheAudioSection) {
     const struct {
@@ -98,21 +101,6 @@ TEST(DeviceChoiceTest, WrittenChoiceReadsBackAndUnreadableNamesAreRefused) {
     EXPECT_EQ(ReadDeviceChoice(station.Path().string()), choice);
 }
 
-// Two host APIs: ALSA (default, devices 0-2) and JACK (device 3).
-DeviceList TwoHostApis() {
-    DeviceList list;
-    list.hostApis = {{.index = 0, .name = "ALSA", .devices = 3, .isDefault = true},
-                     {.index = 1, .name = "JACK Audio Connection Kit", .devices = 1}};
-    // index, name, host API, inputs, outputs, rate, default input, default output
-    list.devices = {{0, "mic", 0, 2, 0, 48000, false, false},
-                    {1, "default", 0, 32, 32, 44100, true, true},
-                    {2, "USB", 0, 0, 2, 48000, false, false},
-                    {3, "system", 1, 0, 2, 48000, false, true}};
-    list.defaultOutput = 1;
-    list.defaultInput = 1;
-    return list;
-}
-
 TEST(DeviceChoiceTest, FindsTheOutputOrFallsBackToTheDefaultSayingWhy) {
     const DeviceList list = TwoHostApis();
     const std::string instead = " is not available; playing on the default output device instead";
@@ -122,18 +110,20 @@ TEST(DeviceChoiceTest, FindsTheOutputOrFallsBackToTheDefaultSayingWhy) {
         std::string message;  // "" when the choice was found as given
     } cases[] = {
         {{}, 1, ""},
-        {{.outputDevice = "USB"}, 2, ""},
+        {{.outputDevice = "USB Headset"}, 2, ""},
         {{.hostApi = "JACK Audio Connection Kit"}, 3, ""},
         {{.hostApi = "ALSA", .outputDevice = "system"}, 1, "output device \"system\"" + instead},
         {{.outputDevice = "Gone Card"}, 1, "output device \"Gone Card\"" + instead},
         {{.outputDevice = "mic"}, 1, "output device \"mic\"" + instead},  // input only
-        {{.outputDevice = "usb"}, 1, "output device \"usb\"" + instead},  // names are exact
+        {{.outputDevice = "usb headset"},
+         1,
+         "output device \"usb headset\"" + instead},  // names are exact
         {{.hostApi = "OSS"}, 1, "host API \"OSS\"" + instead},
         // The device is found though its host API is named wrongly.
-        {{.hostApi = "OSS", .outputDevice = "USB"},
+        {{.hostApi = "OSS", .outputDevice = "USB Headset"},
          2,
          "host API \"OSS\" is not available; "
-         "playing on \"USB\""},
+         "playing on \"USB Headset\""},
     };
     for (const auto& item : cases) {
         SCOPED_TRACE(item.choice.hostApi + "/" + item.choice.outputDevice);
@@ -155,8 +145,9 @@ TEST(DeviceChoiceTest, WithoutAnyOutputSaysSoInOneLine) {
         {micOnly, {}, "No sound device found: no output device"},
         {{}, {}, "No sound device found: no output device"},
         {micOnly,
-         {.outputDevice = "USB"},
-         "No sound device found: the sound output device \"USB\" is not available and there is "
+         {.outputDevice = "USB Headset"},
+         "No sound device found: the sound output device \"USB Headset\" is not available and "
+         "there is "
          "no other output device"},
     };
     for (const auto& item : cases) {
@@ -174,8 +165,8 @@ TEST(DeviceChoiceTest, ListsHostApisThenInputsThenOutputs) {
               "input index=0 hostapi=0 channels=2 rate=48000 default=0 name=mic\n"
               "input index=1 hostapi=0 channels=32 rate=44100 default=1 name=default\n"
               "output index=1 hostapi=0 channels=32 rate=44100 default=1 name=default\n"
-              "output index=2 hostapi=0 channels=2 rate=48000 default=0 name=USB\n"
-              "output index=3 hostapi=1 channels=2 rate=48000 default=1 name=system\n");
+              "output index=2 hostapi=0 channels=2 rate=48000 default=0 name=USB Headset\n"
+              "output index=3 hostapi=1 channels=2 rate=96000 default=1 name=system\n");
 }
 
 }  // namespace

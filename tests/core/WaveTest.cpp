@@ -555,8 +555,9 @@ TEST_F(WaveSetTest, BuffersBeyondTheLimitFailLikeAFailedReallocationRestoreNeeds
     EXPECT_EQ(Take(set_), before);
 
     set_.SetBufferLimit(WaveSet::kNoLimit);
+    set_.names[0] = "Edited wave";
     Expect(set_.RestoreBackup(), true, "");
-    EXPECT_EQ(set_.samples[0], Pattern(1000, 1));
+    EXPECT_EQ(std::tie(set_.samples[0], set_.names[0]), std::tuple(Pattern(1000, 1), "big.wav"));
 
     // A restore needs exactly one wave.
     ASSERT_TRUE(set_.OpenWave(Mono16("b.wav", 10)).ok);
