@@ -122,6 +122,103 @@ DbResult<int> NextRecognitionTimes(Database& db, qint64 subjectId, qint64 audioI
     return result;
 }
 
+namespace {
+
+DbResult<int> CountOf(Database& db, const Statement& statement) {
+    DbResult<int> result;
+    const auto rows = db.Query(statement);
+    result.error = rows.error;
+    if (rows.Ok() && !rows.value.empty()) result.value = rows.value.front().At(0).toInt();
+    return result;
+}
+
+}  // namespace
+
+DbResult<qint64> StartSessionItem(Database& db, const SessionItemRow& row) {
+    const auto times =
+        CountOf(db, {QStringLiteral("SELECT max(SRTimes) FROM StatisticalRecord WHERE IIID = ?"),
+                     {row.subjectId}});
+    if (!times.Ok()) return {0, times.error};
+    const Values values{
+        {QStringLiteral("IIID"), row.subjectId},
+        {QStringLiteral("SRSelfevaluation"), row.selfEvaluation},
+        {QStringLiteral("SRVolume"), row.volume},
+        {QStringLiteral("SRTimes"), times.value + 1},
+        {QStringLiteral("SRType"), row.type},
+        {QStringLiteral("SRNumber"), row.number},
+        {QStringLiteral("SRDuration"), 0},
+        {QStringLiteral("SRCorrect"), 0},
+        {QStringLiteral("SRFactormask"), row.factorMask},
+        {QStringLiteral("SRRate"), 0.0},
+        {QStringLiteral("SRPlayspeed"), row.playSpeed},
+        {QStringLiteral("SRSNR"), row.snr},
+        {QStringLiteral("SRCycle"), row.cycle},
+        {QStringLiteral("SRDutycycle"), row.dutyCycle},
+        {QStringLiteral("SRValidity"), 0},
+        {QStringLiteral("SROther"), QString()},
+    };
+    return db.Insert(QStringLiteral("StatisticalRecord"), QStringLiteral("SRID"), values);
+}
+
+DbResult<SessionItemEnd> FinishSessionItem(Database& db, qint64 sessionItem, qint64 durationSeconds,
+                                           int number, int validity) {
+    DbResult<SessionItemEnd> result;
+    const auto correct = CountOf(
+        db, {QStringLiteral(
+                 "SELECT COUNT(*) FROM BasicRecord WHERE SRID = ? AND BRContent = BRRecognise"),
+             {sessionItem}});
+    if (!correct.Ok()) return {{}, correct.error};
+    result.value.correct = correct.value;
+    result.value.rate = number != 0 ? static_cast<double>(correct.value) / number : 0.0;
+    const auto updated =
+        db.UpdateRow(QStringLiteral("StatisticalRecord"), QStringLiteral("SRID"), sessionItem,
+                     {{QStringLiteral("SRDuration"), durationSeconds},
+                      {QStringLiteral("SRCorrect"), correct.value},
+                      {QStringLiteral("SRRate"), result.value.rate},
+                      {QStringLiteral("SRValidity"), validity}});
+    result.error = updated.error;
+    result.value.found = updated.Ok() && updated.value;
+    return result;
+}
+
+DbResult<qint64> AddTrial(Database& db, const TrialRow& row) {
+    return db.Insert(QStringLiteral("BasicRecord"), QStringLiteral("BRID"),
+                     {{QStringLiteral("IIID"), row.subjectId},
+                      {QStringLiteral("SRID"), row.sessionItem},
+                      {QStringLiteral("BRTime"), row.time},
+                      {QStringLiteral("BRDuration"), row.duration},
+                      {QStringLiteral("BRContent"), row.content},
+                      {QStringLiteral("BRRecognise"), row.recognised},
+                      {QStringLiteral("BROther"), row.other}});
+}
+
+DbResult<std::optional<QString>> TakeTrial(Database& db, qint64 id) {
+    DbResult<std::optional<QString>> result;
+    const auto rows =
+        db.Query({QStringLiteral("SELECT BRContent FROM BasicRecord WHERE BRID = ?"), {id}});
+    result.error = rows.error;
+    if (!rows.Ok() || rows.value.empty()) return result;
+    const auto removed =
+        db.Execute({QStringLiteral("DELETE FROM BasicRecord WHERE BRID = ?"), {id}});
+    result.error = removed.error;
+    if (removed.Ok()) result.value = rows.value.front().Text(QStringLiteral("BRContent"));
+    return result;
+}
+
+DbResult<HalfDutyScore> ReadHalfDutyScore(Database& db, qint64 subjectId) {
+    const QString from = QStringLiteral(
+        "SELECT COUNT(*) FROM BasicRecord, StatisticalRecord WHERE BasicRecord.SRID = "
+        "StatisticalRecord.SRID AND BasicRecord.BRID > 5400 AND StatisticalRecord.SRDutycycle = "
+        "0.5 AND BasicRecord.IIID = ?");
+    const auto correct =
+        CountOf(db, {from + QStringLiteral(" AND BasicRecord.BRContent = BasicRecord.BRRecognise"),
+                     {subjectId}});
+    if (!correct.Ok()) return {{}, correct.error};
+    const auto total = CountOf(db, {from, {subjectId}});
+    if (!total.Ok()) return {{}, total.error};
+    return {{correct.value, total.value}, std::nullopt};
+}
+
 DbResult<std::optional<QString>> LastTypedAnswer(Database& db) {
     DbResult<std::optional<QString>> result;
     const auto rows = db.Query(

@@ -92,6 +92,64 @@ DbResult<std::optional<double>> TakeTestRecord(Database& db, qint64 id);
 DbResult<int> NextRecognitionTimes(Database& db, qint64 subjectId, qint64 audioId,
                                    bool belowFullState);
 
+/** One StatisticalRecord row as an item of the time listening or the
+ *  interrupted speech test starts: its duration, correct count, rate and
+ *  validity are 0 until the item ends. */
+struct SessionItemRow {
+    qint64 subjectId = 0;    ///< IIID
+    int selfEvaluation = 0;  ///< SRSelfevaluation
+    int volume = 0;          ///< SRVolume
+    int type = 0;            ///< SRType: 1 time listening, 2 interrupted speech
+    int number = 0;          ///< SRNumber: trials in the item
+    int factorMask = 0;      ///< SRFactormask
+    double playSpeed = 0.0;  ///< SRPlayspeed
+    double snr = 0.0;        ///< SRSNR
+    double cycle = 0.0;      ///< SRCycle
+    double dutyCycle = 0.0;  ///< SRDutycycle
+};
+
+/** Stores the item's row with SRTimes = 1 + the subject's largest SRTimes
+ *  (1 for the first) and returns its SRID. */
+DbResult<qint64> StartSessionItem(Database& db, const SessionItemRow& row);
+
+/** What ending an item wrote. */
+struct SessionItemEnd {
+    bool found = false;  ///< false: the row is gone ("Failed to fill statistical record!")
+    int correct = 0;     ///< trials of the item whose content and answer are equal
+    double rate = 0.0;   ///< correct / number
+};
+
+/** Completes item `sessionItem`: SRDuration, SRCorrect (counted from its
+ *  BasicRecord rows), SRRate = correct / number and SRValidity. */
+DbResult<SessionItemEnd> FinishSessionItem(Database& db, qint64 sessionItem, qint64 durationSeconds,
+                                           int number, int validity);
+
+/** One BasicRecord row: a trial of an item. */
+struct TrialRow {
+    qint64 subjectId = 0;    ///< IIID
+    qint64 sessionItem = 0;  ///< SRID
+    QString time;            ///< BRTime, "yyyy-MM-dd HH:mm:ss"
+    double duration = 0.0;   ///< BRDuration, seconds
+    QString content;         ///< BRContent: what was played
+    QString recognised;      ///< BRRecognise: the answer
+    QString other;           ///< BROther
+};
+
+/** Stores a trial and returns its BRID. */
+DbResult<qint64> AddTrial(Database& db, const TrialRow& row);
+
+/** Removes trial `id` (one this station wrote) and returns its BRContent;
+ *  nullopt when the row is not there any more. */
+DbResult<std::optional<QString>> TakeTrial(Database& db, qint64 id);
+
+/** The subject's interrupted-speech score over every session: trials with a
+ *  BRID above 5400 of items with a kept fraction of 0.5. */
+struct HalfDutyScore {
+    int correct = 0;
+    int total = 0;
+};
+DbResult<HalfDutyScore> ReadHalfDutyScore(Database& db, qint64 subjectId);
+
 /** The newest non-empty TRContent of any subject (the input dialog's
  *  "前回と同じ"); nullopt when there is none. */
 DbResult<std::optional<QString>> LastTypedAnswer(Database& db);

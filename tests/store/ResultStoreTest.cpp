@@ -68,6 +68,52 @@ TEST_P(OpenStoreTest, ThePreviousAnswerIsTheNewestTypedOne) {
     EXPECT_EQ(Must(LastTypedAnswer(*db)), QStringLiteral("な'つ"));
 }
 
+TEST_P(OpenStoreTest, SessionItemsTheirTrialsAndTheHalfDutyScore) {
+    SessionItemRow item;
+    item.subjectId = 7;
+    item.type = 2;
+    item.number = 3;
+    item.dutyCycle = 0.5;
+    const qint64 first = Must(StartSessionItem(*db, item));
+    const qint64 second = Must(StartSessionItem(*db, item));
+    EXPECT_EQ(Scalar(*db, "SELECT SRTimes FROM StatisticalRecord WHERE SRID = ?", {second}).toInt(),
+              2);
+    // Trials: played / answered; two of three right, one taken back.
+    const char* trials[][2] = {{"あ", "あ"}, {"い", "え"}, {"う", "う"}, {"お", "お"}};
+    qint64 last = 0;
+    for (const auto& [played, answered] : trials)
+        last = Must(AddTrial(*db, {7,
+                                   first,
+                                   QStringLiteral("2024-05-01 10:20:30"),
+                                   1.5,
+                                   QString::fromUtf8(played),
+                                   QString::fromUtf8(answered),
+                                   {}}));
+    EXPECT_EQ(Must(TakeTrial(*db, last)), std::optional<QString>(QStringLiteral("お")));
+    EXPECT_EQ(Must(TakeTrial(*db, last)), std::nullopt);
+    const SessionItemEnd end = Must(FinishSessionItem(*db, first, 42, 3, 2));
+    EXPECT_TRUE(end.found);
+    EXPECT_EQ(end.correct, 2);
+    const auto rows = Rows(*db, "SELECT * FROM StatisticalRecord WHERE SRID = ?", {first});
+    ASSERT_EQ(rows.size(), 1u);
+    EXPECT_EQ(rows[0].Int("SRTimes"), 1);
+    EXPECT_EQ(rows[0].Int("SRDuration"), 42);
+    EXPECT_EQ(rows[0].Int("SRCorrect"), 2);
+    EXPECT_NEAR(rows[0].Real("SRRate"), 2.0 / 3.0, 1e-6);
+    EXPECT_EQ(rows[0].Int("SRValidity"), 2);
+    EXPECT_FALSE(Must(FinishSessionItem(*db, second + 100, 1, 3, 1)).found);
+
+    // Only trials numbered above 5400 of half-duty items count.
+    for (const auto& [id, content, answer] :
+         {std::tuple{5400, "か", "か"}, {5401, "き", "き"}, {5402, "く", "け"}})
+        Must(db->Execute({QStringLiteral("INSERT INTO BasicRecord (BRID, IIID, SRID, BRContent, "
+                                         "BRRecognise) VALUES (?, 7, ?, ?, ?)"),
+                          {id, second, QString::fromUtf8(content), QString::fromUtf8(answer)}}));
+    const HalfDutyScore score = Must(ReadHalfDutyScore(*db, 7));
+    EXPECT_EQ(score.correct, 1);
+    EXPECT_EQ(score.total, 2);
+}
+
 TEST_P(OpenStoreTest, ThePracticeSubjectCanNeitherBeChangedNorDeleted) {
     SubjectRegistry registry(*db);
     const auto before = Must(registry.Load(kPracticeSubjectId));
