@@ -1,0 +1,161 @@
+// The single-factor experiment's ladders, tester types, factor mask and
+// judgement rule, and the sound its current values make.
+
+#include <gtest/gtest.h>
+
+#include <climits>
+#include <optional>
+#include <tuple>
+#include <vector>
+
+#include "core/CoreTestSupport.h"
+#include "core/battery/SingleFactor.h"
+
+namespace kestrune {
+namespace {
+
+using J = Judgement;
+using F = SingleFactor;
+
+TEST(SingleFactorTest, LaddersHaveTheirLengthsEndsStartsAndMaskBits) {
+    const std::tuple<F, std::size_t, const char*, const char*, const char*, int> table[] = {
+        {F::Speed, 33, "0.200000", "3.500000", "1.000000", 1},
+        {F::Noise, 6, "0.000000", "1.000000", "0.000000", 2},
+        {F::Period, 27, "0.001000", "1000.000000", "20.000000", 4},
+        {F::Duty, 21, "0.000000", "1.000000", "1.000000", 8},
+    };
+    for (const auto& [factor, size, first, last, initial, bit] : table) {
+        const FactorLadder& ladder = LadderOf(factor);
+        SCOPED_TRACE(static_cast<int>(factor));
+        EXPECT_EQ(ladder.values.size(), size);
+        EXPECT_EQ(FactorText(ladder.values.front()), first);
+        EXPECT_EQ(FactorText(ladder.values.back()), last);
+        EXPECT_EQ(FactorText(SingleFactorExperiment().Value(factor)), initial);
+        EXPECT_EQ(ladder.maskBit, bit);
+        for (std::size_t i = 1; i < ladder.values.size(); ++i)
+            EXPECT_LT(ladder.values[i - 1], ladder.values[i]) << i;
+    }
+    // The uneven stretch of the speed ladder and the even one after it.
+    EXPECT_EQ(FactorText(LadderOf(F::Speed).values[9]), "1.450000");
+    EXPECT_EQ(FactorText(LadderOf(F::Speed).values[15]), "1.800000");
+    EXPECT_EQ(FactorText(LadderOf(F::Duty).values[7]), "0.350000");
+}
+
+TEST(SingleFactorTest, IndexesStayInsideTheLadder) {
+    const std::tuple<F, int, int> table[] = {
+        {F::Speed, -1, 0},   {F::Speed, 32, 32},  {F::Speed, 33, 32},    {F::Noise, 6, 5},
+        {F::Period, 26, 26}, {F::Period, 27, 26}, {F::Duty, INT_MIN, 0}, {F::Duty, INT_MAX, 20},
+    };
+    for (const auto& [factor, asked, taken] : table) {
+        SingleFactorExperiment experiment;
+        EXPECT_EQ(experiment.SetIndex(factor, asked), taken);
+        EXPECT_EQ(experiment.Index(factor), taken);
+    }
+}
+
+TEST(SingleFactorTest, TheMaskHasOneBitPerCheckedBox) {
+    const std::tuple<std::array<bool, 4>, int> table[] = {
+        {{false, false, false, false}, 0}, {{true, false, false, false}, 1},
+        {{false, true, false, true}, 10},  {{false, false, true, false}, 4},
+        {{true, true, true, true}, 15},
+    };
+    for (const auto& [checked, mask] : table) EXPECT_EQ(FactorMask(checked), mask);
+}
+
+TEST(SingleFactorTest, TesterTypesSetTheStateAndDirections) {
+    const std::tuple<TesterType, double, std::array<int, 4>> table[] = {
+        {TesterType::NoLimitation, 0.5, {0, 0, 0, 0}},
+        {TesterType::UnclarityToClarity, 0.0, {-1, +1, -1, +1}},
+        {TesterType::ClarityToUnclarity, 1.0, {+1, -1, +1, -1}},
+    };
+    for (const auto& [type, state, directions] : table) {
+        SingleFactorExperiment experiment;
+        experiment.MaterialLoaded();
+        experiment.SetTesterType(type);
+        EXPECT_EQ(experiment.State(), state);
+        EXPECT_EQ(experiment.Directions(), directions);
+    }
+}
+
+TEST(SingleFactorTest, RepeatedDefiniteJudgementsAreIgnored) {
+    struct Case {
+        double state;
+        J judgement;
+        std::optional<std::tuple<double, double, double>> step;  // before, recognised, after
+    };
+    const Case table[] = {
+        {0.0, J::Recognised, {{0.0, 1.0, 1.0}}},    {0.5, J::Recognised, {{0.5, 1.0, 1.0}}},
+        {1.0, J::Recognised, std::nullopt},         {1.0, J::NotRecognised, {{1.0, 0.0, 0.0}}},
+        {0.5, J::NotRecognised, {{0.5, 0.0, 0.0}}}, {0.0, J::NotRecognised, std::nullopt},
+        {0.0, J::Undecided, {{0.0, 0.5, 0.5}}},     {0.5, J::Undecided, {{0.5, 0.5, 0.5}}},
+        {1.0, J::Undecided, {{1.0, 0.5, 0.5}}},
+    };
+    for (const Case& c : table) {
+        const auto step = Judge(c.state, c.judgement);
+        ASSERT_EQ(step.has_value(), c.step.has_value()) << c.state;
+        if (step) {
+            EXPECT_EQ(std::tuple(step->stateBefore, step->recognised, step->stateAfter), *c.step);
+        }
+    }
+}
+
+TEST(SingleFactorTest, ClarityToUnclarityStartsRecognisedAndRowsCarryTheMomentsValues) {
+    SingleFactorExperiment experiment;
+    experiment.MaterialLoaded();
+    experiment.SetTesterType(TesterType::ClarityToUnclarity);
+    EXPECT_FALSE(experiment.Pending(J::Recognised));
+    experiment.SetChecked(F::Noise, true);
+    experiment.SetIndex(F::Noise, 3);
+    experiment.SetIndex(F::Speed, 0);
+    const auto row = experiment.Pending(J::NotRecognised);
+    ASSERT_TRUE(row);
+    EXPECT_EQ(FactorText(row->state), "1.000000");
+    EXPECT_EQ(std::tuple(row->recognised, row->factorMask, row->playSpeed, row->noise, row->period,
+                         row->duty),
+              std::tuple(0.0, 2, 0.2, 0.6, 20.0, 1.0));
+    // Until committed (the row was stored) the state stays.
+    EXPECT_EQ(experiment.State(), 1.0);
+    experiment.Commit(J::NotRecognised);
+    EXPECT_EQ(experiment.State(), 0.0);
+    EXPECT_FALSE(experiment.Pending(J::NotRecognised));
+    experiment.RestoreState(1.0);
+    EXPECT_TRUE(experiment.Pending(J::NotRecognised));
+}
+
+// All four current values shape the sound, checked or not; the shortest
+// periods fall below two samples and leave the sound whole.
+TEST(SingleFactorTest, TheSoundFollowsAllFourValues) {
+    const std::vector<std::int16_t> samples(2000, 1000);
+    const std::vector<std::uint8_t> bytes = testing::Bytes16(samples);
+    const std::tuple<int, int, std::uint32_t, int> table[] = {
+        // period index, duty index, playback rate, silent samples
+        {0, 0, 44100, 0},      // 0.001 ms: no interruption
+        {2, 0, 44100, 0},      // 0.01 ms: 0 samples
+        {4, 0, 44100, 2000},   // 0.05 ms: 2 samples, nothing kept
+        {12, 10, 44100, 882},  // 20 ms = 882 samples, half kept, 2 whole windows
+        {12, 20, 44100, 0},    // all kept
+    };
+    for (const auto& [period, duty, rate, silent] : table) {
+        SingleFactorExperiment experiment;
+        experiment.SetIndex(F::Period, period);
+        experiment.SetIndex(F::Duty, duty);
+        CrtRandom random;
+        const StimulusOutcome out = ProcessStimulus(bytes.data(), 2000, PcmFormat(1, 44100, 16),
+                                                    experiment.Stimulus(), random);
+        ASSERT_TRUE(out.ok);
+        EXPECT_EQ(out.stimulus.format.sampleRate, rate);
+        EXPECT_EQ(out.stimulus.repeatCount, 1);
+        int zeros = 0;
+        for (std::size_t i = 0; i < out.stimulus.samples.size(); i += 2)
+            zeros += out.stimulus.samples[i] == 0 && out.stimulus.samples[i + 1] == 0;
+        EXPECT_EQ(zeros, silent) << period << " " << duty;
+    }
+    SingleFactorExperiment fast;
+    fast.SetIndex(F::Speed, 32);
+    fast.SetIndex(F::Noise, 5);
+    EXPECT_EQ(fast.Stimulus().speed, 3.5);
+    EXPECT_EQ(fast.Stimulus().noiseLevel, 1.0);
+}
+
+}  // namespace
+}  // namespace kestrune
