@@ -13,6 +13,7 @@
 #include <QScrollBar>
 #include <QVBoxLayout>
 
+#include <algorithm>
 #include <utility>
 
 #include "app/AudioInfo.h"
@@ -69,8 +70,11 @@ constexpr std::pair<Judgement, const char*> kJudgementButtons[] = {
 };
 constexpr const char* kJudgementCaptions[] = {"認識できる", "認識できない", "やってみましょう"};
 
-/** Ladder index moved by one click in the scroll bar's trough. */
-constexpr int kLadderPageStep = 5;
+/** Ladder indexes moved by one click in a scroll bar's trough: a sixth of
+ *  the ladder, at least one. */
+int LadderPageStep(SingleFactor factor) {
+    return std::max(1, static_cast<int>(LadderOf(factor).values.size()) / 6);
+}
 
 }  // namespace
 
@@ -127,7 +131,7 @@ CSingleTest::CSingleTest(const SingleTestServices& services, QWidget* parent)
         scroll->setObjectName(QString::fromLatin1(names.scroll));
         scroll->setRange(0, static_cast<int>(LadderOf(factor).values.size()) - 1);
         scroll->setSingleStep(1);
-        scroll->setPageStep(kLadderPageStep);
+        scroll->setPageStep(LadderPageStep(factor));
         scroll->setValue(experiment_.Index(factor));
         scroll->setMinimumWidth(220);
         value->setText(QString::fromStdString(FactorText(experiment_.Value(factor))));
