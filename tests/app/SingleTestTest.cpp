@@ -92,6 +92,14 @@ class SingleTestTest final : public QObject {
             QCOMPARE(Get("playButton")->isEnabled(), message.isEmpty());
         }
         QCOMPARE(dialog_->AudioId(), 2);
+        // A random pick in key order; a draw of the count itself picks nothing.
+        // (The generator's first two draws pick the first and the second row.)
+        CrtRandom draws = random_;
+        for (const char* button : {"randomButton", "syllableButton"}) {
+            Click(Get(button));
+            QCOMPARE(Get<QLineEdit>("audioEdit")->text(),
+                     QStringList({"gone.wav", "a.wav", ""})[RandomInt(draws, 2)]);
+        }
     }
 
     void judgementsWriteRowsOnChangesAndRollBackTakesThisWindowsRow() {
