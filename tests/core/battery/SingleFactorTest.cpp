@@ -17,6 +17,7 @@ namespace {
 using J = Judgement;
 using F = SingleFactor;
 
+// Each ladder, its clamping and its bit in the mask (all four checked: 15).
 TEST(SingleFactorTest, LaddersHaveTheirLengthsEndsStartsAndMaskBits) {
     const std::tuple<F, std::size_t, const char*, const char*, const char*, int> table[] = {
         {F::Speed, 33, "0.200000", "3.500000", "1.000000", 1},
@@ -26,39 +27,19 @@ TEST(SingleFactorTest, LaddersHaveTheirLengthsEndsStartsAndMaskBits) {
     };
     for (const auto& [factor, size, first, last, initial, bit] : table) {
         const FactorLadder& ladder = LadderOf(factor);
-        SCOPED_TRACE(static_cast<int>(factor));
+        const int f = static_cast<int>(factor);
+        SCOPED_TRACE(f);
         EXPECT_EQ(ladder.values.size(), size);
         EXPECT_EQ(FactorText(ladder.values.front()), first);
         EXPECT_EQ(FactorText(ladder.values.back()), last);
         EXPECT_EQ(FactorText(SingleFactorExperiment().Value(factor)), initial);
-        EXPECT_EQ(ladder.maskBit, bit);
+        EXPECT_EQ(FactorMask({f == 0, f == 1, f == 2, f == 3}), bit);
+        EXPECT_EQ(SingleFactorExperiment().SetIndex(factor, -1), 0);
+        EXPECT_EQ(SingleFactorExperiment().SetIndex(factor, INT_MAX), int(size) - 1);
         for (std::size_t i = 1; i < ladder.values.size(); ++i)
             EXPECT_LT(ladder.values[i - 1], ladder.values[i]) << i;
     }
-    // Where the speed ladder's uneven stretch ends and its even one starts.
-    EXPECT_EQ(FactorText(LadderOf(F::Speed).values[15] - LadderOf(F::Speed).values[14]),
-              "0.100000");
-}
-
-TEST(SingleFactorTest, IndexesStayInsideTheLadder) {
-    const std::tuple<F, int, int> table[] = {
-        {F::Speed, -1, 0},   {F::Speed, 32, 32},  {F::Speed, 33, 32},    {F::Noise, 6, 5},
-        {F::Period, 26, 26}, {F::Period, 27, 26}, {F::Duty, INT_MIN, 0}, {F::Duty, INT_MAX, 20},
-    };
-    for (const auto& [factor, asked, taken] : table) {
-        SingleFactorExperiment experiment;
-        EXPECT_EQ(experiment.SetIndex(factor, asked), taken);
-        EXPECT_EQ(experiment.Index(factor), taken);
-    }
-}
-
-TEST(SingleFactorTest, TheMaskHasOneBitPerCheckedBox) {
-    const std::tuple<std::array<bool, 4>, int> table[] = {
-        {{false, false, false, false}, 0}, {{true, false, false, false}, 1},
-        {{false, true, false, true}, 10},  {{false, false, true, false}, 4},
-        {{true, true, true, true}, 15},
-    };
-    for (const auto& [checked, mask] : table) EXPECT_EQ(FactorMask(checked), mask);
+    EXPECT_EQ(FactorMask({true, true, true, true}), 15);
 }
 
 TEST(SingleFactorTest, RepeatedDefiniteJudgementsAreIgnored) {
