@@ -14,6 +14,7 @@
 #   vowel-test.png        the vowel test window with its first trial on
 #   sentence-whole.png    a spoken sentence as waveform and spectrogram
 #   sentence-zoomed.png   the same sentence zoomed in twice on its middle
+#   single-test.png       Test > Single test with a subject and a material confirmed
 #
 # Run it again whenever one of these windows changes. Not part of CI; it
 # overwrites the same files on every run.
@@ -428,4 +429,32 @@ if [[ $(pixels "$vowels") == "$before" ]]; then
     echo "screenshots: 開始 did not start a trial; vowel-test.png shows the window before it" >&2
 fi
 capture "$vowels" vowel-test.png
+stop "$pid"
+
+# (f) The single-factor experiment: Test(&T) > &Single test on a workspace,
+# with a subject and a registered kit recording confirmed.
+python3 - "$work/station/TestData.db" <<'PY'
+import sqlite3, sys
+
+db = sqlite3.connect(sys.argv[1])
+db.execute(
+    "INSERT INTO AudioInfo (AIPathname, AILength, AIFiletype, AISex, AIChannel, AIBits, AIContent)"
+    " VALUES ('vowels/1.wav', 600, 'Wav', 'M', 1, 16, 'あ')")
+db.commit()
+PY
+launch --workspace --audio=virtual
+single_main=$(window_named Kestrune "the workspace for the single test")
+xdotool windowactivate --sync "$single_main" >/dev/null 2>&1 || true
+xdotool key --window "$single_main" --clearmodifiers alt+t
+sleep 0.5
+xdotool key --clearmodifiers s
+single=$(window_named 単一要素の実験 "Single test on the Test menu")
+# The subject edit has the focus; "検索" and "確認" follow it, then the
+# audio edit. Shift+Tab goes back from there to "確認".
+keys "$single"
+typing 2
+keys "$single" Tab Tab Tab
+typing vowels/1.wav
+keys "$single" shift+Tab space
+capture "$single" single-test.png
 stop "$pid"

@@ -42,6 +42,7 @@
 #include "app/WaveViews.h"
 #include "app/battery/AutoTest1.h"
 #include "app/battery/AutoTest6.h"
+#include "app/battery/SingleTest.h"
 #include "app/battery/TestDispatcher.h"
 #include "audio/PlaybackEngine.h"
 #include "audio/RecordingEngine.h"
@@ -355,7 +356,8 @@ void CKestruneDlg::BuildMenus() {
         AddAction(test, QStringLiteral("&Individual information"), "actionIndividualInformation");
     autoTestAction_ = AddAction(test, QStringLiteral("Auto &test"), "actionAutoTest");
     AddAction(test, QStringLiteral("&Division listen"), "actionDivisionListen");
-    AddAction(test, QStringLiteral("&Single test"), "actionSingleTest");
+    connect(AddAction(test, QStringLiteral("&Single test"), "actionSingleTest"),
+            &QAction::triggered, this, &CKestruneDlg::ShowSingleTest);
     AddAction(test, QStringLiteral("&Time test"), "actionTimeTest");  // does nothing
     connect(audioInformationAction_, &QAction::triggered, this,
             &CKestruneDlg::ShowAudioInformation);
@@ -1107,6 +1109,22 @@ void CKestruneDlg::ShowAutoTest() {
     }
     CAutoTest1 launcher(*db_, services_.prompter, *services_.scenarios, *dispatcher, this);
     launcher.exec();
+}
+
+void CKestruneDlg::ShowSingleTest() {
+    if (!db_) {
+        services_.prompter.Message(this, connectionText_);
+        return;
+    }
+    StopPlayback();  // the experiment plays on the same device
+    CSingleTest dialog({.db = *db_,
+                        .prompter = services_.prompter,
+                        .output = services_.sound,
+                        .clock = services_.clock,
+                        .random = services_.random,
+                        .stationFolder = stationDir_.isEmpty() ? QDir::currentPath() : stationDir_},
+                       this);
+    dialog.exec();
 }
 
 void CKestruneDlg::FollowContactLink() {

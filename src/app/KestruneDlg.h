@@ -170,6 +170,8 @@ class CKestruneDlg final : public QMainWindow {
     void ShowIndividualInformation();
     /** Test -> Auto test: the test launcher, modal; it needs the database. */
     void ShowAutoTest();
+    /** Test -> Single test: the single-factor experiment, modal; it needs the database. */
+    void ShowSingleTest();
     void FollowContactLink();
     /** Record start: captures into a new last wave until Record stop. */
     void StartRecording();

@@ -35,6 +35,28 @@ DbResult<std::vector<ListEntry>> ListRows(Database& db, const Statement& listing
     return result;
 }
 
+AudioMaterial MaterialFromRow(const Row& row) {
+    AudioMaterial material;
+    material.id = row.Int(QStringLiteral("AIID"));
+    material.pathname = row.Text(QStringLiteral("AIPathname"));
+    material.lengthMs = static_cast<int>(row.Int(QStringLiteral("AILength")));
+    material.fileType = row.Text(QStringLiteral("AIFiletype"));
+    material.sex = SexCode(row.Text(QStringLiteral("AISex")));
+    material.channels = static_cast<int>(row.Int(QStringLiteral("AIChannel")));
+    material.bits = static_cast<int>(row.Int(QStringLiteral("AIBits")));
+    material.content = row.Text(QStringLiteral("AIContent"));
+    return material;
+}
+
+// The first AudioInfo row a query returns; nullopt when it returns none.
+DbResult<std::optional<AudioMaterial>> FirstMaterial(Database& db, const Statement& query) {
+    DbResult<std::optional<AudioMaterial>> result;
+    DbResult<std::vector<Row>> rows = db.Query(query);
+    result.error = rows.error;
+    if (result.Ok() && !rows.value.empty()) result.value = MaterialFromRow(rows.value.front());
+    return result;
+}
+
 DbError Reserved(const Statement& refused) {
     return DbError{QString::fromUtf8(kPracticeSubjectReserved), refused.Display()};
 }
@@ -133,23 +155,7 @@ DbResult<std::vector<ListEntry>> AudioRegistry::List(const Statement& listing) {
 }
 
 DbResult<std::optional<AudioMaterial>> AudioRegistry::Load(qint64 id) {
-    DbResult<std::optional<AudioMaterial>> result;
-    DbResult<std::vector<Row>> rows =
-        db_.Query({QStringLiteral("select * from AudioInfo where AIID = ?"), {id}});
-    result.error = rows.error;
-    if (!result.Ok() || rows.value.empty()) return result;
-    const Row& row = rows.value.front();
-    AudioMaterial material;
-    material.id = row.Int(QStringLiteral("AIID"));
-    material.pathname = row.Text(QStringLiteral("AIPathname"));
-    material.lengthMs = static_cast<int>(row.Int(QStringLiteral("AILength")));
-    material.fileType = row.Text(QStringLiteral("AIFiletype"));
-    material.sex = SexCode(row.Text(QStringLiteral("AISex")));
-    material.channels = static_cast<int>(row.Int(QStringLiteral("AIChannel")));
-    material.bits = static_cast<int>(row.Int(QStringLiteral("AIBits")));
-    material.content = row.Text(QStringLiteral("AIContent"));
-    result.value = material;
-    return result;
+    return FirstMaterial(db_, {QStringLiteral("select * from AudioInfo where AIID = ?"), {id}});
 }
 
 DbResult<qint64> AudioRegistry::Add(const AudioMaterial& material) {
@@ -183,6 +189,27 @@ DbResult<std::vector<ListEntry>> AudioRegistry::Search(const QString& pathPart) 
     return List({QStringLiteral("SELECT * FROM AudioInfo WHERE %1 ORDER BY AIID")
                      .arg(db_.dialect().ContainsPattern(QStringLiteral("AIPathname"))),
                  {TextValue(pathPart)}});
+}
+
+DbResult<std::optional<AudioMaterial>> AudioRegistry::FindByPath(const QString& pathname) {
+    return FirstMaterial(
+        db_, {QStringLiteral("SELECT * FROM AudioInfo WHERE AIPathname = ? ORDER BY AIID LIMIT 1"),
+              {TextValue(pathname)}});
+}
+
+DbResult<qint64> AudioRegistry::Count() {
+    DbResult<qint64> result;
+    DbResult<std::vector<Row>> rows =
+        db_.Query({QStringLiteral("SELECT COUNT(*) FROM AudioInfo"), {}});
+    result.error = rows.error;
+    if (result.Ok() && !rows.value.empty()) result.value = rows.value.front().At(0).toLongLong();
+    return result;
+}
+
+DbResult<std::optional<AudioMaterial>> AudioRegistry::NthInKeyOrder(qint64 n) {
+    if (n < 0) return {};
+    return FirstMaterial(
+        db_, {QStringLiteral("SELECT * FROM AudioInfo ORDER BY AIID LIMIT 1 OFFSET ?"), {n}});
 }
 
 }  // namespace kestrune::store

@@ -87,6 +87,15 @@ class AudioRegistry {
     DbResult<bool> Update(const AudioMaterial& material);
     DbResult<std::vector<ListEntry>> Search(const QString& pathPart);
 
+    /** The material registered under exactly that path (the same text,
+     *  case included; no wildcards); the lowest key when there are several. */
+    DbResult<std::optional<AudioMaterial>> FindByPath(const QString& pathname);
+    /** How many materials are registered. */
+    DbResult<qint64> Count();
+    /** The material at position `n` (from 0) in key order; nullopt past the
+     *  last one (a random pick that came after a removal). */
+    DbResult<std::optional<AudioMaterial>> NthInKeyOrder(qint64 n);
+
   private:
     Database& db_;
 };

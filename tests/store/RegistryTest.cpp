@@ -129,6 +129,35 @@ TEST_P(OpenStoreTest, AudioMaterialsAreAddedLoadedChangedAndRemoved) {
     EXPECT_EQ(Must(audio.List(AudioRegistry::AllMaterials())).size(), 1u);
 }
 
+// The single-factor experiment confirms a typed path exactly and picks a
+// material by its position in key order.
+TEST_P(OpenStoreTest, MaterialsAreFoundByExactPathAndByPosition) {
+    AudioRegistry audio(*db);
+    EXPECT_EQ(Must(audio.Count()), 0);
+    EXPECT_FALSE(Must(audio.NthInKeyOrder(0)));
+    const qint64 a = Must(audio.Add(MakeMaterial("C:\\Wav\\a_1.wav")));
+    const qint64 b = Must(audio.Add(MakeMaterial("wav/b%.WAV")));
+    const qint64 twin = Must(audio.Add(MakeMaterial("C:\\Wav\\a_1.wav")));
+    ASSERT_TRUE(audio.Remove(Must(audio.Add(MakeMaterial("gone.wav")))).Ok());
+    const std::tuple<QString, std::optional<qint64>> byPath[] = {
+        {"C:\\Wav\\a_1.wav", a},      {"wav/b%.WAV", b},
+        {"wav/b%.wav", std::nullopt}, {"C:\\Wav\\a_%.wav", std::nullopt},
+        {"wav/b%", std::nullopt},     {"", std::nullopt},
+    };
+    for (const auto& [path, id] : byPath) {
+        const auto found = Must(audio.FindByPath(path));
+        EXPECT_EQ(found ? std::optional(found->id) : std::nullopt, id) << path.toStdString();
+    }
+    EXPECT_EQ(Must(audio.Count()), 3);
+    const std::tuple<qint64, std::optional<qint64>> byPosition[] = {
+        {0, a}, {1, b}, {2, twin}, {3, std::nullopt}, {-1, std::nullopt}};
+    for (const auto& [n, id] : byPosition) {
+        const auto found = Must(audio.NthInKeyOrder(n));
+        EXPECT_EQ(found ? std::optional(found->id) : std::nullopt, id) << n;
+    }
+    EXPECT_EQ(Fields(Must(audio.NthInKeyOrder(1))), Fields(Must(audio.Load(b))));
+}
+
 TEST_P(OpenStoreTest, SearchTakesALikePatternIgnoringCase) {
     SubjectRegistry subjects(*db);
     const qint64 sato = Must(subjects.Add(MakeSubject("SATO Kenji")));
