@@ -15,6 +15,9 @@
 #   sentence-whole.png    a spoken sentence as waveform and spectrogram
 #   sentence-zoomed.png   the same sentence zoomed in twice on its middle
 #   single-test.png       Test > Single test with a subject and a material confirmed
+#   sentence-test.png     the sentence test from Test > Auto test on the kit's
+#                         sentence scenario, its first sentence played and the
+#                         subject's input window over it
 #
 # Run it again whenever one of these windows changes. Not part of CI; it
 # overwrites the same files on every run.
@@ -457,4 +460,42 @@ keys "$single" Tab Tab Tab
 typing vowels/1.wav
 keys "$single" shift+Tab space
 capture "$single" single-test.png
+stop "$pid"
+
+# (g) The sentence recognition test: the kit's sentences registered with
+# their scenario, then Test(&T) > Auto &test with subject 2 and that
+# scenario; "次へ　＞" on the directions, "始まる", and the input window
+# that asks for the sentence once it has been played.
+cli=$(dirname "$exe")/../cli/kestrune-cli
+[[ -x $cli ]] || cmake --build "$(dirname "$exe")/../.." --target kestrune-cli --parallel "${KESTRUNE_JOBS:-2}"
+bash tools/kit/register-sentences.sh "$work/station" "$cli" >"$work/register.log" 2>&1 || {
+    echo "screenshots: the sentences could not be registered" >&2
+    cat "$work/register.log" >&2
+    exit 1
+}
+launch --workspace --audio=virtual
+sentence_main=$(window_named Kestrune "the workspace for the sentence test")
+xdotool windowactivate --sync "$sentence_main" >/dev/null 2>&1 || true
+xdotool key --window "$sentence_main" --clearmodifiers alt+t
+sleep 0.5
+xdotool key --clearmodifiers t
+launcher=$(window_named 設定 "Auto test on the Test menu")
+# The subject edit has the focus, the scenario edit follows; Tab twice more
+# reaches the self-evaluation, space chooses it and Return starts the test.
+keys "$launcher"
+typing 2
+keys "$launcher" Tab
+typing "$work/station/sentence.ini"
+keys "$launcher" Tab Tab space Return
+directions=$(window_named 操作指示 "始める in the launcher")
+eval "$(xdotool getwindowgeometry --shell "$directions")"
+keys "$directions" Return
+sentence=$(window_named 文の認識実験をしている "次へ on the directions")
+eval "$(xdotool getwindowgeometry --shell "$sentence")"
+# "始まる" is the first button of the bottom row.
+click "$sentence" 40 $((HEIGHT - 22))
+# 3 s to the first sentence, 6 s more to the input window.
+entry=$(window_named 入力して下さい "始まる in the sentence test") || true
+sleep 1
+capture "$sentence" sentence-test.png
 stop "$pid"
