@@ -478,13 +478,15 @@ sentence_main=$(window_named Kestrune "the workspace for the sentence test")
 xdotool windowactivate --sync "$sentence_main" >/dev/null 2>&1 || true
 xdotool key --window "$sentence_main" --clearmodifiers alt+t
 sleep 0.5
-xdotool key --clearmodifiers t
+# "Auto &test" shares its letter with "&Time test": t picks the first, Return runs it.
+xdotool key --clearmodifiers --delay 200 t Return
 launcher=$(window_named 設定 "Auto test on the Test menu")
-# The subject edit has the focus, the scenario edit follows; Tab twice more
-# reaches the self-evaluation, space chooses it and Return starts the test.
+# The subject edit has the focus; its "検索" and then the scenario edit
+# follow, and past "参照" the self-evaluation: space chooses it and Return
+# starts the test.
 keys "$launcher"
 typing 2
-keys "$launcher" Tab
+keys "$launcher" Tab Tab
 typing "$work/station/sentence.ini"
 keys "$launcher" Tab Tab space Return
 directions=$(window_named 操作指示 "始める in the launcher")
