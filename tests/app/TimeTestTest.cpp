@@ -12,6 +12,7 @@
 #include "AppTestSupport.h"
 #include "SessionKit.h"
 #include "app/battery/AutoTest3.h"
+#include "app/battery/TestDispatcher.h"
 
 using namespace kestrune;
 using namespace kestrune::app;
@@ -41,17 +42,21 @@ class TimeTestTest : public QObject {
     std::unique_ptr<SoundBench> bench_;
     std::unique_ptr<CAutoTest3> dialog_;
 
-    void Open(const QString& items, int total) {
-        const QString path = WriteFile(
+    VowelTestServices Services() {
+        return {station_->Db(), *prompter_,      bench_->output, bench_->clock,
+                bench_->random, &bench_->timers, folder_.path()};
+    }
+    QString Scenario(const QString& items, int total) {
+        return WriteFile(
             folder_.filePath(QStringLiteral("time.ini")),
             QStringLiteral("[INFO]\r\nTESTTYPE=TIME\r\nTOTAL=%1\r\nFILEPATH=%2/times/\r\n%3")
                 .arg(total)
                 .arg(folder_.path(), items)
                 .toUtf8());
-        dialog_ = std::make_unique<CAutoTest3>(
-            VowelTestServices{station_->Db(), *prompter_, bench_->output, bench_->clock,
-                              bench_->random, &bench_->timers, folder_.path()},
-            TimeTestSetup{7, 2, path});
+    }
+    void Open(const QString& items, int total) {
+        dialog_ =
+            std::make_unique<CAutoTest3>(Services(), TimeTestSetup{7, 2, Scenario(items, total)});
         dialog_->show();
     }
     Controls Ui() { return Controls{dialog_.get()}; }
@@ -141,6 +146,9 @@ class TimeTestTest : public QObject {
         auto halves = [](int i) { return i % 80 < 40; };
         QStringList played;
         played << Hear(1, kRate, halves);
+        QTRY_VERIFY(Ui().Button("confirmButton")->isEnabled());
+        Click(Ui().Button("confirmButton"));  // nothing entered yet
+        QCOMPARE(prompter_->MessageTexts(), QStringList{kTimeNotEnteredMessage});
         Answer(played.last());
         played << Hear(2, kRate, halves);
         Nothing();
@@ -201,16 +209,26 @@ class TimeTestTest : public QObject {
                               "7 2 60 2 1 1 2 1 1 1 2 0 0 1 1", "7 2 60 3 1 1 1 1 0 1 1 0 0 1 1"}));
     }
 
-    void itemWithMoreTrialsThanTimesIsRefused() {
-        Open(QStringLiteral("[DATA1]\r\nBEGIN=23:58\r\nEND=00:01\r\nNUMBER=4\r\n"
-                            "[DATA2]\r\nBEGIN=23:58\r\nEND=00:01\r\nNUMBER=5\r\n"),
-             2);
-        QVERIFY(!dialog_->Loaded());
+    void theLauncherRefusesOrRunsItAfterTheDirections() {
+        // An item with more trials than times is refused as the scenario loads.
+        const QString item = QStringLiteral("[DATA1]\r\nBEGIN=23:58\r\nEND=00:01\r\nNUMBER=%1\r\n");
+        BatteryTestDispatcher dispatcher(Services());
+        dispatcher.Run(TestKind::TimeListening, {7, Scenario(item.arg(5), 1), 2}, nullptr);
         QCOMPARE(
             prompter_->MessageTexts(),
-            QStringList({"DATA2: NUMBER=5 trials, but BEGIN=23:58 to END=00:01 gives 4 time(s)",
+            QStringList({"DATA1: NUMBER=5 trials, but BEGIN=23:58 to END=00:01 gives 4 time(s)",
                          "Loading configuration file failed!"}));
-        QVERIFY(!Ui().Button("startButton")->isEnabled());
+        prompter_->messages.clear();
+        QString opened;
+        OnNextModal([&](QWidget* modal) {
+            opened = QString::fromLatin1(modal->metaObject()->className()) + " of " +
+                     modal->parentWidget()->windowTitle();
+        });
+        prompter_->answers = {true};  // closing the directions ends the test
+        dispatcher.Run(TestKind::TimeListening, {7, Scenario(item.arg(4), 1), 2}, nullptr);
+        QCOMPARE(opened, "kestrune::app::CDirections of " + QString::fromUtf8(kTimeCaption));
+        UnavailableTestDispatcher(*prompter_).Run(TestKind::TimeListening, {}, nullptr);
+        QCOMPARE(prompter_->MessageTexts(), QStringList{"Audio output error!"});
     }
 };
 

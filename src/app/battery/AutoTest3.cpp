@@ -148,7 +148,6 @@ CAutoTest3::CAutoTest3(const VowelTestServices& services, const TimeTestSetup& s
     instruction_->setFont(instructionFont);
     instruction_->setMinimumSize(440, 6 * 18);
     instruction_->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-    instruction_->setWordWrap(true);
     (new QVBoxLayout(instructionBox))->addWidget(instruction_);
 
     auto* answerBox = new QGroupBox(QStringLiteral("時刻"), this);
@@ -232,6 +231,8 @@ CAutoTest3::CAutoTest3(const VowelTestServices& services, const TimeTestSetup& s
     UpdateProgress();
     test_->Answer().Show(0, 0);
     ShowAnswer();
+    // Answers are mostly typed: the time box has the keyboard from the start.
+    timeEdit_->setFocus();
     if (pictures_)
         pictures_->Draw(
             [this](const std::string& file) { return picture_->SetPath(FromStd(file)); });
