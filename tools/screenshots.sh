@@ -12,6 +12,7 @@
 #   entry-form.png        the subject's entry form, a name and an age typed in
 #   directions.png        the directions of the vowel test, after "次へ　＞"
 #   vowel-test.png        the vowel test window with its first trial on
+#   time-test.png         the time listening test on the kit's time.ini, 10:10 typed
 #   sentence-whole.png    a spoken sentence as waveform and spectrogram
 #   sentence-zoomed.png   the same sentence zoomed in twice on its middle
 #   single-test.png       Test > Single test with a subject and a material confirmed
@@ -500,4 +501,28 @@ click "$sentence" 40 $((HEIGHT - 22))
 entry=$(window_named 入力して下さい "始まる in the sentence test") || true
 sleep 1
 capture "$sentence" sentence-test.png
+# (h) The time listening test: the workspace's Test(&T) > Auto &test (the
+# launcher) on the kit's time.ini for the first subject, the directions,
+# then the test with 10:10 typed into its time box, which moves the hands.
+launch --workspace --audio=virtual
+time_main=$(window_named Kestrune "the workspace for the launcher")
+xdotool windowactivate --sync "$time_main" >/dev/null 2>&1 || true
+xdotool key --window "$time_main" --clearmodifiers alt+t
+sleep 0.5
+# "Auto &test" and "&Time test" share their letter: t highlights the first.
+xdotool key --clearmodifiers t Return
+launcher=$(window_named 設定 "Auto test on the Test menu")
+# The ID edit has the focus; Tab passes "検索" to the scenario edit, then
+# "参照" to the first self-evaluation.
+keys "$launcher"
+typing 1
+keys "$launcher" Tab Tab
+typing "$work/station/time.ini"
+keys "$launcher" Tab Tab space Return
+time_directions=$(window_named 操作指示 "始める on the launcher")
+keys "$time_directions" Return
+time_test=$(window_named 時間の聞く実験をしている "次へ on the time test's directions")
+keys "$time_test" ctrl+a
+typing "10:10"
+capture "$time_test" time-test.png End
 stop "$pid"

@@ -352,8 +352,8 @@ class MainWindowTest : public QObject {
         subject.birthYear = 1985;
         const auto added = store::SubjectRegistry(*window_->Db()).Add(subject);
         QVERIFY(added.Ok());
-        const QString scenario = WriteFile(files_->filePath(QStringLiteral("time.ini")),
-                                           "[INFO]\r\nTESTTYPE=TIME\r\nTOTAL=1\r\n");
+        const QString scenario = WriteFile(files_->filePath(QStringLiteral("masking.ini")),
+                                           "[INFO]\r\nTESTTYPE=SYLLABLEMASKING\r\nTOTAL=1\r\n");
         scenarioChooser_->openAnswers.push_back(scenario);
 
         // Filled in as the experimenter would: "参照" asks the scenario chooser,
@@ -376,7 +376,7 @@ class MainWindowTest : public QObject {
         QCOMPARE(scenarioChooser_->opens, 1);
         QCOMPARE(chooser_->opens, 0);  // not the wave file dialog
         QCOMPARE(browsed, scenario);
-        ExpectMessages({"TIME tests are not available in this version"});
+        ExpectMessages({"SYLLABLEMASKING tests are not available in this version"});
         QVERIFY(accepted);
         QVERIFY(window_->isVisible());
     }

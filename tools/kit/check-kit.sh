@@ -7,7 +7,8 @@
 # second run changes nothing, and a workbook in Data/ and an edited
 # kestrune.ini survive it. The sentences are registered twice in the
 # station's database: each once, with its content, and sentence.ini plays
-# them by their IDs with sweeps of whole steps.
+# them by their IDs with sweeps of whole steps. The time test's recordings,
+# clock face and scenario are checked by check-times.sh.
 #
 # usage: tools/kit/check-kit.sh [KESTRUNE_CLI]   (default build/dev/src/cli/kestrune-cli)
 set -euo pipefail
@@ -116,6 +117,8 @@ for ini in configtry.ini config1.ini config2.ini sentence.ini; do
   fi
 done
 [[ $(head -c 3 "$station/headphone.jpg" | od -An -tx1 | tr -d ' ') == ffd8ff ]] || fail "headphone.jpg is no JPEG"
+
+bash tools/kit/check-times.sh "$station" "$cli" || fail "the time test's kit (above)"
 
 expect "kestrune.ini OutputDevice" "$("$cli" ini-get "$station/kestrune.ini" Audio OutputDevice)" default
 expect "kestrune.ini InputDevice" "$("$cli" ini-get "$station/kestrune.ini" Audio InputDevice)" default
