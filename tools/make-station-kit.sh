@@ -6,6 +6,10 @@
 #                            mono, trimmed and level-matched
 #   sentences/1.wav ... 5.wav  short sentences spoken by espeak-ng, made like
 #                            the vowels, for the sentence recognition test
+#   kana/1.wav ... 104.wav   the syllables of the interrupted speech test,
+#                            あ ... ぴょ by their kana table numbers, made like
+#                            the vowels (tools/kit/kana.py)
+#   syllable.ini             its scenario: three items of ten syllables
 #   configtry.ini            practice scenario (four pairs)
 #   config1.ini, config2.ini measured scenarios (all 25 pairs), ages <= 45 / > 45
 #   pictures/pic1.bmp ...    instruction pictures shown during the test
@@ -49,8 +53,10 @@ echo "Recording the sentences with espeak-ng:"
 python3 "$kit/sentences.py" "$work/sentences"
 pictures=$(python3 "$kit/pictures.py" "$work" "$work/pictures")
 python3 "$kit/scenarios.py" "$work" "vowels\\" "pictures\\" "$pictures"
+echo "Recording the syllables with espeak-ng:"
+python3 "$kit/kana.py" "$work" "pictures\\" "$pictures"
 
-mkdir -p "$station/vowels" "$station/sentences" "$station/pictures" "$station/Data"
+mkdir -p "$station/vowels" "$station/sentences" "$station/kana" "$station/pictures" "$station/Data"
 made=0
 while IFS= read -r -d '' file; do
   name=${file#"$work"/}
