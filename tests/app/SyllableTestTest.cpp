@@ -115,7 +115,8 @@ class SyllableTestTest : public QObject {
                         .arg(r.At(4).toLongLong());
         return rows;
     }
-    /** SRType SRNumber SRDuration SRCorrect SRRate SRDutycycle SRValidity. */
+    /** SRType SRNumber SRDuration SRCorrect SRRate SRDutycycle SRValidity
+     *  SRVolume SRSelfevaluation. */
     QStringList Sessions() {
         QStringList rows;
         for (const store::Row& r : station_->Query(QStringLiteral(
@@ -136,25 +137,6 @@ class SyllableTestTest : public QObject {
                               {}})
                     .Ok());
     }
-    /** Earlier sessions of the subject: `correct` of `total` trials at `duty`. */
-    void History(int correct, int total, double duty) {
-        store::SessionItemRow session;
-        session.subjectId = kSubject;
-        session.type = 2;
-        session.number = total;
-        session.dutyCycle = duty;
-        const auto id = store::StartSessionItem(station_->Db(), session);
-        QVERIFY(id.Ok());
-        for (int t = 0; t < total; ++t) {
-            store::TrialRow row;
-            row.subjectId = kSubject;
-            row.sessionItem = id.value;
-            row.content = QStringLiteral("か");
-            row.recognised = t < correct ? QStringLiteral("か") : QStringLiteral("き");
-            QVERIFY(store::AddTrial(station_->Db(), row).Ok());
-        }
-    }
-
   private slots:
     void init() {
         station_ = std::make_unique<Station>();
@@ -198,90 +180,64 @@ class SyllableTestTest : public QObject {
         QCOMPARE(Ui().Button("pauseButton")->text(), QStringLiteral("一時停止"));
         bench_->clock.AdvanceMs(1500);
         Answer(QStringLiteral("あいう"));
-        QCOMPARE(prompter_->MessageTexts(), QStringList{QString::fromUtf8(kInvalidKanaMessage)});
         QCOMPARE(Ui().Edit("answerEdit")->text(), QString());
         Press("notRecognisedButton");
-        // Picked on the kana table, 700 ms after the start.
-        const QString third = Hear(3);
+        QCOMPARE(Trials().value(1), second + " - 4.20 - 1");  // the pause counts here
+        // That row is taken back by its key; the third trial's syllable is cut
+        // off, and both go back to the item's range.
+        QVERIFY(!Hear(3).isEmpty());
+        prompter_->answers = {true};
+        Press("rollBackButton");
+        QVERIFY(!Ui().Button("rollBackButton")->isEnabled());
+        QCOMPARE(Trials(), QStringList{first + " " + first + " 0.00 - 1"});
+        // Picked on the kana table, 700 ms after the start; then a wrong kana.
+        const QString again = Hear(4);
         bench_->clock.AdvanceMs(600);
-        Answer(third, true);
+        Answer(again, true);
+        const QString last = Hear(5);
+        Answer(QStringLiteral("ん"));
         // を heard as お, 1 s after the start.
-        QCOMPARE(Hear(4), QStringLiteral("を"));
+        QCOMPARE(Hear(6), QStringLiteral("を"));
         bench_->clock.AdvanceMs(900);
         Answer(QStringLiteral("お"));
 
         // No trial of this subject above key 5400: 50 %, "良い".
-        QTRY_COMPARE(prompter_->MessageTexts().size(), 2);
-        QCOMPARE(prompter_->MessageTexts().last(), Rating(50.0));
+        QTRY_COMPARE(prompter_->MessageTexts(),
+                     QStringList({QString::fromUtf8(kInvalidKanaMessage), Rating(50.0)}));
         QCOMPARE(dialog_->Instruction(), QString::fromUtf8(kSyllableCloseText));
         for (const char* b :
              {"startButton", "confirmButton", "notRecognisedButton", "rollBackButton"})
             QVERIFY(!Ui().Button(b)->isEnabled());
-        QCOMPARE(QSet<QString>({first, second, third}).size(), 3);
-        QCOMPARE(Trials(), QStringList({first + " " + first + " 0.00 - 1", second + " - 4.20 - 1",
-                                        third + " " + third + " 0.30 - 1",
-                                        QStringLiteral("を を 0.60 1 2")}));
-        // Item 1: 5.4 s less its 3 s pause; item 2 one second, its own pause
+        QCOMPARE(QSet<QString>({first, again, last}).size(), 3);
+        QCOMPARE(Trials(),
+                 QStringList({first + " " + first + " 0.00 - 1", again + " " + again + " 0.30 - 1",
+                              last + " ん 0.00 - 1", QStringLiteral("を を 0.60 1 2")}));
+        // Item 1: 5.6 s less its 3 s pause; item 2 one second, its own pause
         // none. Validity 2 first, then TRAIN's 5; volume 60, self-evaluation 3.
         QCOMPARE(Sessions(), QStringList({QStringLiteral("2 3 2 2 0.6667 0.5 2 60 3"),
                                           QStringLiteral("2 1 1 1 1 0.5 5 60 3")}));
     }
 
-    // The rating counts every session of the subject at half duty, rows
-    // above key 5400 only; the boundaries go to the lower text.
-    void ratingOverEverySession_data() {
-        QTest::addColumn<int>("pastCorrect");
-        QTest::addColumn<int>("pastTotal");
-        QTest::addColumn<int>("rightNow");  // of the run's two trials
-        QTest::addColumn<QString>("text");
-        QTest::newRow("75.0") << 2 << 2 << 1 << Rating(75.0);
-        QTest::newRow("45.0") << 7 << 18 << 2 << Rating(45.0);
-        QTest::newRow("80.0") << 6 << 8 << 2 << Rating(80.0);
+    // Rows above key 5400 count; the boundaries go to the lower text.
+    void ratingBoundaries_data() {
+        QTest::addColumn<int>("trials");
+        QTest::addColumn<int>("right");
+        QTest::newRow("75.0") << 4 << 3;
+        QTest::newRow("45.0") << 20 << 9;
     }
-    void ratingOverEverySession() {
-        QFETCH(int, pastCorrect);
-        QFETCH(int, pastTotal);
-        QFETCH(int, rightNow);
-        QFETCH(QString, text);
+    void ratingBoundaries() {
+        QFETCH(int, trials);
+        QFETCH(int, right);
         PastTheOldRows();
-        History(pastCorrect, pastTotal, 0.5);
-        History(3, 3, 0.25);  // another duty: not counted
-        Open(Scenario({"72 104 2 0.5"}));
+        Open(Scenario({QStringLiteral("1 46 %1 0.5").arg(trials)}));
         Press("startButton");
-        for (int t = 0; t < 2; ++t) {
+        for (int t = 0; t < trials; ++t) {
             const QString heard = Hear(t + 1);
             QVERIFY(!heard.isEmpty());
-            Answer(t < rightNow ? heard : QStringLiteral("ab"));
+            Answer(t < right ? heard : QStringLiteral("ab"));
         }
-        QTRY_COMPARE(prompter_->MessageTexts(), QStringList{text});
-    }
-
-    // The last answer is taken back by its key, its syllable goes back to the
-    // item's range, and the item still ends with one row per syllable.
-    void rollBackTakesTheLastAnswer() {
-        Open(Scenario({"1 3 3 0.5"}));
-        Press("startButton");
-        const QString first = Hear(1);
-        Answer(first);
-        QVERIFY(!Hear(2).isEmpty());
-        Answer(QStringLiteral("ん"));
-        Hear(3);  // the third trial's syllable, cut off by the roll back
-        prompter_->answers = {true};
-        Press("rollBackButton");
-        QCOMPARE(prompter_->confirmations.size(), 1);
-        QVERIFY(!Ui().Button("rollBackButton")->isEnabled());
-        QCOMPARE(Trials(), QStringList{first + " " + first + " 0.00 - 1"});
-        QTRY_COMPARE(dialog_->Instruction(), QString::fromUtf8(kSyllableChooseText));
-        const QString again = Hear(4);
-        Answer(again);
-        const QString last = Hear(5);
-        Answer(last);
-        QTRY_COMPARE(prompter_->MessageTexts().size(), 1);
-        QCOMPARE(QSet<QString>({first, again, last}),
-                 QSet<QString>({QStringLiteral("あ"), QStringLiteral("い"), QStringLiteral("う")}));
-        QCOMPARE(Trials(),
-                 QStringList({first + " " + first + " 0.00 - 1", again + " " + again + " 0.00 - 1",
-                              last + " " + last + " 0.00 - 1"}));
+        QTRY_COMPARE(prompter_->MessageTexts(), QStringList{Rating(100.0 * right / trials)});
+        QVERIFY(Rating(100.0 * right / trials).contains(trials == 4 ? "おめでとう" : "やや弱い"));
     }
 
     void refusalsAndTheLauncher() {

@@ -127,72 +127,58 @@ TEST(SyllableAnswerTest, LengthsHomophonesAndRatings) {
         EXPECT_EQ(RatingText(HalfDutyRate(r.correct, r.total)), r.text) << r.correct;
 }
 
-// The window as a script sees it.
+// The window as a script sees it: trial rows as "<answer> <duration> <other>
+// <session>" ("=" for an answer equal to the syllable played), session rows
+// as "<duration> <validity>".
 class ScriptHost : public SyllableHost {
   public:
-    struct Row {
-        long long session;
-        SyllableTrial trial;
-        std::uint64_t atMs;
-    };
-    struct SessionRow {
-        int number;
-        double kept;
-        long long duration = -1;
-        int validity = 0;
-    };
     explicit ScriptHost(FakeClock& clock) : clock_(clock) {}
-    std::vector<Row> rows;
-    std::vector<SessionRow> sessions;
-    std::vector<std::pair<std::uint64_t, std::string>> played;  // tick, path
-    std::vector<std::string> messages;
-    std::string instruction;
-    bool answerButtons = false, rollBackButton = false, startButton = true, paused = false;
+    std::vector<SyllableTrial> trials;
+    std::vector<long long> trialSessions;
+    std::vector<std::string> sessions, messages;
+    std::vector<std::uint64_t> playedAt;
     bool confirm = true;
-    std::optional<std::pair<int, int>> score = std::pair{0, 0};
-    int stops = 0;
 
-    void ShowInstruction(const std::string& text) override { instruction = text; }
-    void SetStartEnabled(bool on) override { startButton = on; }
-    void SetAnswerButtons(bool on) override { answerButtons = on; }
-    void SetRollBackEnabled(bool on) override { rollBackButton = on; }
-    void ShowPaused(bool on) override { paused = on; }
+    void ShowInstruction(const std::string&) override {}
+    void SetStartEnabled(bool) override {}
+    void SetAnswerButtons(bool) override {}
+    void SetRollBackEnabled(bool) override {}
+    void ShowPaused(bool) override {}
     void ClearAnswer() override {}
     void FocusAnswer() override {}
     void Message(const std::string& text) override { messages.push_back(text); }
     bool Confirm(const std::string&) override { return confirm; }
-    bool LoadSyllable(const std::string& path) override {
-        played.push_back({clock_.TickMs(), path});
-        return true;
+    bool LoadSyllable(const std::string&) override { return true; }
+    void PlayLoaded(const StimulusSettings& s) override {
+        EXPECT_EQ(s.repeatCount, 1);
+        playedAt.push_back(clock_.TickMs());
     }
-    void PlayLoaded(const StimulusSettings& s) override { EXPECT_EQ(s.repeatCount, 1); }
-    void StopWorker() override { ++stops; }
-    std::optional<long long> StartSession(const SyllableItem& item) override {
-        sessions.push_back({item.number, item.keptFraction});
+    void StopWorker() override {}
+    std::optional<long long> StartSession(const SyllableItem&) override {
+        sessions.push_back("-1 0");
         return static_cast<long long>(sessions.size());
     }
-    void FinishSession(long long id, long long duration, int number, int validity) override {
-        SessionRow& row = sessions.at(static_cast<size_t>(id - 1));
-        EXPECT_EQ(row.number, number);
-        row.duration = duration;
-        row.validity = validity;
+    void FinishSession(long long id, long long duration, int, int validity) override {
+        sessions.at(static_cast<size_t>(id - 1)) =
+            std::to_string(duration) + " " + std::to_string(validity);
     }
     bool StoreTrial(long long session, const SyllableTrial& trial) override {
-        rows.push_back({session, trial, clock_.TickMs()});
+        trials.push_back(trial);
+        trialSessions.push_back(session);
         return true;
     }
     std::optional<std::string> TakeLastTrial() override {
-        if (rows.empty()) return std::nullopt;
-        std::string played = rows.back().trial.played;
-        rows.pop_back();
+        if (trials.empty()) return std::nullopt;
+        std::string played = trials.back().played;
+        trials.pop_back();
+        trialSessions.pop_back();
         return played;
     }
-    std::optional<std::pair<int, int>> ReadHalfDutyScore() override { return score; }
+    std::optional<std::pair<int, int>> ReadHalfDutyScore() override { return std::pair{0, 0}; }
     void AdvancePicture() override {}
     void ShowProgress(int, int) override {}
     void RunSteps(StepSequence steps) override { next_ = std::move(steps); }
     void CancelSteps() override { next_.reset(); }
-
     /** Runs every due wait until the test waits for the subject. */
     void Settle() {
         while (next_) {
@@ -201,136 +187,96 @@ class ScriptHost : public SyllableHost {
             RunOnClock(sequence, clock_);
         }
     }
+    std::vector<std::string> Rows() const {
+        std::vector<std::string> rows;
+        for (size_t i = 0; i < trials.size(); ++i) {
+            const SyllableTrial& t = trials[i];
+            rows.push_back((t.recognised == t.played ? "=" : t.recognised) + " " + t.durationText +
+                           " " + (t.other.empty() ? "-" : t.other) + " " +
+                           std::to_string(trialSessions[i]));
+        }
+        return rows;
+    }
 
   private:
     FakeClock& clock_;
     std::optional<StepSequence> next_;
 };
 
-SyllableItem Item(int begin, int end, int number, double kept) {
+SyllableItem Item(int begin, int end, int number) {
     SyllableItem item;
     item.playSpeed = 1.0;
     item.period = 100;
-    item.keptFraction = kept;
+    item.keptFraction = 0.5;
     item.begin = begin;
     item.end = end;
     item.number = number;
     return item;
 }
 
-struct Listening {
-    FakeClock clock{1'700'000'000, 0};
-    CrtRandom random;
-    ScriptHost host{clock};
-    InterruptedSpeechTest test;
-    explicit Listening(std::vector<SyllableItem> items, int kind = 5)
-        : test(SyllableSettings{"", 0, "k/", kind, std::move(items)}, host, clock, random) {}
-    /** The listener waits `ms` after the prompt and then does `action`:
-     *  "=" the played kana, "=x" the text x, "N" nothing recognised,
-     *  "P" pauses `ms` (then resumes), "B" rolls back. */
-    void Do(const std::string& action, std::uint64_t ms) {
-        host.Settle();
-        if (action == "P") {
-            test.TogglePause();
-            clock.AdvanceMs(ms);
-            test.TogglePause();
-            return;
-        }
-        clock.AdvanceMs(ms);
-        if (action == "=")
-            test.Answer(test.Played());
-        else if (action == "N")
-            test.NotRecognised();
-        else if (action == "B")
-            test.RollBackLast();
-        else
-            test.Answer(action.substr(1));
-        host.Settle();
-    }
-};
-
-TEST(InterruptedSpeechRunTest, RowsSessionsAndWaits) {
-    // Item 1 plays あ...お (three of them), item 2 one syllable of を alone.
-    Listening run({Item(1, 5, 3, 0.5), Item(46, 46, 1, 0.25)});
-    run.test.Start();
-    EXPECT_FALSE(run.host.startButton);
-    run.host.Settle();
-    // 3 s to the syllable, 2 s more to the prompt.
-    ASSERT_EQ(run.host.played.size(), 1u);
-    EXPECT_EQ(run.host.played[0].first, 3000u);
-    EXPECT_TRUE(run.host.answerButtons);
-    EXPECT_EQ(run.host.instruction, kSyllableChooseText);
-    EXPECT_FALSE(run.host.rollBackButton);
-
-    // Durations count from the start of the syllable, less 400 ms; a pause
-    // is not taken off them.
-    run.Do("=", 0);       // 2000 ms after the start of the syllable
-    run.Do("P", 7000);    // a 7 s pause during item 1
-    run.Do("=xyz", 100);  // refused: nothing stored
-    run.Do("N", 300);     // 2300 ms
-    run.Do("=", 0);       // item 1 ends
-    run.Do("=お", 0);     // を heard as お
-    ASSERT_EQ(run.host.rows.size(), 4u);
-    EXPECT_EQ(run.host.messages, (std::vector<std::string>{kInvalidKanaMessage, RatingText(50.0)}));
-    const std::vector<std::string> durations = {"1.60", "9.00", "1.60", "1.60"};
-    for (size_t i = 0; i < 4; ++i) {
-        const SyllableTrial& t = run.host.rows[i].trial;
-        EXPECT_EQ(t.durationText, durations[i]) << i;
-        EXPECT_EQ(run.host.rows[i].session, i < 3 ? 1 : 2);
-        EXPECT_EQ(t.played, SyllableToKana(KanaToSyllable(t.played)));
-    }
-    EXPECT_EQ(run.host.rows[1].trial.recognised, "");
-    EXPECT_EQ(run.host.rows[3].trial.played, "を");
-    EXPECT_EQ(run.host.rows[3].trial.recognised, "を");
-    EXPECT_EQ(run.host.rows[3].trial.other, "1");
-    std::set<std::string> item1;
-    for (size_t i = 0; i < 3; ++i) item1.insert(run.host.rows[i].trial.played);
-    EXPECT_EQ(item1.size(), 3u);
-    // Item 1 lasted 2+7.1+2.3+... seconds less its 7 s pause; item 2 its own
-    // time only. Validity: 2 for the first item, the kind code after.
-    ASSERT_EQ(run.host.sessions.size(), 2u);
-    EXPECT_EQ(run.host.sessions[0].validity, 2);
-    EXPECT_EQ(run.host.sessions[1].validity, 5);
-    const std::uint64_t item1Ms = run.host.rows[2].atMs - run.host.played[0].first;
-    EXPECT_EQ(run.host.sessions[0].duration, static_cast<long long>(item1Ms / 1000) - 7);
-    EXPECT_EQ(run.host.sessions[1].duration, 2);
-    EXPECT_EQ(run.test.CurrentPhase(), InterruptedSpeechTest::Phase::Done);
-    EXPECT_EQ(run.host.instruction, kSyllableCloseText);
-    EXPECT_FALSE(run.host.rollBackButton);
-    EXPECT_FALSE(run.host.answerButtons);
-}
-
-TEST(InterruptedSpeechRunTest, RollBack) {
+// A scripted listener, one token at a time once the test waits: "=" answers
+// the syllable played, "=x" types x, "N" "全然確認できない", "P" the pause
+// button, "+ms" lets time pass, "B" rolls back (OK), "b" (Cancel).
+TEST(InterruptedSpeechRunTest, ScriptedListeners) {
     struct Case {
+        std::vector<SyllableItem> items;
         std::vector<std::string> script;
-        bool confirm;
-        size_t rows;
+        std::vector<std::string> rows;
+        std::vector<std::string> sessions;
         std::vector<std::string> messages;
-        size_t sessions;
-        size_t played;
     };
+    const std::string rating = RatingText(50.0);
     const Case cases[] = {
-        // The answer is taken back and its syllable returns to the pool: the
-        // item still plays both syllables, in one session row.
-        {{"=", "B", "=", "=", "="}, true, 3, {RatingText(50.0)}, 2, 5},
-        {{"=", "B"}, false, 1, {}, 1, 2},
-        // After the last answer of an item its row is complete: no roll back.
-        {{"=", "=", "B"}, true, 2, {kCannotRollBackNowMessage}, 2, 3},
+        // Durations count from the syllable's start less 400 ms, pauses
+        // included; a session's duration loses only its own item's pause.
+        // を typed as お is stored as を with BROther 1.
+        {{Item(1, 5, 3), Item(46, 46, 1)},
+         {"=", "P", "+7000", "P", "+100", "=xyz", "+300", "N", "=", "=お"},
+         {"= 1.60 - 1", " 9.00 - 1", "= 1.60 - 1", "= 1.60 1 2"},
+         {"8 2", "2 5"},
+         {kInvalidKanaMessage, rating}},
+        // The answer taken back frees its syllable: the item still plays two
+        // different ones, in one session row.
+        {{Item(1, 2, 2), Item(3, 3, 1)},
+         {"=", "B", "=", "=", "="},
+         {"= 1.60 - 1", "= 1.60 - 1", "= 1.60 - 2"},
+         {"11 2", "2 5"},
+         {rating}},
+        {{Item(1, 2, 2), Item(3, 3, 1)}, {"=", "b"}, {"= 1.60 - 1"}, {"-1 0"}, {}},
+        // After an item's last answer its session row is complete.
+        {{Item(1, 2, 2), Item(3, 3, 1)},
+         {"=", "=", "B"},
+         {"= 1.60 - 1", "= 1.60 - 1"},
+         {"5 2", "-1 0"},
+         {kCannotRollBackNowMessage}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.script.size());
-        Listening run({Item(1, 2, 2, 0.5), Item(3, 3, 1, 0.5)});
-        run.host.confirm = c.confirm;
-        run.test.Start();
-        for (const std::string& action : c.script) run.Do(action, 0);
-        EXPECT_EQ(run.host.rows.size(), c.rows);
-        EXPECT_EQ(run.host.messages, c.messages);
-        EXPECT_EQ(run.host.sessions.size(), c.sessions);
-        EXPECT_EQ(run.host.played.size(), c.played);
-        std::set<std::string> item1;
-        for (const auto& r : run.host.rows)
-            if (r.session == 1) item1.insert(r.trial.played);
-        EXPECT_EQ(item1.size(), std::min<size_t>(c.rows, 2));
+        FakeClock clock{1'700'000'000, 0};
+        CrtRandom random;
+        ScriptHost host{clock};
+        InterruptedSpeechTest test(SyllableSettings{"", 0, "k/", 5, c.items}, host, clock, random);
+        test.Start();
+        for (const std::string& token : c.script) {
+            host.Settle();
+            if (token[0] == '+') clock.AdvanceMs(std::stoull(token.substr(1)));
+            if (token == "P") test.TogglePause();
+            if (token == "N") test.NotRecognised();
+            if (token == "B" || token == "b") {
+                host.confirm = token == "B";
+                test.RollBackLast();
+            }
+            if (token[0] == '=') test.Answer(token == "=" ? test.Played() : token.substr(1));
+        }
+        host.Settle();
+        EXPECT_EQ(host.playedAt.front(), 3000u);  // 3 s after "始まる"
+        EXPECT_EQ(host.Rows(), c.rows);
+        EXPECT_EQ(host.sessions, c.sessions);
+        EXPECT_EQ(host.messages, c.messages);
+        std::set<std::pair<long long, std::string>> distinct;
+        for (size_t i = 0; i < host.trials.size(); ++i)
+            distinct.insert({host.trialSessions[i], host.trials[i].played});
+        EXPECT_EQ(distinct.size(), host.trials.size());
     }
 }
 
