@@ -248,10 +248,10 @@ void InterruptedSpeechTest::Store(const std::string& typed) {
     } else {
         FinishItem();
     }
-    if (phase_ != Phase::Done) {
-        rollBackEnabled_ = true;
-        host_.SetRollBackEnabled(true);
-    }
+    // Even the last answer of the test can be taken back: its trial is then
+    // asked again, its item completed again and the rating shown again.
+    rollBackEnabled_ = true;
+    host_.SetRollBackEnabled(true);
     host_.FocusAnswer();
 }
 
@@ -276,10 +276,8 @@ void InterruptedSpeechTest::Evaluate() {
     host_.AdvancePicture();
     UpdateProgress();
     host_.ShowInstruction(kSyllableThanksText);
-    rollBackEnabled_ = false;
     host_.SetStartEnabled(false);
     host_.SetAnswerButtons(false);
-    host_.SetRollBackEnabled(false);
     StepSequence steps;
     steps.Then(kSyllableThanksWaitMs, "rating", [this] {
         std::pair<int, int> score{0, 0};
@@ -290,7 +288,6 @@ void InterruptedSpeechTest::Evaluate() {
         host_.Message(RatingText(HalfDutyRate(score.first, score.second)));
         host_.ShowInstruction(kSyllableCloseText);
         item_ = 0;
-        trial_ = 0;
     });
     host_.RunSteps(std::move(steps));
 }
@@ -309,7 +306,7 @@ void InterruptedSpeechTest::TogglePause() {
 }
 
 void InterruptedSpeechTest::RollBackLast() {
-    if (!rollBackEnabled_ || phase_ == Phase::Done) return;
+    if (!rollBackEnabled_) return;
     host_.StopWorker();
     if (!host_.Confirm(kSyllableRollBackConfirmText)) return;
     // Only an answer of the item in progress can be taken back: its session

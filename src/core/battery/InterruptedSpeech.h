@@ -198,7 +198,7 @@ class InterruptedSpeechTest {
         Ready,      ///< "始まる" enabled
         Playing,    ///< a syllable is announced; no answer is taken
         Answering,  ///< the answer buttons are enabled (unless paused)
-        Done,
+        Done,       ///< rated; only the last answer can still be taken back
     };
 
     InterruptedSpeechTest(SyllableSettings settings, SyllableHost& host, const Clock& clock,

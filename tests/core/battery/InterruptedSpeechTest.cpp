@@ -243,6 +243,13 @@ TEST(InterruptedSpeechRunTest, ScriptedListeners) {
          {"11 2", "2 5"},
          {rating}},
         {{Item(1, 2, 2), Item(3, 3, 1)}, {"=", "b"}, {"= 1.60 - 1"}, {"-1 0"}, {}},
+        // The test's last answer is asked again: the item is completed and
+        // rated again.
+        {{Item(1, 2, 2)},
+         {"=", "=", "B", "N"},
+         {"= 1.60 - 1", " 1.60 - 1"},
+         {"8 2"},
+         {rating, rating}},
         // After an item's last answer its session row is complete.
         {{Item(1, 2, 2), Item(3, 3, 1)},
          {"=", "=", "B"},
