@@ -10,6 +10,10 @@
 #                            the time listening test (tools/kit/times.py)
 #   clock.jpg                its clock face, drawn
 #   time.ini                 its scenario
+#   kana/1.wav ... 104.wav   the syllables of the interrupted speech test,
+#                            あ ... ぴょ by their kana table numbers, made like
+#                            the vowels (tools/kit/kana.py)
+#   syllable.ini             its scenario: three items of ten syllables
 #   configtry.ini            practice scenario (four pairs)
 #   config1.ini, config2.ini measured scenarios (all 25 pairs), ages <= 45 / > 45
 #   pictures/pic1.bmp ...    instruction pictures shown during the test
@@ -56,7 +60,10 @@ python3 "$kit/scenarios.py" "$work" "vowels\\" "pictures\\" "$pictures"
 echo "Recording the clock times with espeak-ng:"
 python3 "$kit/times.py" "$work" "pictures\\" "$pictures"
 
-mkdir -p "$station/vowels" "$station/sentences" "$station/times" "$station/pictures" "$station/Data"
+echo "Recording the syllables with espeak-ng:"
+python3 "$kit/kana.py" "$work" "pictures\\" "$pictures"
+
+mkdir -p "$station/vowels" "$station/sentences" "$station/times" "$station/kana" "$station/pictures" "$station/Data"
 made=0
 while IFS= read -r -d '' file; do
   name=${file#"$work"/}

@@ -19,6 +19,8 @@
 #   sentence-test.png     the sentence test from Test > Auto test on the kit's
 #                         sentence scenario, its first sentence played and the
 #                         subject's input window over it
+#   interrupted-speech.png  the interrupted speech test, from the launcher on
+#                         the kit's syllable.ini, asking for its first answer
 #
 # Run it again whenever one of these windows changes. Not part of CI; it
 # overwrites the same files on every run.
@@ -525,4 +527,33 @@ time_test=$(window_named 時間の聞く実験をしている "次へ on the tim
 keys "$time_test" ctrl+a
 typing "10:10"
 capture "$time_test" time-test.png End
+# (i) The interrupted speech test from the launcher: Test(&T) > Auto &test on
+# the workspace, the first registered subject, the kit's syllable.ini and
+# the first self-evaluation; "次へ　＞" on its directions, then "始まる". The
+# first syllable plays 3 s later and the answer is asked for 2 s after that.
+launch --workspace --audio=virtual
+auto_main=$(window_named Kestrune "the workspace for the launcher")
+xdotool windowactivate --sync "$auto_main" >/dev/null 2>&1 || true
+xdotool key --window "$auto_main" --clearmodifiers alt+t
+sleep 0.5
+xdotool key --clearmodifiers t Return
+launcher=$(window_named 設定 "Auto test on the Test menu")
+# The subject ID edit has the focus; Tab passes "検索" to the scenario edit,
+# then "参照" to the self-evaluation, then "始める".
+keys "$launcher"
+typing 1
+keys "$launcher" Tab Tab
+typing "$work/station/syllable.ini"
+keys "$launcher" Tab Tab space Tab space
+syllable_directions=$(window_named 操作指示 "始める on the launcher")
+keys "$syllable_directions" Return
+syllable=$(window_named 抹消音声実験をしている "次へ on the directions of test 4")
+xdotool windowactivate --sync "$syllable" >/dev/null 2>&1 || true
+sleep 1
+eval "$(xdotool getwindowgeometry --shell "$syllable")"
+click "$syllable" 40 $((HEIGHT - 22))
+sleep 6
+# The answer edit has the focus once the answer is asked for.
+typing "か"
+capture "$syllable" interrupted-speech.png
 stop "$pid"

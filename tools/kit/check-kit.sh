@@ -9,6 +9,9 @@
 # station's database: each once, with its content, and sentence.ini plays
 # them by their IDs with sweeps of whole steps. The time test's recordings,
 # clock face and scenario are checked by check-times.sh.
+# them by their IDs with sweeps of whole steps. The 104 syllables of the
+# interrupted speech test are waves like the vowels, numbered as the
+# program's kana table, and syllable.ini plays each item from its own range.
 #
 # usage: tools/kit/check-kit.sh [KESTRUNE_CLI]   (default build/dev/src/cli/kestrune-cli)
 set -euo pipefail
@@ -39,6 +42,31 @@ done
 for n in 1 2 3 4 5; do
   info=$("$cli" wave-info "$station/sentences/$n.wav") || fail "sentences/$n.wav not readable"
   [[ $info == "channels=1 rate=22050 bits=16 block=2 "* ]] || fail "sentences/$n.wav: $info"
+done
+
+# The syllables: numbered as the program's kana table, each a short wave.
+table=$(sed -n '/kTable =/,/;$/p' src/core/kana/KanaTable.cpp | grep -o '"[^"]*"' | tr -d '"\n')
+expect "kana table" "$table" "$(python3 tools/kit/kana.py --table | awk -F '\t' '{ printf "、%s", $2 } END { print "、" }')"
+for ((n = 1; n <= 104; n++)); do
+  info=$("$cli" wave-info "$station/kana/$n.wav") || { fail "kana/$n.wav not readable"; continue; }
+  [[ $info == "channels=1 rate=22050 bits=16 block=2 "* ]] || fail "kana/$n.wav: $info"
+  samples=${info#*samples=}
+  samples=${samples%% *}
+  ((samples > 2205 && samples < 33075)) || fail "kana/$n.wav has $samples samples"
+done
+file=$station/syllable.ini
+expect "syllable.ini TESTTYPE" "$("$cli" ini-get "$file" INFO TESTTYPE)" SYLLABLE
+expect "syllable.ini FILEPATH" "$("$cli" ini-get "$file" INFO FILEPATH)" "kana\\"
+total=$("$cli" ini-get "$file" INFO TOTAL)
+((total >= 1 && total <= 20)) || fail "syllable.ini TOTAL $total"
+for ((i = 1; i <= total; i++)); do
+  get() { "$cli" ini-get "$file" "DATA$i" "$1"; }
+  begin=$(get BEGIN) end=$(get END) number=$(get NUMBER)
+  ((begin >= 1 && end <= 104 && begin <= end)) || fail "syllable.ini DATA$i range $begin..$end"
+  ((number >= 1 && number <= end - begin + 1)) || fail "syllable.ini DATA$i NUMBER $number"
+  for key in PLAYSPEED SNR CYCLE DUTYCYCLE; do
+    [[ $(get $key) =~ ^[0-9.]+$ ]] || fail "syllable.ini DATA$i $key: $(get $key)"
+  done
 done
 
 # Registered twice: every sentence once, under its path in the station
@@ -79,13 +107,13 @@ for i in 1 2 3; do
 done
 expect "sentence.ini TYPEMASKs" "$masks" 148
 
-for ini in configtry.ini config1.ini config2.ini sentence.ini; do
+for ini in configtry.ini config1.ini config2.ini sentence.ini syllable.ini; do
   file=$station/$ini
   # Every line ends in CR LF, and the text is cp932.
   [[ $(grep -c $'\r$' "$file") == $(wc -l <"$file") ]] || fail "$ini has a line without CR LF"
   iconv -f CP932 -t UTF-8 "$file" >/dev/null || fail "$ini is not cp932"
   expect "$ini PICTUREPATH" "$("$cli" ini-get "$file" INFO PICTUREPATH)" "pictures\\"
-  [[ $ini == sentence.ini ]] && continue
+  [[ $ini == sentence.ini || $ini == syllable.ini ]] && continue
   expect "$ini TESTTYPE" "$("$cli" ini-get "$file" INFO TESTTYPE)" NEWSYLLABLEMASKING
   expect "$ini FILEPATH" "$("$cli" ini-get "$file" INFO FILEPATH)" "vowels\\"
   pictures=$("$cli" ini-get "$file" INFO PICTURENUMBER)

@@ -3,6 +3,7 @@
 #include "app/Prompter.h"
 #include "app/battery/AutoTest2.h"
 #include "app/battery/AutoTest3.h"
+#include "app/battery/AutoTest4.h"
 #include "audio/WaitClock.h"
 #include "core/battery/Stimulus.h"
 #include "core/registry/Mappings.h"
@@ -18,7 +19,7 @@ QString TestTypeName(TestKind kind) {
 
 void UnavailableTestDispatcher::Run(TestKind type, const TestStart&, QWidget* parent) {
     if (type == TestKind::VowelDiscrimination || type == TestKind::SentenceRecognition ||
-        type == TestKind::TimeListening) {
+        type == TestKind::TimeListening || type == TestKind::InterruptedSpeech) {
         // The test exists; what is missing is the sound system.
         prompter_.Message(parent, QString::fromUtf8(kAudioOutputErrorMessage));
         return;
@@ -31,18 +32,31 @@ void UnavailableTestDispatcher::Run(TestKind type, const TestStart&, QWidget* pa
 
 namespace kestrune::app {
 
+namespace {
+
+/** Runs a test dialog that needs only the subject, the self-evaluation and
+ *  the scenario. */
+template <typename Dialog>
+void RunModalTest(const VowelTestServices& services, const TestStart& start, QWidget* parent) {
+    Dialog dialog(services, {start.subjectId, start.selfEvaluation, start.scenarioPath}, parent);
+    if (dialog.Loaded()) dialog.RunModal();
+}
+
+}  // namespace
+
 void BatteryTestDispatcher::Run(TestKind type, const TestStart& start, QWidget* parent) {
-    if (type == TestKind::SentenceRecognition) {
-        CAutoTest2 dialog(services_, {start.subjectId, start.selfEvaluation, start.scenarioPath},
-                          parent);
-        if (dialog.Loaded()) dialog.RunModal();
-        return;
-    }
-    if (type == TestKind::TimeListening) {
-        CAutoTest3 dialog(services_, {start.subjectId, start.selfEvaluation, start.scenarioPath},
-                          parent);
-        if (dialog.Loaded()) dialog.RunModal();
-        return;
+    switch (type) {
+        case TestKind::SentenceRecognition:
+            RunModalTest<CAutoTest2>(services_, start, parent);
+            return;
+        case TestKind::TimeListening:
+            RunModalTest<CAutoTest3>(services_, start, parent);
+            return;
+        case TestKind::InterruptedSpeech:
+            RunModalTest<CAutoTest4>(services_, start, parent);
+            return;
+        default:
+            break;
     }
     if (type != TestKind::VowelDiscrimination) {
         unavailable_.Run(type, start, parent);

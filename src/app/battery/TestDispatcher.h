@@ -33,8 +33,8 @@ class TestDispatcher {
 
 /**
  * The dispatcher of a program without a sound system: the vowel, the
- * sentence and the time tests, which exist, are answered with "Audio output
- * error!" as the session panel does;
+ * sentence, the time and the interrupted speech tests, which exist, are
+ * answered with "Audio output error!" as the session panel does;
  * every other type with "<TESTTYPE> tests are not available in this
  * version" (their dialogs are not built yet).
  */
@@ -49,9 +49,10 @@ class UnavailableTestDispatcher final : public TestDispatcher {
 
 /**
  * The dispatcher of the built test dialogs: SentenceRecognition runs
- * CAutoTest2, TimeListening CAutoTest3 and VowelDiscrimination CAutoTest6 modally (the subject's
- * age computed from the year of birth in the subject registry, no result workbook); every other
- * type still gets the "not available" text.
+ * CAutoTest2, TimeListening CAutoTest3, InterruptedSpeech CAutoTest4 and
+ * VowelDiscrimination CAutoTest6 modally (the subject's age computed from
+ * the year of birth in the subject registry, no result workbook); every
+ * other type still gets the "not available" text.
  */
 class BatteryTestDispatcher final : public TestDispatcher {
   public:
