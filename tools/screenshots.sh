@@ -527,6 +527,8 @@ time_test=$(window_named 時間の聞く実験をしている "次へ on the tim
 keys "$time_test" ctrl+a
 typing "10:10"
 capture "$time_test" time-test.png End
+stop "$pid"
+
 # (i) The interrupted speech test from the launcher: Test(&T) > Auto &test on
 # the workspace, the first registered subject, the kit's syllable.ini and
 # the first self-evaluation; "次へ　＞" on its directions, then "始まる". The
