@@ -2,6 +2,8 @@
 
 #include "app/Prompter.h"
 #include "app/battery/AutoTest2.h"
+#include "app/battery/AutoTest5.h"
+#include "app/battery/AutoTest8.h"
 #include "audio/WaitClock.h"
 #include "core/battery/Stimulus.h"
 #include "core/registry/Mappings.h"
@@ -16,7 +18,8 @@ QString TestTypeName(TestKind kind) {
 }
 
 void UnavailableTestDispatcher::Run(TestKind type, const TestStart&, QWidget* parent) {
-    if (type == TestKind::VowelDiscrimination || type == TestKind::SentenceRecognition) {
+    if (type == TestKind::VowelDiscrimination || type == TestKind::SentenceRecognition ||
+        type == TestKind::SyllableMasking || type == TestKind::AudioPresentation) {
         // The test exists; what is missing is the sound system.
         prompter_.Message(parent, QString::fromUtf8(kAudioOutputErrorMessage));
         return;
@@ -33,6 +36,17 @@ void BatteryTestDispatcher::Run(TestKind type, const TestStart& start, QWidget* 
     if (type == TestKind::SentenceRecognition) {
         CAutoTest2 dialog(services_, {start.subjectId, start.selfEvaluation, start.scenarioPath},
                           parent);
+        if (dialog.Loaded()) dialog.RunModal();
+        return;
+    }
+    if (type == TestKind::SyllableMasking) {
+        CAutoTest5 dialog(services_, {start.subjectId, start.selfEvaluation, start.scenarioPath},
+                          parent);
+        if (dialog.Loaded()) dialog.RunModal();
+        return;
+    }
+    if (type == TestKind::AudioPresentation) {
+        CAutoTest8 dialog(services_, start.scenarioPath, parent);
         if (dialog.Loaded()) dialog.RunModal();
         return;
     }
