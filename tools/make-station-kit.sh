@@ -6,6 +6,11 @@
 #                            mono, trimmed and level-matched
 #   sentences/1.wav ... 5.wav  short sentences spoken by espeak-ng, made like
 #                            the vowels, for the sentence recognition test
+#   masking/1.wav ... 5.wav, sea1.wav, sea2.wav, sea1(fre).wav, sea2(fre).wav
+#                            the syllable masking test's vowels and sea-wave
+#                            maskers (sox: filtered, slowly swelling noise)
+#   syllablemask.ini         syllable masking scenario (SYLLABLEMASKING)
+#   play.ini                 presentation list (PLAY): sentences and a sea wave
 #   configtry.ini            practice scenario (four pairs)
 #   config1.ini, config2.ini measured scenarios (all 25 pairs), ages <= 45 / > 45
 #   pictures/pic1.bmp ...    instruction pictures shown during the test
@@ -49,8 +54,10 @@ echo "Recording the sentences with espeak-ng:"
 python3 "$kit/sentences.py" "$work/sentences"
 pictures=$(python3 "$kit/pictures.py" "$work" "$work/pictures")
 python3 "$kit/scenarios.py" "$work" "vowels\\" "pictures\\" "$pictures"
+echo "Making the sea-wave maskers with sox:"
+python3 "$kit/masking.py" "$work" "pictures\\" "$pictures"
 
-mkdir -p "$station/vowels" "$station/sentences" "$station/pictures" "$station/Data"
+mkdir -p "$station/vowels" "$station/sentences" "$station/masking" "$station/pictures" "$station/Data"
 made=0
 while IFS= read -r -d '' file; do
   name=${file#"$work"/}

@@ -134,10 +134,12 @@ class SyllableMaskDialogsTest : public QObject {
                  "SyllableMaskRecord"))) {
             QStringList cells;
             for (int c = 0; c < 10; ++c) {
+                // "Not sure" leaves SMRState NULL, not an empty text or 0.
                 const QVariant v = r.At(c);
-                cells << (v.isNull() || v.toString().isEmpty()
-                              ? QStringLiteral("-")
-                              : (c < 3 ? v.toString() : QString::number(v.toInt())));
+                if (c < 3)
+                    cells << (v.toString().isEmpty() ? QStringLiteral("-") : v.toString());
+                else
+                    cells << (v.isNull() ? QStringLiteral("-") : QString::number(v.toInt()));
             }
             rows << cells.join(' ');
         }
