@@ -11,7 +11,7 @@ run writes the same bytes.
 
 syllablemask.ini is the syllable masking test (four items: う, あ and two
 sea waves as maskers, the masked vowel rising from -30 to 0 dB); play.ini
-the presentation list (two sentences, a pause after the first, and a sea
+the presentation list (two sentences, a pause after the second, and a sea
 wave). Both are written as the other kit scenarios: cp932, CR LF,
 backslash folders.
 
@@ -72,9 +72,9 @@ def main():
                   "INTERVAL=10", "NUMBER=4"]
     (out / "syllablemask.ini").write_bytes(ini(lines))
 
-    entries = [("sentences\\1.wav", "一つ目の文", 1), ("sentences\\2.wav", "二つ目の文", 0),
+    entries = [("sentences\\1.wav", "一つ目の文", 0), ("sentences\\2.wav", "二つ目の文", 1),
                ("masking\\sea1.wav", "波の音", 0)]
-    lines = ["; 音声を再生: two sentences, a pause after the first, a sea wave",
+    lines = ["; 音声を再生: two sentences, a pause after the second, a sea wave",
              "[INFO]", "TESTTYPE=PLAY", f"TOTAL={len(entries)}",
              f"PICTUREPATH={pictures}", f"PICTURENUMBER={picture_count}", "VOLUME=60"]
     for i, (path, description, pause) in enumerate(entries, 1):
