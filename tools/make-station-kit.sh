@@ -14,6 +14,11 @@
 #                            あ ... ぴょ by their kana table numbers, made like
 #                            the vowels (tools/kit/kana.py)
 #   syllable.ini             its scenario: three items of ten syllables
+#   masking/1.wav ... 5.wav, sea1.wav, sea2.wav, sea1(fre).wav, sea2(fre).wav
+#                            the syllable masking test's vowels and sea-wave
+#                            maskers (sox: filtered, slowly swelling noise)
+#   syllablemask.ini         syllable masking scenario (SYLLABLEMASKING)
+#   play.ini                 presentation list (PLAY): sentences and a sea wave
 #   configtry.ini            practice scenario (four pairs)
 #   config1.ini, config2.ini measured scenarios (all 25 pairs), ages <= 45 / > 45
 #   pictures/pic1.bmp ...    instruction pictures shown during the test
@@ -63,7 +68,11 @@ python3 "$kit/times.py" "$work" "pictures\\" "$pictures"
 echo "Recording the syllables with espeak-ng:"
 python3 "$kit/kana.py" "$work" "pictures\\" "$pictures"
 
-mkdir -p "$station/vowels" "$station/sentences" "$station/times" "$station/kana" "$station/pictures" "$station/Data"
+echo "Making the sea-wave maskers with sox:"
+python3 "$kit/masking.py" "$work" "pictures\\" "$pictures"
+
+mkdir -p "$station/vowels" "$station/sentences" "$station/times" "$station/kana" "$station/masking" \
+  "$station/pictures" "$station/Data"
 made=0
 while IFS= read -r -d '' file; do
   name=${file#"$work"/}

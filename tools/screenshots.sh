@@ -21,6 +21,10 @@
 #                         subject's input window over it
 #   interrupted-speech.png  the interrupted speech test, from the launcher on
 #                         the kit's syllable.ini, asking for its first answer
+#   syllable-mask-test.png  the syllable masking test on the kit's
+#                         syllablemask.ini, its first trial playing under う
+#   presentation.png      the presentation panel on the kit's play.ini, its
+#                         first recording playing
 #
 # Run it again whenever one of these windows changes. Not part of CI; it
 # overwrites the same files on every run.
@@ -558,4 +562,47 @@ sleep 6
 # The answer edit has the focus once the answer is asked for.
 typing "か"
 capture "$syllable" interrupted-speech.png
+stop "$pid"
+
+# Test(&T) > Auto &test with subject 2 and scenario $1: the launcher, as above.
+auto_test() {
+    local main launcher
+    launch --workspace --audio=virtual
+    main=$(window_named Kestrune "the workspace for $1")
+    xdotool windowactivate --sync "$main" >/dev/null 2>&1 || true
+    xdotool key --window "$main" --clearmodifiers alt+t
+    sleep 0.5
+    xdotool key --clearmodifiers --delay 200 t Return
+    launcher=$(window_named 設定 "Auto test on the Test menu for $1")
+    keys "$launcher"
+    typing 2
+    keys "$launcher" Tab Tab
+    typing "$work/station/$1"
+    keys "$launcher" Tab Tab space Return
+}
+
+# (j) The syllable masking test: "次へ　＞" on the directions, "始まる", and
+# the first trial (its masker is う, whose panel is dark green) 2 s later.
+auto_test syllablemask.ini
+directions=$(window_named 操作指示 "始める in the launcher for the masking test")
+keys "$directions" Return
+masking=$(window_named "音声分離実験をしている\\(1\\)" "次へ on the directions")
+eval "$(xdotool getwindowgeometry --shell "$masking")"
+click "$masking" 40 $((HEIGHT - 22))
+sleep 2.5
+capture "$masking" syllable-mask-test.png
+stop "$pid"
+
+# (k) The presentation panel: no directions; "始まる" and half a second of
+# the first sentence.
+auto_test play.ini
+presentation=$(window_named 音声を再生 "始める in the launcher for the presentation")
+eval "$(xdotool getwindowgeometry --shell "$presentation")"
+xdotool windowactivate --sync "$presentation" >/dev/null 2>&1 || true
+sleep 1.5
+# Taken directly, not through capture(): its pause would outlast the sentence.
+click "$presentation" 40 $((HEIGHT - 22))
+sleep 0.3
+import -frame -window "$presentation" -strip -define png:exclude-chunks=date,time "$out/presentation.png"
+echo "screenshots: $out/presentation.png"
 stop "$pid"

@@ -73,6 +73,21 @@ AnswerOutcome StoreVowelAnswer(Database& db, const AnswerJournal& journal, Vowel
     return outcome;
 }
 
+DbResult<qint64> AddSyllableMaskAnswer(Database& db, const SyllableMaskAnswerRow& row) {
+    return db.Insert(QStringLiteral("SyllableMaskRecord"), QString(),
+                     {{QStringLiteral("IIID"), row.subjectId},
+                      {QStringLiteral("SMRVolume"), row.volume},
+                      {QStringLiteral("SMRSelfevaluation"), row.selfEvaluation},
+                      {QStringLiteral("SMRTime"), row.time},
+                      {QStringLiteral("SMRDuration"), row.duration},
+                      {QStringLiteral("SMRMaskingContent"), row.maskingContent},
+                      {QStringLiteral("SMRMaskedContent"), row.maskedContent},
+                      {QStringLiteral("SMRRecognise"), row.recognised},
+                      {QStringLiteral("SMRState"), row.state ? QVariant(*row.state) : QVariant()},
+                      {QStringLiteral("SMRValidity"), row.validity},
+                      {QStringLiteral("SMRSNR"), row.snr}});
+}
+
 DbResult<qint64> AddTestRecord(Database& db, const TestRecordRow& row) {
     Values values{{QStringLiteral("IIID"), row.subjectId}, {QStringLiteral("AIID"), row.audioId}};
     auto optional = [&values](const char* column, const auto& value) {

@@ -59,6 +59,24 @@ struct AnswerOutcome {
  */
 AnswerOutcome StoreVowelAnswer(Database& db, const AnswerJournal& journal, VowelAnswerRow row);
 
+/** One SyllableMaskRecord row: an answer of the syllable masking test. */
+struct SyllableMaskAnswerRow {
+    qint64 subjectId = 0;      ///< IIID
+    int volume = 0;            ///< SMRVolume
+    int selfEvaluation = 0;    ///< SMRSelfevaluation
+    QString time;              ///< SMRTime, "yyyy-MM-dd HH:mm:ss"
+    qint64 duration = 0;       ///< SMRDuration, whole seconds
+    QString maskingContent;    ///< SMRMaskingContent
+    QString maskedContent;     ///< SMRMaskedContent
+    QString recognised;        ///< SMRRecognise
+    std::optional<int> state;  ///< SMRState: 1, 0, or empty (NULL) for "Not sure"
+    int validity = 1;          ///< SMRValidity
+    int snr = 0;               ///< SMRSNR
+};
+
+/** Stores one answer of the syllable masking test (the table has no key: 0). */
+DbResult<qint64> AddSyllableMaskAnswer(Database& db, const SyllableMaskAnswerRow& row);
+
 /** One TestRecord row: an answer of the sentence test or a judgement of the
  *  single-factor experiment. A column left as nullopt stays empty. */
 struct TestRecordRow {

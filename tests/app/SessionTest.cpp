@@ -204,14 +204,14 @@ class SessionTest : public QObject {
         auto none = Open(7, missing);
         QVERIFY(!none->Loaded());
         QVERIFY(!Controls{none.get()}.Button("startButton")->isEnabled());
-        // The dispatcher runs the vowel test (so the same refusal) and no other.
+        // The dispatcher runs the vowel test (so the same refusal) and the
+        // presentation panel, which finds no entry in an empty start.
         BatteryTestDispatcher dispatcher(Services());
         dispatcher.Run(TestKind::VowelDiscrimination, TestStart{7, missing, 2}, nullptr);
         dispatcher.Run(TestKind::AudioPresentation, TestStart{}, nullptr);
         const QString failed =
             QStringLiteral("Loading configuration file failed!\n") + missing + " can not be read";
-        QCOMPARE(prompter_->MessageTexts(),
-                 QStringList({failed, failed, "PLAY tests are not available in this version"}));
+        QCOMPARE(prompter_->MessageTexts(), QStringList({failed, failed, "No audio file exits!"}));
     }
 
     // --- The session ------------------------------------------------------------

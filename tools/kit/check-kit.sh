@@ -87,6 +87,26 @@ while IFS=$'\t' read -r n content; do
   ids[$n]=$id
 done < <(python3 tools/kit/sentences.py --contents)
 
+# The syllable masking material: the vowels again and four sea waves, all
+# readable at the vowels' format; the scenario names maskers the test knows.
+for name in 1 2 3 4 5 sea1 sea2 'sea1(fre)' 'sea2(fre)'; do
+  info=$("$cli" wave-info "$station/masking/$name.wav") || fail "masking/$name.wav not readable"
+  [[ $info == "channels=1 rate=22050 bits=16 block=2 "* ]] || fail "masking/$name.wav: $info"
+done
+file=$station/syllablemask.ini
+expect "syllablemask.ini TESTTYPE" "$("$cli" ini-get "$file" INFO TESTTYPE)" SYLLABLEMASKING
+expect "syllablemask.ini FILEPATH" "$("$cli" ini-get "$file" INFO FILEPATH)" "masking\\"
+for ((i = 1; i <= $("$cli" ini-get "$file" INFO TOTAL); i++)); do
+  masker=$("$cli" ini-get "$file" "DATA$i" FILENAME)
+  [[ -f $station/masking/$masker ]] || fail "syllablemask.ini DATA$i masker $masker is missing"
+done
+file=$station/play.ini
+expect "play.ini TESTTYPE" "$("$cli" ini-get "$file" INFO TESTTYPE)" PLAY
+for ((i = 1; i <= $("$cli" ini-get "$file" INFO TOTAL); i++)); do
+  entry=$("$cli" ini-get "$file" "DATA$i" FILEPATHNAME)
+  [[ -f $station/${entry//\\//} ]] || fail "play.ini DATA$i $entry is missing"
+done
+
 file=$station/sentence.ini
 expect "sentence.ini TESTTYPE" "$("$cli" ini-get "$file" INFO TESTTYPE)" SINGLE
 expect "sentence.ini TOTAL" "$("$cli" ini-get "$file" INFO TOTAL)" 3
@@ -107,13 +127,14 @@ for i in 1 2 3; do
 done
 expect "sentence.ini TYPEMASKs" "$masks" 148
 
-for ini in configtry.ini config1.ini config2.ini sentence.ini syllable.ini; do
+for ini in configtry.ini config1.ini config2.ini sentence.ini syllable.ini syllablemask.ini play.ini; do
   file=$station/$ini
   # Every line ends in CR LF, and the text is cp932.
   [[ $(grep -c $'\r$' "$file") == $(wc -l <"$file") ]] || fail "$ini has a line without CR LF"
   iconv -f CP932 -t UTF-8 "$file" >/dev/null || fail "$ini is not cp932"
   expect "$ini PICTUREPATH" "$("$cli" ini-get "$file" INFO PICTUREPATH)" "pictures\\"
-  [[ $ini == sentence.ini || $ini == syllable.ini ]] && continue
+  [[ $ini == sentence.ini || $ini == syllable.ini || $ini == syllablemask.ini || $ini == play.ini ]] &&
+    continue
   expect "$ini TESTTYPE" "$("$cli" ini-get "$file" INFO TESTTYPE)" NEWSYLLABLEMASKING
   expect "$ini FILEPATH" "$("$cli" ini-get "$file" INFO FILEPATH)" "vowels\\"
   pictures=$("$cli" ini-get "$file" INFO PICTURENUMBER)

@@ -4,6 +4,8 @@
 #include "app/battery/AutoTest2.h"
 #include "app/battery/AutoTest3.h"
 #include "app/battery/AutoTest4.h"
+#include "app/battery/AutoTest5.h"
+#include "app/battery/AutoTest8.h"
 #include "audio/WaitClock.h"
 #include "core/battery/Stimulus.h"
 #include "core/registry/Mappings.h"
@@ -19,7 +21,8 @@ QString TestTypeName(TestKind kind) {
 
 void UnavailableTestDispatcher::Run(TestKind type, const TestStart&, QWidget* parent) {
     if (type == TestKind::VowelDiscrimination || type == TestKind::SentenceRecognition ||
-        type == TestKind::TimeListening || type == TestKind::InterruptedSpeech) {
+        type == TestKind::TimeListening || type == TestKind::InterruptedSpeech ||
+        type == TestKind::SyllableMasking || type == TestKind::AudioPresentation) {
         // The test exists; what is missing is the sound system.
         prompter_.Message(parent, QString::fromUtf8(kAudioOutputErrorMessage));
         return;
@@ -55,6 +58,15 @@ void BatteryTestDispatcher::Run(TestKind type, const TestStart& start, QWidget* 
         case TestKind::InterruptedSpeech:
             RunModalTest<CAutoTest4>(services_, start, parent);
             return;
+        case TestKind::SyllableMasking:
+            RunModalTest<CAutoTest5>(services_, start, parent);
+            return;
+        case TestKind::AudioPresentation: {
+            // The presentation panel plays a list; it stores no answers.
+            CAutoTest8 dialog(services_, start.scenarioPath, parent);
+            if (dialog.Loaded()) dialog.RunModal();
+            return;
+        }
         default:
             break;
     }

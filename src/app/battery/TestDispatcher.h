@@ -32,9 +32,8 @@ class TestDispatcher {
 };
 
 /**
- * The dispatcher of a program without a sound system: the vowel, the
- * sentence, the time and the interrupted speech tests, which exist, are
- * answered with "Audio output error!" as the session panel does;
+ * The dispatcher of a program without a sound system: the tests that exist
+ * are answered with "Audio output error!" as the session panel does;
  * every other type with "<TESTTYPE> tests are not available in this
  * version" (their dialogs are not built yet).
  */
@@ -49,7 +48,8 @@ class UnavailableTestDispatcher final : public TestDispatcher {
 
 /**
  * The dispatcher of the built test dialogs: SentenceRecognition runs
- * CAutoTest2, TimeListening CAutoTest3, InterruptedSpeech CAutoTest4 and
+ * CAutoTest2, TimeListening CAutoTest3, InterruptedSpeech CAutoTest4,
+ * SyllableMasking CAutoTest5, AudioPresentation CAutoTest8 and
  * VowelDiscrimination CAutoTest6 modally (the subject's age computed from
  * the year of birth in the subject registry, no result workbook); every
  * other type still gets the "not available" text.
