@@ -2,6 +2,7 @@
 
 #include "app/Prompter.h"
 #include "app/battery/AutoTest2.h"
+#include "app/battery/AutoTest7.h"
 #include "audio/WaitClock.h"
 #include "core/battery/Stimulus.h"
 #include "core/registry/Mappings.h"
@@ -16,7 +17,8 @@ QString TestTypeName(TestKind kind) {
 }
 
 void UnavailableTestDispatcher::Run(TestKind type, const TestStart&, QWidget* parent) {
-    if (type == TestKind::VowelDiscrimination || type == TestKind::SentenceRecognition) {
+    if (type == TestKind::VowelDiscrimination || type == TestKind::SentenceRecognition ||
+        type == TestKind::SpeededSyllable) {
         // The test exists; what is missing is the sound system.
         prompter_.Message(parent, QString::fromUtf8(kAudioOutputErrorMessage));
         return;
@@ -32,6 +34,12 @@ namespace kestrune::app {
 void BatteryTestDispatcher::Run(TestKind type, const TestStart& start, QWidget* parent) {
     if (type == TestKind::SentenceRecognition) {
         CAutoTest2 dialog(services_, {start.subjectId, start.selfEvaluation, start.scenarioPath},
+                          parent);
+        if (dialog.Loaded()) dialog.RunModal();
+        return;
+    }
+    if (type == TestKind::SpeededSyllable) {
+        CAutoTest7 dialog(services_, {start.subjectId, start.selfEvaluation, start.scenarioPath},
                           parent);
         if (dialog.Loaded()) dialog.RunModal();
         return;

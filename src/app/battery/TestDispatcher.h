@@ -32,11 +32,10 @@ class TestDispatcher {
 };
 
 /**
- * The dispatcher of a program without a sound system: the vowel and the
- * sentence tests, which exist, are answered with "Audio output error!" as
- * the session panel does;
- * every other type with "<TESTTYPE> tests are not available in this
- * version" (their dialogs are not built yet).
+ * The dispatcher of a program without a sound system: the vowel, the
+ * sentence and the speeded syllable tests, which exist, are answered with
+ * "Audio output error!" as the session panel does; every other type with "<TESTTYPE> tests are not
+ * available in this version" (their dialogs are not built yet).
  */
 class UnavailableTestDispatcher final : public TestDispatcher {
   public:
@@ -49,9 +48,10 @@ class UnavailableTestDispatcher final : public TestDispatcher {
 
 /**
  * The dispatcher of the built test dialogs: SentenceRecognition runs
- * CAutoTest2 and VowelDiscrimination CAutoTest6 modally (the subject's age
- * computed from the year of birth in the subject registry, no result
- * workbook); every other type still gets the "not available" text.
+ * CAutoTest2, SpeededSyllable CAutoTest7 and VowelDiscrimination CAutoTest6
+ * modally (the vowel test gets the subject's age computed from the year of
+ * birth in the subject registry, no result workbook); every other type still gets the "not
+ * available" text.
  */
 class BatteryTestDispatcher final : public TestDispatcher {
   public:
