@@ -78,12 +78,10 @@ class SpeedupTestTest : public QObject {
 
         const double limits[] = {5.0, 1.85, 0.0};
         const char* const panels[] = {"vowelA", "vowelI", "vowelU"};
-        int heard = 0;
         for (int n = 1; dialog_->Test()->CurrentItem() >= 0; ++n) {
             QVERIFY2(n < 40, "the test does not end");
             const auto [vowel, speed] = Hear(n);
             QVERIFY(vowel >= 0 && vowel < 3);
-            ++heard;
             if (speed <= limits[vowel]) {
                 Click(ui.Button(panels[vowel]));
                 QVERIFY(ui.Button("confirmButton")->isEnabled());
@@ -117,7 +115,6 @@ class SpeedupTestTest : public QObject {
                                        "い 1.600000 1 1 7 45 2", "い 1.800000 1 1 7 45 2",
                                        " 2.000000 0.5 1 7 45 2", " 2.000000 0 1 7 45 2"}));
         QCOMPARE(rows[2], QStringList({" 3.200000 0.5 1 7 45 2", " 3.200000 0 3 7 45 2"}));
-        QCOMPARE(heard, 19);
     }
 
     void launcherRunsIt() {
