@@ -21,6 +21,7 @@
 #   play.ini                 presentation list (PLAY): sentences and a sea wave
 #   configtry.ini            practice scenario (four pairs)
 #   config1.ini, config2.ini measured scenarios (all 25 pairs), ages <= 45 / > 45
+#   speedup.ini              the speeded syllable scenario over the same vowels
 #   pictures/pic1.bmp ...    instruction pictures shown during the test
 #   headphone.jpg            the picture beside the directions
 #   Data/                    where the result workbooks go
@@ -62,6 +63,7 @@ echo "Recording the sentences with espeak-ng:"
 python3 "$kit/sentences.py" "$work/sentences"
 pictures=$(python3 "$kit/pictures.py" "$work" "$work/pictures")
 python3 "$kit/scenarios.py" "$work" "vowels\\" "pictures\\" "$pictures"
+python3 "$kit/speedup.py" "$work" "vowels\\" "pictures\\" "$pictures"
 echo "Recording the clock times with espeak-ng:"
 python3 "$kit/times.py" "$work" "pictures\\" "$pictures"
 

@@ -25,6 +25,9 @@
 #                         syllablemask.ini, its first trial playing under う
 #   presentation.png      the presentation panel on the kit's play.ini, its
 #                         first recording playing
+#   speeded-syllable.png  the speeded syllable test from Test > Auto test on
+#                         the kit's speedup.ini, its first vowel played and
+#                         a panel chosen
 #
 # Run it again whenever one of these windows changes. Not part of CI; it
 # overwrites the same files on every run.
@@ -605,4 +608,32 @@ click "$presentation" 40 $((HEIGHT - 22))
 sleep 0.3
 import -frame -window "$presentation" -strip -define png:exclude-chunks=date,time "$out/presentation.png"
 echo "screenshots: $out/presentation.png"
+stop "$pid"
+
+# (h) The speeded syllable test: Test(&T) > Auto &test with subject 2 and
+# the kit's speedup.ini; "次へ　＞" on the directions, "始まる", and the
+# panel "う" chosen once the first vowel has played.
+launch --workspace --audio=virtual
+speedup_main=$(window_named Kestrune "the workspace for the speeded syllable test")
+xdotool windowactivate --sync "$speedup_main" >/dev/null 2>&1 || true
+xdotool key --window "$speedup_main" --clearmodifiers alt+t
+sleep 0.5
+xdotool key --clearmodifiers --delay 200 t Return
+launcher=$(window_named 設定 "Auto test on the Test menu")
+keys "$launcher"
+typing 2
+keys "$launcher" Tab Tab
+typing "$work/station/speedup.ini"
+keys "$launcher" Tab Tab space Return
+directions=$(window_named 操作指示 "始める in the launcher for the speeded syllable test")
+keys "$directions" Return
+speedup=$(window_named 加速音声の実験をしている "次へ on the directions")
+eval "$(xdotool getwindowgeometry --shell "$speedup")"
+# "始まる" is the first button of the bottom row.
+click "$speedup" 40 $((HEIGHT - 22))
+# 2 s to the vowel, three plays of it; then the middle panel of the row above
+# the bottom row.
+sleep 4
+click "$speedup" $((WIDTH / 2)) $((HEIGHT - 95))
+capture "$speedup" speeded-syllable.png
 stop "$pid"

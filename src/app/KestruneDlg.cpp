@@ -1092,7 +1092,7 @@ void CKestruneDlg::ShowAutoTest() {
         return;
     }
     // The tests that exist run through the program's sound output; without
-    // one (no device could be made) every type gets the "not available" text.
+    // one (no device could be made) every type gets "Audio output error!".
     // The tests play on the same device: the workspace's playback ends first.
     StopPlayback();
     std::unique_ptr<TestDispatcher> dispatcher;

@@ -234,6 +234,34 @@ DbResult<HalfDutyScore> ReadHalfDutyScore(Database& db, qint64 subjectId) {
     return {{correct.value, total.value}, std::nullopt};
 }
 
+DbResult<qint64> AddSpeedupAnswer(Database& db, const SpeedupAnswerRow& row) {
+    const QVariant state =
+        row.state == 0.5 ? QVariant(QStringLiteral("0.5")) : QVariant(static_cast<int>(row.state));
+    return db.Insert(QStringLiteral("SyllableSpeedupRecord"), QString(),
+                     {{QStringLiteral("IIID"), row.subjectId},
+                      {QStringLiteral("SSRVolume"), row.volume},
+                      {QStringLiteral("SSRSelfevaluation"), row.selfEvaluation},
+                      {QStringLiteral("SSRTime"), row.time},
+                      {QStringLiteral("SSRDuration"), row.duration},
+                      {QStringLiteral("SSRContent"), row.content},
+                      {QStringLiteral("SSRRecognise"), row.recognised},
+                      {QStringLiteral("SSRSpeed"), row.speed},
+                      {QStringLiteral("SSRState"), state},
+                      {QStringLiteral("SSRValidity"), row.validity}});
+}
+
+DbResult<std::optional<double>> ReadFailingSpeedAverage(Database& db, qint64 subjectId) {
+    DbResult<std::optional<double>> result;
+    const auto rows = db.Query(
+        {QStringLiteral("SELECT AVG(SSRSpeed) FROM SyllableSpeedupRecord WHERE SSRState=0 And "
+                        "SSRValidity=1 And IIID=?"),
+         {subjectId}});
+    result.error = rows.error;
+    if (rows.Ok() && !rows.value.empty() && !rows.value.front().At(0).isNull())
+        result.value = rows.value.front().At(0).toDouble();
+    return result;
+}
+
 DbResult<std::optional<QString>> LastTypedAnswer(Database& db) {
     DbResult<std::optional<QString>> result;
     const auto rows = db.Query(

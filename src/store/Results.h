@@ -168,6 +168,27 @@ struct HalfDutyScore {
 };
 DbResult<HalfDutyScore> ReadHalfDutyScore(Database& db, qint64 subjectId);
 
+/** One SyllableSpeedupRecord row: an answer of the speeded syllable test. */
+struct SpeedupAnswerRow {
+    qint64 subjectId = 0;    ///< IIID
+    int volume = 0;          ///< SSRVolume
+    int selfEvaluation = 0;  ///< SSRSelfevaluation
+    QString time;            ///< SSRTime
+    qint64 duration = 0;     ///< SSRDuration, whole seconds
+    QString content;         ///< SSRContent, the vowel played
+    QString recognised;      ///< SSRRecognise, the vowel chosen ("" for none)
+    QString speed;           ///< SSRSpeed, "%f"
+    double state = 0.0;      ///< SSRState: 1 and 0 as integers, 0.5 as the text "0.5"
+    int validity = 1;        ///< SSRValidity
+};
+
+/** Stores one answer of the speeded syllable test. */
+DbResult<qint64> AddSpeedupAnswer(Database& db, const SpeedupAnswerRow& row);
+
+/** The subject's average speed over the answers that ended an item (state 0,
+ *  validity 1) of every session; none when there is no such answer. */
+DbResult<std::optional<double>> ReadFailingSpeedAverage(Database& db, qint64 subjectId);
+
 /** The newest non-empty TRContent of any subject (the input dialog's
  *  "前回と同じ"); nullopt when there is none. */
 DbResult<std::optional<QString>> LastTypedAnswer(Database& db);

@@ -5,6 +5,7 @@
 #include "app/battery/AutoTest3.h"
 #include "app/battery/AutoTest4.h"
 #include "app/battery/AutoTest5.h"
+#include "app/battery/AutoTest7.h"
 #include "app/battery/AutoTest8.h"
 #include "audio/WaitClock.h"
 #include "core/battery/Stimulus.h"
@@ -14,21 +15,9 @@
 
 namespace kestrune::app {
 
-QString TestTypeName(TestKind kind) {
-    const std::string_view value = TestTypeValue(kind);
-    return QString::fromLatin1(value.data(), static_cast<qsizetype>(value.size()));
-}
-
-void UnavailableTestDispatcher::Run(TestKind type, const TestStart&, QWidget* parent) {
-    if (type == TestKind::VowelDiscrimination || type == TestKind::SentenceRecognition ||
-        type == TestKind::TimeListening || type == TestKind::InterruptedSpeech ||
-        type == TestKind::SyllableMasking || type == TestKind::AudioPresentation) {
-        // The test exists; what is missing is the sound system.
-        prompter_.Message(parent, QString::fromUtf8(kAudioOutputErrorMessage));
-        return;
-    }
-    prompter_.Message(
-        parent, TestTypeName(type) + QStringLiteral(" tests are not available in this version"));
+void UnavailableTestDispatcher::Run(TestKind, const TestStart&, QWidget* parent) {
+    // Every test exists; what is missing is the sound system.
+    prompter_.Message(parent, QString::fromUtf8(kAudioOutputErrorMessage));
 }
 
 }  // namespace kestrune::app
@@ -67,12 +56,11 @@ void BatteryTestDispatcher::Run(TestKind type, const TestStart& start, QWidget* 
             if (dialog.Loaded()) dialog.RunModal();
             return;
         }
-        default:
+        case TestKind::SpeededSyllable:
+            RunModalTest<CAutoTest7>(services_, start, parent);
+            return;
+        case TestKind::VowelDiscrimination:
             break;
-    }
-    if (type != TestKind::VowelDiscrimination) {
-        unavailable_.Run(type, start, parent);
-        return;
     }
     VowelTestSetup setup;
     setup.subjectId = start.subjectId;

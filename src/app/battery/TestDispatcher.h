@@ -11,9 +11,6 @@ namespace kestrune::app {
 
 class Prompter;
 
-/** The TESTTYPE value of a type ("SINGLE", ...). */
-QString TestTypeName(TestKind kind);
-
 /** What the launcher hands to every test it starts. */
 struct TestStart {
     int subjectId = 0;       ///< IIID of the subject
@@ -32,10 +29,8 @@ class TestDispatcher {
 };
 
 /**
- * The dispatcher of a program without a sound system: the tests that exist
- * are answered with "Audio output error!" as the session panel does;
- * every other type with "<TESTTYPE> tests are not available in this
- * version" (their dialogs are not built yet).
+ * The dispatcher of a program without a sound system: every test type is
+ * answered with "Audio output error!", as the session panel does.
  */
 class UnavailableTestDispatcher final : public TestDispatcher {
   public:
@@ -49,10 +44,10 @@ class UnavailableTestDispatcher final : public TestDispatcher {
 /**
  * The dispatcher of the built test dialogs: SentenceRecognition runs
  * CAutoTest2, TimeListening CAutoTest3, InterruptedSpeech CAutoTest4,
- * SyllableMasking CAutoTest5, AudioPresentation CAutoTest8 and
- * VowelDiscrimination CAutoTest6 modally (the subject's age computed from
- * the year of birth in the subject registry, no result workbook); every
- * other type still gets the "not available" text.
+ * SyllableMasking CAutoTest5, SpeededSyllable CAutoTest7,
+ * AudioPresentation CAutoTest8 and VowelDiscrimination CAutoTest6 modally
+ * (the vowel test gets the subject's age computed from the year of birth in
+ * the subject registry, no result workbook).
  */
 class BatteryTestDispatcher final : public TestDispatcher {
   public:
