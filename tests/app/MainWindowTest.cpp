@@ -357,7 +357,7 @@ class MainWindowTest : public QObject {
         scenarioChooser_->openAnswers.push_back(scenario);
 
         // Filled in as the experimenter would: "参照" asks the scenario chooser,
-        // "始める" reaches this version's dispatcher, which has no dialog for the type.
+        // "始める" reaches the dispatcher of a window without a sound output.
         QString browsed;
         bool isLauncher = false, ownedByWindow = false, accepted = false;
         OnNextModal([&](QWidget* modal) {
