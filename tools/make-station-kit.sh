@@ -6,6 +6,9 @@
 #                            mono, trimmed and level-matched
 #   sentences/1.wav ... 5.wav  short sentences spoken by espeak-ng, made like
 #                            the vowels, for the sentence recognition test
+#   mix/1.wav ... 5.wav      numbers spoken by espeak-ng, the mix generator's
+#                            maskers and targets
+#   CreateMix.ini            the mix description (Process -> Mix generator)
 #   configtry.ini            practice scenario (four pairs)
 #   config1.ini, config2.ini measured scenarios (all 25 pairs), ages <= 45 / > 45
 #   pictures/pic1.bmp ...    instruction pictures shown during the test
@@ -47,10 +50,12 @@ echo "Recording the vowels with espeak-ng:"
 python3 "$kit/vowels.py" "$work/vowels"
 echo "Recording the sentences with espeak-ng:"
 python3 "$kit/sentences.py" "$work/sentences"
+echo "Recording the mix generator's numbers with espeak-ng:"
+python3 "$kit/mix.py" "$work" "$station"
 pictures=$(python3 "$kit/pictures.py" "$work" "$work/pictures")
 python3 "$kit/scenarios.py" "$work" "vowels\\" "pictures\\" "$pictures"
 
-mkdir -p "$station/vowels" "$station/sentences" "$station/pictures" "$station/Data"
+mkdir -p "$station/vowels" "$station/sentences" "$station/pictures" "$station/mix" "$station/Data"
 made=0
 while IFS= read -r -d '' file; do
   name=${file#"$work"/}
