@@ -102,14 +102,12 @@ class SignalWindowTest : public QObject {
         QCOMPARE(bounds("actionTimeDomainFilter", "0", "200"), (QStringList{"0", "0"}));
         const WaveSet& set = window_->Waves();
         QCOMPARE(Pcm16At(set.samples[0].data(), 250), int16_t{0});  // 251 > 200
-        QCOMPARE(Pcm16At(set.samples[0].data(), 150), int16_t{151});
         QCOMPARE(bounds("actionTimeDomainFilter", "abc", "32769"), (QStringList{"0", "200"}));
         QCOMPARE(Messages(), QStringList{"Invalid parameter is founed!"});
         // The band-stop's limit is half the file's rate.
         QCOMPARE(bounds("actionFrequencyDomainFilter", "0", "11026"), (QStringList{"0", "0"}));
         QCOMPARE(Messages().last(), QStringLiteral("Invalid parameter is found!"));
         QCOMPARE(bounds("actionFrequencyDomainFilter", "1000", "11025"), (QStringList{"0", "0"}));
-        QCOMPARE(set.processParameters.filterStopFrequency, 11025);
         QCOMPARE(set.names[0], std::string("Edited wave"));
     }
 

@@ -3,7 +3,6 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <fstream>
 #include <iterator>
 #include <sstream>
@@ -80,13 +79,11 @@ TEST(SignalCommands, WriteWhatTheWorkspaceWrites) {
         generators::MixGenerator(mixed, {.descriptionPath = dir.File("mix.ini")}, random).ok);
     EXPECT_EQ(Contents(mix), Saved(mixed, dir));
 
-    // The averaged spectrum as CSV, one line per bin below N / 2.
+    // The averaged spectrum as CSV.
     std::ostringstream csv;
     ASSERT_EQ(cli::Run({"spectrum", sine, "--frame", "512", "--shift", "256"}, csv, err), kExitOk);
     const dsp::AveragedSpectrum average = dsp::FileAverageSpectrum(sine, 512, 256);
     EXPECT_EQ(csv.str(), dsp::SpectrumCsv({average}, {sine}, 512, 22050));
-    const std::string lines = csv.str();
-    EXPECT_EQ(std::count(lines.begin(), lines.end(), '\n'), 257);
 }
 
 TEST(SignalCommands, RefuseBadInputWithStatusTwo) {

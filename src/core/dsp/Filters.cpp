@@ -95,7 +95,7 @@ Outcome FrequencyDomainFilter(WaveSet& set, int32_t low, int32_t high, uint32_t 
             spectrum[static_cast<std::size_t>(k)] = {};
             if (k > 0) spectrum[static_cast<std::size_t>((n - k) % n)] = {};
         }
-        fft.Inverse();
+        fft.InverseReal();  // both halves edited alike: the output is real
         const std::span<const dsp::CFft::Complex> output = fft.Output();
         for (int j = 0; j < s; ++j) {
             const dsp::CFft::Complex y = output[static_cast<std::size_t>(j)];

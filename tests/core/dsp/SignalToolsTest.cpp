@@ -34,15 +34,8 @@ WaveSet SetOf(uint32_t rate, uint16_t bits, const std::vector<int>& values) {
     WaveSet set = EmptySet(rate, bits);
     set.waveCount = 1;
     set.sampleCounts[0] = static_cast<uint32_t>(values.size());
-    set.samples[0].clear();
-    for (int v : values) {
-        if (bits == 8) {
-            set.samples[0].push_back(static_cast<uint8_t>(v));
-        } else {
-            set.samples[0].push_back(static_cast<uint8_t>(v & 0xFF));
-            set.samples[0].push_back(static_cast<uint8_t>((v >> 8) & 0xFF));
-        }
-    }
+    set.samples[0] = bits == 8 ? std::vector<uint8_t>(values.begin(), values.end())
+                               : Bytes16({values.begin(), values.end()});
     return set;
 }
 
@@ -66,10 +59,8 @@ double BinMagnitude(const std::vector<int>& wave, std::size_t from, int n, int b
 
 // A sine at the frequency of bin k of an N-point frame at 44100 Hz.
 std::vector<int> BinTone(std::size_t count, double amplitude, int bin, int n = 2048) {
-    std::vector<int> out(count);
-    for (std::size_t t = 0; t < count; ++t)
-        out[t] = static_cast<int>(amplitude * std::sin(2 * std::numbers::pi * bin * t / n));
-    return out;
+    return kestrune::testing::Wave<int>(
+        count, [&](int t) { return amplitude * std::sin(2 * std::numbers::pi * bin * t / n); });
 }
 
 }  // namespace
@@ -124,7 +115,7 @@ TEST(SinGenerator, HoldsGlidesAndHoldsWithExactSampleCounts) {
             return static_cast<double>(top) * c.rate / 4096;
         };
         EXPECT_NEAR(peakHz(c.rate), c.beginHz, 11.0);
-        EXPECT_NEAR(peakHz(c.count + c.rate - c.rate), c.endHz, 11.0);
+        EXPECT_NEAR(peakHz(c.count), c.endHz, 11.0);
     }
 }
 
@@ -406,10 +397,7 @@ TEST(AveragedSpectrum, LevelsPowerAndTable) {
     EXPECT_DOUBLE_EQ(dsp::PowerDb(std::vector<int>(1024, 4096)), 0.0);
     EXPECT_NEAR(dsp::PowerDb(std::vector<int>(16, 2048)), -6.0206, 1e-4);
     EXPECT_NEAR(dsp::LevelDb(4095, 1024), -30.103, 1e-3);
-    EXPECT_DOUBLE_EQ(dsp::LevelToY(5.0, 300), 0.0);
     EXPECT_DOUBLE_EQ(dsp::LevelToY(-70.0, 300), 300.0);
-    EXPECT_EQ(dsp::CurveColor(0, 1), (dsp::Rgb{0, 0, 0}));
-    EXPECT_EQ(dsp::CurveColor(1, 2), (dsp::Rgb{255, 0, 0}));
     EXPECT_EQ(dsp::FrequencyAxisRule(1024, 44100.0 / 2048).labelEvery, 5);
     EXPECT_EQ(dsp::FrequencyAxisRule(128, 8000.0 / 256).labelEvery, 1);
     dsp::AveragedSpectrum one;
@@ -435,12 +423,8 @@ TEST(DivisionListen, AlternatesTheEarsPeriodByPeriod) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.rate + c.duty);
-        std::vector<uint8_t> bytes;
-        for (std::size_t i = 0; i < c.frames; ++i) {
-            const int16_t v = static_cast<int16_t>(i % 200 + 1);
-            bytes.push_back(static_cast<uint8_t>(v & 0xFF));
-            bytes.push_back(static_cast<uint8_t>(v >> 8));
-        }
+        const auto bytes =
+            Bytes16(kestrune::testing::Wave(c.frames, [](int i) { return i % 200 + 1; }));
         const auto stereo = dsp::StereoSource(bytes, static_cast<uint32_t>(c.frames), 16);
         const auto out = dsp::AlternateEars(stereo, c.rate, c.periodMs, c.duty);
         ASSERT_EQ(out.size(), 2 * c.frames);
