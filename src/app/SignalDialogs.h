@@ -31,9 +31,7 @@ class CIntegerFields : public QDialog {
     /** Field i as atoi reads it. */
     int Value(int i) const;
     /** The grid the fields sit in, for a dialog that adds a row. */
-    QGridLayout* Grid() const {
-        return grid_;
-    }
+    QGridLayout* Grid() const { return grid_; }
 
   private:
     std::vector<QLineEdit*> edits_;
