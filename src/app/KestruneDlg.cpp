@@ -1015,8 +1015,13 @@ void CKestruneDlg::SinGenerator() {
 
 void CKestruneDlg::MixGenerator() {
     if (waveSet_.waveCount != 0) return Show(Refusal(generators::kCloseWavesFirst));
+    // The station's own description when it has one (the demo kit makes it),
+    // else the path the experimenters' stations have always used.
     generators::MixSettings start;
-    start.descriptionPath = "D:\\Kestrune\\scenarios\\ZO7100\\CreateMix.ini";
+    const QString stationMix = QDir(stationDir_).filePath(QStringLiteral("CreateMix.ini"));
+    start.descriptionPath = !stationDir_.isEmpty() && QFile::exists(stationMix)
+                                ? QFile::encodeName(stationMix).toStdString()
+                                : "D:\\Kestrune\\scenarios\\ZO7100\\CreateMix.ini";
     CMixGenerator dialog(start, *services_.scenarios, this);
     if (dialog.exec() != QDialog::Accepted) return;
     const Outcome outcome = RecordEdit([&](WaveSet& set) {

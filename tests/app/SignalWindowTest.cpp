@@ -3,6 +3,7 @@
 
 #include <QAction>
 #include <QComboBox>
+#include <QDir>
 #include <QFile>
 #include <QImage>
 #include <QLabel>
@@ -85,6 +86,23 @@ class SignalWindowTest : public QObject {
         OpenTone("a.wav", 22050, 0, 100);
         window_->findChild<QAction*>("actionSinGenerator")->trigger();
         QCOMPARE(Messages(), QStringList{"Please close all the wave files firstly!"});
+    }
+
+    void mixGeneratorReadsTheStationsDescription() {
+        QDir(fakes_.dir.path()).mkdir("mix");
+        for (int i = 1; i <= 5; ++i)
+            OpenTone(qPrintable(QString("mix/%1.wav").arg(i)), 44100, 0, 4410);
+        window_->CloseAllWaves();
+        const QString ini = fakes_.dir.filePath("CreateMix.ini");
+        WriteFile(ini, "[INFO]\r\nFILEPATH=" + QFile::encodeName(fakes_.dir.filePath("mix/")) +
+                           "\r\nTOTAL=2\r\n");
+        Run("actionMixGenerator", [&](Controls c) {
+            QCOMPARE(c.Edit("descriptionEdit")->text(), ini);
+            c.Edit("beforeEdit")->setText("0");
+            Click(c.Button("okButton"));
+        });
+        QCOMPARE(window_->Waves().names[0], std::string("Created mix wave"));
+        QCOMPARE(window_->Waves().sampleCounts[0], 6u * 44100);  // (int)(2 x 2 + 0 + 2 + 0.1) s
     }
 
     void filtersKeepTheirBoundsAndCheckThem() {
