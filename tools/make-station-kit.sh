@@ -19,6 +19,9 @@
 #                            maskers (sox: filtered, slowly swelling noise)
 #   syllablemask.ini         syllable masking scenario (SYLLABLEMASKING)
 #   play.ini                 presentation list (PLAY): sentences and a sea wave
+#   mix/1.wav ... 5.wav      numbers spoken by espeak-ng, the mix generator's
+#                            maskers and targets
+#   CreateMix.ini            the mix description (Process -> Mix generator)
 #   configtry.ini            practice scenario (four pairs)
 #   config1.ini, config2.ini measured scenarios (all 25 pairs), ages <= 45 / > 45
 #   speedup.ini              the speeded syllable scenario over the same vowels
@@ -61,6 +64,8 @@ echo "Recording the vowels with espeak-ng:"
 python3 "$kit/vowels.py" "$work/vowels"
 echo "Recording the sentences with espeak-ng:"
 python3 "$kit/sentences.py" "$work/sentences"
+echo "Recording the mix generator's numbers with espeak-ng:"
+python3 "$kit/mix.py" "$work" "$station"
 pictures=$(python3 "$kit/pictures.py" "$work" "$work/pictures")
 python3 "$kit/scenarios.py" "$work" "vowels\\" "pictures\\" "$pictures"
 python3 "$kit/speedup.py" "$work" "vowels\\" "pictures\\" "$pictures"
@@ -74,7 +79,7 @@ echo "Making the sea-wave maskers with sox:"
 python3 "$kit/masking.py" "$work" "pictures\\" "$pictures"
 
 mkdir -p "$station/vowels" "$station/sentences" "$station/times" "$station/kana" "$station/masking" \
-  "$station/pictures" "$station/Data"
+  "$station/mix" "$station/pictures" "$station/Data"
 made=0
 while IFS= read -r -d '' file; do
   name=${file#"$work"/}

@@ -8,6 +8,8 @@
 #   subject-registry.png  the subject registry, from the workspace's Test menu
 #   audio-devices.png     Options > Audio devices..., from the workspace
 #   audio-mixer.png       Process > Audio mixer... on the workspace's two waves
+#   averaged-spectrum.png Analyse > Averaged spectrum on the same two waves
+#   division-listen.png   Test > Division listen on one of them
 #   session-panel.png     the session panel of a normal start
 #   entry-form.png        the subject's entry form, a name and an age typed in
 #   directions.png        the directions of the vowel test, after "次へ　＞"
@@ -306,6 +308,28 @@ sleep 0.5
 xdotool key --clearmodifiers u
 mixer=$(window_named 音声を混合する "Audio mixer on the Process menu")
 capture "$mixer" audio-mixer.png
+stop "$pid"
+
+# (a4) Analyse(&A) > &Averaged spectrum on the two vowels: /a/ blue, /i/ red.
+launch --workspace "$work/waves/母音あ.wav" "$work/waves/母音い.wav"
+spectrum_main=$(window_named Kestrune "the workspace for the averaged spectrum")
+xdotool windowactivate --sync "$spectrum_main" >/dev/null 2>&1 || true
+xdotool key --window "$spectrum_main" --clearmodifiers alt+a
+sleep 0.5
+xdotool key --clearmodifiers a
+spectrum=$(window_named 平均スペクトル "Averaged spectrum on the Analyse menu")
+capture "$spectrum" averaged-spectrum.png
+stop "$pid"
+
+# (a5) Test(&T) > &Division listen on the vowel /a/ (virtual sound output).
+launch --workspace --audio=virtual "$work/waves/母音あ.wav"
+division_main=$(window_named Kestrune "the workspace for division listening")
+xdotool windowactivate --sync "$division_main" >/dev/null 2>&1 || true
+xdotool key --window "$division_main" --clearmodifiers alt+t
+sleep 0.5
+xdotool key --clearmodifiers d
+division=$(window_named 分離聴 "Division listen on the Test menu")
+capture "$division" division-listen.png
 stop "$pid"
 
 # (a2) A recording in progress: Operate(&O) > Record Star&t on a workspace

@@ -27,14 +27,17 @@
 #include "app/Amplify.h"
 #include "app/AudioDevicesDlg.h"
 #include "app/AudioInfo.h"
+#include "app/AvgSpectrum.h"
 #include "app/CalibrateDlg.h"
 #include "app/Choosers.h"
+#include "app/DivisionListen.h"
 #include "app/HyperLink.h"
 #include "app/IndividualInformation.h"
 #include "app/MainTestPanel.h"
 #include "app/Mixer.h"
 #include "app/Prompter.h"
 #include "app/SetParameters.h"
+#include "app/SignalDialogs.h"
 #include "app/StartupOptions.h"
 #include "app/StationLog.h"
 #include "app/ToolbarIcons.h"
@@ -50,9 +53,12 @@
 #include "audio/VirtualInput.h"
 #include "audio/WaitClock.h"
 #include "core/dsp/Amplify.h"
+#include "core/dsp/AvgSpectrum.h"
 #include "core/dsp/DutyCycle.h"
 #include "core/dsp/EditRules.h"
 #include "core/dsp/Edits.h"
+#include "core/dsp/Filters.h"
+#include "core/dsp/Generators.h"
 #include "core/dsp/Mixer.h"
 #include "core/dsp/Noise.h"
 #include "core/util/Clock.h"
@@ -325,11 +331,16 @@ void CKestruneDlg::BuildMenus() {
                       "actionSignalStandardization"),
             &QAction::triggered, this, &CKestruneDlg::SignalStandardization);
     process->addSeparator();
-    AddAction(process, QStringLiteral("Sin &generator"), "actionSinGenerator");
-    AddAction(process, QStringLiteral("M&ix generator"), "actionMixGenerator");
+    connect(AddAction(process, QStringLiteral("Sin &generator"), "actionSinGenerator"),
+            &QAction::triggered, this, &CKestruneDlg::SinGenerator);
+    connect(AddAction(process, QStringLiteral("M&ix generator"), "actionMixGenerator"),
+            &QAction::triggered, this, &CKestruneDlg::MixGenerator);
     process->addSeparator();
-    AddAction(process, QStringLiteral("&Time domain filter"), "actionTimeDomainFilter");
-    AddAction(process, QStringLiteral("&Frequency domain filter"), "actionFrequencyDomainFilter");
+    connect(AddAction(process, QStringLiteral("&Time domain filter"), "actionTimeDomainFilter"),
+            &QAction::triggered, this, &CKestruneDlg::TimeDomainFilter);
+    connect(AddAction(process, QStringLiteral("&Frequency domain filter"),
+                      "actionFrequencyDomainFilter"),
+            &QAction::triggered, this, &CKestruneDlg::FrequencyDomainFilter);
     process->addSeparator();
     connect(AddAction(process, QStringLiteral("&Reset"), "actionReset"), &QAction::triggered, this,
             &CKestruneDlg::ResetWave);
@@ -343,8 +354,11 @@ void CKestruneDlg::BuildMenus() {
     AddAction(analyse, QStringLiteral("&Intermittent analyse"), "actionIntermittentAnalyse");
     AddAction(analyse, QStringLiteral("&Trainging result analyse"), "actionTrainingResultAnalyse");
     analyse->addSeparator();
-    AddAction(analyse, QStringLiteral("&Averaged spectrum"), "actionAveragedSpectrum");
-    AddAction(analyse, QStringLiteral("Find &Hz point in max energy"), "actionFindMaxEnergyHz");
+    connect(AddAction(analyse, QStringLiteral("&Averaged spectrum"), "actionAveragedSpectrum"),
+            &QAction::triggered, this, &CKestruneDlg::AveragedSpectrum);
+    connect(
+        AddAction(analyse, QStringLiteral("Find &Hz point in max energy"), "actionFindMaxEnergyHz"),
+        &QAction::triggered, this, &CKestruneDlg::FindMaxEnergyHz);
     analyse->addSeparator();
     AddAction(analyse, QStringLiteral("&Mask analyse"), "actionMaskAnalyse");
 
@@ -355,7 +369,8 @@ void CKestruneDlg::BuildMenus() {
     individualInformationAction_ =
         AddAction(test, QStringLiteral("&Individual information"), "actionIndividualInformation");
     autoTestAction_ = AddAction(test, QStringLiteral("Auto &test"), "actionAutoTest");
-    AddAction(test, QStringLiteral("&Division listen"), "actionDivisionListen");
+    connect(AddAction(test, QStringLiteral("&Division listen"), "actionDivisionListen"),
+            &QAction::triggered, this, &CKestruneDlg::DivisionListen);
     connect(AddAction(test, QStringLiteral("&Single test"), "actionSingleTest"),
             &QAction::triggered, this, &CKestruneDlg::ShowSingleTest);
     AddAction(test, QStringLiteral("&Time test"), "actionTimeTest");  // does nothing
@@ -768,6 +783,7 @@ void CKestruneDlg::OpenWavePath(const QString& path) {
     Show(outcome);
     if (!outcome.ok) return;
     fileBits_ = waveSet_.format.bitsPerSample;
+    fileRate_ = waveSet_.format.sampleRate;
     ApplyControlStates(WorkspaceEvent::AfterOpen);
     DrawWave();
     DrawSpectrum();
@@ -858,7 +874,10 @@ void CKestruneDlg::SaveWave() {
     const QString path = services_.files.ChooseSavePath(this);
     if (path.isEmpty()) return;
     const Outcome outcome = waveSet_.SaveWave(QFile::encodeName(path).toStdString());
-    if (outcome.ok) fileBits_ = waveSet_.format.bitsPerSample;
+    if (outcome.ok) {
+        fileBits_ = waveSet_.format.bitsPerSample;
+        fileRate_ = waveSet_.format.sampleRate;
+    }
     ShowAndRedraw(outcome);
 }
 
@@ -983,6 +1002,95 @@ void CKestruneDlg::AudioMixer() {
     CMixer dialog(names, services_.prompter, this);
     if (dialog.exec() != QDialog::Accepted) return;
     ApplyEdit([&](WaveSet& set) { return edits::MixWaves(set, dialog.Weights(), dialog.Mode()); });
+}
+
+void CKestruneDlg::SinGenerator() {
+    if (waveSet_.waveCount != 0) return Show(Refusal(generators::kCloseWavesFirst));
+    CSinGenerator dialog(generators::SineSettings{}, this);
+    if (dialog.exec() != QDialog::Accepted) return;
+    const Outcome outcome =
+        RecordEdit([&](WaveSet& set) { return generators::SinGenerator(set, dialog.Settings()); });
+    ShowGenerated(outcome);
+}
+
+void CKestruneDlg::MixGenerator() {
+    if (waveSet_.waveCount != 0) return Show(Refusal(generators::kCloseWavesFirst));
+    // The station's own description when it has one (the demo kit makes it),
+    // else the path the experimenters' stations have always used.
+    generators::MixSettings start;
+    const QString stationMix = QDir(stationDir_).filePath(QStringLiteral("CreateMix.ini"));
+    start.descriptionPath = !stationDir_.isEmpty() && QFile::exists(stationMix)
+                                ? QFile::encodeName(stationMix).toStdString()
+                                : "D:\\Kestrune\\scenarios\\ZO7100\\CreateMix.ini";
+    CMixGenerator dialog(start, *services_.scenarios, this);
+    if (dialog.exec() != QDialog::Accepted) return;
+    const Outcome outcome = RecordEdit([&](WaveSet& set) {
+        return generators::MixGenerator(set, dialog.Settings(), services_.random);
+    });
+    ShowGenerated(outcome);
+}
+
+void CKestruneDlg::ShowGenerated(const Outcome& outcome) {
+    Show(outcome);
+    if (waveSet_.waveCount == 0) return;
+    // The new wave is shown as a wave just opened: controls, tools, views.
+    ApplyControlStates(WorkspaceEvent::AfterOpen);
+    DrawWave();
+    DrawSpectrum();
+}
+
+void CKestruneDlg::TimeDomainFilter() {
+    if (const auto refusal = edits::RequireOneWave(waveSet_)) return Show(*refusal);
+    const ProcessParameters& kept = waveSet_.processParameters;
+    CTimeDomainFilter dialog(kept.filterStartAmplitude, kept.filterStopAmplitude, this);
+    if (dialog.exec() != QDialog::Accepted) return;
+    const uint16_t bits = fileBits_ != 0 ? fileBits_ : waveSet_.format.bitsPerSample;
+    ApplyEdit([&](WaveSet& set) {
+        return edits::TimeDomainFilter(set, dialog.Low(), dialog.High(), bits);
+    });
+}
+
+void CKestruneDlg::FrequencyDomainFilter() {
+    if (const auto refusal = edits::RequireOneWave(waveSet_)) return Show(*refusal);
+    const ProcessParameters& kept = waveSet_.processParameters;
+    CFreDomainFilter dialog(kept.filterStartFrequency, kept.filterStopFrequency, this);
+    if (dialog.exec() != QDialog::Accepted) return;
+    const uint32_t rate = fileRate_ != 0 ? fileRate_ : waveSet_.format.sampleRate;
+    const edits::FrameSettings frames{static_cast<int>(frameLength_),
+                                      static_cast<int>(shiftSamples_)};
+    ApplyEdit([&](WaveSet& set) {
+        return edits::FrequencyDomainFilter(set, dialog.Low(), dialog.High(), rate, frames);
+    });
+}
+
+void CKestruneDlg::AveragedSpectrum() {
+    if (waveSet_.waveCount < 1) return Show(Refusal(dsp::kAtLeastOneWave));
+    const std::vector<std::string> paths(waveSet_.paths.begin(),
+                                         waveSet_.paths.begin() + waveSet_.waveCount);
+    CAvgSpectrum dialog(static_cast<int>(frameLength_), static_cast<int>(shiftSamples_),
+                        waveSet_.format.sampleRate, paths, services_.prompter, this);
+    dialog.exec();
+}
+
+void CKestruneDlg::FindMaxEnergyHz() {
+    Show(dsp::PeakEnergyFrequency(waveSet_, static_cast<int>(frameLength_),
+                                  static_cast<int>(shiftSamples_)));
+}
+
+void CKestruneDlg::DivisionListen() {
+    if (const auto refusal = edits::RequireOneWave(waveSet_)) return Show(*refusal);
+    ProcessParameters& kept = waveSet_.processParameters;
+    // The dialog plays on the same device as Play: a running playback ends first.
+    StopPlayback();
+    CDivisionListen dialog({kept.divisionPeriodMs, kept.divisionDutyCycle, kept.divisionPeriodType},
+                           waveSet_.samples[0], waveSet_.sampleCounts[0],
+                           waveSet_.format.bitsPerSample, waveSet_.format.sampleRate,
+                           services_.sound, services_.prompter, this);
+    dialog.exec();
+    const DivisionSettings settings = dialog.Settings();
+    kept.divisionPeriodMs = static_cast<float>(settings.periodMs);
+    kept.divisionDutyCycle = static_cast<float>(settings.duty);
+    kept.divisionPeriodType = settings.periodType;
 }
 
 void CKestruneDlg::DrawWave() {

@@ -155,6 +155,18 @@ class CKestruneDlg final : public QMainWindow {
     void AddNoise();
     /** Process → Audio mixer: weights and style from CMixer, then the mix. */
     void AudioMixer();
+    /** Process → Sin generator and Mix generator: a new wave in the empty set. */
+    void SinGenerator();
+    void MixGenerator();
+    /** Process → Time domain filter and Frequency domain filter on wave 0. */
+    void TimeDomainFilter();
+    void FrequencyDomainFilter();
+    /** Analyse → Averaged spectrum: the open waves' files, read again, in one graph. */
+    void AveragedSpectrum();
+    /** Analyse → Find Hz point in max energy of wave 0. */
+    void FindMaxEnergyHz();
+    /** Test → Division listen: wave 0 to the ears in turn. */
+    void DivisionListen();
     void DrawWave();
     void DrawSpectrum();
     void ChooseStandardLineColor();
@@ -256,6 +268,8 @@ class CKestruneDlg final : public QMainWindow {
     void Show(const Outcome& outcome);
     /** Show, then redraw both views when the operation asks for it. */
     void ShowAndRedraw(const Outcome& outcome);
+    /** After a generator: its messages, then the new wave as after an open. */
+    void ShowGenerated(const Outcome& outcome);
     void OnToolToggled(QAction* tool, bool checked);
     /** Cut left / Cut right of the Process menu: needs one wave, renames it
      *  "Edited wave" and toggles that cut tool. */
@@ -310,6 +324,9 @@ class CKestruneDlg final : public QMainWindow {
     /** The bit depth of the wave file last opened or saved (0: none yet),
      *  which sets the noise amplitude's full scale. */
     uint16_t fileBits_ = 0;
+    /** The sample rate of that same file (0: none yet), which limits the
+     *  band-stop's bounds. */
+    uint32_t fileRate_ = 0;
 
     double unitX_ = 1.5;
     double unitY_ = 1.625;

@@ -43,14 +43,16 @@ PortAudioOutput::~PortAudioOutput() {
 }
 
 bool PortAudioOutput::Open(const WaveFormat& format, uint32_t playbackRate) {
-    if (!initialised_ || format.channels != 1 ||
+    if (!initialised_ || (format.channels != 1 && format.channels != 2) ||
         (format.bitsPerSample != 8 && format.bitsPerSample != 16) || playbackRate == 0) {
         Close();
         return false;
     }
-    if (ReuseStream(format.bitsPerSample, playbackRate)) return true;
+    if (format.channels == channels_ && ReuseStream(format.bitsPerSample, playbackRate))
+        return true;
     Close();
     bits_ = format.bitsPerSample;
+    channels_ = format.channels;
     rate_ = playbackRate;
     ResetQueue();
     paused_.store(false);
@@ -63,7 +65,7 @@ bool PortAudioOutput::Open(const WaveFormat& format, uint32_t playbackRate) {
         return paContinue;
     };
     stream_ = StartMonoStream(device_, StreamDirection::Output, static_cast<double>(playbackRate),
-                              callback, this);
+                              callback, this, paFramesPerBufferUnspecified, channels_);
     if (stream_ == nullptr) return false;
     ++streamOpens_;
     return true;
@@ -84,7 +86,7 @@ bool PortAudioOutput::ReuseStream(uint16_t bits, uint32_t playbackRate) {
 
 bool PortAudioOutput::Write(const uint8_t* bytes, std::size_t size) {
     if (stream_ == nullptr) return false;
-    const std::size_t frameBytes = bits_ / 8u;
+    const std::size_t frameBytes = bits_ / 8u * channels_;
     const std::size_t whole = size / frameBytes * frameBytes;
     if (whole == 0) return true;
     const uint64_t written = written_.load(std::memory_order_relaxed);
@@ -96,6 +98,8 @@ bool PortAudioOutput::Write(const uint8_t* bytes, std::size_t size) {
 }
 
 void PortAudioOutput::Fill(int16_t* out, unsigned long frames) {
+    // Counted in samples from here on: a stereo frame is two of them.
+    frames *= channels_;
     // `written` first: a buffer written after a reuse is only seen together
     // with that reuse's request, so no new buffer plays before the old ones
     // are dropped.
@@ -117,8 +121,8 @@ void PortAudioOutput::Fill(int16_t* out, unsigned long frames) {
     if (!paused_.load(std::memory_order_relaxed)) {
         while (filled < frames && finished < written) {
             const std::vector<uint8_t>& slot = slots_[finished % kSlots];
-            const std::size_t frameBytes = bits_ / 8u;
-            const std::size_t available = (slot.size() - offset_) / frameBytes;
+            const std::size_t sampleBytes = bits_ / 8u;
+            const std::size_t available = (slot.size() - offset_) / sampleBytes;
             const std::size_t take = std::min<std::size_t>(available, frames - filled);
             const uint8_t* from = slot.data() + offset_;
             if (bits_ == 8) {
@@ -129,8 +133,8 @@ void PortAudioOutput::Fill(int16_t* out, unsigned long frames) {
                 std::memcpy(out + filled, from, take * 2);  // little-endian host
             }
             filled += static_cast<unsigned long>(take);
-            offset_ += take * frameBytes;
-            played_.fetch_add(take * frameBytes, std::memory_order_release);
+            offset_ += take * sampleBytes;
+            played_.fetch_add(take * sampleBytes, std::memory_order_release);
             if (offset_ == slot.size()) {
                 offset_ = 0;
                 ++finished;

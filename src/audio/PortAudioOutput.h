@@ -79,7 +79,8 @@ class PortAudioOutput final : public SoundOutput {
     void* stream_ = nullptr;  // PaStream
     DoneCallback doneCallback_;
     uint16_t bits_ = 0;
-    uint32_t rate_ = 0;  // playback rate of the open stream
+    uint16_t channels_ = 1;  ///< interleaved channels of the open stream (1 or 2)
+    uint32_t rate_ = 0;      // playback rate of the open stream
     uint64_t streamOpens_ = 0;
     std::array<std::vector<uint8_t>, kSlots> slots_;
     std::atomic<uint64_t> written_{0};   // buffers published by Write()

@@ -3,14 +3,15 @@
 namespace kestrune::audio {
 
 PaStream* StartMonoStream(PaDeviceIndex device, StreamDirection direction, double rate,
-                          PaStreamCallback* callback, void* self, unsigned long framesPerBuffer) {
+                          PaStreamCallback* callback, void* self, unsigned long framesPerBuffer,
+                          int channels) {
     if (device < 0) return nullptr;
     const PaDeviceInfo* info = Pa_GetDeviceInfo(device);
     if (info == nullptr) return nullptr;
     const bool input = direction == StreamDirection::Input;
     PaStreamParameters parameters{};
     parameters.device = device;
-    parameters.channelCount = 1;
+    parameters.channelCount = channels;
     parameters.sampleFormat = paInt16;
     parameters.suggestedLatency =
         input ? info->defaultLowInputLatency : info->defaultLowOutputLatency;

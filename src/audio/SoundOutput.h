@@ -3,10 +3,10 @@
 // into memory on a clock (VirtualOutput), chosen by the program's --audio
 // option through MakeSoundOutput().
 //
-// A device plays mono PCM, 8-bit unsigned or 16-bit signed little-endian
-// samples, at the rate given to Open() (which may differ from the rate in the
-// format: a sped-up stimulus plays its samples at a higher rate). Buffers
-// written while others are queued play right after them, without a gap.
+// A device plays mono (or two-channel interleaved) PCM, 8-bit unsigned or
+// 16-bit signed little-endian samples, at the rate given to Open() (which may differ from the rate
+// in the format: a sped-up stimulus plays its samples at a higher rate). Buffers written while
+// others are queued play right after them, without a gap.
 //
 // Threads: the methods are called from one thread at a time - the thread
 // that owns the device, or the playback worker while it runs (the worker
@@ -41,7 +41,7 @@ class SoundOutput {
 
     virtual ~SoundOutput() = default;
 
-    /** Opens the device for `format`'s samples (1 channel, 8 or 16 bits)
+    /** Opens the device for `format`'s samples (1 or 2 channels, 8 or 16 bits)
      *  played at `playbackRate` frames per second. False when there is no
      *  device or it refuses the format; the device then stays closed.
      *  Opening an open device first closes it. */

@@ -6,7 +6,8 @@
 
 namespace kestrune::audio {
 
-int HeardSegment::Sample(std::size_t i) const {
+int HeardSegment::Sample(std::size_t frame, int channel) const {
+    const std::size_t i = frame * channels + static_cast<std::size_t>(channel);
     if (bitsPerSample == 8) return bytes[i];
     const auto low = static_cast<uint16_t>(bytes[2 * i]);
     const auto high = static_cast<uint16_t>(bytes[2 * i + 1]);
@@ -19,8 +20,8 @@ VirtualOutput::~VirtualOutput() {
 
 bool VirtualOutput::Open(const WaveFormat& format, uint32_t playbackRate) {
     Close();
-    if (format.channels != 1 || (format.bitsPerSample != 8 && format.bitsPerSample != 16) ||
-        playbackRate == 0) {
+    if ((format.channels != 1 && format.channels != 2) ||
+        (format.bitsPerSample != 8 && format.bitsPerSample != 16) || playbackRate == 0) {
         return false;
     }
     std::lock_guard lock(mutex_);
@@ -30,7 +31,8 @@ bool VirtualOutput::Open(const WaveFormat& format, uint32_t playbackRate) {
     open_ = true;
     ++openCount_;
     bits_ = format.bitsPerSample;
-    frameBytes_ = static_cast<uint16_t>(format.bitsPerSample / 8);
+    channels_ = format.channels;
+    frameBytes_ = static_cast<uint16_t>(format.bitsPerSample / 8 * channels_);
     rate_ = playbackRate;
     paused_ = false;
     running_ = false;
@@ -61,6 +63,7 @@ void VirtualOutput::PlayFrames(uint64_t count) const {
         HeardSegment segment;
         segment.rate = rate_;
         segment.bitsPerSample = bits_;
+        segment.channels = channels_;
         segment.startMs = static_cast<double>(anchorTick_) +
                           1000.0 * static_cast<double>(played_ - anchorFrame_) / rate_;
         heard_.push_back(std::move(segment));

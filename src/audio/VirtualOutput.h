@@ -26,12 +26,14 @@ namespace kestrune::audio {
 struct HeardSegment {
     uint32_t rate = 0;           // frames per second it played at
     uint16_t bitsPerSample = 0;  // 8 (unsigned) or 16 (signed)
+    uint16_t channels = 1;       // interleaved channels per frame (1 or 2)
     double startMs = 0;          // clock tick at which its first frame began
     std::vector<uint8_t> bytes;  // the frames, as written
 
-    std::size_t Frames() const { return bytes.size() / (bitsPerSample / 8); }
-    /** Frame i's value: 0 ... 255 for 8 bits, -32768 ... 32767 for 16 bits. */
-    int Sample(std::size_t i) const;
+    std::size_t Frames() const { return bytes.size() / (bitsPerSample / 8u * channels); }
+    /** Frame i's value in `channel` (0 left, 1 right): 0 ... 255 for 8 bits,
+     *  -32768 ... 32767 for 16 bits. */
+    int Sample(std::size_t i, int channel = 0) const;
     /** Clock tick at which frame i began. */
     double TimeMs(std::size_t i) const { return startMs + 1000.0 * static_cast<double>(i) / rate; }
     /** Clock tick at which the last frame ended. */
@@ -82,6 +84,7 @@ class VirtualOutput final : public SoundOutput {
     int openCount_ = 0;
     uint16_t bits_ = 0;
     uint16_t frameBytes_ = 0;
+    uint16_t channels_ = 1;
     uint32_t rate_ = 0;
     std::vector<uint32_t> acceptedRates_;
     bool paused_ = false;

@@ -21,6 +21,7 @@
 #include "cli/DatabaseAccess.h"
 #include "cli/MaterialCommands.h"
 #include "cli/ProcessCommand.h"
+#include "cli/SignalCommands.h"
 #include "cli/SpectrogramCommand.h"
 #include "core/ini/IniFile.h"
 #include "core/wave/WaveFile.h"
@@ -236,6 +237,18 @@ int Spectrogram(const Invocation& in) {
     return SpectrogramCommand(in.args, in.out, in.err);
 }
 
+int GenerateSine(const Invocation& in) {
+    return GenerateSineCommand(in.args, in.out, in.err);
+}
+
+int GenerateMix(const Invocation& in) {
+    return GenerateMixCommand(in.args, in.out, in.err);
+}
+
+int Spectrum(const Invocation& in) {
+    return SpectrumCommand(in.args, in.out, in.err);
+}
+
 // The value exactly as ReadString returns it ("Notfound" when missing).
 int IniGet(const Invocation& in) {
     const CIniFile ini(in.args[0]);
@@ -277,10 +290,30 @@ const std::vector<Command>& Commands() {
          "then the level\nof each bin 0 ... N/2 - 1); defaults 2048, 128, 800x256",
          Spectrogram,
          "[--frame N] [--shift S] [--size WxH]"},
+        {{"spectrum"},
+         {"FILE"},
+         "the averaged spectrum of the file's sound as CSV:\nbin, Hz, level in dB; "
+         "defaults 2048, 128",
+         Spectrum,
+         "[--frame N] [--shift S]"},
+        {{"generate", "sine"},
+         {"OUT.wav"},
+         "a tone gliding in 1 Hz steps; defaults 44100 Hz,\n1000 Hz for 2 s, 2 s glide, "
+         "2000 Hz for 2 s",
+         GenerateSine,
+         "[--rate R] [--before S] [--begin HZ] [--begin-hold S] [--change S] [--end HZ] "
+         "[--end-hold S] [--after S]"},
+        {{"generate", "mix"},
+         {"DESCRIPTION.ini", "OUT.wav"},
+         "masker/target pairs drawn from the description file;\ndefaults 44100 Hz, 2 s "
+         "before and after, 1 s apart",
+         GenerateMix,
+         "[--rate R] [--before S] [--interval S] [--after S] [--plays N] [--seed N]"},
         {{"process"},
          {"IN.wav", "OUT.wav", "OP"},
          "runs workspace edits on a wave file, one after another:\nOP is power-unify, "
-         "standardize, reverse or invert",
+         "standardize, reverse, invert,\namplify GAIN, noise AMPLITUDE, duty TYPE MS DUTY,\n"
+         "gate LOW HIGH or bandstop LOW_HZ HIGH_HZ",
          Process,
          "[ARGS]... [OP [ARGS]...]..."},
         {{"audio", "devices"},

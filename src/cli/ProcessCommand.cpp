@@ -7,6 +7,7 @@
 #include "core/dsp/Amplify.h"
 #include "core/dsp/DutyCycle.h"
 #include "core/dsp/Edits.h"
+#include "core/dsp/Filters.h"
 #include "core/dsp/Noise.h"
 #include "core/util/Random.h"
 #include "core/wave/WaveFile.h"
@@ -60,6 +61,35 @@ Outcome DutyStep(WaveSet& set, const std::vector<std::string>& args) {
     return edits::DutyCycle(set, settings);
 }
 
+// The two bounds of a filter, whole numbers as its dialog takes them.
+bool ReadBounds(const char* operation, const std::vector<std::string>& args, int32_t& low,
+                int32_t& high, Outcome* refused) {
+    for (int i = 0; i < 2; ++i) {
+        if (!ParseNumber(args[static_cast<std::size_t>(i)], i == 0 ? low : high)) {
+            *refused = Refusal(std::string(operation) + ": '" + args[static_cast<std::size_t>(i)] +
+                               "' is not a whole number");
+            return false;
+        }
+    }
+    return true;
+}
+
+// The file just opened is the one whose header sets the bounds' limits.
+Outcome GateStep(WaveSet& set, const std::vector<std::string>& args) {
+    int32_t low = 0, high = 0;
+    Outcome refused;
+    if (!ReadBounds("gate", args, low, high, &refused)) return refused;
+    return edits::TimeDomainFilter(set, low, high, set.format.bitsPerSample);
+}
+
+// The main window's starting frame settings: N = 2048, S = 128.
+Outcome BandStopStep(WaveSet& set, const std::vector<std::string>& args) {
+    int32_t low = 0, high = 0;
+    Outcome refused;
+    if (!ReadBounds("bandstop", args, low, high, &refused)) return refused;
+    return edits::FrequencyDomainFilter(set, low, high, set.format.sampleRate, {});
+}
+
 std::string Join(const std::vector<std::string>& words) {
     std::string joined;
     for (const std::string& word : words) joined += ' ' + word;
@@ -89,6 +119,8 @@ const std::vector<ProcessOperation>& ProcessOperations() {
         {"amplify", {"GAIN"}, AmplifyStep},
         {"noise", {"AMPLITUDE"}, NoiseStep},
         {"duty", {"left|middle|right", "PERIOD_MS", "DUTY"}, DutyStep},
+        {"gate", {"LOW", "HIGH"}, GateStep},
+        {"bandstop", {"LOW_HZ", "HIGH_HZ"}, BandStopStep},
     };
     return operations;
 }

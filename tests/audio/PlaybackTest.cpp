@@ -188,11 +188,11 @@ TEST(VirtualOutput, RefusesWhatTheDeviceCannotPlayAndTheFactoryMakesIt) {
     EXPECT_EQ(MakeSoundOutput("alsa", clock), nullptr);
     EXPECT_EQ(MakeSoundOutput("", clock), nullptr);
     VirtualOutput out(clock);
-    WaveFormat stereo = Mono(16, 44100);
-    stereo.channels = 2;
+    WaveFormat threeChannels = Mono(16, 44100);
+    threeChannels.channels = 3;
     EXPECT_FALSE(out.Open(Mono(24, 44100), 44100));
     EXPECT_FALSE(out.Open(Mono(16, 44100), 0));
-    EXPECT_FALSE(out.Open(stereo, 44100));
+    EXPECT_FALSE(out.Open(threeChannels, 44100));
     const uint8_t byte = 1;
     EXPECT_EQ(std::tuple(out.IsOpen(), out.Write(&byte, 1), out.OpenCount(), out.Heard().empty()),
               std::tuple(false, false, 0, true));
@@ -518,10 +518,20 @@ TEST_F(PortAudioOutputTest, OpeningAgainInTheSameFormatKeepsTheStreamOthersRenew
     ASSERT_TRUE(done.WaitFor(3));
     EXPECT_EQ(out.PositionBytes(), tone8.size());
 
-    // A format it refuses (stereo, 24 bits) closes the stream, as before.
-    WaveFormat stereo = Mono(8, 44100);
+    // Two channels are a new stream; a whole stereo buffer plays out.
+    WaveFormat stereo = Mono(16, 44100);
     stereo.channels = 2;
-    EXPECT_FALSE(out.Open(stereo, 44100));
+    ASSERT_TRUE(out.Open(stereo, 44100));
+    std::vector<uint8_t> tone2 = Tone(16, 44100, 0.05);
+    tone2.resize(tone2.size() / 4 * 4);  // whole frames of two samples
+    ASSERT_TRUE(out.Write(tone2.data(), tone2.size()));
+    ASSERT_TRUE(done.WaitFor(4));
+    EXPECT_EQ(std::tuple(out.StreamOpens(), out.PositionBytes()), std::tuple(4u, tone2.size()));
+
+    // A format it refuses (three channels, 24 bits) closes the stream, as before.
+    WaveFormat three = Mono(8, 44100);
+    three.channels = 3;
+    EXPECT_FALSE(out.Open(three, 44100));
     EXPECT_FALSE(out.IsOpen());
     ASSERT_TRUE(out.Open(Mono(16, 22050), 22050));
     EXPECT_FALSE(out.Open(Mono(24, 22050), 22050));

@@ -165,6 +165,12 @@ for ini in configtry.ini config1.ini config2.ini sentence.ini syllable.ini sylla
     (($("$cli" ini-get "$file" DATA RESTPERMISSION) > 0)) || fail "$ini has no rest"
   fi
 done
+# The mix description draws its pairs from mix/: 20 pairs a play, 2 s apart.
+mixed=$("$cli" generate mix "$station/CreateMix.ini" "$station/mix.wav" --rate 22050 2>&1) ||
+  fail "generate mix from the kit: $mixed"
+expect "mix length" "$("$cli" wave-info "$station/mix.wav" | sed 's/.*samples=\([0-9]*\).*/\1/')" \
+  $(((20 * 2 + 4) * 22050))
+rm -f "$station/mix.wav"
 [[ $(head -c 3 "$station/headphone.jpg" | od -An -tx1 | tr -d ' ') == ffd8ff ]] || fail "headphone.jpg is no JPEG"
 
 bash tools/kit/check-times.sh "$station" "$cli" || fail "the time test's kit (above)"

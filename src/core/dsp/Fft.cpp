@@ -18,8 +18,9 @@ namespace {
 // on new arrays of the same alignment (fftw_malloc gives every array the
 // same) is safe from any thread.
 struct Plans {
-    fftw_plan forward = nullptr;  ///< r2c, N doubles -> N/2 + 1 bins, out of place
-    fftw_plan inverse = nullptr;  ///< c2c forward sign, in place (see Inverse)
+    fftw_plan forward = nullptr;      ///< r2c, N doubles -> N/2 + 1 bins, out of place
+    fftw_plan inverse = nullptr;      ///< c2c forward sign, in place (see Inverse)
+    fftw_plan inverseReal = nullptr;  ///< c2r, N/2 + 1 bins -> N doubles, out of place
 };
 
 // The process's plans; given back to FFTW, with its planner's memory, when
@@ -31,6 +32,7 @@ struct PlanCache {
         for (auto& entry : plans) {
             fftw_destroy_plan(entry.second.forward);
             fftw_destroy_plan(entry.second.inverse);
+            fftw_destroy_plan(entry.second.inverseReal);
         }
         fftw_cleanup();
     }
@@ -48,6 +50,8 @@ const Plans& PlansFor(int size) {
     // Measured once per size: a frame is then as fast as FFTW gets.
     made.forward = fftw_plan_dft_r2c_1d(size, in, out, FFTW_MEASURE);
     made.inverse = fftw_plan_dft_1d(size, out, out, FFTW_FORWARD, FFTW_ESTIMATE);
+    // The planner only looks at the arrays' alignment here (ESTIMATE leaves them alone).
+    made.inverseReal = fftw_plan_dft_c2r_1d(size, out, in, FFTW_ESTIMATE);
     fftw_free(in);
     fftw_free(out);
     return plans.emplace(size, made).first->second;
@@ -94,6 +98,8 @@ CFft::~CFft() {
     fftw_free(window_);
     fftw_free(spectrum_);
     fftw_free(output_);
+    fftw_free(halfScratch_);
+    fftw_free(realScratch_);
 }
 
 template <typename Convert>
@@ -154,6 +160,19 @@ void CFft::Inverse() {
     fftw_execute_dft(static_cast<const Plans*>(plans_)->inverse, data, data);
     const double scale = 1.0 / size_;
     for (int k = 0; k < size_; ++k) output_[k] *= scale;
+}
+
+void CFft::InverseReal() {
+    if (halfScratch_ == nullptr) {
+        halfScratch_ = Allocate<Complex>(size_ / 2 + 1);
+        realScratch_ = Allocate<double>(size_);
+    }
+    // c2r overwrites its input: it gets a copy of the lower half.
+    std::copy_n(spectrum_, size_ / 2 + 1, halfScratch_);
+    fftw_execute_dft_c2r(static_cast<const Plans*>(plans_)->inverseReal,
+                         reinterpret_cast<fftw_complex*>(halfScratch_), realScratch_);
+    const double scale = 1.0 / size_;
+    for (int k = 0; k < size_; ++k) output_[k] = Complex(realScratch_[k] * scale, 0.0);
 }
 
 double CFft::GetMagnitude(int bin) const {
