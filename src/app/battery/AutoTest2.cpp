@@ -18,6 +18,7 @@
 #include "app/StepRunner.h"
 #include "app/battery/Directions.h"
 #include "app/battery/InputDlg.h"
+#include "app/battery/TestWindow.h"
 #include "audio/PlaybackWorker.h"
 #include "store/Database.h"
 #include "store/Registry.h"
@@ -156,25 +157,16 @@ CAutoTest2::~CAutoTest2() {
 
 int CAutoTest2::RunModal() {
     if (!test_) return Rejected;
-    CDirections directions(2, CDirections::Use::Modal, services_.prompter, StationFolder(), this);
-    directions.SetVolume(volume_);
-    const int shown = directions.exec();
-    volume_ = directions.Volume();
-    if (shown != Accepted) return Rejected;
-    setWindowModality(Qt::ApplicationModal);
-    QEventLoop loop;
-    connect(this, &QDialog::finished, &loop, &QEventLoop::quit);
-    show();
-    if (isVisible()) loop.exec();
-    return result();
+    if (!RunDirections(this, 2, services_, volume_)) return Rejected;
+    return RunWindowModal(*this);
 }
 
 QString CAutoTest2::StationFolder() const {
-    return services_.stationFolder.isEmpty() ? QDir::currentPath() : services_.stationFolder;
+    return StationFolderOf(services_);
 }
 
 QString CAutoTest2::Instruction() const {
-    return instruction_->text().remove(QLatin1Char('\n'));
+    return InstructionTextOf(*instruction_);
 }
 
 QString CAutoTest2::PictureFile() const {
@@ -193,7 +185,7 @@ void CAutoTest2::reject() {
 }
 
 void CAutoTest2::ShowInstruction(const std::string& text) {
-    instruction_->setText(InstructionTextLines(FromStd(text)).join(QLatin1Char('\n')));
+    SetInstructionText(*instruction_, text);
 }
 
 void CAutoTest2::SetStartEnabled(bool enabled) {
@@ -335,17 +327,11 @@ bool CAutoTest2::Store(const SentenceRecord& record) {
 }
 
 void CAutoTest2::AdvancePicture() {
-    if (!pictures_) return;
-    const auto outcome =
-        pictures_->Advance([this](const std::string& file) { return ShowPictureFile(file); });
-    if (outcome.message) Message(*outcome.message);
+    StepPicture(pictures_, *picture_, services_.prompter, this);
 }
 
 void CAutoTest2::PreviousPicture() {
-    if (!pictures_) return;
-    const auto outcome =
-        pictures_->GoBack([this](const std::string& file) { return ShowPictureFile(file); });
-    if (outcome.message) Message(*outcome.message);
+    StepPicture(pictures_, *picture_, services_.prompter, this, false);
 }
 
 bool CAutoTest2::ShowPictureFile(const std::string& file) {

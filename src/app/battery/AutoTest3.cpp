@@ -23,6 +23,7 @@
 #include "app/Volume.h"
 #include "app/battery/Directions.h"
 #include "app/battery/InputDlg.h"
+#include "app/battery/TestWindow.h"
 #include "audio/PlaybackWorker.h"
 #include "store/Database.h"
 #include "store/Results.h"
@@ -245,25 +246,16 @@ CAutoTest3::~CAutoTest3() {
 
 int CAutoTest3::RunModal() {
     if (!test_) return Rejected;
-    CDirections directions(3, CDirections::Use::Modal, services_.prompter, StationFolder(), this);
-    directions.SetVolume(volume_);
-    const int shown = directions.exec();
-    volume_ = directions.Volume();
-    if (shown != Accepted) return Rejected;
-    setWindowModality(Qt::ApplicationModal);
-    QEventLoop loop;
-    connect(this, &QDialog::finished, &loop, &QEventLoop::quit);
-    show();
-    if (isVisible()) loop.exec();
-    return result();
+    if (!RunDirections(this, 3, services_, volume_)) return Rejected;
+    return RunWindowModal(*this);
 }
 
 QString CAutoTest3::StationFolder() const {
-    return services_.stationFolder.isEmpty() ? QDir::currentPath() : services_.stationFolder;
+    return StationFolderOf(services_);
 }
 
 QString CAutoTest3::Instruction() const {
-    return instruction_->text().remove(QLatin1Char('\n'));
+    return InstructionTextOf(*instruction_);
 }
 
 bool CAutoTest3::Playing() const {
@@ -277,7 +269,7 @@ void CAutoTest3::reject() {
 }
 
 void CAutoTest3::ShowInstruction(const std::string& text) {
-    instruction_->setText(InstructionTextLines(FromStd(text)).join(QLatin1Char('\n')));
+    SetInstructionText(*instruction_, text);
 }
 
 void CAutoTest3::SetStartEnabled(bool enabled) {
@@ -413,10 +405,7 @@ void CAutoTest3::Message(const std::string& text) {
 }
 
 void CAutoTest3::AdvancePicture() {
-    if (!pictures_) return;
-    const auto outcome = pictures_->Advance(
-        [this](const std::string& file) { return picture_->SetPath(FromStd(file)); });
-    if (outcome.message) Message(*outcome.message);
+    StepPicture(pictures_, *picture_, services_.prompter, this);
 }
 
 void CAutoTest3::ShowProgress(int position, int range) {

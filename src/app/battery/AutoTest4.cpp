@@ -21,6 +21,7 @@
 #include "app/Volume.h"
 #include "app/battery/Directions.h"
 #include "app/battery/InputDlg.h"
+#include "app/battery/TestWindow.h"
 #include "audio/PlaybackWorker.h"
 #include "core/kana/KanaTable.h"
 #include "store/Database.h"
@@ -209,25 +210,16 @@ QWidget* CAutoTest4::MakeKanaTable() {
 
 int CAutoTest4::RunModal() {
     if (!test_) return Rejected;
-    CDirections directions(4, CDirections::Use::Modal, services_.prompter, StationFolder(), this);
-    directions.SetVolume(volume_);
-    const int shown = directions.exec();
-    volume_ = directions.Volume();
-    if (shown != Accepted) return Rejected;
-    setWindowModality(Qt::ApplicationModal);
-    QEventLoop loop;
-    connect(this, &QDialog::finished, &loop, &QEventLoop::quit);
-    show();
-    if (isVisible()) loop.exec();
-    return result();
+    if (!RunDirections(this, 4, services_, volume_)) return Rejected;
+    return RunWindowModal(*this);
 }
 
 QString CAutoTest4::StationFolder() const {
-    return services_.stationFolder.isEmpty() ? QDir::currentPath() : services_.stationFolder;
+    return StationFolderOf(services_);
 }
 
 QString CAutoTest4::Instruction() const {
-    return instruction_->text().remove(QLatin1Char('\n'));
+    return InstructionTextOf(*instruction_);
 }
 
 bool CAutoTest4::Playing() const {
@@ -241,7 +233,7 @@ void CAutoTest4::reject() {
 }
 
 void CAutoTest4::ShowInstruction(const std::string& text) {
-    instruction_->setText(InstructionTextLines(FromStd(text)).join(QLatin1Char('\n')));
+    SetInstructionText(*instruction_, text);
 }
 
 void CAutoTest4::SetStartEnabled(bool enabled) {
@@ -391,10 +383,7 @@ std::optional<std::pair<int, int>> CAutoTest4::ReadHalfDutyScore() {
 }
 
 void CAutoTest4::AdvancePicture() {
-    if (!pictures_) return;
-    const auto outcome = pictures_->Advance(
-        [this](const std::string& file) { return picture_->SetPath(FromStd(file)); });
-    if (outcome.message) Message(*outcome.message);
+    StepPicture(pictures_, *picture_, services_.prompter, this);
 }
 
 void CAutoTest4::ShowProgress(int position, int range) {

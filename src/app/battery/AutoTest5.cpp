@@ -19,6 +19,7 @@
 #include "app/StationLog.h"
 #include "app/StepRunner.h"
 #include "app/battery/Directions.h"
+#include "app/battery/TestWindow.h"
 #include "audio/PlaybackWorker.h"
 #include "store/Database.h"
 #include "store/Results.h"
@@ -163,19 +164,8 @@ CAutoTest5::~CAutoTest5() {
 
 int CAutoTest5::RunModal() {
     if (!test_) return Rejected;
-    const QString station =
-        services_.stationFolder.isEmpty() ? QDir::currentPath() : services_.stationFolder;
-    CDirections directions(5, CDirections::Use::Modal, services_.prompter, station, this);
-    directions.SetVolume(volume_);
-    const int shown = directions.exec();
-    volume_ = directions.Volume();
-    if (shown != Accepted) return Rejected;
-    setWindowModality(Qt::ApplicationModal);
-    QEventLoop loop;
-    connect(this, &QDialog::finished, &loop, &QEventLoop::quit);
-    show();
-    if (isVisible()) loop.exec();
-    return result();
+    if (!RunDirections(this, 5, services_, volume_)) return Rejected;
+    return RunWindowModal(*this);
 }
 
 bool CAutoTest5::Playing() const {
@@ -291,11 +281,7 @@ void CAutoTest5::OnAnswer(SyllableAnswer kind) {
         services_.prompter.Message(this, stored.error->Text());
     }
     if (step.message) Message(*step.message);
-    if (step.newPicture && pictures_) {
-        const auto outcome = pictures_->Advance(
-            [this](const std::string& file) { return picture_->SetPath(FromStd(file)); });
-        if (outcome.message) Message(*outcome.message);
-    }
+    if (step.newPicture) StepPicture(pictures_, *picture_, services_.prompter, this);
     ShowChoice();
     UpdateProgress();
     StepSequence steps;

@@ -24,6 +24,7 @@
 #include "app/StepRunner.h"
 #include "app/battery/Directions.h"
 #include "app/battery/Output.h"
+#include "app/battery/TestWindow.h"
 #include "audio/PlaybackWorker.h"
 #include "core/battery/Stimulus.h"
 #include "core/battery/VowelStimulus.h"
@@ -198,10 +199,7 @@ bool CAutoTest6::ShowPictureFile(const std::string& file) {
 }
 
 void CAutoTest6::AdvancePicture() {
-    if (!pictures_) return;
-    const PictureSequence::Outcome outcome =
-        pictures_->Advance([this](const std::string& file) { return ShowPictureFile(file); });
-    if (outcome.message) services_.prompter.Message(this, QString::fromStdString(*outcome.message));
+    StepPicture(pictures_, *picture_, services_.prompter, this);
 }
 
 CAutoTest6::~CAutoTest6() {
@@ -482,12 +480,7 @@ void CAutoTest6::keyPressEvent(QKeyEvent* event) {
 int CAutoTest6::RunModal() {
     // Not QDialog::exec(): hiding an exec()'d dialog ends it, and the ending
     // hides the test while the result window is up.
-    setWindowModality(Qt::ApplicationModal);
-    QEventLoop loop;
-    connect(this, &QDialog::finished, &loop, &QEventLoop::quit);
-    show();
-    if (isVisible()) loop.exec();
-    return result();
+    return RunWindowModal(*this);
 }
 
 void CAutoTest6::reject() {

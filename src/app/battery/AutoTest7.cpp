@@ -17,6 +17,7 @@
 #include "app/StationLog.h"
 #include "app/StepRunner.h"
 #include "app/battery/Directions.h"
+#include "app/battery/TestWindow.h"
 #include "audio/PlaybackWorker.h"
 #include "core/battery/VowelDiscrimination.h"
 #include "store/Database.h"
@@ -145,21 +146,15 @@ CAutoTest7::~CAutoTest7() {
 
 int CAutoTest7::RunModal() {
     if (!test_) return Rejected;
-    CDirections directions(7, CDirections::Use::Modal, services_.prompter, StationFolder(), this);
-    directions.SetVolume(test_->Settings().volume);
-    const int shown = directions.exec();
-    test_->SetVolume(directions.Volume());
-    if (shown != Accepted) return Rejected;
-    setWindowModality(Qt::ApplicationModal);
-    QEventLoop loop;
-    connect(this, &QDialog::finished, &loop, &QEventLoop::quit);
-    show();
-    if (isVisible()) loop.exec();
-    return result();
+    int volume = test_->Settings().volume;
+    const bool shown = RunDirections(this, 7, services_, volume);
+    test_->SetVolume(volume);
+    if (!shown) return Rejected;
+    return RunWindowModal(*this);
 }
 
 QString CAutoTest7::StationFolder() const {
-    return services_.stationFolder.isEmpty() ? QDir::currentPath() : services_.stationFolder;
+    return StationFolderOf(services_);
 }
 
 bool CAutoTest7::Playing() const {
@@ -288,10 +283,7 @@ void CAutoTest7::Message(const std::string& text) {
 }
 
 void CAutoTest7::AdvancePicture() {
-    if (!pictures_) return;
-    const auto outcome = pictures_->Advance(
-        [this](const std::string& file) { return picture_->SetPath(FromStd(file)); });
-    if (outcome.message) Message(*outcome.message);
+    StepPicture(pictures_, *picture_, services_.prompter, this);
 }
 
 void CAutoTest7::RunSteps(StepSequence steps) {

@@ -16,6 +16,7 @@
 #include "app/StepRunner.h"
 #include "app/Timers.h"
 #include "app/battery/InputDlg.h"
+#include "app/battery/TestWindow.h"
 #include "audio/MixerControl.h"
 #include "audio/PlaybackWorker.h"
 #include "core/battery/Stimulus.h"
@@ -116,12 +117,7 @@ CAutoTest8::~CAutoTest8() {
 
 int CAutoTest8::RunModal() {
     if (!list_) return Rejected;
-    setWindowModality(Qt::ApplicationModal);
-    QEventLoop loop;
-    connect(this, &QDialog::finished, &loop, &QEventLoop::quit);
-    show();
-    if (isVisible()) loop.exec();
-    return result();
+    return RunWindowModal(*this);
 }
 
 bool CAutoTest8::Playing() const {
@@ -215,10 +211,7 @@ void CAutoTest8::Finish() {
 }
 
 void CAutoTest8::AdvancePicture() {
-    if (!pictures_) return;
-    const auto outcome = pictures_->Advance(
-        [this](const std::string& file) { return picture_->SetPath(FromStd(file)); });
-    if (outcome.message) Message(*outcome.message);
+    StepPicture(pictures_, *picture_, services_.prompter, this);
 }
 
 void CAutoTest8::Message(const std::string& text) {
