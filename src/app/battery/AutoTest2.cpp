@@ -81,11 +81,7 @@ CAutoTest2::CAutoTest2(const VowelTestServices& services, const SentenceTestSetu
     }
 
     auto button = [this](const char* text, const char* name) {
-        auto* b = new QPushButton(QString::fromUtf8(text), this);
-        b->setObjectName(QString::fromLatin1(name));
-        b->setAutoDefault(false);
-        b->setFont(FaceFont(kGothicFace, 12));
-        return b;
+        return TestButton(this, QString::fromUtf8(text), name);
     };
     startButton_ = button("始まる", "startButton");
     recognisedButton_ = button("認識できる", "recognisedButton");

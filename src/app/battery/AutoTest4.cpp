@@ -80,11 +80,7 @@ CAutoTest4::CAutoTest4(const VowelTestServices& services, const SyllableTestSetu
     }
 
     auto button = [this](const QString& text, const char* name) {
-        auto* b = new QPushButton(text, this);
-        b->setObjectName(QString::fromLatin1(name));
-        b->setAutoDefault(false);
-        b->setFont(FaceFont(kGothicFace, 12));
-        return b;
+        return TestButton(this, text, name);
     };
     startButton_ = button(QStringLiteral("始まる"), "startButton");
     confirmButton_ = button(QStringLiteral("確認"), "confirmButton");

@@ -89,11 +89,7 @@ CAutoTest5::CAutoTest5(const VowelTestServices& services, const SyllableMaskSetu
     }
 
     auto button = [this](const char* text, const char* name) {
-        auto* b = new QPushButton(QString::fromUtf8(text), this);
-        b->setObjectName(QString::fromLatin1(name));
-        b->setAutoDefault(false);
-        b->setFont(FaceFont(kGothicFace, 12));
-        return b;
+        return TestButton(this, QString::fromUtf8(text), name);
     };
     startButton_ = button("始まる", "startButton");
     confirmButton_ = button("確認", "confirmButton");

@@ -68,11 +68,7 @@ CAutoTest8::CAutoTest8(const VowelTestServices& services, const QString& scenari
     }
 
     auto button = [this](const char* text, const char* name) {
-        auto* b = new QPushButton(QString::fromUtf8(text), this);
-        b->setObjectName(QString::fromLatin1(name));
-        b->setAutoDefault(false);
-        b->setFont(FaceFont(kGothicFace, 12));
-        return b;
+        return TestButton(this, QString::fromUtf8(text), name);
     };
     startButton_ = button("始まる", "startButton");
     endButton_ = button("終了", "endButton");

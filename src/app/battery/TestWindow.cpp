@@ -4,7 +4,9 @@
 #include <QDir>
 #include <QEventLoop>
 #include <QLabel>
+#include <QPushButton>
 
+#include "app/Fonts.h"
 #include "app/Picture.h"
 #include "app/Prompter.h"
 #include "app/battery/AutoTest6.h"
@@ -34,6 +36,14 @@ bool RunDirections(QWidget* parent, int testNumber, const VowelTestServices& ser
     const int shown = directions.exec();
     volume = directions.Volume();
     return shown == QDialog::Accepted;
+}
+
+QPushButton* TestButton(QWidget* parent, const QString& text, const char* name) {
+    auto* button = new QPushButton(text, parent);
+    button->setObjectName(QString::fromLatin1(name));
+    button->setAutoDefault(false);
+    button->setFont(FaceFont(kGothicFace, 12));
+    return button;
 }
 
 void SetInstructionText(QLabel& area, const std::string& text) {

@@ -12,6 +12,7 @@
 
 class QDialog;
 class QLabel;
+class QPushButton;
 class QWidget;
 
 namespace kestrune::app {
@@ -31,6 +32,10 @@ int RunWindowModal(QDialog& window);
  *  `volume` and handing back the one chosen; true when the subject went on
  *  to the test. */
 bool RunDirections(QWidget* parent, int testNumber, const VowelTestServices& services, int& volume);
+
+/** A button of a test window: named for the tests, never the default
+ *  button, in the windows' gothic at 12 points. */
+QPushButton* TestButton(QWidget* parent, const QString& text, const char* name);
 
 /** Puts `text` into the instruction area in rows of 44 cp932 bytes. */
 void SetInstructionText(QLabel& area, const std::string& text);
