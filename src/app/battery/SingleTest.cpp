@@ -169,8 +169,10 @@ CSingleTest::CSingleTest(const SingleTestServices& services, QWidget* parent)
 
     auto* judgementRow = new QHBoxLayout;
     for (std::size_t i = 0; i < judgementButtons_.size(); ++i) {
-        const auto [judgement, name] = kJudgementButtons[i];
-        judgementButtons_[i] = button(QString::fromUtf8(kJudgementCaptions[i]), name);
+        // A plain variable: clang 14 does not let a lambda capture a structured binding.
+        const auto judgement = kJudgementButtons[i].first;
+        judgementButtons_[i] =
+            button(QString::fromUtf8(kJudgementCaptions[i]), kJudgementButtons[i].second);
         judgementRow->addWidget(judgementButtons_[i]);
         connect(judgementButtons_[i], &QPushButton::clicked, this,
                 [this, judgement] { OnJudgement(judgement); });
