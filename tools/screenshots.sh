@@ -8,7 +8,7 @@
 #   subject-registry.png  the subject registry, from the workspace's Test menu
 #   audio-devices.png     Options > Audio devices..., from the workspace
 #   audio-mixer.png       Process > Audio mixer... on the workspace's two waves
-#   averaged-spectrum.png Analyse > Averaged spectrum on the same two waves
+#   spectrum-average.png Analyse > Averaged spectrum on the same two waves
 #   division-listen.png   Test > Division listen on one of them
 #   session-panel.png     the session panel of a normal start
 #   entry-form.png        the subject's entry form, a name and an age typed in
@@ -318,7 +318,7 @@ xdotool key --window "$spectrum_main" --clearmodifiers alt+a
 sleep 0.5
 xdotool key --clearmodifiers a
 spectrum=$(window_named 平均スペクトル "Averaged spectrum on the Analyse menu")
-capture "$spectrum" averaged-spectrum.png
+capture "$spectrum" spectrum-average.png
 stop "$pid"
 
 # (a5) Test(&T) > &Division listen on the vowel /a/ (virtual sound output).

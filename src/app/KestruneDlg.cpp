@@ -27,7 +27,7 @@
 #include "app/Amplify.h"
 #include "app/AudioDevicesDlg.h"
 #include "app/AudioInfo.h"
-#include "app/AvgSpectrum.h"
+#include "app/SpectrumAverageDlg.h"
 #include "app/CalibrateDlg.h"
 #include "app/Choosers.h"
 #include "app/DivisionListen.h"

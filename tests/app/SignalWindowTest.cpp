@@ -14,7 +14,7 @@
 
 #include "AppTestSupport.h"
 #include "WindowFakes.h"
-#include "app/AvgSpectrum.h"
+#include "app/SpectrumAverageDlg.h"
 #include "app/KestruneDlg.h"
 #include "app/StartupOptions.h"
 #include "audio/VirtualOutput.h"

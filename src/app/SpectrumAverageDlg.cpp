@@ -1,4 +1,4 @@
-#include "app/AvgSpectrum.h"
+#include "app/SpectrumAverageDlg.h"
 
 #include <QFile>
 #include <QFileDialog>
