@@ -11,10 +11,6 @@
 //                           again from disk as the dialog does (N = 2048, S = 128).
 //
 // bench/filter-vs-sox.sh runs the three in one go.
-#include <spawn.h>
-#include <sys/resource.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <chrono>
 #include <cmath>
@@ -26,13 +22,13 @@
 
 #include <benchmark/benchmark.h>
 
+#include "ChildProcess.h"
+
 #include "core/dsp/AvgSpectrum.h"
 #include "core/dsp/Filters.h"
 #include "core/wave/Pcm16.h"
 #include "core/wave/WaveFile.h"
 #include "core/wave/WaveSet.h"
-
-extern char** environ;
 
 namespace {
 
@@ -102,31 +98,7 @@ BENCHMARK(BM_BandStop60s)->Unit(benchmark::kMillisecond)->MeasureProcessCPUTime(
 void BM_SoxBandReject60s(benchmark::State& state) {
     const std::string out = BenchPath("sox_out");
     std::vector<std::string> args = {"sox", Wave60s().paths[0], out, "sinc", "1200-800"};
-    std::vector<char*> argv;
-    for (auto& arg : args) argv.push_back(arg.data());
-    argv.push_back(nullptr);
-    double wallSeconds = 0;
-    for (auto _ : state) {
-        const auto started = std::chrono::steady_clock::now();
-        pid_t pid = 0;
-        if (posix_spawnp(&pid, "sox", nullptr, nullptr, argv.data(), environ) != 0) {
-            state.SkipWithError("sox could not be started: no figure to compare with");
-            break;
-        }
-        int status = 0;
-        rusage usage{};
-        if (::wait4(pid, &status, 0, &usage) != pid || !WIFEXITED(status) ||
-            WEXITSTATUS(status) != 0) {
-            state.SkipWithError("sox failed (is it installed?)");
-            break;
-        }
-        wallSeconds +=
-            std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
-        auto seconds = [](const timeval& tv) { return tv.tv_sec + tv.tv_usec / 1e6; };
-        state.SetIterationTime(seconds(usage.ru_utime) + seconds(usage.ru_stime));
-    }
-    if (state.iterations() > 0)
-        state.counters["wall_s"] = wallSeconds / static_cast<double>(state.iterations());
+    TimeChildProcess(state, std::move(args));
     std::remove(out.c_str());
 }
 BENCHMARK(BM_SoxBandReject60s)->Unit(benchmark::kMillisecond)->UseManualTime()->Iterations(3);

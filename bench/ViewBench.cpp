@@ -17,10 +17,6 @@
 //                           T seconds: the views find the wave unchanged and
 //                           show the kept spectrogram, then the frame paints it.
 #include <fftw3.h>
-#include <spawn.h>
-#include <sys/resource.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <QAction>
 #include <QCoreApplication>
@@ -38,6 +34,8 @@
 
 #include <benchmark/benchmark.h>
 
+#include "ChildProcess.h"
+
 #include "app/Prompter.h"
 #include "app/ViewFrame.h"
 #include "app/WaveViews.h"
@@ -46,8 +44,6 @@
 #include "core/dsp/Spectrogram.h"
 #include "core/wave/WaveFile.h"
 #include "core/wave/WaveSet.h"
-
-extern char** environ;
 
 namespace {
 
@@ -214,31 +210,7 @@ void BM_SoxSpectrogram60s(benchmark::State& state) {
     const std::string columns = std::to_string(60 * kRate / 128);
     std::vector<std::string> args = {"sox",   file.path, "-n",   "spectrogram", "-x",
                                      columns, "-y",      "1025", "-o",          png};
-    std::vector<char*> argv;
-    for (auto& arg : args) argv.push_back(arg.data());
-    argv.push_back(nullptr);
-    double wallSeconds = 0;
-    for (auto _ : state) {
-        const auto started = std::chrono::steady_clock::now();
-        pid_t pid = 0;
-        if (posix_spawnp(&pid, "sox", nullptr, nullptr, argv.data(), environ) != 0) {
-            state.SkipWithError("sox could not be started");
-            break;
-        }
-        int status = 0;
-        rusage usage{};
-        if (::wait4(pid, &status, 0, &usage) != pid || !WIFEXITED(status) ||
-            WEXITSTATUS(status) != 0) {
-            state.SkipWithError("sox failed");
-            break;
-        }
-        wallSeconds +=
-            std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
-        auto seconds = [](const timeval& tv) { return tv.tv_sec + tv.tv_usec / 1e6; };
-        state.SetIterationTime(seconds(usage.ru_utime) + seconds(usage.ru_stime));
-    }
-    if (state.iterations() > 0)
-        state.counters["wall_s"] = wallSeconds / static_cast<double>(state.iterations());
+    TimeChildProcess(state, std::move(args));
     std::remove(png.c_str());
 }
 BENCHMARK(BM_SoxSpectrogram60s)->Unit(benchmark::kMillisecond)->UseManualTime()->Iterations(3);
