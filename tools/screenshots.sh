@@ -496,102 +496,11 @@ keys "$single" shift+Tab space
 capture "$single" single-test.png
 stop "$pid"
 
-# (g) The sentence recognition test: the kit's sentences registered with
-# their scenario, then Test(&T) > Auto &test with subject 2 and that
-# scenario; "次へ　＞" on the directions, "始まる", and the input window
-# that asks for the sentence once it has been played.
-cli=$(dirname "$exe")/../cli/kestrune-cli
-[[ -x $cli ]] || cmake --build "$(dirname "$exe")/../.." --target kestrune-cli --parallel "${KESTRUNE_JOBS:-2}"
-bash tools/kit/register-sentences.sh "$work/station" "$cli" >"$work/register.log" 2>&1 || {
-    echo "screenshots: the sentences could not be registered" >&2
-    cat "$work/register.log" >&2
-    exit 1
-}
-launch --workspace --audio=virtual
-sentence_main=$(window_named Kestrune "the workspace for the sentence test")
-xdotool windowactivate --sync "$sentence_main" >/dev/null 2>&1 || true
-xdotool key --window "$sentence_main" --clearmodifiers alt+t
-sleep 0.5
-# "Auto &test" shares its letter with "&Time test": t picks the first, Return runs it.
-xdotool key --clearmodifiers --delay 200 t Return
-launcher=$(window_named 設定 "Auto test on the Test menu")
-# The subject edit has the focus; its "検索" and then the scenario edit
-# follow, and past "参照" the self-evaluation: space chooses it and Return
-# starts the test.
-keys "$launcher"
-typing 2
-keys "$launcher" Tab Tab
-typing "$work/station/sentence.ini"
-keys "$launcher" Tab Tab space Return
-directions=$(window_named 操作指示 "始める in the launcher")
-eval "$(xdotool getwindowgeometry --shell "$directions")"
-keys "$directions" Return
-sentence=$(window_named 文の認識実験をしている "次へ on the directions")
-eval "$(xdotool getwindowgeometry --shell "$sentence")"
-# "始まる" is the first button of the bottom row.
-click "$sentence" 40 $((HEIGHT - 22))
-# 3 s to the first sentence, 6 s more to the input window.
-entry=$(window_named 入力して下さい "始まる in the sentence test") || true
-sleep 1
-capture "$sentence" sentence-test.png
-# (h) The time listening test: the workspace's Test(&T) > Auto &test (the
-# launcher) on the kit's time.ini for the first subject, the directions,
-# then the test with 10:10 typed into its time box, which moves the hands.
-launch --workspace --audio=virtual
-time_main=$(window_named Kestrune "the workspace for the launcher")
-xdotool windowactivate --sync "$time_main" >/dev/null 2>&1 || true
-xdotool key --window "$time_main" --clearmodifiers alt+t
-sleep 0.5
-# "Auto &test" and "&Time test" share their letter: t highlights the first.
-xdotool key --clearmodifiers t Return
-launcher=$(window_named 設定 "Auto test on the Test menu")
-# The ID edit has the focus; Tab passes "検索" to the scenario edit, then
-# "参照" to the first self-evaluation.
-keys "$launcher"
-typing 1
-keys "$launcher" Tab Tab
-typing "$work/station/time.ini"
-keys "$launcher" Tab Tab space Return
-time_directions=$(window_named 操作指示 "始める on the launcher")
-keys "$time_directions" Return
-time_test=$(window_named 時間の聞く実験をしている "次へ on the time test's directions")
-keys "$time_test" ctrl+a
-typing "10:10"
-capture "$time_test" time-test.png End
-stop "$pid"
-
-# (i) The interrupted speech test from the launcher: Test(&T) > Auto &test on
-# the workspace, the first registered subject, the kit's syllable.ini and
-# the first self-evaluation; "次へ　＞" on its directions, then "始まる". The
-# first syllable plays 3 s later and the answer is asked for 2 s after that.
-launch --workspace --audio=virtual
-auto_main=$(window_named Kestrune "the workspace for the launcher")
-xdotool windowactivate --sync "$auto_main" >/dev/null 2>&1 || true
-xdotool key --window "$auto_main" --clearmodifiers alt+t
-sleep 0.5
-xdotool key --clearmodifiers t Return
-launcher=$(window_named 設定 "Auto test on the Test menu")
-# The subject ID edit has the focus; Tab passes "検索" to the scenario edit,
-# then "参照" to the self-evaluation, then "始める".
-keys "$launcher"
-typing 1
-keys "$launcher" Tab Tab
-typing "$work/station/syllable.ini"
-keys "$launcher" Tab Tab space Tab space
-syllable_directions=$(window_named 操作指示 "始める on the launcher")
-keys "$syllable_directions" Return
-syllable=$(window_named 抹消音声実験をしている "次へ on the directions of test 4")
-xdotool windowactivate --sync "$syllable" >/dev/null 2>&1 || true
-sleep 1
-eval "$(xdotool getwindowgeometry --shell "$syllable")"
-click "$syllable" 40 $((HEIGHT - 22))
-sleep 6
-# The answer edit has the focus once the answer is asked for.
-typing "か"
-capture "$syllable" interrupted-speech.png
-stop "$pid"
-
-# Test(&T) > Auto &test with subject 2 and scenario $1: the launcher, as above.
+# Test(&T) > Auto &test with subject 2 and the kit's scenario $1: a workspace
+# opens the launcher ("Auto &test" shares its letter with "&Time test": t
+# picks the first, Return runs it). The subject edit has the focus; its
+# "検索" and then the scenario edit follow, and past "参照" the
+# self-evaluation: space chooses it and Return starts the test.
 auto_test() {
     local main launcher
     launch --workspace --audio=virtual
@@ -607,6 +516,60 @@ auto_test() {
     typing "$work/station/$1"
     keys "$launcher" Tab Tab space Return
 }
+
+# (g) The sentence recognition test: the kit's sentences registered with
+# their scenario, then Test(&T) > Auto &test with subject 2 and that
+# scenario; "次へ　＞" on the directions, "始まる", and the input window
+# that asks for the sentence once it has been played.
+cli=$(dirname "$exe")/../cli/kestrune-cli
+[[ -x $cli ]] || cmake --build "$(dirname "$exe")/../.." --target kestrune-cli --parallel "${KESTRUNE_JOBS:-2}"
+bash tools/kit/register-sentences.sh "$work/station" "$cli" >"$work/register.log" 2>&1 || {
+    echo "screenshots: the sentences could not be registered" >&2
+    cat "$work/register.log" >&2
+    exit 1
+}
+auto_test sentence.ini
+directions=$(window_named 操作指示 "始める in the launcher")
+eval "$(xdotool getwindowgeometry --shell "$directions")"
+keys "$directions" Return
+sentence=$(window_named 文の認識実験をしている "次へ on the directions")
+eval "$(xdotool getwindowgeometry --shell "$sentence")"
+# "始まる" is the first button of the bottom row.
+click "$sentence" 40 $((HEIGHT - 22))
+# 3 s to the first sentence, 6 s more to the input window.
+entry=$(window_named 入力して下さい "始まる in the sentence test") || true
+sleep 1
+capture "$sentence" sentence-test.png
+stop "$pid"
+
+# (h) The time listening test: the workspace's Test(&T) > Auto &test (the
+# launcher) on the kit's time.ini, the directions,
+# then the test with 10:10 typed into its time box, which moves the hands.
+auto_test time.ini
+time_directions=$(window_named 操作指示 "始める on the launcher")
+keys "$time_directions" Return
+time_test=$(window_named 時間の聞く実験をしている "次へ on the time test's directions")
+keys "$time_test" ctrl+a
+typing "10:10"
+capture "$time_test" time-test.png End
+stop "$pid"
+
+# (i) The interrupted speech test from the launcher: Test(&T) > Auto &test on
+# the workspace with the kit's syllable.ini; "次へ　＞" on its directions, then "始まる". The
+# first syllable plays 3 s later and the answer is asked for 2 s after that.
+auto_test syllable.ini
+syllable_directions=$(window_named 操作指示 "始める on the launcher")
+keys "$syllable_directions" Return
+syllable=$(window_named 抹消音声実験をしている "次へ on the directions of test 4")
+xdotool windowactivate --sync "$syllable" >/dev/null 2>&1 || true
+sleep 1
+eval "$(xdotool getwindowgeometry --shell "$syllable")"
+click "$syllable" 40 $((HEIGHT - 22))
+sleep 6
+# The answer edit has the focus once the answer is asked for.
+typing "か"
+capture "$syllable" interrupted-speech.png
+stop "$pid"
 
 # (j) The syllable masking test: "次へ　＞" on the directions, "始まる", and
 # the first trial (its masker is う, whose panel is dark green) 2 s later.
@@ -634,21 +597,10 @@ import -frame -window "$presentation" -strip -define png:exclude-chunks=date,tim
 echo "screenshots: $out/presentation.png"
 stop "$pid"
 
-# (h) The speeded syllable test: Test(&T) > Auto &test with subject 2 and
+# (l) The speeded syllable test: Test(&T) > Auto &test with subject 2 and
 # the kit's speedup.ini; "次へ　＞" on the directions, "始まる", and the
 # panel "う" chosen once the first vowel has played.
-launch --workspace --audio=virtual
-speedup_main=$(window_named Kestrune "the workspace for the speeded syllable test")
-xdotool windowactivate --sync "$speedup_main" >/dev/null 2>&1 || true
-xdotool key --window "$speedup_main" --clearmodifiers alt+t
-sleep 0.5
-xdotool key --clearmodifiers --delay 200 t Return
-launcher=$(window_named 設定 "Auto test on the Test menu")
-keys "$launcher"
-typing 2
-keys "$launcher" Tab Tab
-typing "$work/station/speedup.ini"
-keys "$launcher" Tab Tab space Return
+auto_test speedup.ini
 directions=$(window_named 操作指示 "始める in the launcher for the speeded syllable test")
 keys "$directions" Return
 speedup=$(window_named 加速音声の実験をしている "次へ on the directions")
