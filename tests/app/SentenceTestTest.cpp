@@ -199,8 +199,8 @@ class SentenceTestTest : public QObject {
         QTRY_COMPARE(prompter_->MessageTexts(),
                      QStringList({QStringLiteral("Now you have rolled back. Please listen "
                                                  "carefully, and choose a button in the right!"),
-                                  QString::fromUtf8(kSentenceThanksMessage)}));
-        QCOMPARE(dialog_->Instruction(), QString::fromUtf8(kSentenceCloseText));
+                                  QString::fromUtf8(kThanksMessage)}));
+        QCOMPARE(dialog_->Instruction(), QString::fromUtf8(kCloseText));
         for (const char* b : {"startButton", "recognisedButton", "tryButton", "notRecognisedButton",
                               "rollBackButton"})
             QVERIFY(!Ui().Button(b)->isEnabled());
@@ -261,7 +261,7 @@ class SentenceTestTest : public QObject {
         Open(Scenario(items, 25));
         Click(Ui().Button("startButton"));
         for (int i = 0; i < 25; ++i) Type(QString::number(i));
-        QTRY_VERIFY(prompter_->MessageTexts().contains(QString::fromUtf8(kSentenceThanksMessage)));
+        QTRY_VERIFY(prompter_->MessageTexts().contains(QString::fromUtf8(kThanksMessage)));
         QCOMPARE(station_->Count(QStringLiteral("TestRecord")), 24 + 25);
         QCOMPARE(bench_->output.OpenCount(), 0);  // mask 2 plays nothing
     }

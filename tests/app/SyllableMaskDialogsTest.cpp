@@ -126,7 +126,7 @@ class SyllableMaskDialogsTest : public QObject {
         }
         QCOMPARE(trials, 17);  // four levels of four vowels, one muted sea-wave trial
         QTRY_VERIFY(!dialog.isVisible());
-        QCOMPARE(prompter_->MessageTexts(), QStringList{QString::fromUtf8(kSyllableMaskThanks)});
+        QCOMPARE(prompter_->MessageTexts(), QStringList{QString::fromUtf8(kThanksMessage)});
 
         QStringList rows;
         for (const store::Row& r : station_->Query(QStringLiteral(
@@ -194,7 +194,7 @@ class SyllableMaskDialogsTest : public QObject {
         // A second later the thanks and the close question: Cancel stays.
         prompter_->answers = {false};
         bench_->timers.AdvanceMs(1000);
-        QCOMPARE(prompter_->MessageTexts(), QStringList{QString::fromUtf8(kPresentationThanks)});
+        QCOMPARE(prompter_->MessageTexts(), QStringList{QString::fromUtf8(kThanksMessage)});
         QCOMPARE(prompter_->confirmations, QStringList{QStringLiteral("Really want to quit?")});
         QVERIFY(dialog.isVisible());
         QVERIFY(!ui.Button("startButton")->isEnabled());

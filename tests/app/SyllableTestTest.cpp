@@ -198,7 +198,7 @@ class SyllableTestTest : public QObject {
         // No trial of this subject above key 5400: 50 %, "良い".
         QTRY_COMPARE(prompter_->MessageTexts(),
                      QStringList({QString::fromUtf8(kInvalidKanaMessage), Rating(50.0)}));
-        QCOMPARE(dialog_->Instruction(), QString::fromUtf8(kSyllableCloseText));
+        QCOMPARE(dialog_->Instruction(), QString::fromUtf8(kCloseText));
         for (const char* b : {"startButton", "confirmButton", "notRecognisedButton"})
             QVERIFY(!Ui().Button(b)->isEnabled());
         QVERIFY(Ui().Button("rollBackButton")->isEnabled());

@@ -190,8 +190,8 @@ class TimeTestTest : public QObject {
         QCOMPARE(prompter_->MessageTexts().last(), QString::fromUtf8(kTimeInvalidMessage));
         QCOMPARE(station_->Count(QStringLiteral("BasicRecord")), 5);
         Answer(QStringLiteral("07:05"));
-        QTRY_COMPARE(prompter_->MessageTexts().last(), QString::fromUtf8(kTimeThanksMessage));
-        QCOMPARE(dialog_->Instruction(), QString::fromUtf8(kTimeCloseText));
+        QTRY_COMPARE(prompter_->MessageTexts().last(), QString::fromUtf8(kThanksMessage));
+        QCOMPARE(dialog_->Instruction(), QString::fromUtf8(kCloseText));
         for (const char* b : {"startButton", "confirmButton", "nothingButton", "rollBackButton"})
             QVERIFY(!Ui().Button(b)->isEnabled());
 

@@ -283,7 +283,7 @@ void CAutoTest5::OnAnswer(SyllableAnswer kind) {
     StepSequence steps;
     if (step.finished) {
         steps.Then(1000, "thanks", [this] {
-            Message(kSyllableMaskThanks);
+            Message(kThanksMessage);
             for (QPushButton* b : {startButton_, confirmButton_, nothingButton_, notSureButton_})
                 b->setEnabled(false);
             accept();

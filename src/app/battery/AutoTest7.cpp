@@ -199,7 +199,7 @@ void CAutoTest7::ShowProgress(const SpeedupProgress& progress) {
 
 bool CAutoTest7::PlayStimulus(const std::string& path, const StimulusSettings& settings) {
     worker_->Cancel();
-    LoadedStimulus loaded = LoadStimulus(path, kSpeedupCannotOpenMessage);
+    LoadedStimulus loaded = LoadStimulus(path, kMaskedMissingMessage);
     if (!loaded.ok) {
         qCWarning(lcSession).noquote() << "stimulus failed:" << FromStd(path);
         Message(loaded.message);
@@ -270,7 +270,7 @@ std::optional<double> CAutoTest7::AverageFailingSpeed() {
         services_.prompter.Message(this, average.error->Text());
         return std::nullopt;
     }
-    if (!average.value) Message(kSpeedupReadResultFailedMessage);
+    if (!average.value) Message(kReadResultFailedMessage);
     return average.value;
 }
 

@@ -144,7 +144,7 @@ void CAutoTest8::OnStart() {
 void CAutoTest8::PlayEntry() {
     worker_->Cancel();
     const PresentationEntry& entry = list_->Entry();
-    LoadedStimulus loaded = LoadStimulus(entry.path, kSyllableMaskedMissing);
+    LoadedStimulus loaded = LoadStimulus(entry.path, kMaskedMissingMessage);
     if (!loaded.ok) {
         // The presentation stops here: no timer, nothing more is played.
         qCWarning(lcSession).noquote() << "recording failed:" << FromStd(entry.path);
@@ -200,7 +200,7 @@ void CAutoTest8::Finish() {
     AdvancePicture();
     StepSequence steps;
     steps.Then(1000, "thanks", [this] {
-        Message(kPresentationThanks);
+        Message(kThanksMessage);
         reject();
     });
     runner_->Start(std::move(steps));

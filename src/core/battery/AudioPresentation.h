@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "core/battery/Scenario.h"
+#include "core/battery/TestTexts.h"
 
 namespace kestrune {
 
@@ -20,8 +21,6 @@ inline constexpr int kPresentationCapacity = 20;
 inline constexpr int kPresentationTickMs = 100;
 inline constexpr const char* kPresentationCaption = "音声を再生";
 inline constexpr const char* kPresentationNoEntries = "No audio file exits!";
-inline constexpr const char* kPresentationThanks =
-    "テストを終わりました。\nどうも　ありがとうございました！";
 
 struct PresentationEntry {
     std::string path;  ///< FILEPATHNAME

@@ -156,7 +156,7 @@ void InterruptedSpeechTest::Start() {
     if (phase_ != Phase::Ready || settings_.items.empty()) return;
     host_.SetStartEnabled(false);
     host_.ShowInstruction("");
-    Announce(kSyllableListenText, kSyllableStartWaitMs);
+    Announce(kListenText, kSyllableStartWaitMs);
 }
 
 void InterruptedSpeechTest::Announce(const char* text, std::uint64_t firstWaitMs) {
@@ -171,7 +171,7 @@ void InterruptedSpeechTest::Announce(const char* text, std::uint64_t firstWaitMs
 
 void InterruptedSpeechTest::Prompt() {
     phase_ = Phase::Answering;
-    host_.ShowInstruction(kSyllableChooseText);
+    host_.ShowInstruction(kChooseText);
     // A pause taken while the syllable was announced keeps the buttons off
     // until "続く".
     host_.SetAnswerButtons(!pause_.Paused());
@@ -244,7 +244,7 @@ void InterruptedSpeechTest::Store(const std::string& typed) {
     if (trial_ < Current().number - 1) {
         ++trial_;
         UpdateProgress();
-        Announce(kSyllableNewAudioText, kSyllableAnnounceWaitMs);
+        Announce(kNewAudioText, kSyllableAnnounceWaitMs);
     } else {
         FinishItem();
     }
@@ -265,7 +265,7 @@ void InterruptedSpeechTest::FinishItem() {
         pool_.Fill(Current().begin, Current().end);
         host_.AdvancePicture();
         UpdateProgress();
-        Announce(kSyllableNewAudioText, kSyllableAnnounceWaitMs);
+        Announce(kNewAudioText, kSyllableAnnounceWaitMs);
         return;
     }
     Evaluate();
@@ -275,7 +275,7 @@ void InterruptedSpeechTest::Evaluate() {
     phase_ = Phase::Done;
     host_.AdvancePicture();
     UpdateProgress();
-    host_.ShowInstruction(kSyllableThanksText);
+    host_.ShowInstruction(kThanksText);
     host_.SetStartEnabled(false);
     host_.SetAnswerButtons(false);
     StepSequence steps;
@@ -284,9 +284,9 @@ void InterruptedSpeechTest::Evaluate() {
         if (const auto read = host_.ReadHalfDutyScore())
             score = *read;
         else
-            host_.Message(kReadScoreFailedMessage);
+            host_.Message(kReadResultFailedMessage);
         host_.Message(RatingText(HalfDutyRate(score.first, score.second)));
-        host_.ShowInstruction(kSyllableCloseText);
+        host_.ShowInstruction(kCloseText);
         item_ = 0;
     });
     host_.RunSteps(std::move(steps));
@@ -308,7 +308,7 @@ void InterruptedSpeechTest::TogglePause() {
 void InterruptedSpeechTest::RollBackLast() {
     if (!rollBackEnabled_) return;
     host_.StopWorker();
-    if (!host_.Confirm(kSyllableRollBackConfirmText)) return;
+    if (!host_.Confirm(kRollBackConfirmText)) return;
     // Only an answer of the item in progress can be taken back: its session
     // row is still open.
     if (trial_ == 0) {
@@ -317,7 +317,7 @@ void InterruptedSpeechTest::RollBackLast() {
     }
     const std::optional<std::string> played = host_.TakeLastTrial();
     if (!played) {
-        host_.Message(kSyllableRollBackFailedMessage);
+        host_.Message(kRollBackFailedMessage);
         return;
     }
     if (!pool_.Release(*played)) {
@@ -333,7 +333,7 @@ void InterruptedSpeechTest::RollBackLast() {
     item_ = lastItem_;
     trial_ = lastTrial_;
     UpdateProgress();
-    Announce(kSyllableRolledBackText, kSyllableAnnounceWaitMs);
+    Announce(kRolledBackMessage, kSyllableAnnounceWaitMs);
     host_.FocusAnswer();
 }
 

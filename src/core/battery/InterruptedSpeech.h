@@ -22,9 +22,11 @@
 #include <vector>
 
 #include "core/battery/AnswerTiming.h"
+#include "core/battery/RollBack.h"
 #include "core/battery/Scenario.h"
 #include "core/battery/StepSequence.h"
 #include "core/battery/Stimulus.h"
+#include "core/battery/TestTexts.h"
 #include "core/util/Clock.h"
 #include "core/util/Random.h"
 
@@ -33,28 +35,11 @@ namespace kestrune {
 inline constexpr const char* kSyllableCaption = "抹消音声実験をしている";
 inline constexpr const char* kSyllableWelcomeText =
     "ご都合が良い時、「始まる」ボタンを押すと、テストが始まります!";
-inline constexpr const char* kSyllableListenText =
-    "まじめでオーディオを聞いてください。それから右にある適当なボタンを選んでください! "
-    "今始めましょう! ";
-inline constexpr const char* kSyllableChooseText = "右にある適当なボタンを選んでください!";
-inline constexpr const char* kSyllableNewAudioText =
-    "新しいオーディオですが、まじめで聞いて下さい。 それから 適当なボタンを選んでください!";
-inline constexpr const char* kSyllableThanksText =
-    "テストを終わりました。　どうも　ありがとうございました！";
-inline constexpr const char* kSyllableCloseText =
-    "テストを終わりました。「終了」ボタンを押して下さい!";
-inline constexpr const char* kSyllableRolledBackText =
-    "Now you have rolled back. Please listen carefully, and choose a button in the right!";
 inline constexpr const char* kInvalidKanaMessage = "Invalid カナ format!";
 inline constexpr const char* kSyllableCannotOpenMessage =
     "Invalid path or file name!\nSyllable wave file can not be opened!";
-inline constexpr const char* kReadScoreFailedMessage = "Read test result error!";
-inline constexpr const char* kCannotRollBackNowMessage = "Can not rollback now!";
 inline constexpr const char* kSyllableNotInPoolMessage =
     "Can not find the rollbacked syllable, and failed to rollback!";
-inline constexpr const char* kSyllableRollBackFailedMessage = "Roll back failed!";
-inline constexpr const char* kSyllableRollBackConfirmText =
-    "Are you sure to roll back the result affected just now?";
 
 /** Waits, in milliseconds. */
 inline constexpr std::uint64_t kSyllableStartWaitMs = 3000;

@@ -113,7 +113,7 @@ void SentenceRecognitionTest::Start() {
     host_.SetStartEnabled(false);
     host_.SetAnswerButtons(false);
     host_.ShowInstruction("");
-    host_.ShowInstruction(kSentenceListenText);
+    host_.ShowInstruction(kListenText);
     UpdateProgress();
     StepSequence steps;
     steps.Then(kSentenceStartWaitMs, "first round", [this] { StartRound(); });
@@ -128,7 +128,7 @@ void SentenceRecognitionTest::PlayCurrent() {
 void SentenceRecognitionTest::Prompt() {
     if (!ItemsLeft()) return;
     phase_ = Phase::Answering;
-    host_.ShowInstruction(kSentenceChooseText);
+    host_.ShowInstruction(kChooseText);
     host_.SetAnswerButtons(true);
     host_.OpenTypedEntry(lastTyped_);
 }
@@ -331,7 +331,7 @@ void SentenceRecognitionTest::NextItemFromButtons() {
         Finish();
         return;
     }
-    host_.ShowInstruction(kSentenceNewAudioText);
+    host_.ShowInstruction(kNewAudioText);
     StepSequence steps;
     steps
         .Then(kSentenceAnnounceWaitMs, "play",
@@ -345,15 +345,15 @@ void SentenceRecognitionTest::NextItemFromButtons() {
 
 void SentenceRecognitionTest::Finish() {
     phase_ = Phase::Done;
-    host_.ShowInstruction(kSentenceThanksText);
+    host_.ShowInstruction(kThanksText);
     StepSequence steps;
     steps.Then(kSentenceThanksWaitMs, "thanks", [this] {
-        host_.Message(kSentenceThanksMessage);
+        host_.Message(kThanksMessage);
         host_.SetStartEnabled(false);
         host_.SetAnswerButtons(false);
         rollBack_.SetEnabled(false);
         host_.SetRollBackEnabled(false);
-        host_.ShowInstruction(kSentenceCloseText);
+        host_.ShowInstruction(kCloseText);
         item_ = 0;
     });
     host_.RunSteps(std::move(steps));

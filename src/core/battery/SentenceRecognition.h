@@ -30,6 +30,7 @@
 #include "core/battery/Scenario.h"
 #include "core/battery/StepSequence.h"
 #include "core/battery/Stimulus.h"
+#include "core/battery/TestTexts.h"
 #include "core/util/Clock.h"
 
 namespace kestrune {
@@ -38,10 +39,6 @@ inline constexpr const char* kSentenceCaption = "文の認識実験をしてい�
 inline constexpr const char* kSentenceWelcomeText =
     "ようこそ!  まじめでオーディオを聞いてください, そして「結果」 "
     "グループで　適当なボタンを選んでください。 「始まる」 ボタンを押すと、テストが始まります!";
-inline constexpr const char* kSentenceListenText =
-    "まじめでオーディオを聞いてください。それから右にある適当なボタンを選んでください! "
-    "今始めましょう! ";
-inline constexpr const char* kSentenceChooseText = "右にある適当なボタンを選んでください!";
 inline constexpr const char* kSentenceTypedTitle = "入力して下さい";
 inline constexpr const char* kSentenceTypedPrompt =
     "認識した内容を入力して下さい、少しだけでも認識した場合、聞いたことをひらかなで入力してください"
@@ -52,14 +49,6 @@ inline constexpr const char* kSentenceTryText =
     "you click「認識できる」";
 inline constexpr const char* kSentenceClearerText =
     "ゆっくりして下さい。オーディオは、よりはっきりになるでしょう!";
-inline constexpr const char* kSentenceNewAudioText =
-    "新しいオーディオですが、まじめで聞いて下さい。 それから 適当なボタンを選んでください!";
-inline constexpr const char* kSentenceThanksText =
-    "テストを終わりました。　どうも　ありがとうございました！";
-inline constexpr const char* kSentenceThanksMessage =
-    "テストを終わりました。\nどうも　ありがとうございました！";
-inline constexpr const char* kSentenceCloseText =
-    "テストを終わりました。「終了」ボタンを押して下さい!";
 inline constexpr const char* kInvalidAudioIdMessage = "Invalid audio file ID!";
 inline constexpr const char* kInvalidAudioPathMessage = "Invalid audio file path and name!";
 inline constexpr const char* kAudioContentFailedMessage = "Get audio content failed!";

@@ -25,16 +25,14 @@
 #include "core/battery/Scenario.h"
 #include "core/battery/StepSequence.h"
 #include "core/battery/Stimulus.h"
+#include "core/battery/TestTexts.h"
 #include "core/util/Clock.h"
 #include "core/util/Random.h"
 
 namespace kestrune {
 
 inline constexpr const char* kSpeedupCaption = "加速音声の実験をしている";
-inline constexpr const char* kSpeedupCannotOpenMessage =
-    "Invalid path or file name!\nMasked wave file can not be opened!";
 inline constexpr const char* kSpeedupNoWeightMessage = "total equel 0!";
-inline constexpr const char* kSpeedupReadResultFailedMessage = "Read test result error!";
 inline constexpr const char* kSpeedupQuitQuestion = "Really want to quit?";
 
 /** The item table's capacity; the five vowels use the first five. */

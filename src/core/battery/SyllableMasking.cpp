@@ -228,12 +228,12 @@ std::vector<std::int16_t> SamplesAs16(const LoadedStimulus& loaded) {
 
 SyllableMaskStimulus PrepareSyllableStimulus(const SyllableMaskTrial& trial) {
     SyllableMaskStimulus stimulus;
-    const LoadedStimulus masking = LoadStimulus(trial.maskingFile, kSyllableMaskingMissing);
+    const LoadedStimulus masking = LoadStimulus(trial.maskingFile, kMaskingMissingMessage);
     if (!masking.ok) {
         stimulus.message = masking.message;
         return stimulus;
     }
-    const LoadedStimulus masked = LoadStimulus(trial.maskedFile, kSyllableMaskedMissing);
+    const LoadedStimulus masked = LoadStimulus(trial.maskedFile, kMaskedMissingMessage);
     if (!masked.ok) {
         stimulus.message = masked.message;
         return stimulus;

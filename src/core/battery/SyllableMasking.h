@@ -20,6 +20,7 @@
 
 #include "core/battery/Scenario.h"
 #include "core/battery/Stimulus.h"
+#include "core/battery/TestTexts.h"
 #include "core/util/Clock.h"
 #include "core/util/Random.h"
 
@@ -30,12 +31,6 @@ inline constexpr int kSyllableMaskCapacity = 20;
 inline constexpr const char* kSyllableMaskCaption = "音声分離実験をしている(1)";
 inline constexpr const char* kSyllableMaskGroupTitle =
     "Please choose the syllable masked by the larger voice";
-inline constexpr const char* kSyllableMaskThanks =
-    "テストを終わりました。\nどうも　ありがとうございました！";
-inline constexpr const char* kSyllableMaskingMissing =
-    "Invalid path or file name!\nMasking wave file can not be opened!";
-inline constexpr const char* kSyllableMaskedMissing =
-    "Invalid path or file name!\nMasked wave file can not be opened!";
 inline constexpr const char* kRecognitionStateError = "Recognition state error!";
 
 /** あ い う え お for 0 ... 4, "sea1" "sea2" "sea1(fre)" "sea2(fre)" for

@@ -291,7 +291,7 @@ void TimeListeningTest::Start() {
     host_.SetStartEnabled(false);
     host_.SetAnswerButtons(false);
     host_.ShowInstruction("");
-    host_.ShowInstruction(kTimeListenText);
+    host_.ShowInstruction(kListenText);
     StepSequence steps;
     steps.Then(kTimeStartWaitMs, "play", [this] { PlayNext(); })
         .Then(kTimePromptWaitMs, "prompt", [this] { Prompt(); });
@@ -319,7 +319,7 @@ void TimeListeningTest::PlayNext() {
 void TimeListeningTest::Prompt() {
     if (!ItemsLeft()) return;
     phase_ = Phase::Answering;
-    host_.ShowInstruction(kTimeChooseText);
+    host_.ShowInstruction(kChooseText);
     host_.SetAnswerButtons(true);
 }
 
@@ -362,7 +362,7 @@ void TimeListeningTest::Store(const std::string& answer) {
     if (trial_ < Current().number - 1) {
         ++trial_;
         UpdateProgress();
-        NextRound(kTimeNewAudioText);
+        NextRound(kNewAudioText);
         return;
     }
     if (session_)
@@ -374,7 +374,7 @@ void TimeListeningTest::Store(const std::string& answer) {
         candidates_ = CandidateList(CandidateTimes(Current().begin, Current().end));
         host_.AdvancePicture();
         UpdateProgress();
-        NextRound(kTimeNewAudioText);
+        NextRound(kNewAudioText);
         return;
     }
     item_ = static_cast<int>(settings_.items.size());
@@ -383,14 +383,14 @@ void TimeListeningTest::Store(const std::string& answer) {
     rollBackEnabled_ = false;
     host_.AdvancePicture();
     UpdateProgress();
-    host_.ShowInstruction(kTimeThanksText);
+    host_.ShowInstruction(kThanksText);
     StepSequence steps;
     steps.Then(kTimeThanksWaitMs, "thanks", [this] {
-        host_.Message(kTimeThanksMessage);
+        host_.Message(kThanksMessage);
         host_.SetStartEnabled(false);
         host_.SetAnswerButtons(false);
         host_.SetRollBackEnabled(false);
-        host_.ShowInstruction(kTimeCloseText);
+        host_.ShowInstruction(kCloseText);
         item_ = 0;
     });
     host_.RunSteps(std::move(steps));
@@ -408,16 +408,16 @@ void TimeListeningTest::NextRound(const char* text) {
 void TimeListeningTest::RollBackLast() {
     if (!rollBackEnabled_ || phase_ == Phase::Done) return;
     host_.StopWorker();
-    if (!host_.Confirm(kTimeRollBackConfirmText)) return;
+    if (!host_.Confirm(kRollBackConfirmText)) return;
     // Only answers of the item in progress can be taken back: the finished
     // item's session row already holds its score.
     if (trial_ == 0) {
-        host_.Message(kTimeCannotRollBackMessage);
+        host_.Message(kCannotRollBackNowMessage);
         return;
     }
     const std::optional<std::string> taken = host_.TakeLastTrial();
     if (!taken) {
-        host_.Message(kTimeRollBackFailedMessage);
+        host_.Message(kRollBackFailedMessage);
         return;
     }
     if (!candidates_.Release(*taken)) {
@@ -436,7 +436,7 @@ void TimeListeningTest::RollBackLast() {
     UpdateProgress();
     phase_ = Phase::Playing;
     host_.SetAnswerButtons(false);
-    host_.ShowInstruction(kTimeRolledBackText);
+    host_.ShowInstruction(kRolledBackMessage);
     StepSequence steps;
     steps.Then(kTimeAnnounceWaitMs, "play", [this] { PlayNext(); })
         .Then(kTimePromptWaitMs, "prompt", [this] { Prompt(); });

@@ -20,9 +20,11 @@
 #include <vector>
 
 #include "core/battery/AnswerTiming.h"
+#include "core/battery/RollBack.h"
 #include "core/battery/Scenario.h"
 #include "core/battery/StepSequence.h"
 #include "core/battery/Stimulus.h"
+#include "core/battery/TestTexts.h"
 #include "core/util/Clock.h"
 #include "core/util/Random.h"
 
@@ -37,27 +39,10 @@ inline constexpr const char* kTimeWelcomeText =
     "は右のテキストボックスに，時刻を表す数字を直接入力してみよう。\nご都合が良い時、「始まる」ボタ"
     "ンを"
     "押すと、テストが始まります!";
-inline constexpr const char* kTimeListenText =
-    "まじめでオーディオを聞いてください。それから右にある適当なボタンを選んでください! "
-    "今始めましょう! ";
-inline constexpr const char* kTimeChooseText = "右にある適当なボタンを選んでください!";
-inline constexpr const char* kTimeNewAudioText =
-    "新しいオーディオですが、まじめで聞いて下さい。 それから 適当なボタンを選んでください!";
-inline constexpr const char* kTimeThanksText =
-    "テストを終わりました。　どうも　ありがとうございました！";
-inline constexpr const char* kTimeThanksMessage =
-    "テストを終わりました。\nどうも　ありがとうございました！";
-inline constexpr const char* kTimeCloseText = "テストを終わりました。「終了」ボタンを押して下さい!";
-inline constexpr const char* kTimeRolledBackText =
-    "Now you have rolled back. Please listen carefully, and choose a button in the right!";
 inline constexpr const char* kTimeNotEnteredMessage = "Please input the time you heard!";
 inline constexpr const char* kTimeInvalidMessage = "Invalid time format!\nPlease see the examples!";
-inline constexpr const char* kTimeCannotRollBackMessage = "Can not rollback now!";
-inline constexpr const char* kTimeRollBackFailedMessage = "Roll back failed!";
 inline constexpr const char* kTimeRollBackLostMessage =
     "Can not find the rollbacked time, and failed to rollback!";
-inline constexpr const char* kTimeRollBackConfirmText =
-    "Are you sure to roll back the result affected just now?";
 inline constexpr const char* kHourWaveMessage =
     "Invalid path or file name!\nHour wave file can not be opened!";
 inline constexpr const char* kMinuteWaveMessage =

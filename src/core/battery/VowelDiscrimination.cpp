@@ -256,7 +256,7 @@ std::string_view VowelEvaluationText(int age, int estimated) {
 }
 
 std::string VowelFinalText(VowelRunType type, int age, int estimated) {
-    if (type != VowelRunType::Test) return kVowelOtherEndText;
+    if (type != VowelRunType::Test) return kThanksMessage;
     return std::string(VowelEvaluationText(age, estimated)) + "\n\n測定結果により，" +
            std::to_string(estimated - 8) + "－" + std::to_string(estimated - 2) +
            "歳の聴覚識別能力でした．";

@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "core/battery/Scenario.h"
+#include "core/battery/TestTexts.h"
 #include "core/util/Clock.h"
 #include "core/util/Random.h"
 
@@ -45,12 +46,6 @@ inline constexpr const char* kVowelPressConfirmGuide = "「確認」ボタンを
 inline constexpr const char* kVowelRestMessage = "疲れだね、ちょうど休みましょう！";
 inline constexpr const char* kVowelResumeMessage = "始めましょう！";
 inline constexpr const char* kVowelPracticeEndText = "練習を終わり，本番のテストに行きましょう！";
-inline constexpr const char* kVowelOtherEndText =
-    "テストを終わりました。\nどうも　ありがとうございました！";
-inline constexpr const char* kVowelMaskedMissingMessage =
-    "Invalid path or file name!\nMasked wave file can not be opened!";
-inline constexpr const char* kVowelMaskingMissingMessage =
-    "Invalid path or file name!\nMasking wave file can not be opened!";
 inline constexpr const char* kVowelCloseEarlyQuestion =
     "テストがまだ終わりません，テスト結果が取れない．\n 確かに終了しますか?";
 

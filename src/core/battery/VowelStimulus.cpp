@@ -98,12 +98,12 @@ std::optional<std::string> CheckVowelScenario(const Scenario& scenario, const st
 
 VowelStimulus PrepareVowelStimulus(const VowelTrial& trial) {
     VowelStimulus stimulus;
-    const LoadedStimulus masked = LoadStimulus(trial.maskedFile, kVowelMaskedMissingMessage);
+    const LoadedStimulus masked = LoadStimulus(trial.maskedFile, kMaskedMissingMessage);
     if (!masked.ok) {
         stimulus.message = masked.message;
         return stimulus;
     }
-    const LoadedStimulus masking = LoadStimulus(trial.maskingFile, kVowelMaskingMissingMessage);
+    const LoadedStimulus masking = LoadStimulus(trial.maskingFile, kMaskingMissingMessage);
     if (!masking.ok) {
         stimulus.message = masking.message;
         return stimulus;

@@ -291,8 +291,8 @@ TEST(SentenceSessionTest, TypedAnswersSweepAndMoveOn) {
     EXPECT_EQ(s.host.played.back().settings->speed, 2.0);
 
     // The end: thanks, the message a second later, everything off.
-    EXPECT_EQ(s.host.messages, std::vector<std::string>{kSentenceThanksMessage});
-    EXPECT_EQ(s.host.instruction, kSentenceCloseText);
+    EXPECT_EQ(s.host.messages, std::vector<std::string>{kThanksMessage});
+    EXPECT_EQ(s.host.instruction, kCloseText);
     EXPECT_EQ(s.test.CurrentPhase(), SentenceRecognitionTest::Phase::Done);
     EXPECT_FALSE(s.host.answerButtons);
     s.Do("=late");
@@ -308,7 +308,7 @@ TEST(SentenceSessionTest, ButtonAnswersRollBackAndOneRowPerAnswer) {
     s.test.Typed("late", 0);  // and its late answer is not taken
     s.host.Settle();
     EXPECT_EQ(s.host.rows.size(), 1u);
-    EXPECT_EQ(s.host.instruction, kSentenceChooseText);
+    EXPECT_EQ(s.host.instruction, kChooseText);
 
     // "やってみましょう" moves the picture; cancelling its entry keeps the round.
     s.test.Button(SentenceAnswer::TryIt);

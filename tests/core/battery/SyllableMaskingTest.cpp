@@ -177,9 +177,9 @@ TEST(SyllableMasking, MixClipsMutesAndWidens8BitMaterial) {
         EXPECT_EQ(got, c.expected) << c.masked << " at " << c.level;
     }
     EXPECT_EQ(PrepareSyllableStimulus({dir.File("x.wav"), dir.File("a.wav"), 0, 0}).message,
-              kSyllableMaskingMissing);
+              kMaskingMissingMessage);
     EXPECT_EQ(PrepareSyllableStimulus({dir.File("m.wav"), dir.File("x.wav"), 0, 0}).message,
-              kSyllableMaskedMissing);
+              kMaskedMissingMessage);
 }
 
 TEST(AudioPresentation, EntriesEndAtTheFirstTickBeyondTheirDuration) {

@@ -252,7 +252,7 @@ TEST(TimeSessionTest, ScriptedListenersRefusalsAndRollBacks) {
          {"1:4+26", "2:2+8"}},  // the next stimulus plays again
         {{"H", "N", "b", "H", "H", "H", "H"}, {}, {"1:4+18", "2:2+8"}},
         {{"H", "H", "H", "H", "B", "H", "H"},
-         {kTimeCannotRollBackMessage},
+         {kCannotRollBackNowMessage},
          {"1:4+17", "2:2+9"}},  // item 1 is done
     };
     for (const Case& c : cases) {
@@ -279,7 +279,7 @@ TEST(TimeSessionTest, ScriptedListenersRefusalsAndRollBacks) {
             host.Settle();
         }
         EXPECT_EQ(test.CurrentPhase(), TimeListeningTest::Phase::Done);
-        EXPECT_EQ(host.messages.back(), kTimeThanksMessage);
+        EXPECT_EQ(host.messages.back(), kThanksMessage);
         host.messages.pop_back();
         EXPECT_EQ(host.messages, c.messages);
         EXPECT_EQ(host.sessions, c.sessions);
