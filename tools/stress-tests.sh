@@ -9,7 +9,9 @@
 # BUILD_DIR, else build/dev. The tests are the CTest entries labelled app,
 # audio, sheet or store (STRESS_LABELS, a CTest label regex, selects others).
 # The store tests run on PostgreSQL too when KESTRUNE_TEST_POSTGRES_URL is
-# set. Prints one line per run and finally "stress: N passed, M failed";
+# set. STRESS_LOAD=external leaves the hog out, for a caller that keeps the
+# cores busy itself (the CI runs the suites while it compiles the sanitizer
+# build). Prints one line per run and finally "stress: N passed, M failed";
 # exits non-zero when a run failed (its log is kept and named).
 set -uo pipefail
 cd "$(dirname "$0")/.."
@@ -25,7 +27,12 @@ if [[ ! -f $build/CTestTestfile.cmake ]]; then
   echo "no CTest build in $build (build it first, e.g. cmake --build --preset dev)" >&2
   exit 2
 fi
-if ! command -v stress-ng >/dev/null; then
+load=${STRESS_LOAD:-hog}
+if [[ $load != hog && $load != external ]]; then
+  echo "STRESS_LOAD must be hog or external" >&2
+  exit 2
+fi
+if [[ $load == hog ]] && ! command -v stress-ng >/dev/null; then
   echo "stress-ng is not installed" >&2
   exit 2
 fi
@@ -38,11 +45,18 @@ else
 fi
 
 # The hog: one busy worker per core, for as long as the script runs.
-stress-ng --cpu 2 --quiet &
-hog=$!
+hog=""
+if [[ $load == hog ]]; then
+  stress-ng --cpu 2 --quiet &
+  hog=$!
+else
+  echo "load: the caller's"
+fi
 stop_hog() {
-  kill -TERM "$hog" 2>/dev/null
-  wait "$hog" 2>/dev/null
+  if [[ -n $hog ]]; then
+    kill -TERM "$hog" 2>/dev/null
+    wait "$hog" 2>/dev/null
+  fi
 }
 trap stop_hog EXIT
 trap 'exit 130' INT TERM

@@ -2,14 +2,15 @@
 # Installs the build dependencies, then checks the tree and builds and runs
 # every test:
 #  1. the source format (clang-format --dry-run --Werror over every .cpp/.h);
-#  2. the development build (gcc) and its test suite, then the Qt, audio and
-#     store suites again, three times under CPU load (tools/stress-tests.sh);
-#  3. the benchmarks of the development build, once each, so they keep working;
-#  4. the thread sanitizer build (clang) with the sound device and playback
+#  2. the development build (gcc) and its test suite;
+#  3. the sanitizer build (clang, address + undefined), compiled while the
+#     Qt, audio and store suites run three times more under the load it
+#     makes (tools/stress-tests.sh);
+#  4. the benchmarks of the development build, once each, so they keep working;
+#  5. the thread sanitizer build (clang) with the sound device and playback
 #     worker tests;
-#  5. the sanitizer build (clang, address + undefined) with the fuzzers run
-#     for FUZZ_SECONDS each (60 by default) on readers built with coverage
-#     instrumentation, then its test suite.
+#  6. the fuzzers, run for FUZZ_SECONDS each (60 by default) on readers built
+#     with coverage instrumentation, then the sanitizer build's test suite.
 # The configure step of every build also checks the layers' link rules.
 # Both test suites run the store tests on SQLite and on a throwaway
 # PostgreSQL cluster that this script starts on a loopback port
@@ -32,6 +33,9 @@ if command -v ccache >/dev/null; then
   export CMAKE_CXX_COMPILER_LAUNCHER=${CMAKE_CXX_COMPILER_LAUNCHER:-ccache}
   export CCACHE_BASEDIR=${CCACHE_BASEDIR:-$PWD}
   export CCACHE_NOHASHDIR=${CCACHE_NOHASHDIR:-true}
+  # The windows' precompiled header is only cacheable when ccache may ignore
+  # the time stamps and __DATE__/__TIME__ around it.
+  export CCACHE_SLOPPINESS=${CCACHE_SLOPPINESS:-pch_defines,time_macros,include_file_mtime,include_file_ctime}
 fi
 
 step "source format"
@@ -94,10 +98,34 @@ cmake --preset dev
 cmake --build --preset dev
 ctest --preset dev
 
-if [[ -f tools/stress-tests.sh ]]; then
-  step "Qt, audio and store suites under load, 3 runs"
-  bash tools/stress-tests.sh 3 build/dev
+# The sanitizer build compiles in the background while the Qt, audio and
+# store suites of the development build run three times more: its compilers
+# keep both cores busy, which is the load those runs are meant to stand.
+step "sanitizer build (background), and the Qt, audio and store suites under its load, 3 runs"
+cmake --preset asan >/dev/null
+asan_log=$(mktemp)
+# In a session of its own, so that stopping it stops its compilers too.
+setsid cmake --build --preset asan >"$asan_log" 2>&1 &
+asan_build=$!
+stop_asan_build() {
+  kill -- "-$asan_build" 2>/dev/null || true
+  wait "$asan_build" 2>/dev/null || true
+}
+if ! STRESS_LOAD=external bash tools/stress-tests.sh 3 build/dev; then
+  stop_asan_build
+  exit 1
 fi
+if kill -0 "$asan_build" 2>/dev/null; then
+  echo "(the sanitizer build was still compiling when the last run ended)"
+fi
+step "sanitizer build: waiting for it to finish"
+if ! wait "$asan_build"; then
+  tail -n 80 "$asan_log"
+  echo "the sanitizer build failed"
+  exit 1
+fi
+tail -n 1 "$asan_log"
+rm -f "$asan_log"
 
 # The development build is optimised (-O2) and has built the benchmarks
 # already: one short pass shows they keep working without compiling the
@@ -110,9 +138,7 @@ cmake --preset tsan
 cmake --build --preset tsan
 ctest --preset tsan
 
-step "sanitizer build and fuzzers"
-cmake --preset asan
-cmake --build --preset asan
+step "fuzzers on the sanitizer build"
 export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1
 export LSAN_OPTIONS="suppressions=$(pwd)/tools/lsan-suppressions.txt"
 export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1

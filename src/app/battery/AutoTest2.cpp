@@ -65,8 +65,7 @@ CAutoTest2::CAutoTest2(const VowelTestServices& services, const SentenceTestSetu
         check = ReadSentenceScenario(scenario, lookup, settings);
     } else {
         check.result = ScenarioStart::LoadFailed;
-        check.messages.push_back(std::string(kLoadingScenarioFailedMessage) + "\n" +
-                                 setup_.scenarioPath.toStdString() + " can not be read");
+        check.messages.push_back(UnreadableScenarioMessage(setup_.scenarioPath.toStdString()));
     }
     for (const std::string& message : check.messages) Message(message);
     if (check.result == ScenarioStart::Ready) {

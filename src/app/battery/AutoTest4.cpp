@@ -63,8 +63,7 @@ CAutoTest4::CAutoTest4(const VowelTestServices& services, const SyllableTestSetu
         check = ReadSyllableScenario(scenario, settings);
     } else {
         check.result = ScenarioStart::LoadFailed;
-        check.messages.push_back(std::string(kLoadingScenarioFailedMessage) + "\n" +
-                                 setup_.scenarioPath.toStdString() + " can not be read");
+        check.messages.push_back(UnreadableScenarioMessage(setup_.scenarioPath.toStdString()));
     }
     for (const std::string& message : check.messages) Message(message);
     if (check.result == ScenarioStart::Ready) {

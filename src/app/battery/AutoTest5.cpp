@@ -72,8 +72,7 @@ CAutoTest5::CAutoTest5(const VowelTestServices& services, const SyllableMaskSetu
         check = CheckScenario(scenario, kSyllableMaskCapacity);
     } else {
         check.result = ScenarioStart::LoadFailed;
-        check.messages.push_back(std::string(kLoadingScenarioFailedMessage) + "\n" +
-                                 setup_.scenarioPath.toStdString() + " can not be read");
+        check.messages.push_back(UnreadableScenarioMessage(setup_.scenarioPath.toStdString()));
     }
     for (const std::string& message : check.messages) Message(message);
     if (check.result == ScenarioStart::Ready) {

@@ -52,8 +52,7 @@ CAutoTest7::CAutoTest7(const VowelTestServices& services, const SpeedupTestSetup
         check = ReadSpeedupScenario(scenario, settings);
     } else {
         check.result = ScenarioStart::LoadFailed;
-        check.messages.push_back(std::string(kLoadingScenarioFailedMessage) + "\n" +
-                                 setup_.scenarioPath.toStdString() + " can not be read");
+        check.messages.push_back(UnreadableScenarioMessage(setup_.scenarioPath.toStdString()));
     }
     for (const std::string& message : check.messages) Message(message);
     if (check.result == ScenarioStart::Ready) {

@@ -8,6 +8,10 @@
 #include "core/text/Numbers.h"
 
 namespace kestrune {
+
+std::string UnreadableScenarioMessage(const std::string& path) {
+    return std::string(kLoadingScenarioFailedMessage) + "\n" + path + " can not be read";
+}
 namespace {
 
 constexpr std::array<TestTypeEntry, 7> kTestTypes = {{

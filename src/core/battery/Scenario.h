@@ -33,6 +33,10 @@ inline constexpr const char* kLoadingScenarioFailedMessage = "Loading configurat
 inline constexpr const char* kNoTestItemMessage = "No test item exits!";
 inline constexpr const char* kInvalidScenarioMessage = "Invalid configuration file!";
 
+/** What a test says of a scenario file it cannot read at all:
+ *  "Loading configuration file failed!" and the path on a second line. */
+std::string UnreadableScenarioMessage(const std::string& path);
+
 /** The tests a scenario can name. */
 enum class TestKind {
     SentenceRecognition,  ///< "SINGLE"
