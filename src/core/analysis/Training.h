@@ -71,7 +71,8 @@ struct TrainingOutcome {
  * three outputs empty. A pair whose passing answer is missing still counts,
  * adding nothing to the passing time, with the message "Subject=%s,
  * Masking=%s,Masked=%s is not found!". A subject without any failing answer
- * gets the single message "No result was collected!" instead of 25.
+ * gets the single message "No result was collected!" instead of 25; an ID
+ * that names no subject gives "Subject=%d is not registered!" and no row.
  */
 TrainingOutcome AnalyseTraining(const TrainingInputs& inputs, int step);
 
