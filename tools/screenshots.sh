@@ -10,6 +10,9 @@
 #   audio-mixer.png       Process > Audio mixer... on the workspace's two waves
 #   spectrum-average.png Analyse > Averaged spectrum on the same two waves
 #   division-listen.png   Test > Division listen on one of them
+#   intermittent-analyse.png  Analyse > Intermittent analyse, confirmed for
+#                         duty 0.5 and the years 1940-1970
+#   training-analysis.png Analyse > Trainging result analyse for subject 2, step 3
 #   session-panel.png     the session panel of a normal start
 #   entry-form.png        the subject's entry form, a name and an age typed in
 #   directions.png        the directions of the vowel test, after "次へ　＞"
@@ -319,6 +322,69 @@ sleep 0.5
 xdotool key --clearmodifiers a
 spectrum=$(window_named 平均スペクトル "Averaged spectrum on the Analyse menu")
 capture "$spectrum" spectrum-average.png
+stop "$pid"
+
+# (a6) Analyse(&A) > &Intermittent analyse and &Trainging result analyse,
+# confirmed on results written here: interrupted speech items of the
+# subjects above and a vowel test of 山田 花子 (ID 2).
+python3 - "$work/station/TestData.db" <<'PY'
+import random, sqlite3, sys
+
+db = sqlite3.connect(sys.argv[1])
+rng = random.Random(3)
+kana = ["か", "が", "さ", "ざ", "た", "だ", "は", "ば", "あ", "な", "ま", "ら"]
+for subject in (2, 3, 5):
+    for item in range(4):
+        srid = db.execute(
+            "INSERT INTO StatisticalRecord (IIID, SRTimes, SRType, SRNumber, SRDutycycle,"
+            " SRValidity) VALUES (?, ?, 2, 20, ?, 1)", (subject, item + 1, (0.25, 0.5)[item % 2])
+        ).lastrowid
+        for _ in range(20):
+            played = rng.choice(kana)
+            answer = played if rng.random() < 0.5 else rng.choice(kana)
+            db.execute(
+                "INSERT INTO BasicRecord (IIID, SRID, BRTime, BRDuration, BRContent, BRRecognise)"
+                " VALUES (?, ?, '2026-12-01 10:00:00', 1.2, ?, ?)", (subject, srid, played, answer))
+vowels = ["あ", "い", "う", "え", "お"]
+for masking in vowels:
+    for masked in vowels:
+        level = -rng.randint(30, 40) if masking == masked else -rng.randint(8, 26)
+        for snr, state in ((level, 0), (level + 3, 1)):
+            db.execute(
+                "INSERT INTO NewSyllableMaskRecord (IIID, NSMRTime, NSMRDuration,"
+                " NSMRMaskingContent, NSMRMaskedContent, NSMRSNR, NSMRState, NSMRValidity)"
+                " VALUES (2, '2026-12-01 11:00:00', ?, ?, ?, ?, ?, 1)",
+                (round(rng.uniform(1, 4), 2), masking, masked, snr, state))
+db.commit()
+PY
+launch --workspace
+analyse_main=$(window_named Kestrune "the workspace for the result analyses")
+xdotool windowactivate --sync "$analyse_main" >/dev/null 2>&1 || true
+xdotool key --window "$analyse_main" --clearmodifiers alt+a
+sleep 0.5
+xdotool key --clearmodifiers i
+intermittent=$(window_named "Intermittent結果の解析" "Intermittent analyse on the Analyse menu")
+keys "$intermittent"
+typing 0.5
+keys "$intermittent" Tab
+typing 1940
+keys "$intermittent" Tab
+typing 1970
+keys "$intermittent" Return
+capture "$intermittent" intermittent-analyse.png
+keys "$intermittent" Escape
+sleep 0.5
+xdotool windowactivate --sync "$analyse_main" >/dev/null 2>&1 || true
+xdotool key --window "$analyse_main" --clearmodifiers alt+a
+sleep 0.5
+xdotool key --clearmodifiers t
+training=$(window_named "Training result analysis" "Trainging result analyse on the Analyse menu")
+keys "$training"
+typing 2
+keys "$training" Tab
+typing 3
+keys "$training" Return
+capture "$training" training-analysis.png
 stop "$pid"
 
 # (a5) Test(&T) > &Division listen on the vowel /a/ (virtual sound output).

@@ -43,6 +43,8 @@
 #include "app/ToolbarIcons.h"
 #include "app/ViewFrame.h"
 #include "app/WaveViews.h"
+#include "app/analysis/IntermittentAnalyse.h"
+#include "app/analysis/TrainingAnalysis.h"
 #include "app/battery/AutoTest1.h"
 #include "app/battery/AutoTest6.h"
 #include "app/battery/SingleTest.h"
@@ -351,8 +353,20 @@ void CKestruneDlg::BuildMenus() {
     AddAction(analyse, QStringLiteral("Syllable &segment analyse"), "actionSyllableSegmentAnalyse");
     AddAction(analyse, QStringLiteral("Syllable &row analyse"), "actionSyllableRowAnalyse");
     analyse->addSeparator();
-    AddAction(analyse, QStringLiteral("&Intermittent analyse"), "actionIntermittentAnalyse");
-    AddAction(analyse, QStringLiteral("&Trainging result analyse"), "actionTrainingResultAnalyse");
+    connect(
+        AddAction(analyse, QStringLiteral("&Intermittent analyse"), "actionIntermittentAnalyse"),
+        &QAction::triggered, this, [this] {
+            if (!db_) return services_.prompter.Message(this, connectionText_);
+            CIntermittentAnalyse dialog(*db_, services_.prompter, this);
+            dialog.exec();
+        });
+    connect(AddAction(analyse, QStringLiteral("&Trainging result analyse"),
+                      "actionTrainingResultAnalyse"),
+            &QAction::triggered, this, [this] {
+                if (!db_) return services_.prompter.Message(this, connectionText_);
+                CTrainingAnalysis dialog(*db_, services_.prompter, this);
+                dialog.exec();
+            });
     analyse->addSeparator();
     connect(AddAction(analyse, QStringLiteral("&Averaged spectrum"), "actionAveragedSpectrum"),
             &QAction::triggered, this, &CKestruneDlg::AveragedSpectrum);

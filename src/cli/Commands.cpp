@@ -19,6 +19,7 @@
 #include "audio/DeviceChoice.h"
 #include "cli/AudioCommands.h"
 #include "cli/DatabaseAccess.h"
+#include "cli/IntermittentCommands.h"
 #include "cli/MaterialCommands.h"
 #include "cli/ProcessCommand.h"
 #include "cli/SignalCommands.h"
@@ -358,6 +359,18 @@ const std::vector<Command>& Commands() {
          "database first",
          DbJournal,
          "[--replay]"},
+        {{"analyse", "intermittent"},
+         {},
+         "the interrupted speech recognition rate (a voicing\nslip counts as correct) of kept "
+         "items: Total,\nCorrect, Correct rate; --age-from/--age-to bound\nthe year of birth",
+         AnalyseIntermittentCommand,
+         "[--duty X] [--age-from A] [--age-to B] [--out F]"},
+        {{"analyse", "training"},
+         {},
+         "one subject's average thresholds and answer times\nof the vowel test; the passing "
+         "answer is looked for\nDB above the failing one",
+         AnalyseTrainingCommand,
+         "--subject ID --step DB [--out F]"},
     };
     return commands;
 }

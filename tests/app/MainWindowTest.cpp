@@ -345,6 +345,17 @@ class MainWindowTest : public QObject {
         QVERIFY(prompter_->messages.empty());
     }
 
+    void analyseMenuOpensTheIntermittentAndTrainingWindows() {
+        StartWorkspace();
+        QStringList opened;
+        for (const char* action : {"actionIntermittentAnalyse", "actionTrainingResultAnalyse"}) {
+            OnNextModal([&](QWidget* modal) { opened << modal->windowTitle(); });
+            Action(action)->trigger();
+        }
+        QCOMPARE(opened, QStringList({"Intermittent結果の解析", "Training result analysis"}));
+        QVERIFY(prompter_->messages.empty());
+    }
+
     void autoTestRunsTheLauncher() {
         StartWorkspace();
         store::Subject subject;
