@@ -19,6 +19,7 @@
 #include "audio/DeviceChoice.h"
 #include "cli/AudioCommands.h"
 #include "cli/DatabaseAccess.h"
+#include "cli/KanaCommand.h"
 #include "cli/MaterialCommands.h"
 #include "cli/ProcessCommand.h"
 #include "cli/SignalCommands.h"
@@ -358,6 +359,13 @@ const std::vector<Command>& Commands() {
          "database first",
          DbJournal,
          "[--replay]"},
+        {{"analyse", "kana"},
+         {"KANA|segment|row"},
+         "how played kana were answered: the answers to KANA,\nor the confusion of the vowel "
+         "columns (segment) or\nthe consonant rows (row), as CSV or a workbook sheet;\n--where "
+         "defaults to StatisticalRecord.SRValidity=1",
+         AnalyseKanaCommand,
+         "[--duty-from X] [--duty-to Y] [--where TEXT] [--out FILE]"},
     };
     return commands;
 }
