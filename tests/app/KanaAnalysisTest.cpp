@@ -123,7 +123,8 @@ class KanaAnalysisTest : public QObject {
         auto* list = window->findChild<QTreeWidget*>(QStringLiteral("resultList"));
         const analysis::ResultTable listed = ListedTable(list);
         QVERIFY(listed.rows.size() > 5);
-        QCOMPARE(listed.widths, window->Table().widths);
+        for (std::size_t c = 0; c < listed.widths.size(); ++c)
+            QVERIFY(listed.widths[c] >= window->Table().widths.at(c));
         QCOMPARE(QString::fromStdString(analysis::ToCsv(listed)),
                  QString::fromStdString(Cli(words)));
     }

@@ -48,6 +48,8 @@ CKanaAnalysisDlg::CKanaAnalysisDlg(store::KanaAnalysisKind kind, store::Database
     dutyFromEdit_ = Field(this, "dutyFromEdit");
     dutyToEdit_ = Field(this, "dutyToEdit");
     otherEdit_ = Field(this, "otherEdit", QString::fromUtf8(analysis::kDefaultCondition));
+    for (QLineEdit* edit : {kanaEdit_, dutyFromEdit_, dutyToEdit_})
+        if (edit != nullptr) edit->setMinimumWidth(70);
     grid->addWidget(new QLabel(QStringLiteral("開始デューティ比"), this), line, 0);
     grid->addWidget(dutyFromEdit_, line, 1);
     grid->addWidget(new QLabel(QStringLiteral("終了デューティ比"), this), line, 2);

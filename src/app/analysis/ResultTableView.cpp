@@ -4,6 +4,8 @@
 #include <QStringList>
 #include <QTreeWidget>
 
+#include <algorithm>
+
 namespace kestrune::app {
 
 void ShowResultTable(QTreeWidget* list, const analysis::ResultTable& table) {
@@ -12,8 +14,6 @@ void ShowResultTable(QTreeWidget* list, const analysis::ResultTable& table) {
     for (const std::string& caption : table.captions) captions << QString::fromStdString(caption);
     list->setColumnCount(static_cast<int>(captions.size()));
     list->setHeaderLabels(captions);
-    for (std::size_t c = 0; c < table.widths.size(); ++c)
-        list->setColumnWidth(static_cast<int>(c), table.widths[c]);
     QList<QTreeWidgetItem*> items;
     items.reserve(static_cast<qsizetype>(table.rows.size()));
     for (const auto& row : table.rows) {
@@ -22,6 +22,14 @@ void ShowResultTable(QTreeWidget* list, const analysis::ResultTable& table) {
         items << new QTreeWidgetItem(fields);
     }
     list->addTopLevelItems(items);
+    // The table's widths are the least each column gets; a column whose
+    // texts need more (a "%f" ratio in the station's font) is widened to
+    // show them whole.
+    for (int c = 0; c < list->columnCount(); ++c) {
+        list->resizeColumnToContents(c);
+        if (static_cast<std::size_t>(c) < table.widths.size())
+            list->setColumnWidth(c, std::max(list->columnWidth(c), table.widths[c]));
+    }
 }
 
 analysis::ResultTable ListedTable(const QTreeWidget* list) {

@@ -8,7 +8,8 @@ class QTreeWidget;
 
 namespace kestrune::app {
 
-/** Replaces what `list` shows with `table` (captions, widths, rows). */
+/** Replaces what `list` shows with `table`: its captions, its rows, each
+ *  column as wide as the table says or as its texts need if that is more. */
 void ShowResultTable(QTreeWidget* list, const analysis::ResultTable& table);
 
 /** What `list` shows, read back as a table (for tests and screenshots). */
