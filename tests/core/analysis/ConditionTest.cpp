@@ -14,7 +14,6 @@ TEST(ConditionTest, AcceptedConditionsBecomeWhitelistedSqlWithBoundValues) {
         Values values;
     } cases[] = {
         {"", "", {}},
-        {"   ", "", {}},
         {kDefaultCondition, "(StatisticalRecord.SRValidity = ?)", {1LL}},
         {"statisticalrecord.srvalidity=1", "(StatisticalRecord.SRValidity = ?)", {1LL}},
         {"SRDutycycle >= 0.25 and SRDutycycle<=.5",
@@ -35,9 +34,6 @@ TEST(ConditionTest, AcceptedConditionsBecomeWhitelistedSqlWithBoundValues) {
         {"BasicRecord.IIID=3 or StatisticalRecord.SRID<>4",
          "(BasicRecord.IIID = ? OR StatisticalRecord.SRID <> ?)",
          {3LL, 4LL}},
-        {"BRTime >= '2024-05-01 00:00:00'",
-         "(BasicRecord.BRTime >= ?)",
-         {std::string("2024-05-01 00:00:00")}},
         {"SROther is null or BROther IS NOT NULL",
          "(StatisticalRecord.SROther IS NULL OR BasicRecord.BROther IS NOT NULL)",
          {}},
@@ -78,12 +74,7 @@ TEST(ConditionTest, AnythingElseIsRefusedNamingWhereReadingStopped) {
         {"BRContent = 'open", "at \"'open\": the quoted text has no closing quote"},
         {"(SRValidity = 1", "at its end: expected ')'"},
         {"SRValidity = 1)", "at \")\": expected AND, OR or the end"},
-        {"SRValidity == 1", "expected a number or a quoted text"},
-        {"SRValidity IS 1", "expected NULL after IS"},
-        {"BRContent NOT = 'a'", "expected LIKE after NOT"},
-        {"SRValidity = 1 AND", "at its end"},
         {"`SRValidity` = 1", "'`' is not part"},
-        {"\"SRValidity\" = 1", "'\"' is not part"},
         {"SRValidity = 1 || 'x'", "'|' is not part"},
         {std::string(100, '(') + "SRValidity=1" + std::string(100, ')'), "nests too deeply"},
     };
@@ -96,31 +87,18 @@ TEST(ConditionTest, AnythingElseIsRefusedNamingWhereReadingStopped) {
 }
 
 TEST(ConditionTest, DutyFieldsAreNumbersOrBlank) {
-    const struct {
-        std::string text;
-        std::optional<std::optional<double>> read;
-    } cases[] = {
-        {"", std::optional<double>()},
-        {"  ", std::optional<double>()},
-        {"0.25", 0.25},
-        {" 1 ", 1.0},
-        {"0", 0.0},
-        {"+.5", 0.5},
-        {"5e-1", 0.5},
-        {"0.25 OR 1=1", std::nullopt},
-        {"'0.25'", std::nullopt},
-        {"0.25; DROP TABLE x", std::nullopt},
-        {"nan", std::nullopt},
-        {"inf", std::nullopt},
-        {"0,25", std::nullopt},
-    };
-    for (const auto& c : cases) {
+    const std::pair<std::string, std::optional<double>> accepted[] = {
+        {"", std::nullopt}, {"  ", std::nullopt}, {"0.25", 0.25}, {" 1 ", 1.0},
+        {"0", 0.0},         {"+.5", 0.5},         {"5e-1", 0.5}};
+    for (const auto& [text, value] : accepted)
+        EXPECT_EQ(ParseDutyField(text, "start duty cycle", nullptr),
+                  std::optional<std::optional<double>>(value))
+            << text;
+    for (const std::string text :
+         {"0.25 OR 1=1", "'0.25'", "0.25; DROP TABLE x", "nan", "inf", "0,25", "1 --"}) {
         std::string error;
-        const auto read = ParseDutyField(c.text, "start duty cycle", &error);
-        EXPECT_EQ(read, c.read) << c.text;
-        if (!c.read)
-            EXPECT_EQ(error, "The start duty cycle must be a number, not \"" +
-                                 std::string(c.text.substr(c.text.find_first_not_of(' '))) + "\"");
+        EXPECT_FALSE(ParseDutyField(text, "stop duty cycle", &error)) << text;
+        EXPECT_EQ(error, "The stop duty cycle must be a number, not \"" + text + "\"");
     }
 }
 
