@@ -48,9 +48,17 @@ struct Confusion {
 template <int kClasses, typename ClassOf>
 Confusion<kClasses> Confuse(const std::vector<KanaPair>& trials, ClassOf classOf) {
     Confusion<kClasses> made;
+    // The table is searched once per distinct text, not once per trial.
+    std::map<std::string, int> numbers;
+    const auto number = [&numbers](const std::optional<std::string>& field) {
+        if (!field) return -1;
+        const auto [at, added] = numbers.try_emplace(*field, 0);
+        if (added) at->second = Number(field);
+        return at->second;
+    };
     for (const KanaPair& trial : trials) {
-        const int p = Number(trial.played);
-        const int q = Number(trial.answered);
+        const int p = number(trial.played);
+        const int q = number(trial.answered);
         const int c1 = classOf(p);
         if (c1 < 1 || c1 > kClasses) continue;
         const int c2 = classOf(q);
