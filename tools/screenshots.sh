@@ -33,6 +33,8 @@
 #   speeded-syllable.png  the speeded syllable test from Test > Auto test on
 #                         the kit's speedup.ini, its first vowel played and
 #                         a panel chosen
+#   kana-data-analysis.png  Analyse > Syllable data analyse on generated
+#                         interrupted-speech trials, お looked up
 #
 # Run it again whenever one of these windows changes. Not part of CI; it
 # overwrites the same files on every run.
@@ -678,4 +680,48 @@ click "$speedup" 40 $((HEIGHT - 22))
 sleep 4
 click "$speedup" $((WIDTH / 2)) $((HEIGHT - 95))
 capture "$speedup" speeded-syllable.png
+stop "$pid"
+
+# (m) Analyse(&A) > Syllable &data analyse: how a played お was answered in
+# interrupted-speech trials written into the station database by a seeded
+# generator (items of four duty cycles; most answers right, the rest kana
+# that sound alike, a few empty), looked up with the default condition.
+python3 - "$work/station/TestData.db" <<'PY'
+import random, sqlite3, sys
+
+db = sqlite3.connect(sys.argv[1])
+rng = random.Random(21)
+confusions = ["こ", "ほ", "よ", "の", "ろ", "ご", "ぼ", "も", "う", "そ"]
+for item in range(24):
+    duty = (0.25, 0.5, 0.75, 1.0)[item % 4]
+    srid = db.execute(
+        "INSERT INTO StatisticalRecord (IIID, SRTimes, SRType, SRNumber, SRDutycycle, SRValidity)"
+        " VALUES (?, ?, 2, 40, ?, ?)", (1 + item % 4, 1 + item // 4, duty, 0 if item == 23 else 1)
+    ).lastrowid
+    for _ in range(40):
+        played = "お" if rng.random() < 0.3 else rng.choice(["あ", "か", "さ", "た", "な"])
+        right = rng.random() < duty * 0.8 + 0.1
+        answer = played if right else ("" if rng.random() < 0.08 else rng.choice(confusions))
+        db.execute(
+            "INSERT INTO BasicRecord (IIID, SRID, BRTime, BRDuration, BRContent, BRRecognise)"
+            " VALUES (?, ?, '2024-05-01 10:00:00', 1.5, ?, ?)", (1 + item % 4, srid, played, answer))
+db.commit()
+PY
+launch --workspace
+kana_main=$(window_named Kestrune "the workspace for the kana data analysis")
+xdotool windowactivate --sync "$kana_main" >/dev/null 2>&1 || true
+xdotool key --window "$kana_main" --clearmodifiers alt+a
+sleep 0.5
+xdotool key --clearmodifiers d
+kana=$(window_named カナデータを分析する "Syllable data analyse on the Analyse menu")
+# The kana field has the focus; "確認" is the default button.
+keys "$kana"
+sleep 0.5
+typing お
+sleep 0.5
+keys "$kana" Return
+# The answers by count, most frequent first: two clicks on "回数".
+click "$kana" 120 103
+click "$kana" 120 103
+capture "$kana" kana-data-analysis.png
 stop "$pid"

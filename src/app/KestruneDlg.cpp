@@ -45,6 +45,7 @@
 #include "app/WaveViews.h"
 #include "app/analysis/IntermittentAnalyse.h"
 #include "app/analysis/TrainingAnalysis.h"
+#include "app/analysis/KanaAnalyses.h"
 #include "app/battery/AutoTest1.h"
 #include "app/battery/AutoTest6.h"
 #include "app/battery/SingleTest.h"
@@ -349,9 +350,20 @@ void CKestruneDlg::BuildMenus() {
 
     QMenu* analyse = bar->addMenu(QStringLiteral("Analyse(&A)"));
     analyse->setObjectName(QStringLiteral("analyseMenu"));
-    AddAction(analyse, QStringLiteral("Syllable &data analyse"), "actionSyllableDataAnalyse");
-    AddAction(analyse, QStringLiteral("Syllable &segment analyse"), "actionSyllableSegmentAnalyse");
-    AddAction(analyse, QStringLiteral("Syllable &row analyse"), "actionSyllableRowAnalyse");
+    // The kana confusion windows, modal on the shared connection.
+    const auto kanaAnalysis = [this, analyse]<typename Window>(const QString& text,
+                                                               const char* name) {
+        connect(AddAction(analyse, text, name), &QAction::triggered, this, [this] {
+            Window window(db_.get(), services_.prompter, this);
+            window.exec();
+        });
+    };
+    kanaAnalysis.operator()<CSydataanalyse>(QStringLiteral("Syllable &data analyse"),
+                                            "actionSyllableDataAnalyse");
+    kanaAnalysis.operator()<CSysegmentanalyse>(QStringLiteral("Syllable &segment analyse"),
+                                               "actionSyllableSegmentAnalyse");
+    kanaAnalysis.operator()<CSyrowanalyse>(QStringLiteral("Syllable &row analyse"),
+                                           "actionSyllableRowAnalyse");
     analyse->addSeparator();
     connect(
         AddAction(analyse, QStringLiteral("&Intermittent analyse"), "actionIntermittentAnalyse"),

@@ -20,6 +20,7 @@
 #include "cli/AudioCommands.h"
 #include "cli/DatabaseAccess.h"
 #include "cli/IntermittentCommands.h"
+#include "cli/KanaCommand.h"
 #include "cli/MaterialCommands.h"
 #include "cli/ProcessCommand.h"
 #include "cli/SignalCommands.h"
@@ -371,6 +372,24 @@ const std::vector<Command>& Commands() {
          "answer is looked for\nDB above the failing one",
          AnalyseTrainingCommand,
          "--subject ID --step DB [--out F]"},
+        {{"analyse", "kana"},
+         {"KANA"},
+         "how the played KANA was answered: each kana with its\ncount and share, as CSV or a "
+         "workbook sheet;\n--where defaults to StatisticalRecord.SRValidity=1",
+         AnalyseKanaCommand,
+         "[--duty-from X] [--duty-to Y] [--where TEXT] [--out FILE]"},
+        {{"analyse", "segment"},
+         {},
+         "the confusions of the vowel columns (段): count,\nexact share and the share "
+         "answered in each column",
+         AnalyseSegmentCommand,
+         "[--duty-from X] [--duty-to Y] [--where TEXT] [--out FILE]"},
+        {{"analyse", "row"},
+         {},
+         "the confusions of the consonant rows (行): count,\nexact share and the share "
+         "answered in each row",
+         AnalyseRowCommand,
+         "[--duty-from X] [--duty-to Y] [--where TEXT] [--out FILE]"},
     };
     return commands;
 }
