@@ -19,6 +19,7 @@
 #include "audio/DeviceChoice.h"
 #include "cli/AudioCommands.h"
 #include "cli/DatabaseAccess.h"
+#include "cli/DemoResults.h"
 #include "cli/MaterialCommands.h"
 #include "cli/ProcessCommand.h"
 #include "cli/SignalCommands.h"
@@ -358,6 +359,13 @@ const std::vector<Command>& Commands() {
          "database first",
          DbJournal,
          "[--replay]"},
+        {{"demo", "results"},
+         {},
+         "simulated subjects' interrupted speech and vowel\nresults, made by the tests on "
+         "the station's\nscenarios; refused when the demo subjects are there;\ndefaults: "
+         "seed 1, 4 subjects",
+         DemoResultsCommand,
+         "[--seed N] [--subjects N]"},
     };
     return commands;
 }
