@@ -9,10 +9,11 @@ namespace kestrune {
 
 namespace {
 
-// Draws one entry of a list that is not empty.
+// Draws one entry of a list that is not empty, each alike (RandomInt(n)
+// reaches n itself only on its largest draw, which takes the last entry).
 int PickOne(const std::vector<int>& from, CrtRandom& random) {
-    const int last = static_cast<int>(from.size()) - 1;
-    return from[static_cast<size_t>(std::min(RandomInt(random, last), last))];
+    const int count = static_cast<int>(from.size());
+    return from[static_cast<size_t>(std::min(RandomInt(random, count), count - 1))];
 }
 
 std::vector<int> SyllablesWhere(int number, bool (*same)(int, int)) {

@@ -74,27 +74,28 @@ TEST(KanaListenerTest, RightAsOftenAsTheModelSaysWrongOnlyNearby) {
         allowed.insert("");
         CrtRandom random(static_cast<std::uint32_t>(played * 31 + c.age));
         int right = 0;
+        std::set<std::string> wrong;
         for (int i = 0; i < kDraws; ++i) {
             const std::string answer = KanaListenerAnswer(played, c.kept, traits, random);
             if (answer == c.kana)
                 ++right;
             else
                 EXPECT_EQ(allowed.count(answer), 1u) << answer;
+            if (answer != c.kana) wrong.insert(answer);
         }
         EXPECT_NEAR(right / double(kDraws), KanaCorrectChance(traits, c.kept), 0.03);
+        // Each kana of the row comes up among the mistakes, the last one too.
+        for (const std::string& k : Kana(SameRowSyllables(played)))
+            EXPECT_EQ(wrong.count(k), 1u) << k;
     }
     // Recognition falls with age.
     EXPECT_LT(KanaCorrectChance(KanaTraitsForAge(70), 0.5),
               KanaCorrectChance(KanaTraitsForAge(30), 0.5));
-    EXPECT_NEAR(KanaCorrectChance(KanaTraitsForAge(20), 0.35), 0.97 / 2, 1e-9);
 }
 
 TEST(VowelListenerTest, AnswersAreRightAsOftenAsTheModelSays) {
     const VowelListenerTraits traits = VowelTraitsForAge(40, 0.0);
-    // Two different vowels: 24 - 7 = 17 dB down at 40 years, plus the pair's
-    // own offset; the same vowel twice 6 dB further.
-    EXPECT_DOUBLE_EQ(traits.threshold[VowelPairIndex(1, 3)], -17.0 + 3.0);
-    EXPECT_DOUBLE_EQ(traits.threshold[VowelPairIndex(2, 2)], -23.0);
+    // Thresholds rise with age and move with the listener's own jitter.
     EXPECT_LT(VowelTraitsForAge(30, 0.0).threshold[7], VowelTraitsForAge(60, 0.0).threshold[7]);
     EXPECT_DOUBLE_EQ(VowelTraitsForAge(40, 1.5).threshold[7], traits.threshold[7] + 1.5);
 
