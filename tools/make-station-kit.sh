@@ -39,7 +39,11 @@
 # The sentences become audio materials of the station's database, and
 # sentence.ini their scenario, by tools/kit/register-sentences.sh STATION
 # KESTRUNE_CLI once the database exists (tools/run.sh runs it after db init):
-# their scenario names them by the IDs the database gives them.
+# their scenario names them by the IDs the database gives them. tools/run.sh
+# then fills a new station's database with generated results (kestrune-cli
+# demo results): four simulated subjects take the interrupted speech test on
+# syllable.ini and the vowel test on configtry.ini and config1.ini/config2.ini,
+# so the analyses show numbers from the first start.
 set -euo pipefail
 
 if [[ $# -ne 1 ]]; then
@@ -114,3 +118,4 @@ fi
 echo "Station kit in $station: $made file(s) written, Data/ for the workbooks"
 echo "Register the sentences: kestrune-cli --station $station db init, then"
 echo "  bash tools/kit/register-sentences.sh $station KESTRUNE_CLI"
+echo "Demo results (simulated subjects): kestrune-cli --station $station demo results"

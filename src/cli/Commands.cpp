@@ -21,6 +21,7 @@
 #include "cli/DatabaseAccess.h"
 #include "cli/IntermittentCommands.h"
 #include "cli/KanaCommand.h"
+#include "cli/DemoResults.h"
 #include "cli/MaterialCommands.h"
 #include "cli/ProcessCommand.h"
 #include "cli/SignalCommands.h"
@@ -390,6 +391,13 @@ const std::vector<Command>& Commands() {
          "answered in each row",
          AnalyseRowCommand,
          "[--duty-from X] [--duty-to Y] [--where TEXT] [--out FILE]"},
+        {{"demo", "results"},
+         {},
+         "simulated subjects' interrupted speech and vowel\nresults, made by the tests on "
+         "the station's\nscenarios; refused when the demo subjects are there;\ndefaults: "
+         "seed 1, 4 subjects",
+         DemoResultsCommand,
+         "[--seed N] [--subjects N]"},
     };
     return commands;
 }

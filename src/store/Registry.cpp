@@ -131,6 +131,12 @@ DbResult<std::vector<ListEntry>> SubjectRegistry::Search(const QString& namePart
                  {TextValue(namePart)}});
 }
 
+DbResult<std::vector<ListEntry>> SubjectRegistry::Described(const QString& description) {
+    return List(
+        {QStringLiteral("SELECT * FROM IndividualInfo WHERE IIDescription = ? ORDER BY IIID"),
+         {TextValue(description)}});
+}
+
 DbResult<bool> SubjectRegistry::UpdateNameAndBirthYear(qint64 id, const QString& name,
                                                        int birthYear) {
     if (id == kPracticeSubjectId)

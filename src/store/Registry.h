@@ -64,6 +64,8 @@ class SubjectRegistry {
     /** Subjects whose name contains the text (a LIKE pattern, ignoring the
      *  case of every alphabet the same way on both engines), in key order. */
     DbResult<std::vector<ListEntry>> Search(const QString& namePart);
+    /** Subjects whose description is exactly `description`, in key order. */
+    DbResult<std::vector<ListEntry>> Described(const QString& description);
     /** Only name and year of birth, as the entry form corrects them. */
     DbResult<bool> UpdateNameAndBirthYear(qint64 id, const QString& name, int birthYear);
 

@@ -262,6 +262,14 @@ DbResult<std::optional<double>> ReadFailingSpeedAverage(Database& db, qint64 sub
     return result;
 }
 
+DbResult<qint64> AddMaskStatistic(Database& db, const MaskStatisticRow& row) {
+    return db.Insert(QStringLiteral("StatisticalSyllableMaskRecord"), QString(),
+                     {{QStringLiteral("SSMRMaskingcontent"), row.maskingContent},
+                      {QStringLiteral("SSMRMaskedcontent"), row.maskedContent},
+                      {QStringLiteral("SSMRSNR"), row.snr},
+                      {QStringLiteral("SSMROther"), row.other}});
+}
+
 DbResult<std::optional<QString>> LastTypedAnswer(Database& db) {
     DbResult<std::optional<QString>> result;
     const auto rows = db.Query(

@@ -189,6 +189,20 @@ DbResult<qint64> AddSpeedupAnswer(Database& db, const SpeedupAnswerRow& row);
  *  validity 1) of every session; none when there is no such answer. */
 DbResult<std::optional<double>> ReadFailingSpeedAverage(Database& db, qint64 subjectId);
 
+/** One StatisticalSyllableMaskRecord row: a threshold of one vowel pair
+ *  summed up over several subjects. The program's tests never write this
+ *  table; the mask analysis averages SSMRSNR over the rows whose SSMROther
+ *  is below 7. */
+struct MaskStatisticRow {
+    QString maskingContent;  ///< SSMRMaskingcontent
+    QString maskedContent;   ///< SSMRMaskedcontent
+    double snr = 0.0;        ///< SSMRSNR, dB
+    double other = 0.0;      ///< SSMROther
+};
+
+/** Stores one pair's row (the table has no key: 0). */
+DbResult<qint64> AddMaskStatistic(Database& db, const MaskStatisticRow& row);
+
 /** The newest non-empty TRContent of any subject (the input dialog's
  *  "前回と同じ"); nullopt when there is none. */
 DbResult<std::optional<QString>> LastTypedAnswer(Database& db);

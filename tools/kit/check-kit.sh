@@ -7,7 +7,9 @@
 # second run changes nothing, and a workbook in Data/ and an edited
 # kestrune.ini survive it. The sentences are registered twice in the
 # station's database: each once, with its content, and sentence.ini plays
-# them by their IDs with sweeps of whole steps. The time test's recordings,
+# them by their IDs with sweeps of whole steps. kestrune-cli demo results
+# writes its subjects' results into that database once and is refused the
+# second time. The time test's recordings,
 # clock face and scenario are checked by check-times.sh.
 # them by their IDs with sweeps of whole steps. The 104 syllables of the
 # interrupted speech test are waves like the vowels, numbered as the
@@ -22,6 +24,7 @@ cli=${1:-build/dev/src/cli/kestrune-cli}
 station=$(mktemp -d)
 trap 'rm -rf "$station"' EXIT
 failures=0
+declare -A before
 fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
 expect() { # expect WHAT ACTUAL WANTED
   [[ $2 == "$3" ]] || fail "$1: got '$2', wanted '$3'"
@@ -86,6 +89,27 @@ while IFS=$'\t' read -r n content; do
   ((length > 500 && length < 5000)) || fail "sentences/$n.wav lasts $length ms"
   ids[$n]=$id
 done < <(python3 tools/kit/sentences.py --contents)
+
+# The demo results: four subjects take the interrupted speech test (three
+# items of ten syllables; the first subject a training run too) and the
+# vowel tests; a second run is refused and writes nothing.
+count() { awk -v t="$1" '$1 == t { print $2 }' <<<"$("$cli" --station "$station" db check)"; }
+demo=$("$cli" --station "$station" demo results) || fail "demo results: $demo"
+pattern='^demo results: 4 subjects, 15 interrupted speech items \(150 trials\), ([0-9]+) vowel answers, 25 pair averages$'
+[[ $demo =~ $pattern ]] || fail "demo results printed '$demo'"
+answers=${BASH_REMATCH[1]:-}
+for table in IndividualInfo StatisticalRecord BasicRecord NewSyllableMaskRecord \
+  StatisticalSyllableMaskRecord; do
+  before[$table]=$(count $table)
+done
+expect "demo rows" "${before[IndividualInfo]} ${before[StatisticalRecord]} ${before[BasicRecord]}" \
+  "5 15 150"
+expect "demo vowel answers" "${before[NewSyllableMaskRecord]}" "$answers"
+expect "demo pair averages" "${before[StatisticalSyllableMaskRecord]}" 25
+"$cli" --station "$station" demo results >/dev/null 2>&1 && fail "a second demo results run was not refused"
+for table in "${!before[@]}"; do
+  expect "$table after a refused demo run" "$(count "$table")" "${before[$table]}"
+done
 
 # The syllable masking material: the vowels again and four sea waves, all
 # readable at the vowels' format; the scenario names maskers the test knows.
