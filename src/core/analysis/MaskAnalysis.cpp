@@ -283,6 +283,7 @@ class PairWalk {
         *spectra = std::move(confirmed.spectra);
         *snr = snr_;
         result_.last = *spectra;
+        result_.snr = snr_;
         return true;
     }
 

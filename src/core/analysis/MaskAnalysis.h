@@ -187,6 +187,7 @@ struct MaskRunResult {
     bool cancelled = false;
     std::vector<std::string> log;     ///< "diff:" lines, database and count warnings
     std::optional<MaskSpectra> last;  ///< the last pair computed, for the display
+    int snr = 0;                      ///< the SNR the last pair was weighed with
     bool Ok() const { return message.empty() && !cancelled; }
 };
 
