@@ -9,6 +9,7 @@
 #   audio-devices.png     Options > Audio devices..., from the workspace
 #   audio-mixer.png       Process > Audio mixer... on the workspace's two waves
 #   spectrum-average.png Analyse > Averaged spectrum on the same two waves
+#   mask-analyse.png      Analyse > Mask analyse on the kit's vowels う and い, confirmed
 #   division-listen.png   Test > Division listen on one of them
 #   session-panel.png     the session panel of a normal start
 #   entry-form.png        the subject's entry form, a name and an age typed in
@@ -319,6 +320,20 @@ sleep 0.5
 xdotool key --clearmodifiers a
 spectrum=$(window_named 平均スペクトル "Averaged spectrum on the Analyse menu")
 capture "$spectrum" spectrum-average.png
+stop "$pid"
+
+# (a4b) Analyse(&A) > &Mask analyse: the kit's vowels う (masking) and い
+# (masked) are the dialog's defaults; Confirm is the fifth control of its tab
+# order (the two paths, the two Browse buttons, Confirm).
+launch --workspace
+mask_main=$(window_named Kestrune "the workspace for the mask analysis")
+xdotool windowactivate --sync "$mask_main" >/dev/null 2>&1 || true
+xdotool key --window "$mask_main" --clearmodifiers alt+a
+sleep 0.5
+xdotool key --clearmodifiers m
+mask=$(window_named "Mask analyse" "Mask analyse on the Analyse menu")
+keys "$mask" Tab Tab Tab Tab space
+capture "$mask" mask-analyse.png
 stop "$pid"
 
 # (a5) Test(&T) > &Division listen on the vowel /a/ (virtual sound output).

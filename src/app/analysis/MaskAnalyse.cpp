@@ -216,6 +216,7 @@ CMaskAnalyse::CMaskAnalyse(const MaskAnalyseSetup& setup, Prompter& prompter, Fi
     setObjectName(QStringLiteral("maskAnalyse"));
     if (setup_.binWidth > 0) display_.topHz = setup_.frameLength / 2 * setup_.binWidth;
     BuildControls();
+    resize(980, 760);
 }
 
 CMaskAnalyse::~CMaskAnalyse() {
