@@ -146,6 +146,13 @@ class MaskAnalyseTest : public QObject {
             QCOMPARE(c.Edit("transformOutput")->text(), t.output);
         }
 
+        // The levels' Confirm takes the typed levels: the masked curve moves by 10 dB.
+        const double before = dialog->Display().spectra->maskedLevels[10];
+        Type(c.Edit("maskedLevelEdit"), QStringLiteral("70"));
+        Click(c.Button("confirmLevelsButton"));
+        QCOMPARE(dialog->Display().spectra->maskedLevel, 70);
+        QCOMPARE(dialog->Display().spectra->maskedLevels[10], before + 10);
+
         Type(c.Edit("maskingPathEdit"), dir_.filePath("none3.wav"));
         Click(c.Button("confirmPathsButton"));
         QCOMPARE(prompter_.MessageTexts(), QStringList{"Open masking file failed!"});

@@ -289,11 +289,7 @@ void CMaskAnalyse::BuildControls() {
     loudnessLayout->addWidget(new QLabel(QStringLiteral("dB"), this), 1, 1);
     loudnessLayout->addWidget(confirmLevels, 2, 0, 1, 2);
     tools->addWidget(loudness);
-    connect(confirmLevels, &QPushButton::clicked, this, [this] {
-        maskingLevel_ = maskingLevelEdit_->text().toInt();
-        maskedLevel_ = maskedLevelEdit_->text().toInt();
-        ConfirmFiles();
-    });
+    connect(confirmLevels, &QPushButton::clicked, this, [this] { ConfirmFiles(); });
 
     auto* display = new QGridLayout;
     maskingToggle_ = button(QStringLiteral("Hide masking"), "maskingToggle");
@@ -343,6 +339,7 @@ void CMaskAnalyse::BuildControls() {
     zkSpin_->setObjectName(QStringLiteral("zkSpin"));
     zkSpin_->setRange(0, 240);  // Zk in tenths of a Bark, 0.0 ... 24.0
     zkSpin_->setValue(100);
+    zkSpin_->setToolTip(QStringLiteral("Zk in tenths of a Bark"));
     auto* zkRow = new QHBoxLayout;
     zkRow->addWidget(new QLabel(QStringLiteral("Zk"), this));
     zkRow->addWidget(zk_);
@@ -439,6 +436,9 @@ void CMaskAnalyse::BuildControls() {
 }
 
 bool CMaskAnalyse::ConfirmFiles() {
+    // Both Confirm buttons take the levels as the edits show them.
+    maskingLevel_ = maskingLevelEdit_->text().toInt();
+    maskedLevel_ = maskedLevelEdit_->text().toInt();
     analysis::ConfirmInput input;
     input.maskingPath = maskingPath_->text().toStdString();
     input.maskedPath = maskedPath_->text().toStdString();

@@ -108,8 +108,7 @@ class CMaskAnalyse final : public QDialog {
                  QWidget* parent = nullptr);
     ~CMaskAnalyse() override;
 
-    /** "Confirm": computes the two paths' spectra with the current levels; false after a message.
-     */
+    /** "Confirm": the two paths' spectra at the levels in the edits; false after a message. */
     bool ConfirmFiles();
     /** Starts one of the five analyses; false (after a message) when it cannot start. */
     bool StartAnalysis(analysis::MaskAnalysisKind kind);
