@@ -85,7 +85,7 @@ class MaskQueryTest : public OpenStoreTest {
         for (int i = 0; i < 5; ++i) {
             for (int j = 0; j < 5; ++j) {
                 ASSERT_EQ(got[i][j].has_value(), want[i][j].has_value()) << i << "," << j;
-                if (want[i][j]) EXPECT_NEAR(*got[i][j], *want[i][j], 1e-9) << i << "," << j;
+                EXPECT_NEAR(got[i][j].value_or(0), want[i][j].value_or(0), 1e-9) << i << "," << j;
             }
         }
     }

@@ -60,8 +60,6 @@ TEST(MaskAnalysis, VowelOfPath) {
     const std::pair<const char*, int> cases[] = {
         {"vowels/1.wav", 1}, {"D:\\x\\5.wav", 5}, {"a/6.wav", 0}, {"0.wav", 0}, {".wav", 0}};
     for (const auto& [path, vowel] : cases) EXPECT_EQ(VowelOfPath(path), vowel) << path;
-    EXPECT_EQ(VowelName(3), "う");
-    EXPECT_EQ(VowelName(0), "");
 }
 
 TEST(MaskAnalysis, FundamentalIsTheFirstPeak) {
@@ -257,7 +255,7 @@ TEST_F(MaskFiles, AverageDeWritesOneRowPerMaskingVowel) {
     }
 }
 
-TEST_F(MaskFiles, RunsStopWhenCancelledOrAFileIsMissing) {
+TEST_F(MaskFiles, ARunStopsWhenTheHookSaysSo) {
     MaskRunInput in;
     in.vowelFolder = Folder().string();
     in.frameLength = 512;
@@ -266,13 +264,6 @@ TEST_F(MaskFiles, RunsStopWhenCancelledOrAFileIsMissing) {
     EXPECT_TRUE(r.cancelled);
     EXPECT_EQ(calls, 3);
     EXPECT_TRUE(r.table.rows.empty());
-    // No averages at all: every pair says so and keeps the starting levels.
-    EXPECT_EQ(std::count(r.log.begin(), r.log.end(), "Read database error! (あ / い)"), 1);
-
-    std::filesystem::remove(Folder() / "4.wav");
-    r = RunMaskAnalysis(in);
-    EXPECT_FALSE(r.Ok());
-    EXPECT_EQ(r.message, std::string(kOpenMaskedFailed) + " (" + Vowel(4) + ")");
 }
 
 TEST_F(MaskFiles, TriesWriteABlockPerParameter) {
@@ -326,7 +317,8 @@ TEST_F(MaskFiles, DeviationFindsTheFirstOffsetReachingTheLimit) {
                 continue;
             }
             EXPECT_LE(*DifferenceMeasure(s, {-3.0 + e, 0.8, -4, false}), 2.27) << i << j;
-            if (e > -9.85) EXPECT_GT(*DifferenceMeasure(s, {-3.1 + e, 0.8, -4, false}), 2.27);
+            // One step less is still above the limit (unless e is the first step).
+            EXPECT_TRUE(e < -9.85 || *DifferenceMeasure(s, {-3.1 + e, 0.8, -4, false}) > 2.27);
         }
     }
 }

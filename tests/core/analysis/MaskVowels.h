@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "core/wave/Pcm16.h"
 #include "core/wave/WaveFile.h"
 
 namespace kestrune::testing {
@@ -45,11 +46,7 @@ inline std::vector<std::int16_t> HarmonicVowel(double f0, int formant, double se
 
 inline bool WriteSamples(const std::filesystem::path& path, const std::vector<std::int16_t>& s) {
     std::vector<std::uint8_t> bytes(s.size() * 2);
-    for (std::size_t i = 0; i < s.size(); ++i) {
-        const auto word = static_cast<std::uint16_t>(s[i]);
-        bytes[2 * i] = static_cast<std::uint8_t>(word & 0xFF);
-        bytes[2 * i + 1] = static_cast<std::uint8_t>(word >> 8);
-    }
+    for (std::size_t i = 0; i < s.size(); ++i) SetPcm16(bytes.data(), i, s[i]);
     return WriteWaveFile(path.string(), PcmFormat(1, kVowelRate, 16), bytes.data(),
                          static_cast<std::uint32_t>(s.size()));
 }
