@@ -10,9 +10,8 @@
 #include "cli/Commands.h"
 #include "core/analysis/MaskVowels.h"
 #include "store/MaskQueries.h"
-#include "store/Registry.h"
-#include "store/Results.h"
 #include "support/ScratchDir.h"
+#include "support/VowelAnswers.h"
 
 namespace kestrune::cli {
 namespace {
@@ -34,21 +33,7 @@ TEST(MaskCommandsTest, WritesTheCoreTableAndRefusesBadInput) {
         auto db = store::Database::Open(
             store::DatabaseLocation::StationFile(QString::fromStdString(station)), &error);
         ASSERT_TRUE(db) << error.toStdString();
-        store::Subject subject;
-        subject.birthYear = 1980;
-        const qint64 id = store::SubjectRegistry(*db).Add(subject).value;
-        for (int i = 0; i < 5; ++i) {
-            for (int j = 0; j < 5; ++j) {
-                store::VowelAnswerRow row;
-                row.subjectId = id;
-                row.time = QStringLiteral("2024-05-01 10:20:30");
-                row.maskingContent = QString::fromUtf8(analysis::kVowelNames[i]);
-                row.maskedContent = QString::fromUtf8(analysis::kVowelNames[j]);
-                row.snr = -3 - i - 2 * j;
-                row.validity = 1;
-                ASSERT_TRUE(store::AddVowelAnswer(*db, row).Ok());
-            }
-        }
+        ASSERT_TRUE(kestrune::testing::AddVowelAnswers(*db, 1980, 1));
         input.averages = store::MaskPairAverages(*db, store::MaskQuery::ByAge, {}).value;
     }
     const std::string table = analysis::ToCsv(analysis::RunMaskAnalysis(input).table);
