@@ -177,12 +177,14 @@ ConfirmResult Confirm(const ConfirmInput& input) {
                                                   input.frameLength, input.shift);
     if (!masking.message.empty()) {
         result.message = masking.message;
+        result.failedPath = input.maskingPath;
         return result;
     }
     const FileSpectrum masked = ReadFileSpectrum(input.maskedPath, "masked", kOpenMaskedFailed,
                                                  input.frameLength, input.shift);
     if (!masked.message.empty()) {
         result.message = masked.message;
+        result.failedPath = input.maskedPath;
         return result;
     }
     s.binCount = input.frameLength / 2;
@@ -269,11 +271,7 @@ class PairWalk {
         confirm.binWidth = input_.binWidth;
         ConfirmResult confirmed = Confirm(confirm);
         if (!confirmed.Ok()) {
-            result_.message =
-                confirmed.message + " (" +
-                (confirmed.message.find("masked") != std::string::npos ? confirm.maskedPath
-                                                                       : confirm.maskingPath) +
-                ")";
+            result_.message = confirmed.message + " (" + confirmed.failedPath + ")";
             return false;
         }
         if (confirmed.spectra.f0 < 1) {

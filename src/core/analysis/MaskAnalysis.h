@@ -116,7 +116,8 @@ struct ConfirmInput {
 
 struct ConfirmResult {
     MaskSpectra spectra;
-    std::string message;  ///< why there are no spectra; empty on success
+    std::string message;     ///< why there are no spectra; empty on success
+    std::string failedPath;  ///< the file the message is about
     bool Ok() const { return message.empty(); }
 };
 
