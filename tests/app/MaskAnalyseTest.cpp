@@ -4,10 +4,10 @@
 // database into Data/maskanalyse1.xls read back by LibreOffice, a
 // cancelled run, and SQL in the age field refused.
 
+#include <QDoubleSpinBox>
 #include <QPlainTextEdit>
 #include <QRadioButton>
 #include <QSignalSpy>
-#include <QSpinBox>
 
 #include "AppTestSupport.h"
 #include "app/analysis/MaskAnalyse.h"
@@ -107,7 +107,7 @@ class MaskAnalyseTest : public QObject {
         QVERIFY(bark != dialog->findChild<QWidget*>("maskGraph")->grab().toImage());
 
         // The Zk spin: Zk shown "%2.1f", curves cleared, ATH and the pattern drawn.
-        c.Get<QSpinBox>("zkSpin")->setValue(55);
+        c.Get<QDoubleSpinBox>("zkSpin")->setValue(5.5);
         QCOMPARE(c.Edit("zkEdit")->text(), QStringLiteral("5.5"));
         QCOMPARE(dialog->Display().patternZk.value_or(-1), 5.5);
         QVERIFY(!dialog->Display().curvesShown && dialog->Display().athShown);

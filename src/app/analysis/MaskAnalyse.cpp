@@ -1,6 +1,7 @@
 #include "app/analysis/MaskAnalyse.h"
 
 #include <QDir>
+#include <QDoubleSpinBox>
 #include <QFileInfo>
 #include <QGridLayout>
 #include <QGroupBox>
@@ -15,7 +16,6 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QSpinBox>
 #include <QThread>
 #include <QVBoxLayout>
 
@@ -335,11 +335,12 @@ void CMaskAnalyse::BuildControls() {
     display->addWidget(ath, 1, 2);
     display->addWidget(clear, 0, 3);
     zk_ = edit(QStringLiteral("10.0"), "zkEdit", 50);
-    zkSpin_ = new QSpinBox(this);
+    zkSpin_ = new QDoubleSpinBox(this);
     zkSpin_->setObjectName(QStringLiteral("zkSpin"));
-    zkSpin_->setRange(0, 240);  // Zk in tenths of a Bark, 0.0 ... 24.0
-    zkSpin_->setValue(100);
-    zkSpin_->setToolTip(QStringLiteral("Zk in tenths of a Bark"));
+    zkSpin_->setRange(0.0, 24.0);  // the masker anywhere on the Bark scale, in 0.1 steps
+    zkSpin_->setDecimals(1);
+    zkSpin_->setSingleStep(0.1);
+    zkSpin_->setValue(10.0);
     auto* zkRow = new QHBoxLayout;
     zkRow->addWidget(new QLabel(QStringLiteral("Zk"), this));
     zkRow->addWidget(zk_);
@@ -355,7 +356,7 @@ void CMaskAnalyse::BuildControls() {
         display_.patternZk.reset();
         graph_->update();
     });
-    connect(zkSpin_, &QSpinBox::valueChanged, this, &CMaskAnalyse::ZkMoved);
+    connect(zkSpin_, &QDoubleSpinBox::valueChanged, this, &CMaskAnalyse::ZkMoved);
     tools->addLayout(display);
 
     auto* transform = new QGroupBox(QStringLiteral("Transform"), this);
@@ -499,8 +500,8 @@ void CMaskAnalyse::ShowPattern() {
     graph_->update();
 }
 
-void CMaskAnalyse::ZkMoved(int tenths) {
-    zk_->setText(Printf("%2.1f", tenths / 10.0));
+void CMaskAnalyse::ZkMoved(double zk) {
+    zk_->setText(Printf("%2.1f", zk));
     display_.curvesShown = false;
     display_.athShown = true;
     ShowPattern();

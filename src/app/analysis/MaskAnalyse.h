@@ -28,7 +28,7 @@ class QPlainTextEdit;
 class QProgressBar;
 class QPushButton;
 class QRadioButton;
-class QSpinBox;
+class QDoubleSpinBox;
 class QThread;
 
 namespace kestrune::store {
@@ -133,7 +133,7 @@ class CMaskAnalyse final : public QDialog {
     void ShowAll();
     void ShowSpectra(const analysis::MaskSpectra& spectra);
     void ShowPattern();
-    void ZkMoved(int tenths);
+    void ZkMoved(double zk);
     void Transform();
     void Finish(const std::shared_ptr<analysis::MaskRunResult>& result,
                 analysis::MaskAnalysisKind kind);
@@ -165,7 +165,7 @@ class CMaskAnalyse final : public QDialog {
     QPushButton* bandsToggle_ = nullptr;
     QPushButton* showAll_ = nullptr;
     QLineEdit* zk_ = nullptr;
-    QSpinBox* zkSpin_ = nullptr;
+    QDoubleSpinBox* zkSpin_ = nullptr;
     QLineEdit* transformIn_ = nullptr;
     QLineEdit* transformOut_ = nullptr;
     QRadioButton* hzToBark_ = nullptr;
