@@ -9,6 +9,7 @@
 #   audio-devices.png     Options > Audio devices..., from the workspace
 #   audio-mixer.png       Process > Audio mixer... on the workspace's two waves
 #   spectrum-average.png Analyse > Averaged spectrum on the same two waves
+#   mask-analyse.png      Analyse > Mask analyse on the kit's vowels う and い, confirmed
 #   division-listen.png   Test > Division listen on one of them
 #   intermittent-analyse.png  Analyse > Intermittent analyse, confirmed for
 #                         duty 0.5 and the years 1940-1970
@@ -387,6 +388,20 @@ keys "$training" Tab
 typing 3
 keys "$training" Return
 capture "$training" training-analysis.png
+stop "$pid"
+
+# (a4b) Analyse(&A) > &Mask analyse: the kit's vowels う (masking) and い
+# (masked) are the dialog's defaults; Confirm is the fifth control of its tab
+# order (the two paths, the two Browse buttons, Confirm).
+launch --workspace
+mask_main=$(window_named Kestrune "the workspace for the mask analysis")
+xdotool windowactivate --sync "$mask_main" >/dev/null 2>&1 || true
+xdotool key --window "$mask_main" --clearmodifiers alt+a
+sleep 0.5
+xdotool key --clearmodifiers m
+mask=$(window_named "Mask analyse" "Mask analyse on the Analyse menu")
+keys "$mask" Tab Tab Tab Tab space
+capture "$mask" mask-analyse.png
 stop "$pid"
 
 # (a5) Test(&T) > &Division listen on the vowel /a/ (virtual sound output).

@@ -46,6 +46,7 @@
 #include "app/analysis/IntermittentAnalyse.h"
 #include "app/analysis/TrainingAnalysis.h"
 #include "app/analysis/KanaAnalyses.h"
+#include "app/analysis/MaskAnalyse.h"
 #include "app/battery/AutoTest1.h"
 #include "app/battery/AutoTest6.h"
 #include "app/battery/SingleTest.h"
@@ -386,7 +387,8 @@ void CKestruneDlg::BuildMenus() {
         AddAction(analyse, QStringLiteral("Find &Hz point in max energy"), "actionFindMaxEnergyHz"),
         &QAction::triggered, this, &CKestruneDlg::FindMaxEnergyHz);
     analyse->addSeparator();
-    AddAction(analyse, QStringLiteral("&Mask analyse"), "actionMaskAnalyse");
+    connect(AddAction(analyse, QStringLiteral("&Mask analyse"), "actionMaskAnalyse"),
+            &QAction::triggered, this, &CKestruneDlg::MaskAnalyse);
 
     QMenu* test = bar->addMenu(QStringLiteral("Test(&T)"));
     test->setObjectName(QStringLiteral("testMenu"));
@@ -1095,6 +1097,16 @@ void CKestruneDlg::AveragedSpectrum() {
                                          waveSet_.paths.begin() + waveSet_.waveCount);
     CAvgSpectrum dialog(static_cast<int>(frameLength_), static_cast<int>(shiftSamples_),
                         waveSet_.format.sampleRate, paths, services_.prompter, this);
+    dialog.exec();
+}
+
+void CKestruneDlg::MaskAnalyse() {
+    // df from the open waves' rate; without a wave each recording's own rate.
+    const uint32_t rate = waveSet_.format.sampleRate;
+    const double binWidth = rate != 0 ? static_cast<double>(rate) / frameLength_ : 0.0;
+    CMaskAnalyse dialog({static_cast<int>(frameLength_), static_cast<int>(shiftSamples_), binWidth,
+                         stationDir_, Db()},
+                        services_.prompter, services_.files, this);
     dialog.exec();
 }
 

@@ -163,6 +163,8 @@ class CKestruneDlg final : public QMainWindow {
     void FrequencyDomainFilter();
     /** Analyse → Averaged spectrum: the open waves' files, read again, in one graph. */
     void AveragedSpectrum();
+    /** Analyse → Mask analyse: the masking workbench on N, H and the open waves' df. */
+    void MaskAnalyse();
     /** Analyse → Find Hz point in max energy of wave 0. */
     void FindMaxEnergyHz();
     /** Test → Division listen: wave 0 to the ears in turn. */

@@ -22,6 +22,7 @@
 #include "cli/IntermittentCommands.h"
 #include "cli/KanaCommand.h"
 #include "cli/DemoResults.h"
+#include "cli/MaskCommands.h"
 #include "cli/MaterialCommands.h"
 #include "cli/ProcessCommand.h"
 #include "cli/SignalCommands.h"
@@ -349,6 +350,40 @@ const std::vector<Command>& Commands() {
          "character)",
          AudioListCommand,
          "[--search TEXT]"},
+        {{"analyse", "mask", "average"},
+         {},
+         "analysis 1 (Average DE) of the mask analysis as CSV:\nD per vowel pair from the SNR "
+         "averages of subjects\nborn in the years given; defaults 1978 ... 1987",
+         MaskAverageCommand,
+         "[--age-from A --age-to B] [--vowels DIR] [--frame N --shift H] [--out F]"},
+        {{"analyse", "mask", "b"},
+         {},
+         "analysis 2 (try b): D per pair for offsets -0.5 ... -5.0\nfrom "
+         "StatisticalSyllableMaskRecord",
+         MaskTryBCommand,
+         "[--vowels DIR] [--frame N --shift H] [--out F]"},
+        {{"analyse", "mask", "a"},
+         {},
+         "analysis 3 (try a): D per pair for weight bases\n0.85 ... 0.55",
+         MaskTryACommand,
+         "[--vowels DIR] [--frame N --shift H] [--out F]"},
+        {{"analyse", "mask", "deviation"},
+         {},
+         "analysis 4 (try deviation): per pair the extra offset\nthat brings D to 2.27 or below",
+         MaskDeviationCommand,
+         "[--vowels DIR] [--frame N --shift H] [--out F]"},
+        {{"analyse", "mask", "de"},
+         {},
+         "analysis 5 (DE): analysis 1 for one subject's answers",
+         MaskSubjectCommand,
+         "--subject ID [--vowels DIR] [--frame N --shift H] [--out F]"},
+        {{"analyse", "mask", "confirm"},
+         {},
+         "the masking sound's critical-band levels as CSV; F0,\ndf and the vowels on the "
+         "diagnostics; defaults vowels 3, 2",
+         MaskConfirmCommand,
+         "[--masking FILE --masked FILE] [--masking-level L]\n[--masked-level L] [--frame N "
+         "--shift H] [--out F]"},
         {{"db", "init"}, {}, "create the tables, or bring an older schema up to date", DbInit},
         {{"db", "check"},
          {},
