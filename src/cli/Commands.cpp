@@ -19,9 +19,9 @@
 #include "audio/DeviceChoice.h"
 #include "cli/AudioCommands.h"
 #include "cli/DatabaseAccess.h"
+#include "cli/DemoResults.h"
 #include "cli/IntermittentCommands.h"
 #include "cli/KanaCommand.h"
-#include "cli/DemoResults.h"
 #include "cli/MaskCommands.h"
 #include "cli/MaterialCommands.h"
 #include "cli/ProcessCommand.h"
@@ -350,6 +350,48 @@ const std::vector<Command>& Commands() {
          "character)",
          AudioListCommand,
          "[--search TEXT]"},
+        {{"db", "init"}, {}, "create the tables, or bring an older schema up to date", DbInit},
+        {{"db", "check"},
+         {},
+         "the database and its schema version, then each table\nwith its row count; reads "
+         "every row for damage",
+         DbCheck},
+        {{"db", "journal"},
+         {},
+         "the answers waiting in the station's answer journal;\n--replay writes them to the "
+         "database first",
+         DbJournal,
+         "[--replay]"},
+        {{"analyse", "kana"},
+         {"KANA"},
+         "how the played KANA was answered: each kana with its\ncount and share, as CSV or a "
+         "workbook sheet;\n--where defaults to StatisticalRecord.SRValidity=1",
+         AnalyseKanaCommand,
+         "[--duty-from X] [--duty-to Y] [--where TEXT] [--out FILE]"},
+        {{"analyse", "segment"},
+         {},
+         "the confusions of the vowel columns (段): count,\nexact share and the share "
+         "answered in each column",
+         AnalyseSegmentCommand,
+         "[--duty-from X] [--duty-to Y] [--where TEXT] [--out FILE]"},
+        {{"analyse", "row"},
+         {},
+         "the confusions of the consonant rows (行): count,\nexact share and the share "
+         "answered in each row",
+         AnalyseRowCommand,
+         "[--duty-from X] [--duty-to Y] [--where TEXT] [--out FILE]"},
+        {{"analyse", "intermittent"},
+         {},
+         "the interrupted speech recognition rate (a voicing\nslip counts as correct) of kept "
+         "items: Total,\nCorrect, Correct rate; --age-from/--age-to bound\nthe year of birth",
+         AnalyseIntermittentCommand,
+         "[--duty X] [--age-from A] [--age-to B] [--out F]"},
+        {{"analyse", "training"},
+         {},
+         "one subject's average thresholds and answer times\nof the vowel test; the passing "
+         "answer is looked for\nDB above the failing one",
+         AnalyseTrainingCommand,
+         "--subject ID --step DB [--out F]"},
         {{"analyse", "mask", "average"},
          {},
          "analysis 1 (Average DE) of the mask analysis as CSV:\nD per vowel pair from the SNR "
@@ -384,48 +426,6 @@ const std::vector<Command>& Commands() {
          MaskConfirmCommand,
          "[--masking FILE --masked FILE] [--masking-level L]\n[--masked-level L] [--frame N "
          "--shift H] [--out F]"},
-        {{"db", "init"}, {}, "create the tables, or bring an older schema up to date", DbInit},
-        {{"db", "check"},
-         {},
-         "the database and its schema version, then each table\nwith its row count; reads "
-         "every row for damage",
-         DbCheck},
-        {{"db", "journal"},
-         {},
-         "the answers waiting in the station's answer journal;\n--replay writes them to the "
-         "database first",
-         DbJournal,
-         "[--replay]"},
-        {{"analyse", "intermittent"},
-         {},
-         "the interrupted speech recognition rate (a voicing\nslip counts as correct) of kept "
-         "items: Total,\nCorrect, Correct rate; --age-from/--age-to bound\nthe year of birth",
-         AnalyseIntermittentCommand,
-         "[--duty X] [--age-from A] [--age-to B] [--out F]"},
-        {{"analyse", "training"},
-         {},
-         "one subject's average thresholds and answer times\nof the vowel test; the passing "
-         "answer is looked for\nDB above the failing one",
-         AnalyseTrainingCommand,
-         "--subject ID --step DB [--out F]"},
-        {{"analyse", "kana"},
-         {"KANA"},
-         "how the played KANA was answered: each kana with its\ncount and share, as CSV or a "
-         "workbook sheet;\n--where defaults to StatisticalRecord.SRValidity=1",
-         AnalyseKanaCommand,
-         "[--duty-from X] [--duty-to Y] [--where TEXT] [--out FILE]"},
-        {{"analyse", "segment"},
-         {},
-         "the confusions of the vowel columns (段): count,\nexact share and the share "
-         "answered in each column",
-         AnalyseSegmentCommand,
-         "[--duty-from X] [--duty-to Y] [--where TEXT] [--out FILE]"},
-        {{"analyse", "row"},
-         {},
-         "the confusions of the consonant rows (行): count,\nexact share and the share "
-         "answered in each row",
-         AnalyseRowCommand,
-         "[--duty-from X] [--duty-to Y] [--where TEXT] [--out FILE]"},
         {{"demo", "results"},
          {},
          "simulated subjects' interrupted speech and vowel\nresults, made by the tests on "
