@@ -96,17 +96,8 @@ class DemoSyllableHost final : public SyllableHost {
     }
     void StopWorker() override {}
     std::optional<long long> StartSession(const SyllableItem& item) override {
-        store::SessionItemRow row;
-        row.subjectId = subject_;
-        row.selfEvaluation = selfEvaluation_;
-        row.volume = kDemoVolume;
-        row.type = kSyllableSessionType;
-        row.number = item.number;
-        row.factorMask = item.factorMask;
-        row.playSpeed = item.playSpeed;
-        row.snr = item.noiseLevel;
-        row.cycle = item.period;
-        row.dutyCycle = item.keptFraction;
+        const store::SessionItemRow row = store::SessionItemRowOf(
+            item, subject_, selfEvaluation_, kDemoVolume, kSyllableSessionType);
         return Keep(store::StartSessionItem(db_, row), &items);
     }
     void FinishSession(long long session, long long durationSeconds, int number,
@@ -116,15 +107,9 @@ class DemoSyllableHost final : public SyllableHost {
         if (!finished.Ok() && !error) error = finished.error;
     }
     bool StoreTrial(long long session, const SyllableTrial& trial) override {
-        store::TrialRow row;
-        row.subjectId = subject_;
-        row.sessionItem = session;
-        row.time = QString::fromStdString(trial.timeText);
-        row.duration = QString::fromStdString(trial.durationText).toDouble();
-        row.content = QString::fromStdString(trial.played);
-        row.recognised = QString::fromStdString(trial.recognised);
-        row.other = QString::fromStdString(trial.other);
-        return Keep(store::AddTrial(db_, row), &trials).has_value();
+        return Keep(store::AddTrial(db_, store::SyllableTrialRowOf(trial, subject_, session)),
+                    &trials)
+            .has_value();
     }
     std::optional<std::string> TakeLastTrial() override { return std::nullopt; }
     std::optional<std::pair<int, int>> ReadHalfDutyScore() override {
@@ -229,19 +214,7 @@ std::optional<store::DbError> RunVowelTest(store::Database& db, const VowelSetti
             VowelListenerResponse(trial.masking, trial.masked, trial.level, traits, who.random);
         std::optional<VowelStep> answered = test.Answer(response.kind, response.marks);
         const VowelRecord& record = *answered->record;
-        store::VowelAnswerRow row;
-        row.subjectId = who.id;
-        row.volume = record.volume;
-        row.selfEvaluation = who.selfEvaluation;
-        row.time = QString::fromStdString(record.timeText);
-        row.duration = QString::fromStdString(record.durationText);
-        row.maskingContent = QString::fromStdString(record.maskingContent);
-        row.maskedContent = QString::fromStdString(record.maskedContent);
-        row.snr = record.snr;
-        row.recognised = QString::fromStdString(record.recognised);
-        row.state = record.state;
-        row.validity = record.validity;
-        row.other = QString::fromStdString(record.other);
+        store::VowelAnswerRow row = store::VowelAnswerRowOf(record, who.id, who.selfEvaluation);
         row.uid = QUuid::createUuidV5(
                       kAnswerIdSpace,
                       QStringLiteral("%1/%2/%3").arg(seed).arg(who.index).arg(answerNumber++))

@@ -30,6 +30,25 @@ struct VowelAnswerRow {
     QString uid;                  ///< NSMRUid, the answer's own id; empty: AddVowelAnswer makes one
 };
 
+/** The row of an answer record of the vowel test (its texts UTF-8). */
+template <typename Record>
+VowelAnswerRow VowelAnswerRowOf(const Record& record, qint64 subjectId, int selfEvaluation) {
+    VowelAnswerRow row;
+    row.subjectId = subjectId;
+    row.volume = record.volume;
+    row.selfEvaluation = selfEvaluation;
+    row.time = QString::fromStdString(record.timeText);
+    row.duration = QString::fromStdString(record.durationText);
+    row.maskingContent = QString::fromStdString(record.maskingContent);
+    row.maskedContent = QString::fromStdString(record.maskedContent);
+    row.snr = record.snr;
+    row.recognised = QString::fromStdString(record.recognised);
+    row.state = record.state;
+    row.validity = record.validity;
+    row.other = QString::fromStdString(record.other);
+    return row;
+}
+
 /** Stores one answer of the vowel test (0: the table has no key). */
 DbResult<qint64> AddVowelAnswer(Database& db, const VowelAnswerRow& row);
 
@@ -126,6 +145,25 @@ struct SessionItemRow {
     double dutyCycle = 0.0;  ///< SRDutycycle
 };
 
+/** The row of a scenario item (a time listening or an interrupted speech
+ *  item: its number, TYPEMASK, PLAYSPEED, SNR, period and kept fraction). */
+template <typename Item>
+SessionItemRow SessionItemRowOf(const Item& item, qint64 subjectId, int selfEvaluation, int volume,
+                                int type) {
+    SessionItemRow row;
+    row.subjectId = subjectId;
+    row.selfEvaluation = selfEvaluation;
+    row.volume = volume;
+    row.type = type;
+    row.number = item.number;
+    row.factorMask = item.factorMask;
+    row.playSpeed = item.playSpeed;
+    row.snr = item.noiseLevel;
+    row.cycle = item.period;
+    row.dutyCycle = item.keptFraction;
+    return row;
+}
+
 /** Stores the item's row with SRTimes = 1 + the subject's largest SRTimes
  *  (1 for the first) and returns its SRID. */
 DbResult<qint64> StartSessionItem(Database& db, const SessionItemRow& row);
@@ -152,6 +190,20 @@ struct TrialRow {
     QString recognised;      ///< BRRecognise: the answer
     QString other;           ///< BROther
 };
+
+/** The row of a trial of the interrupted speech test (its texts UTF-8). */
+template <typename Trial>
+TrialRow SyllableTrialRowOf(const Trial& trial, qint64 subjectId, qint64 sessionItem) {
+    TrialRow row;
+    row.subjectId = subjectId;
+    row.sessionItem = sessionItem;
+    row.time = QString::fromStdString(trial.timeText);
+    row.duration = QString::fromStdString(trial.durationText).toDouble();
+    row.content = QString::fromStdString(trial.played);
+    row.recognised = QString::fromStdString(trial.recognised);
+    row.other = QString::fromStdString(trial.other);
+    return row;
+}
 
 /** Stores a trial and returns its BRID. */
 DbResult<qint64> AddTrial(Database& db, const TrialRow& row);

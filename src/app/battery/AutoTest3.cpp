@@ -322,17 +322,8 @@ void CAutoTest3::StopWorker() {
 }
 
 std::optional<long long> CAutoTest3::StartSessionItem(const TimeItem& item) {
-    store::SessionItemRow row;
-    row.subjectId = setup_.subjectId;
-    row.selfEvaluation = setup_.selfEvaluation;
-    row.volume = volume_;
-    row.type = kTimeSessionType;
-    row.number = item.number;
-    row.factorMask = item.factorMask;
-    row.playSpeed = item.playSpeed;
-    row.snr = item.noiseLevel;
-    row.cycle = item.period;
-    row.dutyCycle = item.keptFraction;
+    const store::SessionItemRow row = store::SessionItemRowOf(
+        item, setup_.subjectId, setup_.selfEvaluation, volume_, kTimeSessionType);
     const auto started = store::StartSessionItem(services_.db, row);
     if (!started.Ok()) {
         qCWarning(lcSession).noquote() << "session item not stored:" << started.error->message;

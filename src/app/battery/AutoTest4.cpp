@@ -307,17 +307,8 @@ void CAutoTest4::StopWorker() {
 }
 
 std::optional<long long> CAutoTest4::StartSession(const SyllableItem& item) {
-    store::SessionItemRow row;
-    row.subjectId = setup_.subjectId;
-    row.selfEvaluation = setup_.selfEvaluation;
-    row.volume = volume_;
-    row.type = kSyllableSessionType;
-    row.number = item.number;
-    row.factorMask = item.factorMask;
-    row.playSpeed = item.playSpeed;
-    row.snr = item.noiseLevel;
-    row.cycle = item.period;
-    row.dutyCycle = item.keptFraction;
+    const store::SessionItemRow row = store::SessionItemRowOf(
+        item, setup_.subjectId, setup_.selfEvaluation, volume_, kSyllableSessionType);
     const auto started = store::StartSessionItem(services_.db, row);
     if (!started.Ok()) {
         ShowDbError(started.error->Text());
@@ -337,14 +328,7 @@ void CAutoTest4::FinishSession(long long session, long long durationSeconds, int
 }
 
 bool CAutoTest4::StoreTrial(long long session, const SyllableTrial& trial) {
-    store::TrialRow row;
-    row.subjectId = setup_.subjectId;
-    row.sessionItem = session;
-    row.time = FromStd(trial.timeText);
-    row.duration = FromStd(trial.durationText).toDouble();
-    row.content = FromStd(trial.played);
-    row.recognised = FromStd(trial.recognised);
-    row.other = FromStd(trial.other);
+    const store::TrialRow row = store::SyllableTrialRowOf(trial, setup_.subjectId, session);
     const auto stored = store::AddTrial(services_.db, row);
     if (!stored.Ok()) {
         ShowDbError(stored.error->Text());

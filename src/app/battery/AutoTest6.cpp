@@ -358,19 +358,8 @@ void CAutoTest6::Beep() {
 }
 
 void CAutoTest6::StoreRecord(const VowelRecord& record) {
-    store::VowelAnswerRow row;
-    row.subjectId = setup_.subjectId;
-    row.volume = record.volume;
-    row.selfEvaluation = setup_.selfEvaluation;
-    row.time = QString::fromStdString(record.timeText);
-    row.duration = QString::fromStdString(record.durationText);
-    row.maskingContent = QString::fromStdString(record.maskingContent);
-    row.maskedContent = QString::fromStdString(record.maskedContent);
-    row.snr = record.snr;
-    row.recognised = QString::fromStdString(record.recognised);
-    row.state = record.state;
-    row.validity = record.validity;
-    row.other = QString::fromStdString(record.other);
+    const store::VowelAnswerRow row =
+        store::VowelAnswerRowOf(record, setup_.subjectId, setup_.selfEvaluation);
     const QString folder =
         services_.stationFolder.isEmpty() ? QDir::currentPath() : services_.stationFolder;
     const store::AnswerJournal journal(store::AnswerJournal::PathIn(folder));

@@ -336,6 +336,25 @@ void AddVowelRows(const Grid& grid, ResultTable& table) {
     }
 }
 
+// Runs the pairs of two different vowels in order, masking vowel first, and
+// hands each (zero-based i, j, its spectra and SNR) to `each`, whose text is
+// the pair's progress line (empty: none). False when the walk stopped.
+template <typename Each>
+bool ForEachPair(PairWalk& walk, Each each) {
+    for (int i = 1; i <= kVowelCount; ++i) {
+        for (int j = 1; j <= kVowelCount; ++j) {
+            if (i == j) continue;
+            MaskSpectra spectra;
+            int snr = 0;
+            if (!walk.Run(i, j, &spectra, &snr)) return false;
+            if (!walk.Step(each(static_cast<std::size_t>(i - 1), static_cast<std::size_t>(j - 1),
+                                std::move(spectra), snr)))
+                return false;
+        }
+    }
+    return true;
+}
+
 // Analyses 1 and 5: one D per pair with o = -6, a = 0.95.
 void RunDe(const MaskRunInput& input, PairWalk& walk, MaskRunResult& result) {
     result.table.captions = VowelCaptions("Avg");
@@ -344,18 +363,13 @@ void RunDe(const MaskRunInput& input, PairWalk& walk, MaskRunResult& result) {
     else
         result.table.rows.push_back({"masking"});
     Grid grid{};
-    for (int i = 1; i <= kVowelCount; ++i) {
-        for (int j = 1; j <= kVowelCount; ++j) {
-            if (i == j) continue;
-            MaskSpectra spectra;
-            int snr = 0;
-            if (!walk.Run(i, j, &spectra, &snr)) return;
+    const bool done =
+        ForEachPair(walk, [&grid](std::size_t i, std::size_t j, MaskSpectra spectra, int snr) {
             const double d = *DifferenceMeasure(spectra, {-6.0, 0.95, snr, true});
-            grid[static_cast<std::size_t>(i - 1)][static_cast<std::size_t>(j - 1)] = d;
-            if (!walk.Step(Format(kDiffFormat, d))) return;
-        }
-    }
-    AddVowelRows(grid, result.table);
+            grid[i][j] = d;
+            return Format(kDiffFormat, d);
+        });
+    if (done) AddVowelRows(grid, result.table);
 }
 
 // Analyses 2 and 3: a block of rows per parameter value.
@@ -366,17 +380,12 @@ void RunTries(const MaskRunInput& input, PairWalk& walk, MaskRunResult& result) 
 
     std::array<std::array<std::optional<std::pair<MaskSpectra, int>>, kVowelCount>, kVowelCount>
         pairs;
-    for (int i = 1; i <= kVowelCount; ++i) {
-        for (int j = 1; j <= kVowelCount; ++j) {
-            if (i == j) continue;
-            MaskSpectra spectra;
-            int snr = 0;
-            if (!walk.Run(i, j, &spectra, &snr)) return;
-            pairs[static_cast<std::size_t>(i - 1)][static_cast<std::size_t>(j - 1)].emplace(
-                std::move(spectra), snr);
-            if (!walk.Step({})) return;
-        }
-    }
+    const bool done =
+        ForEachPair(walk, [&pairs](std::size_t i, std::size_t j, MaskSpectra spectra, int snr) {
+            pairs[i][j].emplace(std::move(spectra), snr);
+            return std::string();
+        });
+    if (!done) return;
 
     // Parameter steps as whole tenths of a dB or hundredths, so no drift
     // adds a step: b = -0.5 ... -5.0, a = 0.85 ... 0.55.
@@ -422,12 +431,8 @@ void RunDeviation(PairWalk& walk, MaskRunResult& result) {
     result.table.captions.push_back(Format("a=%f, b=%f", kBase, kOffset));
     result.table.rows.push_back({"masking"});
     Grid grid{};
-    for (int i = 1; i <= kVowelCount; ++i) {
-        for (int j = 1; j <= kVowelCount; ++j) {
-            if (i == j) continue;
-            MaskSpectra spectra;
-            int snr = 0;
-            if (!walk.Run(i, j, &spectra, &snr)) return;
+    const bool done =
+        ForEachPair(walk, [&grid](std::size_t i, std::size_t j, MaskSpectra spectra, int snr) {
             double found = kNotFound;
             // e = -9.9, -9.8, ... 15.0 counted in tenths.
             for (int tenths = -99; tenths <= 150; ++tenths) {
@@ -437,11 +442,10 @@ void RunDeviation(PairWalk& walk, MaskRunResult& result) {
                     break;
                 }
             }
-            grid[static_cast<std::size_t>(i - 1)][static_cast<std::size_t>(j - 1)] = found;
-            if (!walk.Step({})) return;
-        }
-    }
-    AddVowelRows(grid, result.table);
+            grid[i][j] = found;
+            return std::string();
+        });
+    if (done) AddVowelRows(grid, result.table);
 }
 
 }  // namespace
