@@ -735,8 +735,11 @@ sleep 0.5
 typing お
 sleep 0.5
 keys "$kana" Return
-# The answers by count, most frequent first: two clicks on "回数".
+# The answers by count, most frequent first: two clicks on "回数", apart
+# enough not to make a double click.
 click "$kana" 120 103
+sleep 1
 click "$kana" 120 103
+sleep 0.5
 capture "$kana" kana-data-analysis.png
 stop "$pid"
