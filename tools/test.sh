@@ -9,8 +9,9 @@
 #  4. the benchmarks of the development build, once each, so they keep working;
 #  5. the thread sanitizer build (clang) with the sound device and playback
 #     worker tests;
-#  6. the fuzzers, run for FUZZ_SECONDS each (60 by default) on readers built
-#     with coverage instrumentation, then the sanitizer build's test suite.
+#  6. the fuzzers, side by side for FUZZ_SECONDS each (60 by default) on
+#     readers built with coverage instrumentation, then the sanitizer build's
+#     test suite.
 # The configure step of every build also checks the layers' link rules.
 # Both test suites run the store tests on SQLite and on a throwaway
 # PostgreSQL cluster that this script starts on a loopback port
@@ -96,7 +97,8 @@ start_postgres
 step "development build"
 cmake --preset dev
 cmake --build --preset dev
-ctest --preset dev
+# Two tests at a time; the PostgreSQL ones take turns (their RESOURCE_LOCK).
+ctest --preset dev --parallel 2
 
 # The sanitizer build compiles in the background while the Qt, audio and
 # store suites of the development build run three times more: its compilers
@@ -159,12 +161,26 @@ run_fuzzer() {
   grep -E 'DONE|^(Done |stat::number_of_executed_runs|stat::peak_rss_mb)' "$log" || true
   rm -rf "$corpus" "$log"
 }
-run_fuzzer fuzz_wave_reader fuzz/corpus/wave
-run_fuzzer fuzz_ini_reader fuzz/corpus/ini
+# The three fuzzers run side by side, each for its full time; their reports
+# follow in order once all have ended.
+fuzz_out=$(mktemp -d)
+fuzz_pids=()
+run_fuzzer fuzz_wave_reader fuzz/corpus/wave >"$fuzz_out/1" 2>&1 &
+fuzz_pids+=($!)
+run_fuzzer fuzz_ini_reader fuzz/corpus/ini >"$fuzz_out/2" 2>&1 &
+fuzz_pids+=($!)
 # The workbook reader must refuse what would unpack or lay out far beyond its
 # input, so it runs under a tight limit: one allocation past it is a fault.
-run_fuzzer fuzz_workbook_reader fuzz/corpus/workbook 768 256
+run_fuzzer fuzz_workbook_reader fuzz/corpus/workbook 768 256 >"$fuzz_out/3" 2>&1 &
+fuzz_pids+=($!)
+fuzz_failed=0
+for i in "${!fuzz_pids[@]}"; do
+  wait "${fuzz_pids[$i]}" || fuzz_failed=1
+  cat "$fuzz_out/$((i + 1))"
+done
+rm -rf "$fuzz_out"
+((fuzz_failed == 0)) || exit 1
 
 step "sanitizer test suite"
-ctest --preset asan
+ctest --preset asan --parallel 2
 step "all passed"

@@ -345,14 +345,18 @@ class MainWindowTest : public QObject {
         QVERIFY(prompter_->messages.empty());
     }
 
-    void analyseMenuOpensTheIntermittentAndTrainingWindows() {
+    void analyseMenuOpensTheAnalysisWindows() {
         StartWorkspace();
         QStringList opened;
-        for (const char* action : {"actionIntermittentAnalyse", "actionTrainingResultAnalyse"}) {
+        for (const char* action : {"actionSyllableDataAnalyse", "actionSyllableSegmentAnalyse",
+                                   "actionSyllableRowAnalyse", "actionIntermittentAnalyse",
+                                   "actionTrainingResultAnalyse", "actionMaskAnalyse"}) {
             OnNextModal([&](QWidget* modal) { opened << modal->windowTitle(); });
             Action(action)->trigger();
         }
-        QCOMPARE(opened, QStringList({"Intermittent結果の解析", "Training result analysis"}));
+        QCOMPARE(opened, QStringList({"カナデータを分析する", "カナデータを分析する（段）",
+                                      "カナデータを分析する（行）", "Intermittent結果の解析",
+                                      "Training result analysis", "Mask analyse"}));
         QVERIFY(prompter_->messages.empty());
     }
 

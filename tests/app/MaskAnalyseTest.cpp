@@ -12,6 +12,7 @@
 #include "AppTestSupport.h"
 #include "app/analysis/MaskAnalyse.h"
 #include "core/analysis/MaskVowels.h"
+#include "sheet/SpreadSheet.h"
 #include "sheet/Workbook.h"
 #include "store/MaskQueries.h"
 #include "support/LibreOffice.h"
@@ -177,6 +178,31 @@ class MaskAnalyseTest : public QObject {
         QVERIFY(sheets.count("Masking") == 1);
         QCOMPARE(sheets.at("Masking").size(), std::size_t{7});
         QVERIFY(sheets.at("Masking") == rows);
+
+        // A second run adds its rows below the first run's, whose sheet is
+        // kept in the backup sheet before it changes.
+        ended.clear();
+        Click(Controls{dialog.get()}.Button("averageDeButton"));
+        QTRY_COMPARE_WITH_TIMEOUT(ended.count(), 1, 60000);
+        QCOMPARE(ended.front().front().toBool(), true);
+        prompter_.messages.clear();
+        const auto again = sheet::ReadWorkbook(book.toStdString(), &error);
+        QVERIFY2(again, error.c_str());
+        const auto texts = [&](const char* name) {
+            kestrune::testing::CsvTable read;
+            // Rows read back are padded to the header's width; the padding is left out.
+            for (const auto& row : again->Find(name)->rows) {
+                read.push_back(sheet::CellTexts(row));
+                while (read.back().size() > 1 &&
+                       read.back().back().find_first_not_of(' ') == std::string::npos)
+                    read.back().pop_back();
+            }
+            return read;
+        };
+        kestrune::testing::CsvTable twice = rows;
+        twice.insert(twice.end(), rows.begin() + 1, rows.end());
+        QVERIFY(texts("Masking") == twice);
+        QVERIFY(texts(sheet::CSpreadSheet::kBackupSheet) == rows);
     }
 
     void aCancelledRunWritesNothing() {

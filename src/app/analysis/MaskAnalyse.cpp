@@ -620,7 +620,9 @@ bool CMaskAnalyse::WriteWorkbook(const analysis::ResultTable& table, MaskAnalysi
     QDir().mkpath(QFileInfo(path).absolutePath());
     sheet::CSpreadSheet book(QFile::encodeName(path).toStdString(), analysis::kMaskSheet, true);
     book.BeginTransaction();
-    bool ok = book.AddHeaders(table.captions, false);
+    // A workbook from an earlier run keeps its rows (and a copy in the backup
+    // sheet); the new rows follow them under the same header.
+    bool ok = book.AddHeaders(table.captions, true);
     for (const auto& row : table.rows) ok = ok && book.AddRow(row);
     ok = ok && book.Commit();
     if (!ok) prompter_.Message(this, QString::fromStdString(book.LastError()));

@@ -73,10 +73,19 @@ FileSpectrum ReadFileSpectrum(const std::string& path, const char* role, const c
     return result;
 }
 
+// The whole part of a power, held at the 64-bit range: the absolute
+// threshold near 0 Hz is some 900 dB, a power no integer holds.
+std::int64_t WholePower(double power) {
+    constexpr double kLargest = 9.2e18;  // just below 2^63
+    if (!(power < kLargest)) return power > 0 ? static_cast<std::int64_t>(kLargest) : 0;
+    if (power <= -kLargest) return -static_cast<std::int64_t>(kLargest);
+    return static_cast<std::int64_t>(power);
+}
+
 std::vector<std::int64_t> Powers(std::span<const double> levels) {
     std::vector<std::int64_t> powers(levels.size());
     for (std::size_t k = 0; k < levels.size(); ++k)
-        powers[k] = static_cast<std::int64_t>(std::pow(10.0, levels[k] / 10.0));
+        powers[k] = WholePower(std::pow(10.0, levels[k] / 10.0));
     return powers;
 }
 
@@ -116,14 +125,16 @@ std::vector<double> LevelsDb(std::span<const int> spectrum, int level) {
 
 std::array<std::optional<double>, kCriticalBandCount> BandLevels(
     std::span<const std::int64_t> powers, double binWidth) {
-    std::array<std::int64_t, kCriticalBandCount> sums{};
+    // Summed as doubles: whole powers add exactly up to 2^53 (some 160 dB),
+    // and a level beyond that cannot overflow the sum.
+    std::array<double, kCriticalBandCount> sums{};
     for (std::size_t k = 0; k < powers.size(); ++k) {
         const int band = CriticalBandOf(static_cast<int>(static_cast<double>(k) * binWidth));
-        if (band >= 0) sums[static_cast<std::size_t>(band)] += powers[k];
+        if (band >= 0) sums[static_cast<std::size_t>(band)] += static_cast<double>(powers[k]);
     }
     std::array<std::optional<double>, kCriticalBandCount> levels;
     for (std::size_t b = 0; b < levels.size(); ++b)
-        if (sums[b] > 0) levels[b] = 10.0 * std::log10(static_cast<double>(sums[b]));
+        if (sums[b] > 0) levels[b] = 10.0 * std::log10(sums[b]);
     return levels;
 }
 
@@ -136,20 +147,19 @@ std::vector<double> MaskingThreshold(
         const int fk = static_cast<int>(k * binWidth);
         const double ath = AbsoluteThreshold(fk);
         const double athPower = std::pow(10.0, ath / 10.0);
-        const auto athWhole = static_cast<std::int64_t>(athPower);
+        const std::int64_t athWhole = WholePower(athPower);
         const double zk = HzToBark(fk);
-        std::int64_t collected = 0;
+        double collected = 0;
         for (int b = 0; b < kCriticalBandCount; ++b) {
             const auto& level = bandLevels[static_cast<std::size_t>(b)];
             if (!level) continue;
             const double s =
                 SpreadingFunction(HzToBark(CriticalBandCentre(b)), zk, *level) - perBin;
             if (ath <= s)
-                collected += static_cast<std::int64_t>(std::pow(10.0, s / 10.0) -
-                                                       static_cast<double>(athWhole));
+                collected += static_cast<double>(
+                    WholePower(std::pow(10.0, s / 10.0) - static_cast<double>(athWhole)));
         }
-        threshold[static_cast<std::size_t>(k)] =
-            10.0 * std::log10(static_cast<double>(collected) + athPower);
+        threshold[static_cast<std::size_t>(k)] = 10.0 * std::log10(collected + athPower);
     }
     return threshold;
 }
