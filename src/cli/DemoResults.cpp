@@ -122,17 +122,11 @@ class DemoSyllableHost final : public SyllableHost {
     }
     void AdvancePicture() override {}
     void ShowProgress(int, int) override {}
-    void RunSteps(StepSequence steps) override { next_ = std::move(steps); }
-    void CancelSteps() override { next_.reset(); }
+    void RunSteps(StepSequence steps) override { steps_.Replace(std::move(steps)); }
+    void CancelSteps() override { steps_.Cancel(); }
 
     /** Runs the waits and steps due until the test waits for an answer. */
-    void Settle() {
-        while (next_) {
-            StepSequence steps = std::move(*next_);
-            next_.reset();
-            RunOnClock(steps, clock_);
-        }
-    }
+    void Settle() { steps_.Settle(clock_); }
 
   private:
     std::optional<long long> Keep(const store::DbResult<qint64>& stored, int* count) {
@@ -148,7 +142,7 @@ class DemoSyllableHost final : public SyllableHost {
     FakeClock& clock_;
     qint64 subject_;
     int selfEvaluation_;
-    std::optional<StepSequence> next_;
+    PendingSteps steps_;
 };
 
 // One subject as the runs see them.

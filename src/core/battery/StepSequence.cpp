@@ -66,4 +66,24 @@ std::uint64_t RunOnClock(StepSequence& sequence, FakeClock& clock) {
     return clock.TickMs() - begin;
 }
 
+void PendingSteps::Replace(StepSequence steps) {
+    if (running_ != nullptr) running_->Cancel();
+    next_ = std::move(steps);
+}
+
+void PendingSteps::Cancel() {
+    if (running_ != nullptr) running_->Cancel();
+    next_.reset();
+}
+
+void PendingSteps::Settle(FakeClock& clock) {
+    while (next_) {
+        StepSequence sequence = std::move(*next_);
+        next_.reset();
+        running_ = &sequence;
+        RunOnClock(sequence, clock);
+        running_ = nullptr;
+    }
+}
+
 }  // namespace kestrune

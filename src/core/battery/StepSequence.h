@@ -82,4 +82,21 @@ std::size_t AdvanceClock(StepSequence& sequence, FakeClock& clock, std::uint64_t
  *  Returns the milliseconds that passed. */
 std::uint64_t RunOnClock(StepSequence& sequence, FakeClock& clock);
 
+/**
+ * The steps of a host that runs a test without an event loop (the core
+ * tests, the demo results). As with the windows' runner, a new sequence
+ * replaces the one running and Cancel stops it; Settle runs them on a fake
+ * clock, each one asked for after the last, until none is left.
+ */
+class PendingSteps {
+  public:
+    void Replace(StepSequence steps);
+    void Cancel();
+    void Settle(FakeClock& clock);
+
+  private:
+    std::optional<StepSequence> next_;
+    StepSequence* running_ = nullptr;
+};
+
 }  // namespace kestrune

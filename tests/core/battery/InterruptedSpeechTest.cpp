@@ -177,16 +177,10 @@ class ScriptHost : public SyllableHost {
     std::optional<std::pair<int, int>> ReadHalfDutyScore() override { return std::pair{0, 0}; }
     void AdvancePicture() override {}
     void ShowProgress(int, int) override {}
-    void RunSteps(StepSequence steps) override { next_ = std::move(steps); }
-    void CancelSteps() override { next_.reset(); }
+    void RunSteps(StepSequence steps) override { steps_.Replace(std::move(steps)); }
+    void CancelSteps() override { steps_.Cancel(); }
     /** Runs every due wait until the test waits for the subject. */
-    void Settle() {
-        while (next_) {
-            StepSequence sequence = std::move(*next_);
-            next_.reset();
-            RunOnClock(sequence, clock_);
-        }
-    }
+    void Settle() { steps_.Settle(clock_); }
     std::vector<std::string> Rows() const {
         std::vector<std::string> rows;
         for (size_t i = 0; i < trials.size(); ++i) {
@@ -200,7 +194,7 @@ class ScriptHost : public SyllableHost {
 
   private:
     FakeClock& clock_;
-    std::optional<StepSequence> next_;
+    PendingSteps steps_;
 };
 
 SyllableItem Item(int begin, int end, int number) {

@@ -169,14 +169,8 @@ class ScriptHost : public SentenceHost {
         progress = position;
         range = r;
     }
-    void RunSteps(StepSequence steps) override {
-        if (running_) running_->Cancel();
-        next_ = std::move(steps);
-    }
-    void CancelSteps() override {
-        if (running_) running_->Cancel();
-        next_.reset();
-    }
+    void RunSteps(StepSequence steps) override { steps_.Replace(std::move(steps)); }
+    void CancelSteps() override { steps_.Cancel(); }
     void CloseTest() override { closed = true; }
     void StopWorker() override {}
     bool Confirm(const std::string&) override { return confirm; }
@@ -199,20 +193,11 @@ class ScriptHost : public SentenceHost {
     bool confirm = true;
 
     /** Runs every wait that is due, in order, until the test waits for the subject. */
-    void Settle() {
-        while (next_) {
-            StepSequence sequence = std::move(*next_);
-            next_.reset();
-            running_ = &sequence;
-            RunOnClock(sequence, clock_);
-            running_ = nullptr;
-        }
-    }
+    void Settle() { steps_.Settle(clock_); }
 
   private:
     FakeClock& clock_;
-    std::optional<StepSequence> next_;
-    StepSequence* running_ = nullptr;
+    PendingSteps steps_;
 };
 
 struct Session {

@@ -65,20 +65,14 @@ class ScriptHost final : public SpeedupHost {
     }
     void Message(const std::string& text) override { messages.push_back(text); }
     void AdvancePicture() override {}
-    void RunSteps(StepSequence steps) override { next_ = std::move(steps); }
-    void CancelSteps() override { next_.reset(); }
+    void RunSteps(StepSequence steps) override { steps_.Replace(std::move(steps)); }
+    void CancelSteps() override { steps_.Cancel(); }
     void RequestClose() override { closeAsked = true; }
-    void Settle() {
-        while (next_) {
-            StepSequence sequence = std::move(*next_);
-            next_.reset();
-            RunOnClock(sequence, clock_);
-        }
-    }
+    void Settle() { steps_.Settle(clock_); }
 
   private:
     FakeClock& clock_;
-    std::optional<StepSequence> next_;
+    PendingSteps steps_;
 };
 
 struct Session {

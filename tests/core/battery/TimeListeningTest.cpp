@@ -218,20 +218,14 @@ class ScriptHost : public TimeHost {
     void Message(const std::string& text) override { messages.push_back(text); }
     void AdvancePicture() override {}
     void ShowProgress(int, int) override {}
-    void RunSteps(StepSequence steps) override { next_ = std::move(steps); }
-    void CancelSteps() override { next_.reset(); }
+    void RunSteps(StepSequence steps) override { steps_.Replace(std::move(steps)); }
+    void CancelSteps() override { steps_.Cancel(); }
     /** Runs the waits until the test waits for the subject. */
-    void Settle() {
-        while (next_) {
-            StepSequence sequence = std::move(*next_);
-            next_.reset();
-            RunOnClock(sequence, clock_);
-        }
-    }
+    void Settle() { steps_.Settle(clock_); }
 
   private:
     FakeClock& clock_;
-    std::optional<StepSequence> next_;
+    PendingSteps steps_;
 };
 
 TEST(TimeSessionTest, ScriptedListenersRefusalsAndRollBacks) {
