@@ -8,7 +8,7 @@
 #   subject-registry.png  the subject registry, from the workspace's Test menu
 #   audio-devices.png     Options > Audio devices..., from the workspace
 #   audio-mixer.png       Process > Audio mixer... on the workspace's two waves
-#   spectrum-average.png Analyse > Averaged spectrum on the same two waves
+#   frequency-average.png Analyse > Averaged spectrum on the same two waves
 #   mask-analyse.png      Analyse > Mask analyse on the kit's vowels う and い, confirmed
 #   division-listen.png   Test > Division listen on one of them
 #   intermittent-analyse.png  Analyse > Intermittent analyse, confirmed for
@@ -324,7 +324,7 @@ xdotool key --window "$spectrum_main" --clearmodifiers alt+a
 sleep 0.5
 xdotool key --clearmodifiers a
 spectrum=$(window_named 平均スペクトル "Averaged spectrum on the Analyse menu")
-capture "$spectrum" spectrum-average.png
+capture "$spectrum" frequency-average.png
 stop "$pid"
 
 # (a6) Analyse(&A) > &Intermittent analyse and &Trainging result analyse,

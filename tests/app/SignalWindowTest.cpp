@@ -14,8 +14,8 @@
 
 #include "AppTestSupport.h"
 #include "WindowFakes.h"
+#include "app/FrequencyAverageDlg.h"
 #include "app/KestruneDlg.h"
-#include "app/SpectrumAverageDlg.h"
 #include "app/StartupOptions.h"
 #include "audio/VirtualOutput.h"
 #include "audio/WaitClock.h"

@@ -1,4 +1,4 @@
-// The spectrum-average window (Analyse menu) "平均スペクトル": the averaged magnitude
+// The averaged-spectrum window (Analyse menu) "平均スペクトル": the averaged magnitude
 // spectrum of every open wave's file, read again from disk, as dB curves
 // over frequency. The numbers come from core (FileAverageSpectrum); the
 // dialog draws them, reports their power and saves the plot and the table.

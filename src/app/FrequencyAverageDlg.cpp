@@ -1,4 +1,4 @@
-#include "app/SpectrumAverageDlg.h"
+#include "app/FrequencyAverageDlg.h"
 
 #include <QFile>
 #include <QFileDialog>
