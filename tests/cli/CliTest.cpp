@@ -18,6 +18,7 @@
 #include <utility>
 #include <vector>
 
+#include "StationDatabase.h"
 #include "core/wave/WaveFile.h"
 #include "store/AnswerJournal.h"
 #include "store/Database.h"
@@ -217,16 +218,7 @@ class CliDbTest : public CliTest {
     /** Opens the station database as the program does and hands it to `fill`. */
     template <class Fill>
     void WithStationDatabase(Fill fill) {
-        int argc = 1;
-        char name[] = "cli_tests";
-        char* argv[] = {name, nullptr};
-        QCoreApplication app(argc, argv);
-        QString error;
-        auto db = store::Database::Open(
-            store::DatabaseLocation::StationFile(QString::fromStdString(station_.string())),
-            &error);
-        ASSERT_TRUE(db) << error.toStdString();
-        fill(*db);
+        kestrune::testing::WithStationDatabase(station_.string(), fill);
     }
 
     fs::path station_;

@@ -1,12 +1,11 @@
 // kestrune-cli analyse mask: the table core computes for the station's
 // vowels and database, the options that change it, and bad input refused.
 
-#include <QCoreApplication>
-
 #include <gtest/gtest.h>
 
 #include <sstream>
 
+#include "StationDatabase.h"
 #include "cli/Commands.h"
 #include "core/analysis/MaskVowels.h"
 #include "store/MaskQueries.h"
@@ -24,18 +23,11 @@ TEST(MaskCommandsTest, WritesTheCoreTableAndRefusesBadInput) {
     input.vowelFolder = analysis::VowelFolder(station);
     input.frameLength = 512;
     input.shift = 128;
-    {
-        int argc = 1;
-        char name[] = "cli_tests";
-        char* argv[] = {name, nullptr};
-        QCoreApplication app(argc, argv);
-        QString error;
-        auto db = store::Database::Open(
-            store::DatabaseLocation::StationFile(QString::fromStdString(station)), &error);
-        ASSERT_TRUE(db) << error.toStdString();
-        ASSERT_TRUE(kestrune::testing::AddVowelAnswers(*db, 1980, 1));
-        input.averages = store::MaskPairAverages(*db, store::MaskQuery::ByAge, {}).value;
-    }
+    ASSERT_NO_FATAL_FAILURE(
+        kestrune::testing::WithStationDatabase(station, [&](store::Database& db) {
+            ASSERT_TRUE(kestrune::testing::AddVowelAnswers(db, 1980, 1));
+            input.averages = store::MaskPairAverages(db, store::MaskQuery::ByAge, {}).value;
+        }));
     const std::string table = analysis::ToCsv(analysis::RunMaskAnalysis(input).table);
 
     const struct {
