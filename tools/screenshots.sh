@@ -235,6 +235,17 @@ typing() {
 
 # Clicks window $1 at ($2, $3) in its own coordinates, then moves the
 # pointer off the window so that no button is drawn under it.
+# Chooses an item of a menu of the program's window $1: Alt+$2 opens the
+# menu, the keys after it pick the item.
+menu_item() {
+    local window=$1 menu=$2
+    shift 2
+    xdotool windowactivate --sync "$window" >/dev/null 2>&1 || true
+    xdotool key --window "$window" --clearmodifiers "alt+$menu"
+    sleep 0.5
+    xdotool key --clearmodifiers "$@"
+}
+
 click() {
     xdotool mousemove --window "$1" "$2" "$3" click 1
     sleep 0.2
@@ -297,9 +308,7 @@ main=$(window_named Kestrune)
 capture "$main" main-window.png
 
 # (c) The subject registry: Test(&T) > &Individual information.
-xdotool key --window "$main" --clearmodifiers alt+t
-sleep 0.5
-xdotool key --clearmodifiers i
+menu_item "$main" t i
 registry=$(window_named 被験者の情報)
 capture "$registry" subject-registry.png
 stop "$pid"
@@ -308,10 +317,7 @@ stop "$pid"
 # the two vowels open.
 launch --workspace "$work/waves/母音あ.wav" "$work/waves/母音い.wav"
 mixer_main=$(window_named Kestrune "the workspace for the mixer")
-xdotool windowactivate --sync "$mixer_main" >/dev/null 2>&1 || true
-xdotool key --window "$mixer_main" --clearmodifiers alt+p
-sleep 0.5
-xdotool key --clearmodifiers u
+menu_item "$mixer_main" p u
 mixer=$(window_named 音声を混合する "Audio mixer on the Process menu")
 capture "$mixer" audio-mixer.png
 stop "$pid"
@@ -319,10 +325,7 @@ stop "$pid"
 # (a4) Analyse(&A) > &Averaged spectrum on the two vowels: /a/ blue, /i/ red.
 launch --workspace "$work/waves/母音あ.wav" "$work/waves/母音い.wav"
 spectrum_main=$(window_named Kestrune "the workspace for the averaged spectrum")
-xdotool windowactivate --sync "$spectrum_main" >/dev/null 2>&1 || true
-xdotool key --window "$spectrum_main" --clearmodifiers alt+a
-sleep 0.5
-xdotool key --clearmodifiers a
+menu_item "$spectrum_main" a a
 spectrum=$(window_named 平均スペクトル "Averaged spectrum on the Analyse menu")
 capture "$spectrum" frequency-average.png
 stop "$pid"
@@ -362,10 +365,7 @@ db.commit()
 PY
 launch --workspace
 analyse_main=$(window_named Kestrune "the workspace for the result analyses")
-xdotool windowactivate --sync "$analyse_main" >/dev/null 2>&1 || true
-xdotool key --window "$analyse_main" --clearmodifiers alt+a
-sleep 0.5
-xdotool key --clearmodifiers i
+menu_item "$analyse_main" a i
 intermittent=$(window_named "Intermittent結果の解析" "Intermittent analyse on the Analyse menu")
 keys "$intermittent"
 typing 0.5
@@ -377,10 +377,7 @@ keys "$intermittent" Return
 capture "$intermittent" intermittent-analyse.png
 keys "$intermittent" Escape
 sleep 0.5
-xdotool windowactivate --sync "$analyse_main" >/dev/null 2>&1 || true
-xdotool key --window "$analyse_main" --clearmodifiers alt+a
-sleep 0.5
-xdotool key --clearmodifiers t
+menu_item "$analyse_main" a t
 training=$(window_named "Training result analysis" "Trainging result analyse on the Analyse menu")
 keys "$training"
 typing 2
@@ -395,10 +392,7 @@ stop "$pid"
 # order (the two paths, the two Browse buttons, Confirm).
 launch --workspace
 mask_main=$(window_named Kestrune "the workspace for the mask analysis")
-xdotool windowactivate --sync "$mask_main" >/dev/null 2>&1 || true
-xdotool key --window "$mask_main" --clearmodifiers alt+a
-sleep 0.5
-xdotool key --clearmodifiers m
+menu_item "$mask_main" a m
 mask=$(window_named "Mask analyse" "Mask analyse on the Analyse menu")
 keys "$mask" Tab Tab Tab Tab space
 capture "$mask" mask-analyse.png
@@ -407,10 +401,7 @@ stop "$pid"
 # (a5) Test(&T) > &Division listen on the vowel /a/ (virtual sound output).
 launch --workspace --audio=virtual "$work/waves/母音あ.wav"
 division_main=$(window_named Kestrune "the workspace for division listening")
-xdotool windowactivate --sync "$division_main" >/dev/null 2>&1 || true
-xdotool key --window "$division_main" --clearmodifiers alt+t
-sleep 0.5
-xdotool key --clearmodifiers d
+menu_item "$division_main" t d
 division=$(window_named 分離聴 "Division listen on the Test menu")
 capture "$division" division-listen.png
 stop "$pid"
@@ -459,10 +450,7 @@ pcm.!default {
 ALSA
 ALSA_CONFIG_PATH=$work/asound-mic.conf launch --workspace "$work/waves/母音あ.wav"
 recording=$(window_named Kestrune "the workspace for the recording")
-xdotool windowactivate --sync "$recording" >/dev/null 2>&1 || true
-xdotool key --window "$recording" --clearmodifiers alt+o
-sleep 0.5
-xdotool key --clearmodifiers t
+menu_item "$recording" o t
 sleep 1
 capture "$recording" recording.png
 stop "$pid"
@@ -482,10 +470,7 @@ printf '[Audio]\nHostApi=ALSA\nOutputDevice=booth_headphones\nInputDevice=booth_
     >"$work/station/kestrune.ini"
 ALSA_CONFIG_PATH=$work/asound.conf launch --workspace --audio=virtual
 devices_main=$(window_named Kestrune "the workspace for the device dialog")
-xdotool windowactivate --sync "$devices_main" >/dev/null 2>&1 || true
-xdotool key --window "$devices_main" --clearmodifiers alt+i
-sleep 0.5
-xdotool key --clearmodifiers a
+menu_item "$devices_main" i a
 devices=$(window_named "Audio devices")
 capture "$devices" audio-devices.png
 stop "$pid"
@@ -564,10 +549,7 @@ db.commit()
 PY
 launch --workspace --audio=virtual
 single_main=$(window_named Kestrune "the workspace for the single test")
-xdotool windowactivate --sync "$single_main" >/dev/null 2>&1 || true
-xdotool key --window "$single_main" --clearmodifiers alt+t
-sleep 0.5
-xdotool key --clearmodifiers s
+menu_item "$single_main" t s
 single=$(window_named 単一要素の実験 "Single test on the Test menu")
 # The subject edit has the focus; "検索" and "確認" follow it, then the
 # audio edit. Shift+Tab goes back from there to "確認".
@@ -588,10 +570,7 @@ auto_test() {
     local main launcher
     launch --workspace --audio=virtual
     main=$(window_named Kestrune "the workspace for $1")
-    xdotool windowactivate --sync "$main" >/dev/null 2>&1 || true
-    xdotool key --window "$main" --clearmodifiers alt+t
-    sleep 0.5
-    xdotool key --clearmodifiers --delay 200 t Return
+    menu_item "$main" t --delay 200 t Return
     launcher=$(window_named 設定 "Auto test on the Test menu for $1")
     keys "$launcher"
     typing 2
@@ -724,10 +703,7 @@ db.commit()
 PY
 launch --workspace
 kana_main=$(window_named Kestrune "the workspace for the kana data analysis")
-xdotool windowactivate --sync "$kana_main" >/dev/null 2>&1 || true
-xdotool key --window "$kana_main" --clearmodifiers alt+a
-sleep 0.5
-xdotool key --clearmodifiers d
+menu_item "$kana_main" a d
 kana=$(window_named カナデータを分析する "Syllable data analyse on the Analyse menu")
 # The kana field has the focus; "確認" is the default button.
 keys "$kana"
