@@ -67,10 +67,6 @@ DbResult<std::vector<analysis::KanaPair>> ReadKanaPairs(Database& db, const Tria
     return result;
 }
 
-QString NoResultText() {
-    return QStringLiteral("No result was collected!");
-}
-
 KanaAnalysisOutcome RunKanaAnalysis(Database& db, const KanaAnalysisRequest& request) {
     using Status = KanaAnalysisOutcome::Status;
     KanaAnalysisOutcome outcome;
@@ -104,7 +100,7 @@ KanaAnalysisOutcome RunKanaAnalysis(Database& db, const KanaAnalysisRequest& req
         const analysis::KanaAnswerCounts counts = analysis::CountAnswers(answers.value);
         if (counts.total == 0) {
             outcome.status = Status::NoResult;
-            outcome.message = NoResultText();
+            outcome.message = QString::fromUtf8(analysis::kNoResultCollected);
             return outcome;
         }
         outcome.table = analysis::KanaDataTable(counts);

@@ -56,9 +56,6 @@ struct KanaAnalysisOutcome {
     QString message;
 };
 
-/** "No result was collected!" */
-QString NoResultText();
-
 /** Reads the fields, queries and builds the table. */
 KanaAnalysisOutcome RunKanaAnalysis(Database& db, const KanaAnalysisRequest& request);
 

@@ -61,9 +61,6 @@ struct RecognitionCount {
  */
 RecognitionCount CountRecognised(const std::vector<IntermittentTrial>& trials);
 
-/** What the analysis says when no trial counted. */
-inline constexpr const char* kNoResultCollected = "No result was collected!";
-
 /** The window's outputs as a table: "Total" "%d", "Correct" "%d", "Correct
  *  rate" "%3.1f%%"; no row when no trial counted. */
 ResultTable IntermittentTable(const RecognitionCount& count);

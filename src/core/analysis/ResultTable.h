@@ -24,6 +24,9 @@ struct ResultTable {
  */
 std::string ToCsv(const ResultTable& table);
 
+/** What an analysis says when it found nothing to count. */
+inline constexpr const char* kNoResultCollected = "No result was collected!";
+
 /** A number as C's "%f" writes it ("12.500000"; "inf", "-nan" as C prints them). */
 std::string FormatF(double value);
 
